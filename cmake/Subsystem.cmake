@@ -1,0 +1,30 @@
+# vs_subsystem(TARGET FOLDER): a static library of every source under FOLDER.
+function(vs_subsystem target folder)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       "${CMAKE_SOURCE_DIR}/${folder}/*.cpp" "${CMAKE_SOURCE_DIR}/${folder}/*.c")
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  if(NOT srcs)
+    # A folder without code yet still gives a linkable library.
+    set(stub "${CMAKE_BINARY_DIR}/stub_${target}.cpp")
+    file(WRITE "${stub}" "// no code in ${folder} yet\n")
+    set(srcs "${stub}")
+  endif()
+  add_library(${target} STATIC ${srcs})
+  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
+endfunction()
+
+# vs_test_folder(FOLDER): one GoogleTest executable of every .cpp in tests/FOLDER.
+function(vs_test_folder folder)
+  file(GLOB srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp")
+  if(NOT srcs)
+    return()
+  endif()
+  set(target "test_${folder}")
+  add_executable(${target} ${srcs})
+  target_link_libraries(${target} PRIVATE vs_all GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_SOURCE_DIR}/tests")
+  target_compile_definitions(${target} PRIVATE
+    VS_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VS_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${target} WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
+                       DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()
