@@ -1,0 +1,169 @@
+#include "model/xml_values.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct RealCase {
+  const char* text;
+  int size;
+  int n;
+  double want[3];
+};
+
+TEST(XmlValues, PackedRealsDecodeLittleEndianAndSkipSeparators) {
+  const RealCase cases[] = {
+      {"000000000000f03f", 8, 1, {1.0}},
+      {"0000803f", 4, 1, {1.0}},
+      {"00000000 0000f03f\n000000000000\r\n0040", 8, 2, {1.0, 2.0}},
+      {"0000c0bf,0000803f", 4, 2, {-1.5, 1.0}},
+      // Upper-case letters are separators, not digits.
+      {"00XX0080F3f", 4, 1, {1.0}},
+  };
+  for (const RealCase& c : cases) {
+    double out[3] = {7, 7, 7};
+    readRealArray(c.text, c.size, c.n, out);
+    for (int i = 0; i < c.n; ++i) EXPECT_EQ(out[i], c.want[i]) << c.text << " [" << i << "]";
+    EXPECT_EQ(out[c.n], 7) << "wrote past n for " << c.text;
+  }
+}
+
+TEST(XmlValues, PackedIntegers) {
+  int32_t out[4] = {9, 9, 9, 9};
+  readIntArray("ffff0100", 2, 2, out);
+  EXPECT_EQ(out[0], -1);
+  EXPECT_EQ(out[1], 1);
+  EXPECT_EQ(out[2], 9);
+
+  readIntArray("ffffffff 02000000 feff0000", 4, 3, out);
+  EXPECT_EQ(out[0], -1);
+  EXPECT_EQ(out[1], 2);
+  EXPECT_EQ(out[2], 65534);
+
+  // An unknown element size reads nothing and leaves the text where it was.
+  const char* text = "01000000";
+  EXPECT_EQ(readIntArray(text, 3, 1, out), text);
+  EXPECT_EQ(out[0], -1);
+  double d = 4;
+  EXPECT_EQ(readRealArray(text, 2, 1, &d), text);
+  EXPECT_EQ(d, 4);
+}
+
+TEST(XmlValues, HexDecodeStopsAtCountOrEndAndReportsPosition) {
+  unsigned char out[4] = {0, 0, 0, 0};
+  const char* text = "0a 0b 0c";
+  const char* end = hexDecode(text, 2, out);
+  EXPECT_EQ(out[0], 0x0a);
+  EXPECT_EQ(out[1], 0x0b);
+  EXPECT_EQ(out[2], 0);
+  EXPECT_EQ(end - text, 5);  // just after the 'b'
+  // Continuing from there reads the rest.
+  end = hexDecode(end, 4, out + 2);
+  EXPECT_EQ(out[2], 0x0c);
+  EXPECT_EQ(*end, '\0');
+
+  unsigned char none = 0x55;
+  EXPECT_EQ(hexDecode(text, 0, &none), text);
+  hexDecode("FF", 1, &none);
+  EXPECT_EQ(none, 0x55);
+}
+
+TEST(XmlValues, ConsecutivePackedReadsContinueWhereTheLastEnded) {
+  const char* text = "0100 0200 ffff 0300";
+  int32_t a[2], b[2];
+  const char* p = readIntArray(text, 2, 2, a);
+  readIntArray(p, 2, 2, b);
+  EXPECT_EQ(a[0], 1);
+  EXPECT_EQ(a[1], 2);
+  EXPECT_EQ(b[0], -1);
+  EXPECT_EQ(b[1], 3);
+}
+
+TEST(XmlValues, ShortPackedTextLeavesTheRestUntouched) {
+  double out[2] = {5, 5};
+  readRealArray("000000000000f03f000000", 8, 2, out);
+  EXPECT_EQ(out[0], 1.0);
+  EXPECT_EQ(out[1], 5);
+}
+
+TEST(XmlValues, TextLists) {
+  double out[4] = {0, 0, 0, 9};
+  EXPECT_EQ(readReals("1, 2,\t3", out, 3), 3);
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[1], 2);
+  EXPECT_EQ(out[2], 3);
+  EXPECT_EQ(out[3], 9);
+
+  double two[3] = {0, 0, 8};
+  EXPECT_EQ(readReals("  1 2\r\n", two, 3), 2);
+  EXPECT_EQ(two[2], 8);
+
+  double big[2];
+  EXPECT_EQ(readReals("1.5e2,-0.25,7", big, 2), 2);
+  EXPECT_EQ(big[0], 150);
+  EXPECT_EQ(big[1], -0.25);
+  EXPECT_EQ(readReals(nullptr, big, 2), 0);
+  EXPECT_EQ(readReals(" , ", big, 2), 0);
+
+  int i = 3;
+  EXPECT_EQ(readInt(" 42 17", &i), 1);
+  EXPECT_EQ(i, 42);
+  EXPECT_EQ(readInt("\n", &i), 0);
+  EXPECT_EQ(i, 42);
+}
+
+TEST(XmlValues, ChildReaders) {
+  TiXmlDocument doc;
+  doc.Parse(
+      "<lamp><color>0.5 0.25 1</color><short>1 2</short><empty/>"
+      "<flag>0</flag><on>7</on><junk>x</junk></lamp>");
+  const TiXmlElement* e = doc.RootElement();
+  ASSERT_NE(e, nullptr);
+
+  double c[3] = {0, 0, 0};
+  EXPECT_TRUE(readRealsChild(e, "color", c, 3));
+  EXPECT_EQ(c[0], 0.5);
+  EXPECT_EQ(c[2], 1);
+  EXPECT_FALSE(readRealsChild(e, "short", c, 3));
+  EXPECT_EQ(c[0], 1);  // a short list still stores what it had
+  EXPECT_EQ(c[2], 1);
+  double m = 3;
+  EXPECT_FALSE(readRealsChild(e, "missing", &m, 1));
+  EXPECT_FALSE(readRealsChild(e, "empty", &m, 1));
+  EXPECT_EQ(m, 3);
+
+  bool b = true;
+  EXPECT_TRUE(readBoolChild(e, "flag", &b));
+  EXPECT_FALSE(b);
+  EXPECT_TRUE(readBoolChild(e, "on", &b));
+  EXPECT_TRUE(b);
+  b = false;
+  EXPECT_FALSE(readBoolChild(e, "missing", &b));
+  EXPECT_FALSE(readBoolChild(e, "empty", &b));
+  EXPECT_FALSE(b);
+  // atoi of a non-number is 0, and a token was read.
+  b = true;
+  EXPECT_TRUE(readBoolChild(e, "junk", &b));
+  EXPECT_FALSE(b);
+}
+
+TEST(XmlValues, Attributes) {
+  TiXmlDocument doc;
+  doc.Parse("<v count=\"12\" size=\"x\" time=\"0.5\"/>");
+  const TiXmlElement* e = doc.RootElement();
+  int n = -5;
+  EXPECT_TRUE(intAttribute(e, "count", &n));
+  EXPECT_EQ(n, 12);
+  EXPECT_FALSE(intAttribute(e, "size", &n));
+  EXPECT_FALSE(intAttribute(e, "missing", &n));
+  EXPECT_EQ(n, 12);
+  double t = 0;
+  EXPECT_TRUE(realAttribute(e, "time", &t));
+  EXPECT_EQ(t, 0.5);
+}
+
+}  // namespace
