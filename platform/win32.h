@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <mmsystem.h>
+#include <dsound.h>
 #else
 
 #include <cstdint>
@@ -16,5 +17,7 @@ extern "C" {
 // Debugger output: written to standard error as it arrives.
 void OutputDebugStringA(LPCSTR text);
 }
+
+#include "platform/dsound.h"
 
 #endif

@@ -1,0 +1,29 @@
+// Test side of the DirectSound stand-in: lets tests move the device's
+// cursors one pull at a time and read what the device would play.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vsplat {
+
+// While a hold lives, the SDL device thread plays silence and leaves every
+// ring alone; pull() does what one device pull would, on the caller's thread.
+class SoundDeviceHold {
+ public:
+  SoundDeviceHold();
+  ~SoundDeviceHold();
+  SoundDeviceHold(const SoundDeviceHold&) = delete;
+  SoundDeviceHold& operator=(const SoundDeviceHold&) = delete;
+
+  // Takes bytes (whole frames) from every playing ring, as the device would,
+  // and returns the mixed interleaved stereo samples.
+  std::vector<int16_t> pull(size_t bytes);
+};
+
+// The size of one pull of the open SDL device, in bytes; 0 when none is open.
+size_t soundDeviceChunkBytes();
+bool soundDeviceOpen();
+
+}  // namespace vsplat
