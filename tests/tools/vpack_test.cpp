@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "controller/package.h"
+#include "controller/package_crypto.h"
+#include "controller/package_writer.h"
+#include "support/test_package.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string testName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+// A folder of its own under the build directory, removed afterwards.
+struct Scratch {
+  Scratch() : path(fs::path(VS_BINARY_DIR) / ("vpack_scratch_" + testName())) {
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~Scratch() { fs::remove_all(path); }
+  void write(const std::string& name, const std::string& bytes) const {
+    fs::create_directories((path / name).parent_path());
+    std::ofstream(path / name, std::ios::binary) << bytes;
+  }
+  fs::path path;
+};
+
+int vpack(const std::string& args) {
+  const std::string command = std::string(VS_BINARY_DIR) + "/vpack " + args + " >/dev/null 2>&1";
+  return std::system(command.c_str());
+}
+
+std::vector<uint8_t> readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::unique_ptr<testpkg::RecordingController> openFile(const fs::path& path) {
+  auto c = std::make_unique<testpkg::RecordingController>();
+  c->openPackage(testpkg::toBuffer(readBytes(path)));
+  return c;
+}
+
+std::string member(CTRL_Generic& c, const std::string& name) {
+  uint8_t* data = nullptr;
+  int32_t size = 0;
+  const bool owned = c.readFile(name.c_str(), &data, &size, false);
+  std::string s = data ? std::string(reinterpret_cast<char*>(data), static_cast<size_t>(size)) : "<missing>";
+  if (owned) free(data);
+  return s;
+}
+
+uint16_t methodOf(CTRL_Generic& c, const std::string& name) {
+  PackageMember m{};
+  EXPECT_TRUE(findPackageMember(c.package, name.c_str(), name.size(), &m)) << name;
+  return m.method;
+}
+
+bool deflateShrinks(const std::string& bytes) {
+  if (bytes.empty()) return false;
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::vector<uint8_t> out(deflateBound(&z, bytes.size()));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  deflateEnd(&z);
+  return z.total_out < bytes.size();
+}
+
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+}  // namespace
+
+TEST(Vpack, DemoContentPacksIntoAPackageThePlayerAccepts) {
+  Scratch s;
+  const fs::path out = s.path / "demo.pkg";
+  ASSERT_EQ(vpack("pack " + q(fs::path(VS_SOURCE_DIR) / "content/demo") + " " + q(out)), 0);
+  auto c = openFile(out);
+  ASSERT_NE(c->package, nullptr) << (c->failures.empty() ? "" : c->failures[0]);
+  EXPECT_FALSE(c->stopped);
+  EXPECT_EQ(c->contentMajor * 10000 + c->contentMinor * 100 + c->contentPatch, 10604);
+  EXPECT_NE(member(*c, "init.lua").find("function startup"), std::string::npos);
+}
+
+TEST(Vpack, EveryFileBecomesAMemberByItsRelativePath) {
+  Scratch s;
+  std::mt19937 rng(3);
+  std::string noise(4000, '\0');
+  for (char& ch : noise) ch = static_cast<char>(rng());
+  const std::map<std::string, std::string> files = {
+      {"config.xml", testpkg::kConfigXml},
+      {"init.lua", "function startup() end\n"},
+      {"models/set one/scene.xml", std::string(5000, 'x')},
+      {"models/deep/er/a.bin", noise},
+      {"empty.txt", ""},
+  };
+  const fs::path src = s.path / "src";
+  for (const auto& f : files) s.write("src/" + f.first, f.second);
+
+  for (bool store : {false, true}) {
+    SCOPED_TRACE(store ? "stored" : "deflated");
+    const fs::path out = s.path / (store ? "stored.pkg" : "deflated.pkg");
+    ASSERT_EQ(vpack(std::string("pack ") + (store ? "--store " : "") + q(src) + " " + q(out)), 0);
+    auto c = openFile(out);
+    ASSERT_NE(c->package, nullptr);
+    for (const auto& f : files) {
+      // (config.xml lost its last byte to the text read of the open.)
+      if (!f.second.empty() && f.first != "config.xml") {
+        EXPECT_EQ(member(*c, f.first), f.second) << f.first;
+      }
+      // Deflated only where asked and where it shrinks the member.
+      EXPECT_EQ(methodOf(*c, f.first), !store && deflateShrinks(f.second) ? 8 : 0) << f.first;
+    }
+    EXPECT_EQ(member(*c, "src/init.lua"), "<missing>");
+  }
+}
+
+TEST(Vpack, KeyOptionSignsWithThatKey) {
+  Scratch s;
+  s.write("src/config.xml", testpkg::kConfigXml);
+  const fs::path keyFile = fs::path(VS_SOURCE_DIR) / "tests/fixtures/other-private.txt";
+  std::ifstream in(keyFile);
+  SigningKey other{};
+  ASSERT_TRUE(parseSigningKey(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+                              &other));
+  const fs::path out = s.path / "other.pkg";
+  ASSERT_EQ(vpack("pack --key " + q(keyFile) + " " + q(s.path / "src") + " " + q(out)), 0);
+
+  // The test build's player refuses it...
+  EXPECT_EQ(openFile(out)->package, nullptr);
+  // ...and it carries a valid signature for the other key.
+  std::vector<uint8_t> bytes = readBytes(out);
+  ASSERT_GT(bytes.size(), kSignatureSize);
+  scramblePackage(bytes.data(), bytes.size());
+  uint8_t digest[kDigestSize];
+  digestPackage(bytes.data(), bytes.size() - kSignatureSize, digest);
+  EXPECT_TRUE(verifyPackageSignature(digest, bytes.data() + bytes.size() - kSignatureSize, other.modulus));
+}
+
+TEST(Vpack, BadArgumentsFailWithoutWritingAPackage) {
+  Scratch s;
+  s.write("src/a.txt", "a\n");
+  s.write("bad-key.txt", "n=12zz\nd=01\n");
+  const fs::path out = s.path / "out.pkg";
+  const std::string src = q(s.path / "src");
+  const std::string cases[] = {
+      "",
+      "unpack " + src + " " + q(out),
+      "pack " + src,
+      "pack " + q(s.path / "absent") + " " + q(out),
+      "pack --key " + q(s.path / "bad-key.txt") + " " + src + " " + q(out),
+      "pack --key " + q(s.path / "no-such-key.txt") + " " + src + " " + q(out),
+      "pack --fast " + src + " " + q(out),
+      "pack " + src + " " + q(s.path / "no-such-dir" / "out.pkg"),
+  };
+  for (const std::string& args : cases) {
+    EXPECT_NE(vpack(args), 0) << args;
+    EXPECT_FALSE(fs::exists(out)) << args;
+  }
+}
+
+TEST(SigningKeyFile, ParsesCommentsAndRefusesJunk) {
+  SigningKey key{};
+  std::string why;
+  EXPECT_TRUE(parseSigningKey("# c\n\n  n = 0A0b \r\nd=ff\n", &key, &why)) << why;
+  EXPECT_EQ(key.modulus[126], 0x0A);
+  EXPECT_EQ(key.modulus[127], 0x0B);
+  EXPECT_EQ(key.privateExponent[127], 0xFF);
+  for (const char* bad : {"n=01\n", "d=01\n", "n=01\nd=\n", "n=0g\nd=01\n", "x=1\nn=1\nd=1\n"}) {
+    EXPECT_FALSE(parseSigningKey(bad, &key, &why)) << bad;
+    EXPECT_FALSE(why.empty());
+  }
+  EXPECT_FALSE(parseSigningKey("n=" + std::string(257, '1') + "\nd=1\n", &key));
+}
