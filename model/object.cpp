@@ -1,0 +1,223 @@
+#include "model/object.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include <tinyxml.h>
+
+namespace {
+
+const char* const kTypeNames[OBJECT_TYPE_COUNT] = {
+    "None",  "Lamp",    "Camera", "Mesh", "RigidBody", "Sound",           "Bone",   "AnimatedMesh",
+    "Text",  "RtfText", "Image",  "Mike", "Polyline",  "CollisionVolume", "Locator",
+};
+
+// Up to n numbers of a text list (separated by runs of " ,\t\r\n");
+// returns how many were read.
+int readNumberList(const char* text, double* out, int n) {
+    int got = 0;
+    const char* p = text;
+    while (p && *p && got < n) {
+        p += std::strspn(p, " ,\t\r\n");
+        if (!*p) break;
+        size_t len = std::strcspn(p, " ,\t\r\n");
+        char token[64];
+        size_t keep = len < sizeof token - 1 ? len : sizeof token - 1;
+        std::memcpy(token, p, keep);
+        token[keep] = '\0';
+        out[got++] = std::atof(token);
+        p += len;
+    }
+    return got;
+}
+
+}  // namespace
+
+const char* MDL_objectTypeName(int type) {
+    return type >= 0 && type < OBJECT_TYPE_COUNT ? kTypeNames[type] : nullptr;
+}
+
+char* MDL_copyString(const char* s) {
+    if (!s) return nullptr;
+    size_t n = std::strlen(s) + 1;
+    char* copy = static_cast<char*>(std::malloc(n));
+    if (copy) std::memcpy(copy, s, n);
+    return copy;
+}
+
+MDL_Object::MDL_Object(const MDL_Object& o)
+    : MDL_Proxy(),
+      type(o.type),
+      name(MDL_copyString(o.name)),
+      changed(o.changed),
+      maxMouseMove(o.maxMouseMove),
+      state(o.state),
+      world(o.world),
+      worldValid(o.worldValid),
+      local(o.local),
+      localValid(o.localValid) {}
+
+MDL_Object::~MDL_Object() {
+    std::free(name);
+    name = nullptr;
+    proxy.release();
+}
+
+bool MDL_Object::hitTest(const Vec2&) { return false; }
+
+bool MDL_Object::acceptsAll(const void*, const void*) { return true; }
+
+MDL_Object* MDL_Object::copyObject() const { return new MDL_Object(*this); }
+
+void MDL_Object::remapClonedLinks(Scene&, CloneMap*) {}
+
+void MDL_Object::setName(const char* newName) {
+    char* copy = MDL_copyString(newName);
+    std::free(name);
+    name = copy;
+}
+
+bool MDL_Object::loadXml(const TiXmlElement* element) {
+    if (!element) return true;
+    setName(element->Attribute("name"));
+    const TiXmlElement* matrix = element->FirstChildElement("matrix");
+    if (matrix) {
+        double m[16];
+        // A matrix with fewer than 16 numbers would leave axes undefined;
+        // such a placement is ignored and the object keeps its own.
+        if (readNumberList(matrix->GetText(), m, 16) == 16) {
+            RigidTransform& t = editLocal();
+            t.basis.axis[0] = Vec3(m[0], m[1], m[2]);
+            t.basis.axis[1] = Vec3(m[4], m[5], m[6]);
+            t.basis.axis[2] = Vec3(m[8], m[9], m[10]);
+            t.position = Vec3(m[12], m[13], m[14]);
+            t.inverseStale = 1;
+        }
+    }
+    return true;
+}
+
+RigidTransform& MDL_Object::getWorld() {
+    if (!worldValid) {
+        world = local;
+        if (parent) parent->getWorld().compose(world);
+        worldValid = 1;
+    }
+    return world;
+}
+
+void MDL_Object::recomputeLocal() {
+    if (!localValid) {
+        local = world;
+        if (parent) parent->getWorld().makeRelative(local);
+        localValid = 1;
+    }
+}
+
+RigidTransform& MDL_Object::editLocal() {
+    changed = 1;
+    recomputeLocal();
+    invalidateDescendants();
+    worldValid = 0;
+    // The caller is about to write it; never hand out a cache that may lie.
+    local.inverseStale = 1;
+    return local;
+}
+
+RigidTransform& MDL_Object::editWorld() {
+    changed = 1;
+    getWorld();
+    invalidateDescendants();
+    localValid = 0;
+    world.inverseStale = 1;
+    return world;
+}
+
+void MDL_Object::invalidateDescendants() {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->recomputeLocal();  // against our world, still the pre-edit one
+        c->invalidateDescendants();
+        c->worldValid = 0;
+        c->changed = 1;
+    }
+}
+
+bool MDL_Object::addChild(MDL_Object* child) {
+    if (!child) return false;
+    for (MDL_Object* a = this; a; a = a->parent)
+        if (a == child) return false;  // would make a cycle
+    child->nextSibling = nullptr;
+    if (!firstChild) {
+        firstChild = child;
+    } else {
+        MDL_Object* last = firstChild;
+        while (last->nextSibling) last = last->nextSibling;
+        last->nextSibling = child;
+    }
+    child->changed = 1;
+    child->getWorld();  // against the former parent
+    child->invalidateDescendants();
+    child->localValid = 0;
+    child->parent = this;
+    return true;
+}
+
+void MDL_Object::unlinkFromParent() {
+    if (parent) {
+        if (parent->firstChild == this) {
+            parent->firstChild = nextSibling;
+        } else {
+            for (MDL_Object* c = parent->firstChild; c; c = c->nextSibling) {
+                if (c->nextSibling == this) {
+                    c->nextSibling = nextSibling;
+                    break;
+                }
+            }
+        }
+    }
+    nextSibling = nullptr;
+}
+
+MDL_Object* MDL_Object::getDescendant(const char* wanted) {
+    if (!wanted) return nullptr;
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling)
+        if (c->name && std::strcmp(c->name, wanted) == 0) return c;
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling)
+        if (MDL_Object* hit = c->getDescendant(wanted)) return hit;
+    return nullptr;
+}
+
+void MDL_Object::setState(uint32_t mask) {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->state = mask;
+        c->setState(mask);
+    }
+}
+
+void MDL_Object::enableState(uint32_t mask) {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->state |= mask;
+        c->enableState(mask);
+    }
+}
+
+void MDL_Object::disableState(uint32_t mask) {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->state &= ~mask;
+        c->disableState(mask);
+    }
+}
+
+void MDL_Object::toggleState(uint32_t mask) {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->state ^= mask;
+        c->toggleState(mask);
+    }
+}
+
+void MDL_Object::setMaxMouseMove(double d) {
+    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
+        c->maxMouseMove = d;
+        c->setMaxMouseMove(d);
+    }
+}

@@ -1,0 +1,241 @@
+#include "model/scene.h"
+
+#include <cstdlib>
+
+MDL_Object* CloneMap::find(const MDL_Object* source) const {
+    for (int32_t i = 0; i < sources.count; ++i)
+        if (sources[i] == source) return clones[i];
+    return nullptr;
+}
+
+bool CloneMap::add(MDL_Object* source, MDL_Object* clone) {
+    if (!sources.append(source)) return false;
+    if (!clones.append(clone)) {
+        sources.resize(sources.count - 1);
+        return false;
+    }
+    return true;
+}
+
+Scene::Scene(const char* sceneName) : name(MDL_copyString(sceneName)) {}
+
+Scene::~Scene() {
+    for (Animation* a : animations) destroyAnimation(a);
+    for (MDL_Object* o : objects) delete o;
+    for (Spring* s : springs) destroySpring(s);
+    for (Joint* j : joints) destroyJoint(j);
+    for (SweepEntry* e : sweepEntries) delete e;
+    std::free(name);
+    // The lists free their storage and the proxy link releases the scene's
+    // proxy as the members go.
+}
+
+namespace {
+
+PtrArray<MDL_Object>* kindList(Scene& s, int type) {
+    switch (type) {
+    case OBJECT_TEXT:
+    case OBJECT_RTF_TEXT:
+    case OBJECT_IMAGE:
+    case OBJECT_POLYLINE: return &s.overlays;
+    case OBJECT_SOUND: return &s.sounds;
+    case OBJECT_MESH:
+    case OBJECT_ANIMATED_MESH: return &s.meshes;
+    case OBJECT_RIGID_BODY: return &s.rigidBodies;
+    case OBJECT_COLLISION_VOLUME: return &s.collisionVolumes;
+    case OBJECT_LAMP: return &s.lamps;
+    case OBJECT_BONE: return &s.bones;
+    default: return nullptr;  // plain objects, cameras, mikes, locators
+    }
+}
+
+}  // namespace
+
+bool Scene::registerObject(MDL_Object* object) {
+    if (!object) return false;
+    // Listing an object twice would delete it twice.
+    if (object->scene == this && objects.indexOf(object) >= 0) return false;
+    if (!objects.append(object)) return false;
+    if (PtrArray<MDL_Object>* list = kindList(*this, object->type)) list->append(object);
+    if (object->type == OBJECT_COLLISION_VOLUME) {
+        SweepEntry* open = new SweepEntry;
+        open->begin = 1;
+        open->volume = object;
+        SweepEntry* close = new SweepEntry;
+        close->begin = 0;
+        close->volume = object;
+        sweepEntries.append(open);
+        sweepEntries.append(close);
+    }
+    object->scene = this;
+    // The local placement becomes authoritative; make sure there is one
+    // before the world is declared stale.
+    object->recomputeLocal();
+    object->worldValid = 0;
+    object->invalidateDescendants();
+    return true;
+}
+
+void Scene::step(CTRL_ScriptEngine* engine, double dt) {
+    applySprings(dt);
+    if (dt > 0.0) integrateBodies(dt);
+    LMP_fireCallback(proxy, engine, CB_POST_INTEGRATION, &dt);
+    solveJoints();
+    collide(engine);
+    for (int32_t i = 0; i < rigidBodies.count; ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            double lower = bounds[2 * axis], upper = bounds[2 * axis + 1];
+            if (lower == -kUnbounded && upper == kUnbounded) continue;
+            collideBodyWithBounds(rigidBodies[i], engine, axis, lower, upper);
+        }
+    }
+    LMP_fireCallback(proxy, engine, CB_MECHA, &dt);
+}
+
+void Scene::updateSkinning() {
+    for (int32_t i = 0; i < meshes.count; ++i)
+        if (meshes[i]->type == OBJECT_ANIMATED_MESH) skinMesh(meshes[i]);
+    for (MDL_Object* b : bones) b->changed = 0;
+}
+
+void Scene::purgeDeleted() {
+    auto flagged = [](MDL_Object* o) { return o && o->pendingDelete; };
+
+    animations.removeIf([&](Animation* a) {
+        if (!flagged(animationTarget(a))) return false;
+        destroyAnimation(a);
+        return true;
+    });
+    PtrArray<MDL_Object>* lists[] = {&sounds, &meshes, &rigidBodies, &collisionVolumes, &lamps, &overlays, &bones};
+    for (PtrArray<MDL_Object>* list : lists) list->removeIf(flagged);
+    // Springs and joints hold plain pointers to their bodies: drop those
+    // whose bodies go, before they act on freed memory.
+    springs.removeIf([](Spring* s) {
+        if (!springUsesDeleted(s)) return false;
+        destroySpring(s);
+        return true;
+    });
+    joints.removeIf([](Joint* j) {
+        if (!jointUsesDeleted(j)) return false;
+        destroyJoint(j);
+        return true;
+    });
+    sweepEntries.removeIf([&](SweepEntry* e) {
+        if (!flagged(e->volume)) return false;
+        delete e;
+        return true;
+    });
+    sweepOpen.removeIf(flagged);
+
+    // Normally a deleted object was unlinked from its tree first; do it here
+    // for any that was not, so that no survivor keeps a pointer to it.
+    for (MDL_Object* o : objects) {
+        if (!o->pendingDelete) continue;
+        if (o->parent && !o->parent->pendingDelete) o->unlinkFromParent();
+        for (MDL_Object* c = o->firstChild; c;) {
+            MDL_Object* next = c->nextSibling;
+            if (!c->pendingDelete) {
+                c->getWorld();  // keeps its place as a root
+                c->parent = nullptr;
+                c->nextSibling = nullptr;
+                c->localValid = 0;
+            }
+            c = next;
+        }
+    }
+    objects.removeIf([](MDL_Object* o) {
+        if (!o->pendingDelete) return false;
+        delete o;
+        return true;
+    });
+}
+
+MDL_Object* Scene::cloneObject(MDL_Object* source, CloneMap* map) {
+    if (!source) return nullptr;
+    if (map)
+        if (MDL_Object* done = map->find(source)) return done;
+    MDL_Object* clone = nullptr;
+    switch (source->type) {
+    case OBJECT_NONE:
+    case OBJECT_LAMP:
+    case OBJECT_CAMERA:
+    case OBJECT_MESH:
+    case OBJECT_RIGID_BODY:
+    case OBJECT_SOUND:
+    case OBJECT_BONE:
+    case OBJECT_ANIMATED_MESH:
+    case OBJECT_COLLISION_VOLUME:
+    case OBJECT_LOCATOR:
+        // The copy takes the local placement; make sure it is current.
+        source->recomputeLocal();
+        clone = source->copyObject();
+        break;
+    default: return nullptr;  // texts, images, mikes and polylines are not cloned
+    }
+    if (clone && map) map->add(source, clone);
+    return clone;
+}
+
+MDL_Object* Scene::instantiateTree(MDL_Object* source, CloneMap* map) {
+    MDL_Object* clone = cloneObject(source, map);
+    if (!clone) return nullptr;
+    if (clone->scene) return clone;  // placed by an earlier instantiation
+    clone->worldValid = 0;  // a root clone stands where the source's local says
+    clone->invalidateDescendants();
+    registerObject(clone);
+    clone->remapClonedLinks(*this, map);
+    MDL_Object* last = nullptr;
+    for (MDL_Object* c = source->firstChild; c; c = c->nextSibling) {
+        // Objects that are not cloned are skipped with their subtrees.
+        MDL_Object* child = instantiateTree(c, map);
+        if (!child || child->parent) continue;
+        child->nextSibling = nullptr;
+        if (last)
+            last->nextSibling = child;
+        else
+            clone->firstChild = child;
+        last = child;
+        child->parent = clone;
+        child->worldValid = 0;
+        child->invalidateDescendants();
+    }
+    return clone;
+}
+
+MDL_Object* Scene::instantiate(MDL_Object* source, CloneMap* map) {
+    CloneMap own;
+    if (!map) map = &own;
+    MDL_Object* root = instantiateTree(source, map);
+    // A clone made only because something in the subtree points at it (a
+    // bone outside the subtree) would belong to nobody: the scene takes it.
+    for (int32_t i = 0; i < map->clones.count; ++i)
+        if (map->clones[i] && !map->clones[i]->scene) registerObject(map->clones[i]);
+    return root;
+}
+
+MDL_Object* Scene::instantiateByName(MDL_Object* source) {
+    CloneMap map;
+    return instantiate(source, &map);
+}
+
+bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double depth,
+                             MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+    const LMP_ProxyHooks* hooks = LMP_proxyHooks();
+    if (!proxy || !engine || !hooks || !hooks->fire) return true;
+    return LMP_fireCallback(proxy, engine, CB_PRE_COLLISION, &point, &normal, &depth, bodyA, volumeA, bodyB,
+                            volumeB);
+}
+
+void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double impulse,
+                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+    LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);
+}
+
+int compareDepth(const void* a, const void* b) {
+    MDL_Object* oa = *static_cast<MDL_Object* const*>(a);
+    MDL_Object* ob = *static_cast<MDL_Object* const*>(b);
+    double za = oa->getWorld().position.z, zb = ob->getWorld().position.z;
+    if (za < zb) return -1;
+    if (za > zb) return 1;
+    return 0;
+}
