@@ -5,31 +5,14 @@
 
 #include <tinyxml.h>
 
+#include "model/xml_values.h"
+
 namespace {
 
 const char* const kTypeNames[OBJECT_TYPE_COUNT] = {
     "None",  "Lamp",    "Camera", "Mesh", "RigidBody", "Sound",           "Bone",   "AnimatedMesh",
     "Text",  "RtfText", "Image",  "Mike", "Polyline",  "CollisionVolume", "Locator",
 };
-
-// Up to n numbers of a text list (separated by runs of " ,\t\r\n");
-// returns how many were read.
-int readNumberList(const char* text, double* out, int n) {
-    int got = 0;
-    const char* p = text;
-    while (p && *p && got < n) {
-        p += std::strspn(p, " ,\t\r\n");
-        if (!*p) break;
-        size_t len = std::strcspn(p, " ,\t\r\n");
-        char token[64];
-        size_t keep = len < sizeof token - 1 ? len : sizeof token - 1;
-        std::memcpy(token, p, keep);
-        token[keep] = '\0';
-        out[got++] = std::atof(token);
-        p += len;
-    }
-    return got;
-}
 
 }  // namespace
 
@@ -80,19 +63,17 @@ void MDL_Object::setName(const char* newName) {
 bool MDL_Object::loadXml(const TiXmlElement* element) {
     if (!element) return true;
     setName(element->Attribute("name"));
-    const TiXmlElement* matrix = element->FirstChildElement("matrix");
-    if (matrix) {
-        double m[16];
-        // A matrix with fewer than 16 numbers would leave axes undefined;
-        // such a placement is ignored and the object keeps its own.
-        if (readNumberList(matrix->GetText(), m, 16) == 16) {
-            RigidTransform& t = editLocal();
-            t.basis.axis[0] = Vec3(m[0], m[1], m[2]);
-            t.basis.axis[1] = Vec3(m[4], m[5], m[6]);
-            t.basis.axis[2] = Vec3(m[8], m[9], m[10]);
-            t.position = Vec3(m[12], m[13], m[14]);
-            t.inverseStale = 1;
-        }
+    // Column order: X axis, Y axis, Z axis, position, each followed by an
+    // ignored fourth number. A matrix with fewer than 16 numbers would leave
+    // axes undefined; it is ignored and the object keeps its placement.
+    double m[16];
+    if (readRealsChild(element, "matrix", m, 16)) {
+        RigidTransform& t = editLocal();
+        t.basis.axis[0] = Vec3(m[0], m[1], m[2]);
+        t.basis.axis[1] = Vec3(m[4], m[5], m[6]);
+        t.basis.axis[2] = Vec3(m[8], m[9], m[10]);
+        t.position = Vec3(m[12], m[13], m[14]);
+        t.inverseStale = 1;
     }
     return true;
 }
