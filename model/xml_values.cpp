@@ -18,8 +18,11 @@ inline bool isDelimiter(char c) {
   return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The one hex decoder: also tells how many whole bytes it produced.
-const char* decodeHex(const char* text, int byteCount, unsigned char* out, int* decoded) {
+}  // namespace
+
+const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* decoded) {
+  *decoded = 0;
+  if (!text) return text;
   const char* p = text;
   int done = 0;
   int high = -1;
@@ -37,12 +40,14 @@ const char* decodeHex(const char* text, int byteCount, unsigned char* out, int* 
   return p;
 }
 
+namespace {
+
 // Decodes one element of `size` bytes and assembles it little-endian. An
 // element cut short by the end of the text is not stored.
 const char* decodeElement(const char* text, int size, uint64_t* value, bool* complete) {
   unsigned char bytes[8];
   int got = 0;
-  const char* end = decodeHex(text, size, bytes, &got);
+  const char* end = hexDecode(text, size, bytes, &got);
   *complete = got == size;
   if (!*complete) return end;
   uint64_t v = 0;
@@ -65,9 +70,8 @@ const char* skipToken(const char* p) {
 }  // namespace
 
 const char* hexDecode(const char* text, int byteCount, unsigned char* out) {
-  if (!text) return text;
   int decoded;
-  return decodeHex(text, byteCount, out, &decoded);
+  return hexDecode(text, byteCount, out, &decoded);
 }
 
 const char* readRealArray(const char* text, int size, int n, double* out) {

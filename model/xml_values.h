@@ -9,6 +9,8 @@ class TiXmlElement;
 // Decodes up to byteCount bytes of lowercase hex digits (anything else is
 // skipped). Returns the position just after the last character consumed.
 const char* hexDecode(const char* text, int byteCount, unsigned char* out);
+// The same, also telling how many whole bytes were written.
+const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* decoded);
 
 // Packed reals: size 8 = double, 4 = float widened. Other sizes read nothing.
 const char* readRealArray(const char* text, int size, int n, double* out);

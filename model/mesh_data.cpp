@@ -1,0 +1,306 @@
+#include "model/mesh_data.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <tinyxml.h>
+
+#include "model/hash_map.h"
+#include "model/object.h"
+#include "model/xml_values.h"
+
+static_assert(sizeof(Vec3) == 3 * sizeof(double), "packed reals are read straight into Vec3 arrays");
+static_assert(sizeof(ColorRGBA) == 4 * sizeof(double), "colours are four doubles");
+
+namespace {
+
+// Zeroed array of n elements, or null for n <= 0 or when memory runs out.
+template <class T>
+T* newZeroed(int32_t n) {
+  if (n <= 0) return nullptr;
+  return new (std::nothrow) T[static_cast<size_t>(n)]();
+}
+
+template <class T>
+void freeArray(T*& p) {
+  delete[] p;
+  p = nullptr;
+}
+
+// A count attribute: missing or negative is 0.
+int32_t countOf(const TiXmlElement* e) {
+  int n = 0;
+  intAttribute(e, "count", &n);
+  return n > 0 ? n : 0;
+}
+
+int sizeOf(const TiXmlElement* e, int fallback) {
+  int size = fallback;
+  intAttribute(e, "size", &size);
+  return size;
+}
+
+// Reads a packed real section of `count` items of `perItem` reals each into
+// a new array of T (a double or a Vec3).
+// The count becomes 0 when the array cannot be had.
+template <class T>
+void readRealSection(const TiXmlElement* parent, const char* name, int perItem, int32_t* count,
+                     T** out) {
+  const TiXmlElement* e = parent->FirstChildElement(name);
+  *count = 0;
+  *out = nullptr;
+  if (!e) return;
+  static_assert(sizeof(T) % sizeof(double) == 0, "sections hold doubles");
+  const int perElement = static_cast<int>(sizeof(T) / sizeof(double));
+  int32_t n = countOf(e);
+  if (n > INT32_MAX / perItem) n = 0;
+  T* data = newZeroed<T>(n * perItem / perElement);
+  if (!data) return;
+  readRealArray(elementText(e), sizeOf(e, 8), n * perItem, reinterpret_cast<double*>(data));
+  *count = n;
+  *out = data;
+}
+
+// A per-vertex array shorter than the vertex list cannot be indexed by
+// vertex: treat it as absent.
+template <class T>
+void dropIfShort(int32_t vertexCount, int32_t* count, T** data) {
+  if (*count >= vertexCount) return;
+  freeArray(*data);
+  *count = 0;
+}
+
+// Corner positions as weld keys. -0 is stored as +0 so that positions equal
+// as doubles also hash alike.
+struct WeldKey {
+  double x, y, z;
+};
+struct WeldEqual {
+  bool operator()(const WeldKey& a, const WeldKey& b) const {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+  }
+};
+WeldKey weldKey(const Vec3& v) { return WeldKey{v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
+
+}  // namespace
+
+void MeshData::clear() {
+  std::free(name);
+  name = nullptr;
+  freeArray(vertices);
+  freeArray(normals);
+  freeArray(uvs);
+  freeArray(colors);
+  freeArray(triangles);
+  freeArray(triangleInfos);
+  freeArray(savedVertices);
+  freeArray(savedColors);
+  vertexCount = normalCount = uvCount = colorCount = translucentColorCount = triangleCount = 0;
+  doubleSided = false;
+  boundsMin = boundsMax = Vec3();
+}
+
+bool MeshData::loadXml(const TiXmlElement* element) {
+  clear();
+  if (!element) return true;
+  name = MDL_copyString(element->Attribute("name"));
+  readRealsChild(element, "min", &boundsMin.x, 3);
+  readRealsChild(element, "max", &boundsMax.x, 3);
+  readBoolChild(element, "double_sided", &doubleSided);
+
+  readRealSection(element, "vertices", 3, &vertexCount, &vertices);
+  readRealSection(element, "normals", 3, &normalCount, &normals);
+  readRealSection(element, "uvs", 2, &uvCount, &uvs);
+
+  if (const TiXmlElement* e = element->FirstChildElement("colors")) {
+    int32_t n = countOf(e);
+    colors = newZeroed<ColorRGBA>(n);
+    if (colors) {
+      colorCount = n;
+      const char* p = elementText(e);
+      for (int32_t i = 0; p && *p && i < n; ++i) {
+        unsigned char rgba[4];
+        int got = 0;
+        p = hexDecode(p, 4, rgba, &got);
+        if (got < 4) break;  // a colour cut short by the end of the text stays zero
+        const double k = 0.00392156862745098;
+        colors[i] = ColorRGBA{rgba[0] * k, rgba[1] * k, rgba[2] * k, rgba[3] * k};
+        if (rgba[3] < 255) ++translucentColorCount;
+      }
+    }
+  }
+
+  dropIfShort(vertexCount, &normalCount, &normals);
+  dropIfShort(vertexCount, &uvCount, &uvs);
+  if (colorCount < vertexCount) {
+    freeArray(colors);
+    colorCount = 0;
+    translucentColorCount = 0;
+  }
+
+  int32_t fileTriangles = 0;
+  if (const TiXmlElement* e = element->FirstChildElement("triangles")) {
+    int32_t n = countOf(e);
+    if (n > INT32_MAX / 3) n = 0;
+    triangles = newZeroed<int32_t>(n * 3);
+    if (triangles) {
+      fileTriangles = n;
+      readIntArray(elementText(e), sizeOf(e, 4), n * 3, triangles);
+    }
+  }
+  triangleInfos = newZeroed<TriangleInfo>(fileTriangles);
+  if (!triangleInfos) {
+    freeArray(triangles);
+    fileTriangles = 0;
+  }
+  for (int32_t t = 0; t < fileTriangles; ++t)
+    for (int k = 0; k < 3; ++k) triangleInfos[t].neighbours[k] = -1;
+
+  const TiXmlElement* neighbourElement = element->FirstChildElement("neighbours");
+  if (neighbourElement) {
+    // Exactly one triple per triangle, each read where the last one ended.
+    const char* p = elementText(neighbourElement);
+    int size = sizeOf(neighbourElement, 4);
+    for (int32_t t = 0; p && t < fileTriangles; ++t)
+      p = readIntArray(p, size, 3, triangleInfos[t].neighbours);
+  }
+
+  // Drop triangles that name a vertex outside the list, renumbering the rest
+  // and the neighbour links to them.
+  int32_t* newIndex = newZeroed<int32_t>(fileTriangles);
+  int32_t kept = 0;
+  for (int32_t t = 0; t < fileTriangles; ++t) {
+    const int32_t* v = &triangles[3 * t];
+    bool valid = v[0] >= 0 && v[0] < vertexCount && v[1] >= 0 && v[1] < vertexCount &&
+                 v[2] >= 0 && v[2] < vertexCount;
+    if (newIndex) newIndex[t] = valid ? kept : -1;
+    if (!valid) continue;
+    if (kept != t) {
+      std::memcpy(&triangles[3 * kept], v, 3 * sizeof(int32_t));
+      triangleInfos[kept] = triangleInfos[t];
+    }
+    ++kept;
+  }
+  triangleCount = kept;
+  if (neighbourElement) {
+    for (int32_t t = 0; t < triangleCount; ++t) {
+      for (int32_t& nb : triangleInfos[t].neighbours) {
+        if (nb < 0 || nb >= fileTriangles || !newIndex)
+          nb = -1;
+        else
+          nb = newIndex[nb];
+      }
+    }
+  }
+  freeArray(newIndex);
+  if (!neighbourElement) buildAdjacency();
+  computeTriangleNormals();
+  return true;
+}
+
+void MeshData::computeTriangleNormals() {
+  for (int32_t t = 0; t < triangleCount; ++t) {
+    const int32_t* v = &triangles[3 * t];
+    const Vec3& p = vertices[v[0]];
+    cross3(triangleInfos[t].normal, vertices[v[1]] - p, vertices[v[2]] - p);
+    triangleInfos[t].facesLight = 0;
+  }
+}
+
+void MeshData::buildAdjacency() {
+  if (triangleCount <= 0) return;
+  HashMap<WeldKey, int32_t, WeldEqual> weld(triangleCount);
+  auto corner = [this](int32_t t, int c) -> const Vec3& { return vertices[triangles[3 * t + c]]; };
+  for (int32_t t = 0; t < triangleCount; ++t) {
+    for (int c = 0; c < 3; ++c)
+      if (int32_t* slot = weld.insert(weldKey(corner(t, c)))) *slot = t;
+    TriangleInfo& info = triangleInfos[t];
+    // Every edge holds corner 0 or corner 1, so these two lookups reach
+    // every earlier triangle that can share an edge with t.
+    for (int c = 0; c < 2; ++c) {
+      for (auto* node = weld.findNode(weldKey(corner(t, c))); node; node = node->next) {
+        int32_t other = node->value;
+        if (other == t) continue;
+        for (int k = 0; k < 3; ++k) {
+          if (info.neighbours[k] != -1) continue;
+          const Vec3& a = corner(t, k);
+          const Vec3& b = corner(t, (k + 1) % 3);
+          for (int j = 0; j < 3; ++j) {
+            const Vec3& c0 = corner(other, j);
+            const Vec3& d0 = corner(other, (j + 1) % 3);
+            if ((a == c0 && b == d0) || (a == d0 && b == c0)) {
+              info.neighbours[k] = other;
+              triangleInfos[other].neighbours[j] = t;
+              break;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+void AnimationData::clear() {
+  std::free(name);
+  name = nullptr;
+  freeArray(times);
+  freeArray(locations);
+  freeArray(rotations);
+  freeArray(scales);
+  keyCount = 0;
+}
+
+bool AnimationData::loadXml(const TiXmlElement* element) {
+  clear();
+  if (!element) return true;
+  name = MDL_copyString(element->Attribute("name"));
+  const TiXmlElement* keys = element->FirstChildElement("keys");
+  if (!keys) return true;
+  int32_t n = countOf(keys);
+  times = newZeroed<double>(n);
+  locations = newZeroed<Vec3>(n);
+  rotations = newZeroed<Vec3>(n);
+  scales = newZeroed<Vec3>(n);
+  if (!times || !locations || !rotations || !scales) {
+    clear();
+    name = MDL_copyString(element->Attribute("name"));
+    return true;
+  }
+  keyCount = n;
+  int32_t i = 0;
+  for (const TiXmlElement* key = keys->FirstChildElement("key"); key && i < keyCount;
+       key = key->NextSiblingElement("key"), ++i) {
+    realAttribute(key, "time", &times[i]);
+    readRealsChild(key, "location", &locations[i].x, 3);
+    readRealsChild(key, "rotation", &rotations[i].x, 3);
+    readRealsChild(key, "scale", &scales[i].x, 3);
+  }
+  return true;
+}
+
+void AnimatedMeshData::clear() {
+  std::free(name);
+  name = nullptr;
+  freeArray(vertexIndices);
+  freeArray(restPositions);
+  freeArray(restNormals);
+  freeArray(weights);
+  count = weightCount = 0;
+}
+
+bool AnimatedMeshData::loadXml(const TiXmlElement* element) {
+  clear();
+  if (!element) return true;
+  name = MDL_copyString(element->Attribute("name"));
+  if (const TiXmlElement* e = element->FirstChildElement("vertices")) {
+    int32_t n = countOf(e);
+    vertexIndices = newZeroed<int32_t>(n);
+    if (vertexIndices) {
+      count = n;
+      readIntArray(elementText(e), sizeOf(e, 4), n, vertexIndices);
+    }
+  }
+  readRealSection(element, "weights", 1, &weightCount, &weights);
+  return true;
+}

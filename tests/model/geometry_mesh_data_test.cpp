@@ -1,0 +1,303 @@
+#include "model/mesh_data.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Packs values the way models-set files do: little-endian, lowercase hex.
+std::string hexBytes(const void* data, size_t n, int groupEvery = 0) {
+  static const char* digits = "0123456789abcdef";
+  const unsigned char* b = static_cast<const unsigned char*>(data);
+  std::string out;
+  for (size_t i = 0; i < n; ++i) {
+    if (groupEvery && i && i % groupEvery == 0) out += (i % (groupEvery * 3) == 0) ? "\n" : " ";
+    out += digits[b[i] >> 4];
+    out += digits[b[i] & 15];
+  }
+  return out;
+}
+std::string hexDoubles(const std::vector<double>& v) { return hexBytes(v.data(), v.size() * 8, 8); }
+std::string hexFloats(const std::vector<double>& v) {
+  std::vector<float> f(v.begin(), v.end());
+  return hexBytes(f.data(), f.size() * 4);
+}
+std::string hexInt32(const std::vector<int32_t>& v) { return hexBytes(v.data(), v.size() * 4, 4); }
+std::string hexUint16(const std::vector<int32_t>& v) {
+  std::vector<uint16_t> s;
+  for (int32_t i : v) s.push_back(static_cast<uint16_t>(i));
+  return hexBytes(s.data(), s.size() * 2);
+}
+
+struct Loaded {
+  TiXmlDocument doc;
+  MeshData mesh;
+  explicit Loaded(const std::string& xml) {
+    doc.Parse(xml.c_str());
+    EXPECT_FALSE(doc.Error()) << doc.ErrorDesc();
+    EXPECT_TRUE(mesh.loadXml(doc.RootElement()));
+  }
+};
+
+std::string section(const char* name, int count, int size, const std::string& text) {
+  std::string s = "<" + std::string(name) + " count=\"" + std::to_string(count) + "\"";
+  if (size) s += " size=\"" + std::to_string(size) + "\"";
+  return s + ">" + text + "</" + name + ">";
+}
+
+// A unit square of two triangles with normals, uvs and colours.
+const std::vector<double> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+const std::vector<double> kUp = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+const std::vector<double> kUvs = {0, 0, 1, 0, 1, 1, 0.5, 0.25};
+const std::vector<int32_t> kTwo = {0, 1, 2, 0, 2, 3};
+
+TEST(MeshData, DoubleAndFloatPackingsReadToIdenticalData) {
+  const char* common =
+      "<min>0 0 0</min><max>1, 1, 0</max><double_sided>1</double_sided>"
+      "<colors count=\"4\">ff000080 00ff00ff\n0000ffff ffffffff</colors>";
+  Loaded wide("<mesh name=\"sq\">" + std::string(common) + section("vertices", 4, 8, hexDoubles(kSquare)) +
+              section("normals", 4, 8, hexDoubles(kUp)) + section("uvs", 4, 8, hexDoubles(kUvs)) +
+              section("triangles", 2, 4, hexInt32(kTwo)) + "</mesh>");
+  Loaded narrow("<mesh name=\"sq\">" + std::string(common) + section("vertices", 4, 4, hexFloats(kSquare)) +
+                section("normals", 4, 4, hexFloats(kUp)) + section("uvs", 4, 4, hexFloats(kUvs)) +
+                section("triangles", 2, 2, hexUint16(kTwo)) + "</mesh>");
+
+  for (const MeshData* m : {&wide.mesh, &narrow.mesh}) {
+    EXPECT_STREQ(m->name, "sq");
+    ASSERT_EQ(m->vertexCount, 4);
+    ASSERT_EQ(m->normalCount, 4);
+    ASSERT_EQ(m->uvCount, 4);
+    ASSERT_EQ(m->colorCount, 4);
+    ASSERT_EQ(m->triangleCount, 2);
+    EXPECT_TRUE(m->doubleSided);
+    EXPECT_EQ(m->boundsMax, Vec3(1, 1, 0));
+    EXPECT_EQ(m->translucentColorCount, 1);
+  }
+  const MeshData& a = wide.mesh;
+  const MeshData& b = narrow.mesh;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(a.vertices[i], Vec3(kSquare[3 * i], kSquare[3 * i + 1], kSquare[3 * i + 2]));
+    EXPECT_EQ(a.vertices[i], b.vertices[i]);
+    EXPECT_EQ(a.normals[i], b.normals[i]);
+    EXPECT_EQ(a.uvs[2 * i], b.uvs[2 * i]);
+    EXPECT_EQ(a.uvs[2 * i + 1], b.uvs[2 * i + 1]);
+  }
+  EXPECT_EQ(std::memcmp(a.triangles, b.triangles, 6 * sizeof(int32_t)), 0);
+  EXPECT_EQ(a.triangles[5], 3);
+  for (int t = 0; t < 2; ++t) {
+    EXPECT_EQ(a.triangleInfos[t].normal, Vec3(0, 0, 1));
+    EXPECT_EQ(b.triangleInfos[t].normal, Vec3(0, 0, 1));
+    EXPECT_EQ(a.triangleInfos[t].facesLight, 0);
+  }
+  // The shared diagonal 0-2 is edge 2 (corner 2 to 0) of the first triangle
+  // and edge 0 (corner 0 to 2) of the second.
+  EXPECT_EQ(a.triangleInfos[0].neighbours[2], 1);
+  EXPECT_EQ(a.triangleInfos[1].neighbours[0], 0);
+  EXPECT_EQ(a.colors[0].r, 1.0);
+  EXPECT_EQ(a.colors[0].g, 0.0);
+  EXPECT_DOUBLE_EQ(a.colors[0].a, 128 / 255.0);
+  EXPECT_EQ(a.colors[3].a, 1.0);
+}
+
+TEST(MeshData, NeighboursAcrossAnEdgeByIndexOrByEqualPosition) {
+  // (0,1,2) and (2,1,3): edge 1 of the first, edge 0 of the second.
+  const std::vector<double> shared = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  Loaded byIndex("<mesh>" + section("vertices", 4, 8, hexDoubles(shared)) +
+                 section("triangles", 2, 4, hexInt32({0, 1, 2, 2, 1, 3})) + "</mesh>");
+  // The same pair with the shared corners duplicated (vertices 3 and 4 are
+  // copies of 2 and 1): still welded.
+  std::vector<double> split = shared;
+  split.insert(split.end(), {-0.0, 1, 0, 1, 0, 0});  // -0 welds with +0
+  Loaded byPosition("<mesh>" + section("vertices", 6, 8, hexDoubles(split)) +
+                    section("triangles", 2, 4, hexInt32({0, 1, 2, 4, 5, 3})) + "</mesh>");
+  // split: triangle 2 is (4=(0,1,0), 5=(1,0,0), 3=(1,1,0)), i.e. (2,1,3) by position.
+  for (const MeshData* m : {&byIndex.mesh, &byPosition.mesh}) {
+    const TriangleInfo* t = m->triangleInfos;
+    EXPECT_EQ(t[0].neighbours[0], -1);
+    EXPECT_EQ(t[0].neighbours[1], 1);
+    EXPECT_EQ(t[0].neighbours[2], -1);
+    EXPECT_EQ(t[1].neighbours[0], 0);
+    EXPECT_EQ(t[1].neighbours[1], -1);
+    EXPECT_EQ(t[1].neighbours[2], -1);
+  }
+}
+
+// Checks that every link is mutual and joins edges with the same end points.
+void expectConsistentLinks(const MeshData& m) {
+  for (int t = 0; t < m.triangleCount; ++t) {
+    for (int k = 0; k < 3; ++k) {
+      int u = m.triangleInfos[t].neighbours[k];
+      if (u < 0) continue;
+      const Vec3& a = m.vertices[m.triangles[3 * t + k]];
+      const Vec3& b = m.vertices[m.triangles[3 * t + (k + 1) % 3]];
+      bool back = false;
+      for (int j = 0; j < 3; ++j) {
+        const Vec3& c = m.vertices[m.triangles[3 * u + j]];
+        const Vec3& d = m.vertices[m.triangles[3 * u + (j + 1) % 3]];
+        if (m.triangleInfos[u].neighbours[j] == t && ((a == c && b == d) || (a == d && b == c)))
+          back = true;
+      }
+      EXPECT_TRUE(back) << "triangle " << t << " edge " << k << " -> " << u;
+    }
+  }
+}
+
+TEST(MeshData, ClosedBoxWithSplitFacesFindsEveryNeighbour) {
+  // Each face has its own four vertices (as exporters write for flat
+  // normals), so neighbours can only be found by position.
+  const double c[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                          {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+  const int faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                           {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
+  std::vector<double> verts;
+  std::vector<int32_t> tris;
+  for (int f = 0; f < 6; ++f) {
+    int base = f * 4;
+    for (int i = 0; i < 4; ++i) verts.insert(verts.end(), c[faces[f][i]], c[faces[f][i]] + 3);
+    tris.insert(tris.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
+  }
+  Loaded box("<mesh>" + section("vertices", 24, 8, hexDoubles(verts)) +
+             section("triangles", 12, 4, hexInt32(tris)) + "</mesh>");
+  ASSERT_EQ(box.mesh.triangleCount, 12);
+  for (int t = 0; t < 12; ++t)
+    for (int k = 0; k < 3; ++k) EXPECT_NE(box.mesh.triangleInfos[t].neighbours[k], -1) << t << "/" << k;
+  expectConsistentLinks(box.mesh);
+}
+
+TEST(MeshData, OpenStripLeavesBorderEdgesOpen) {
+  // Four triangles in a row: 0 1 2 3 4 5 along a ribbon.
+  const std::vector<double> v = {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 1, 0, 2, 0, 0, 2, 1, 0};
+  const std::vector<int32_t> t = {0, 2, 1, 1, 2, 3, 2, 4, 3, 3, 4, 5};
+  Loaded strip("<mesh>" + section("vertices", 6, 8, hexDoubles(v)) +
+               section("triangles", 4, 4, hexInt32(t)) + "</mesh>");
+  const TriangleInfo* info = strip.mesh.triangleInfos;
+  int open = 0, links = 0;
+  for (int i = 0; i < 4; ++i)
+    for (int k = 0; k < 3; ++k) (info[i].neighbours[k] < 0 ? open : links)++;
+  EXPECT_EQ(links, 6);  // three interior edges, each seen from both sides
+  EXPECT_EQ(open, 6);   // the strip's border
+  EXPECT_EQ(info[0].neighbours[1], 1);  // edge 2->1 of the first
+  EXPECT_EQ(info[3].neighbours[1], -1);  // edge 4->5 is the far end
+  expectConsistentLinks(strip.mesh);
+}
+
+TEST(MeshData, NeighboursFromTheFileAreKeptAndBadOnesCleared) {
+  Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) +
+           section("triangles", 2, 4, hexInt32(kTwo)) +
+           // Triangle 0: (ffff, 1, 7); triangle 1: (0, ffff, 0xfffe as 65534).
+           section("neighbours", 6, 2, "ffff 0100 0700 0000 ffff feff") + "</mesh>");
+  const TriangleInfo* t = m.mesh.triangleInfos;
+  EXPECT_EQ(t[0].neighbours[0], -1);
+  EXPECT_EQ(t[0].neighbours[1], 1);
+  EXPECT_EQ(t[0].neighbours[2], -1);  // 7 is not a triangle
+  EXPECT_EQ(t[1].neighbours[0], 0);
+  EXPECT_EQ(t[1].neighbours[1], -1);
+  EXPECT_EQ(t[1].neighbours[2], -1);  // 65534 neither
+}
+
+TEST(MeshData, ContentOutsideItsRangesIsDroppedAtLoad) {
+  // Triangle 1 names vertex 9 of 4 and triangle 2 a negative vertex; the
+  // file's neighbours point at them; normals and uvs are short.
+  Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) +
+           section("normals", 2, 8, hexDoubles({0, 0, 1, 0, 0, 1})) +
+           section("uvs", 3, 8, hexDoubles({0, 0, 1, 0, 1, 1})) +
+           section("colors", 1, 0, "ff0000ff") +
+           section("triangles", 4, 4, hexInt32({0, 1, 2, 0, 9, 2, -3, 1, 2, 0, 2, 3})) +
+           section("neighbours", 12, 4, hexInt32({3, 1, 2, -1, -1, -1, 0, 0, 0, -1, -1, 0})) + "</mesh>");
+  const MeshData& d = m.mesh;
+  EXPECT_EQ(d.vertexCount, 4);
+  EXPECT_EQ(d.normalCount, 0);
+  EXPECT_EQ(d.normals, nullptr);
+  EXPECT_EQ(d.uvCount, 0);
+  EXPECT_EQ(d.colorCount, 0);
+  EXPECT_EQ(d.translucentColorCount, 0);
+  ASSERT_EQ(d.triangleCount, 2);
+  EXPECT_EQ(d.triangles[3], 0);
+  EXPECT_EQ(d.triangles[4], 2);
+  EXPECT_EQ(d.triangles[5], 3);
+  // File triangle 3 became 1; links to the dropped ones are gone.
+  EXPECT_EQ(d.triangleInfos[0].neighbours[0], 1);
+  EXPECT_EQ(d.triangleInfos[0].neighbours[1], -1);
+  EXPECT_EQ(d.triangleInfos[0].neighbours[2], -1);
+  EXPECT_EQ(d.triangleInfos[1].neighbours[2], 0);
+}
+
+TEST(MeshData, NegativeCountsMissingSectionsAndShortText) {
+  Loaded m("<mesh>" + section("vertices", -5, 8, "000000000000f03f") + section("triangles", -1, 4, "") +
+           "</mesh>");
+  EXPECT_EQ(m.mesh.vertexCount, 0);
+  EXPECT_EQ(m.mesh.vertices, nullptr);
+  EXPECT_EQ(m.mesh.triangleCount, 0);
+
+  // Fewer values than the count: the rest are zero. No size: doubles.
+  Loaded s("<mesh>" + section("vertices", 2, 0, "000000000000f03f") + "<triangles count=\"1\"/></mesh>");
+  ASSERT_EQ(s.mesh.vertexCount, 2);
+  EXPECT_EQ(s.mesh.vertices[0].x, 1.0);
+  EXPECT_EQ(s.mesh.vertices[0].y, 0.0);
+  EXPECT_EQ(s.mesh.vertices[1], Vec3());
+  // The text-less triangle reads as (0, 0, 0): valid and degenerate.
+  ASSERT_EQ(s.mesh.triangleCount, 1);
+  EXPECT_EQ(s.mesh.triangleInfos[0].normal, Vec3());
+
+  Loaded empty("<mesh/>");
+  EXPECT_EQ(empty.mesh.name, nullptr);
+  EXPECT_EQ(empty.mesh.vertexCount, 0);
+  EXPECT_EQ(empty.mesh.triangleInfos, nullptr);
+}
+
+TEST(AnimationData, KeysAreReadInOrderAndMissingOnesAreZero) {
+  TiXmlDocument doc;
+  doc.Parse(
+      "<animation name=\"walk\"><keys count=\"3\">"
+      "<key time=\"0.5\"><location>1 2 3</location><rotation>0 0 1.5</rotation><scale>1 1 2</scale></key>"
+      "<key><location>4 5</location></key>"
+      "</keys></animation>");
+  AnimationData a;
+  EXPECT_TRUE(a.loadXml(doc.RootElement()));
+  EXPECT_STREQ(a.name, "walk");
+  ASSERT_EQ(a.keyCount, 3);
+  EXPECT_EQ(a.times[0], 0.5);
+  EXPECT_EQ(a.locations[0], Vec3(1, 2, 3));
+  EXPECT_EQ(a.rotations[0], Vec3(0, 0, 1.5));
+  EXPECT_EQ(a.scales[0], Vec3(1, 1, 2));
+  EXPECT_EQ(a.times[1], 0.0);  // no "time"
+  EXPECT_EQ(a.locations[1], Vec3(4, 5, 0));  // a short list stores what it has
+  EXPECT_EQ(a.times[2], 0.0);  // no third "key"
+  EXPECT_EQ(a.scales[2], Vec3());
+
+  TiXmlDocument more;
+  more.Parse("<animation><keys count=\"1\"><key time=\"1\"/><key time=\"2\"/></keys></animation>");
+  EXPECT_TRUE(a.loadXml(more.RootElement()));
+  EXPECT_EQ(a.name, nullptr);
+  ASSERT_EQ(a.keyCount, 1);
+  EXPECT_EQ(a.times[0], 1.0);
+
+  TiXmlDocument none;
+  none.Parse("<animation name=\"still\"/>");
+  EXPECT_TRUE(a.loadXml(none.RootElement()));
+  EXPECT_EQ(a.keyCount, 0);
+  EXPECT_EQ(a.times, nullptr);
+}
+
+TEST(AnimatedMeshData, IndicesAndWeights) {
+  TiXmlDocument doc;
+  std::string xml = "<animated_mesh name=\"arm\">" + section("vertices", 3, 2, hexUint16({4, 0, 7})) +
+                    section("weights", 3, 4, hexFloats({0.5, 1, 0.25})) + "</animated_mesh>";
+  doc.Parse(xml.c_str());
+  AnimatedMeshData g;
+  EXPECT_TRUE(g.loadXml(doc.RootElement()));
+  EXPECT_STREQ(g.name, "arm");
+  ASSERT_EQ(g.count, 3);
+  ASSERT_EQ(g.weightCount, 3);
+  EXPECT_EQ(g.vertexIndices[0], 4);
+  EXPECT_EQ(g.vertexIndices[2], 7);
+  EXPECT_EQ(g.weights[0], 0.5);
+  EXPECT_EQ(g.weights[2], 0.25);
+  EXPECT_EQ(g.restPositions, nullptr);
+}
+
+}  // namespace
