@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "model/callbacks.h"
 #include "model/color.h"
 #include "model/vec3.h"
 
@@ -63,7 +64,8 @@ struct AnimationData {
   AnimationData& operator=(const AnimationData&) = delete;
   ~AnimationData() { clear(); }
 
-  char* name = nullptr;
+  LMP_ProxyRef proxy;
+  char* name = nullptr;  // malloc'd
   int32_t keyCount = 0;
   double* times = nullptr;  // seconds
   Vec3* locations = nullptr;
@@ -83,7 +85,7 @@ struct AnimatedMeshData {
   AnimatedMeshData& operator=(const AnimatedMeshData&) = delete;
   ~AnimatedMeshData() { clear(); }
 
-  char* name = nullptr;
+  char* name = nullptr;  // malloc'd
   int32_t count = 0;
   int32_t* vertexIndices = nullptr;
   // Each entry's vertex and normal in the bone's frame; filled by the
