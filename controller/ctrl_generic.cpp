@@ -1,7 +1,12 @@
 #include "controller/ctrl_generic.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "controller/debug_log.h"
+#include "controller/script_engine.h"
 
 namespace {
 
@@ -30,6 +35,7 @@ const char* failureTextFor(int32_t loadState) {
 
 CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine* scriptEngine) {
   engine = scriptEngine;
+  if (engine) engine->setController(this);
   platform = 1;  // ENV_WINDOWS
 }
 
@@ -37,6 +43,7 @@ CTRL_Generic::~CTRL_Generic() {
   free(packageName);
   free(failureText);
   delete package;
+  delete engine;
 }
 
 int32_t CTRL_Generic::registerDevice(int32_t, int32_t, int32_t) { return 0; }
@@ -48,11 +55,21 @@ void CTRL_Generic::getLanguage(char* out) {
   if (out) out[0] = '\0';
 }
 
-void CTRL_Generic::fail(const char*, ...) {
+void CTRL_Generic::fail(const char* format, ...) {
   if (stopped) return;
   stopped = true;
+  // The screen shows only a fixed text; the log keeps the reason (a script
+  // error's file and line) for the content's author.
+  char reason[1024];
+  va_list args;
+  va_start(args, format);
+  if (!format || vsnprintf(reason, sizeof reason, format, args) < 0) reason[0] = '\0';
+  va_end(args);
+  debugPrintf("%s", reason);
   free(failureText);
   failureText = copyText(failureTextFor(loadState));
 }
 
 const char* CTRL_Generic::packageLabel() const { return packageName ? packageName : "package"; }
+
+void CTRL_Generic::dropLoadingScreen() {}

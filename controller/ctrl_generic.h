@@ -55,4 +55,8 @@ class CTRL_Generic {
   int32_t contentMajor = 0;       // content version from config.xml
   int32_t contentMinor = 0;
   int32_t contentPatch = 0;
+  double dt = 0;  // time step of the current frame in seconds
+
+  // Deletes the loading screen's logo object and image source, if any.
+  void dropLoadingScreen();
 };

@@ -1,0 +1,341 @@
+#include "script/engine.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <lua5.2/lua.hpp>
+
+#include "controller/ctrl_generic.h"
+#include "controller/debug_log.h"
+#include "controller/event.h"
+#include "controller/perf_counter.h"
+#include "script/lua_files.h"
+#include "script/scene_api.h"
+
+// What the Lua state carries for us: it is the allocator's user-data, so it
+// is reachable from every thread of the state without a table lookup, and each
+// state has its own.
+struct StateLink {
+  CTRL_Generic* controller;
+  LMP_Engine* engine;
+};
+
+namespace {
+
+void* allocate(void* ud, void* ptr, size_t osize, size_t nsize) {
+  (void)ud;
+  (void)osize;
+  if (nsize == 0) {
+    free(ptr);
+    return nullptr;
+  }
+  return realloc(ptr, nsize);
+}
+
+StateLink* linkOf(lua_State* L) {
+  void* ud = nullptr;
+  lua_getallocf(L, &ud);
+  return static_cast<StateLink*>(ud);
+}
+
+void pushScriptValue(lua_State* L, const ScriptValue& v) {
+  switch (v.type) {
+    case ScriptValue::NIL: lua_pushnil(L); break;
+    case ScriptValue::BOOLEAN: lua_pushboolean(L, v.value.boolean); break;
+    case ScriptValue::INTEGER: lua_pushnumber(L, v.value.integer); break;
+    case ScriptValue::NUMBER: lua_pushnumber(L, v.value.number); break;
+    case ScriptValue::STRING: lua_pushstring(L, v.value.text); break;
+    default: break;  // an unknown tag pushes nothing
+  }
+}
+
+void popScriptValue(lua_State* L, ScriptValue* out) {
+  switch (lua_type(L, -1)) {
+    case LUA_TBOOLEAN:
+      out->setBoolean(lua_toboolean(L, -1) != 0);
+      break;
+    case LUA_TNUMBER:
+      out->setNumber(lua_tonumber(L, -1));
+      break;
+    case LUA_TSTRING: {
+      int isNumber = 0;
+      double d = lua_tonumberx(L, -1, &isNumber);
+      if (isNumber)
+        out->setNumber(d);
+      else
+        out->setString(lua_tostring(L, -1));
+      break;
+    }
+    case LUA_TNIL:
+    case LUA_TNONE:
+      out->setNil();
+      break;
+    default:
+      break;  // tables, functions, userdata and threads leave out as it was
+  }
+  lua_pop(L, 1);
+}
+
+// Global lookups and stores run protected: a script may have given the
+// globals table metamethods that raise errors.
+int getGlobalBody(lua_State* L) {
+  lua_getglobal(L, lua_tostring(L, 1));
+  return 1;
+}
+
+int setGlobalBody(lua_State* L) {
+  lua_settop(L, 2);
+  lua_setglobal(L, lua_tostring(L, 1));
+  return 0;
+}
+
+bool stopped(const CTRL_Generic* c) { return !c || c->stopped; }
+
+}  // namespace
+
+CTRL_Generic* LMP_getController(lua_State* L) {
+  StateLink* link = L ? linkOf(L) : nullptr;
+  return link ? link->controller : nullptr;
+}
+
+LMP_Engine* LMP_getEngine(lua_State* L) {
+  StateLink* link = L ? linkOf(L) : nullptr;
+  return link ? link->engine : nullptr;
+}
+
+LMP_Engine::LMP_Engine() : callbacks(), L(nullptr), controller(nullptr), link_(nullptr) {
+  link_ = new (std::nothrow) StateLink{nullptr, this};
+  if (!link_) return;
+  L = lua_newstate(allocate, link_);
+  if (!L) return;
+  lua_atpanic(L, LMP_panic);
+  LMP_openLibraries(L);
+  lua_gc(L, LUA_GCSETPAUSE, 100);
+  lua_gc(L, LUA_GCSETSTEPMUL, 300);
+  LMP_registerConstants(L);
+  LMP_registerGlobalFunctions(L);
+  LMP_registerObjectTypes(L);
+  LMP_registerClasses(L);
+  LMP_registerValueTypes(L);
+}
+
+LMP_Engine::~LMP_Engine() {
+  // Pending __gc metamethods may still ask for the controller: the link goes last.
+  if (L) lua_close(L);
+  delete link_;
+}
+
+void LMP_Engine::setController(CTRL_Generic* c) {
+  controller = c;
+  if (link_) link_->controller = c;
+}
+
+int32_t LMP_Engine::callbackRef(int id) const { return id >= 1 && id <= 11 ? callbacks[id - 1] : 0; }
+
+bool LMP_Engine::setCallbackRef(int id, int32_t ref) {
+  if (id < 1 || id > 11) return false;
+  callbacks[id - 1] = ref;
+  return true;
+}
+
+void LMP_Engine::reportTopError() {
+  const char* message = lua_tostring(L, -1);
+  if (controller) {
+    if (message)
+      controller->fail("%s", message);
+    else
+      controller->fail("(error object is a %s value)", luaL_typename(L, -1));
+  }
+  lua_pop(L, 1);
+}
+
+bool LMP_Engine::pushGlobal(const char* name) {
+  lua_pushcfunction(L, getGlobalBody);
+  lua_pushstring(L, name);
+  if (lua_pcall(L, 1, 1, 0) == LUA_OK) return true;
+  reportTopError();
+  return false;
+}
+
+bool LMP_Engine::call(int nargs, int nresults) {
+  if (!L) return false;
+  if (stopped(controller)) {
+    lua_pop(L, nargs + 1);
+    return false;
+  }
+  if (lua_pcall(L, nargs, nresults, 0) == LUA_OK) return true;
+  reportTopError();
+  return false;
+}
+
+bool LMP_Engine::start() {
+  if (!L || !controller || !controller->package) return false;
+  double t0 = 0;
+  ctrl_readCounter(&t0);
+  controller->loadState = 2;
+  if (LMP_loadfilex(L, "init.lua", nullptr) != LUA_OK) {
+    reportTopError();
+    return false;
+  }
+  if (!call(0, 0)) return false;
+  if (!pushGlobal("startup")) return false;
+  if (!call(0, 0)) return false;
+  // A usage error reported by the scene API stops the content without making
+  // the Lua call fail: the start has failed all the same.
+  if (controller->stopped) return false;
+  controller->dt = 0.0;
+  controller->dropLoadingScreen();
+  controller->loadState = 3;
+  double t1 = t0;
+  ctrl_readCounter(&t1);
+  debugPrintf("%s loaded in %fs.", controller->packageName ? controller->packageName : "(null)",
+              (t1 - t0) * ctrl_secondsPerCount());
+  return true;
+}
+
+void LMP_Engine::callNumberCallback(int id, double value) {
+  if (!L) return;
+  lua_rawgeti(L, LUA_REGISTRYINDEX, callbackRef(id));
+  if (!lua_isfunction(L, -1)) {
+    lua_pop(L, 1);
+    return;
+  }
+  lua_pushnumber(L, value);
+  call(1, 0);
+}
+
+void LMP_Engine::onUpdate(double dt) { callNumberCallback(1 /* CB_UPDATE */, dt); }
+
+void LMP_Engine::onAspectRatioChanged(double aspect) {
+  callNumberCallback(11 /* CB_ASPECT_RATIO_CHANGED */, aspect);
+}
+
+bool LMP_Engine::onEvent(const Event& event) {
+  int32_t ref = callbackRef(2 /* CB_EVENT */);
+  if (!L || ref == 0) return false;
+  lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+  lua_pushnumber(L, event.type);
+  switch (event.type) {
+    case EVENT_KEY_DOWN:
+    case EVENT_KEY_UP:
+      lua_pushnumber(L, event.code);
+      lua_pushnumber(L, 0);
+      break;
+    case EVENT_ZOOM:
+      lua_pushnumber(L, event.amount);
+      LMP_pushV2(L, event.point[0], event.point[1]);
+      break;
+    case EVENT_DEVICE:
+      lua_pushnumber(L, event.code);
+      if (event.data && event.length > 0)
+        lua_pushlstring(L, reinterpret_cast<const char*>(event.data), static_cast<size_t>(event.length));
+      else
+        lua_pushliteral(L, "");
+      break;
+    default:
+      lua_pushnumber(L, 0);
+      lua_pushnumber(L, 0);
+      break;
+  }
+  if (!call(3, 1)) return false;
+  if (lua_type(L, -1) == LUA_TBOOLEAN) {
+    bool handled = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return handled;
+  }
+  lua_pop(L, 1);
+  controller->fail("Event function must return 1 boolean value.");
+  return false;
+}
+
+void LMP_Engine::pushValue(const ScriptValue& value) {
+  if (L) pushScriptValue(L, value);
+}
+
+bool LMP_Engine::popValue(ScriptValue* out) {
+  if (!L || !out) return false;
+  popScriptValue(L, out);
+  return true;
+}
+
+void LMP_Engine::setGlobalInteger(lua_State* L, const char* name, int32_t value) {
+  lua_pushnumber(L, value);
+  lua_setglobal(L, name);
+}
+
+int LMP_Engine::callNative(lua_State* L) {
+  void* context = lua_touserdata(L, lua_upvalueindex(1));
+  NativeFunction function = reinterpret_cast<NativeFunction>(lua_touserdata(L, lua_upvalueindex(2)));
+  int n = lua_gettop(L);
+  ScriptValueVector args;
+  bool ok = n <= 0 || args.reserve(n);
+  for (int i = 0; ok && i < n; ++i) {
+    ScriptValue* v = new (std::nothrow) ScriptValue();
+    ok = v && args.append(v);
+    if (!ok) delete v;
+  }
+  if (!ok) {
+    args.clear();  // luaL_error does not return: nothing may be left behind
+    return luaL_error(L, "not enough memory");
+  }
+  for (int i = n - 1; i >= 0; --i) popScriptValue(L, args.data[i]);
+  ScriptValue result;
+  if (function) function(context, &args, &result);
+  pushScriptValue(L, result);
+  if (lua_gettop(L) == 0) lua_pushnil(L);  // a result of unknown type still answers one value
+  args.clear();
+  result.release();
+  return 1;
+}
+
+void LMP_Engine::registerNatives(const NativeTable* table, void* context) {
+  if (!L || !table || !table->name) return;
+  lua_pushcfunction(L, setGlobalBody);
+  lua_pushstring(L, table->name);
+  lua_newtable(L);
+  for (const NativeTableEntry* e = table->entries; e && e->name; ++e) {
+    lua_pushlightuserdata(L, context);
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(e->function));
+    lua_pushcclosure(L, callNative, 2);
+    lua_setfield(L, -2, e->name);
+  }
+  if (lua_pcall(L, 2, 0, 0) != LUA_OK) reportTopError();
+}
+
+void LMP_Engine::setGlobal(const char* name, const ScriptValue& value) {
+  if (!L || !name) return;
+  lua_pushcfunction(L, setGlobalBody);
+  lua_pushstring(L, name);
+  int top = lua_gettop(L);
+  pushScriptValue(L, value);
+  if (lua_gettop(L) == top) lua_pushnil(L);
+  if (lua_pcall(L, 2, 0, 0) != LUA_OK) reportTopError();
+}
+
+bool LMP_Engine::getGlobal(const char* name, ScriptValue* out) {
+  if (!L || !name || !out) return false;
+  if (!pushGlobal(name)) return false;
+  popScriptValue(L, out);
+  return true;
+}
+
+bool LMP_Engine::callFunction(const char* name, const ScriptValueVector& args, ScriptValue* result) {
+  // Without a controller there is nobody to report a script error to.
+  if (!L || !name || stopped(controller)) return false;
+  if (!pushGlobal(name)) return false;
+  int base = lua_gettop(L);
+  for (int32_t i = 0; i < args.count; ++i)
+    if (args.data[i]) pushScriptValue(L, *args.data[i]);
+  int nargs = lua_gettop(L) - base;  // values of unknown type pushed nothing
+  if (!call(nargs, 1)) return false;
+  if (result)
+    popScriptValue(L, result);
+  else
+    lua_pop(L, 1);
+  return true;
+}
+
+void LMP_Engine::collectGarbage() {
+  if (L && !lua_gc(L, LUA_GCISRUNNING, 0)) lua_gc(L, LUA_GCCOLLECT, 0);
+}

@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "controller/event.h"
+#include "script/lua_files.h"
+#include "script_harness.h"
+
+using scripttest::Player;
+
+namespace {
+
+const char kLoadingText[] = "Error loading the file.\nPlease check with your content provider.";
+const char kRunningText[] = "Error running the file.\nPlease check with your content provider.";
+
+const int kUpdate = 1, kEvent = 2, kAspect = 11;
+
+TEST(EngineStart, RunsInitAndStartupThenLogsTheLoadTime) {
+  vsplat::DebugCapture log;
+  Player p({{"init.lua", "order = 'init'\nfunction startup() order = order .. ',startup' end\n"}});
+  ASSERT_NE(p.controller->package, nullptr);
+  ASSERT_TRUE(p.engine->start());
+  EXPECT_EQ(p.global("order"), "init,startup");
+  EXPECT_EQ(p.controller->loadState, 3);
+  EXPECT_FALSE(p.controller->stopped);
+  EXPECT_TRUE(p.controller->failures.empty());
+  EXPECT_NE(log.text().find("(null) loaded in "), std::string::npos) << log.text();
+}
+
+TEST(EngineStart, SyntaxErrorFailsWhileLoadingAndNeverCallsStartup) {
+  vsplat::DebugCapture log;
+  Player p({{"init.lua", "function startup() called = true end\nx = = 1\n"}});
+  EXPECT_FALSE(p.engine->start());
+  EXPECT_EQ(p.controller->loadState, 2);
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_NE(p.controller->failures[0].find("init.lua:2:"), std::string::npos) << p.controller->failures[0];
+  EXPECT_STREQ(p.controller->failureText, kLoadingText);
+  EXPECT_EQ(p.global("called"), "nil");
+  // The reason reaches the log, once, and no load time is logged.
+  std::string text = log.text();
+  EXPECT_NE(text.find("init.lua:2:"), std::string::npos);
+  EXPECT_EQ(text.find("init.lua:2:"), text.rfind("init.lua:2:"));
+  EXPECT_EQ(text.find("loaded in"), std::string::npos);
+}
+
+TEST(EngineStart, FailuresOfTheScriptsStopTheStart) {
+  struct Case {
+    const char* init;
+    const char* reason;  // part of the failure message
+  } cases[] = {
+      {"x = 1\n", "attempt to call a nil value"},                           // no startup
+      {"function startup() error('boom') end\n", "init.lua:1: boom"},     // error in startup
+      {"error('early')\n", "init.lua:1: early"},                           // error in the chunk
+      {"function startup() error({}) end\n", "error object is a table value"},
+      // A strict globals table whose lookup of startup raises: reported, no crash.
+      {"setmetatable(_G, {__index = function(_, k) error('undefined ' .. k) end})\n", "undefined startup"},
+  };
+  for (const Case& c : cases) {
+    Player p({{"init.lua", c.init}});
+    EXPECT_FALSE(p.engine->start()) << c.init;
+    EXPECT_EQ(p.controller->loadState, 2) << c.init;
+    ASSERT_EQ(p.controller->failures.size(), 1u) << c.init;
+    EXPECT_NE(p.controller->failures[0].find(c.reason), std::string::npos) << p.controller->failures[0];
+    EXPECT_STREQ(p.controller->failureText, kLoadingText);
+  }
+}
+
+TEST(EngineStart, MissingInitFailsAndNoPackageRefusesQuietly) {
+  Player p({{"other.lua", "x = 1\n"}});
+  EXPECT_FALSE(p.engine->start());
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_NE(p.controller->failures[0].find("cannot open init.lua"), std::string::npos);
+
+  Player none({{"init.lua", "function startup() end\n"}});
+  delete none.controller->package;
+  none.controller->package = nullptr;
+  EXPECT_FALSE(none.engine->start());
+  EXPECT_EQ(none.controller->loadState, 1);
+  EXPECT_FALSE(none.controller->stopped);
+}
+
+int stopContent(void* context, ScriptValueVector*, ScriptValue*) {
+  static_cast<CTRL_Generic*>(context)->fail("usage error reported by native code");
+  return 0;
+}
+
+TEST(EngineStart, ContentStoppedWithoutALuaErrorStillFailsTheStart) {
+  vsplat::DebugCapture log;
+  Player p({{"init.lua", "function startup() native.stop() after = true end\n"}});
+  const NativeTableEntry entries[] = {{"stop", stopContent}, {nullptr, nullptr}};
+  const NativeTable table = {"native", entries};
+  p.engine->registerNatives(&table, p.controller.get());
+  EXPECT_FALSE(p.engine->start());
+  EXPECT_EQ(p.global("after"), "true");  // the Lua call itself went on
+  EXPECT_EQ(p.controller->loadState, 2);
+  EXPECT_STREQ(p.controller->failureText, kLoadingText);
+  EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
+}
+
+struct Running : Player {
+  explicit Running(const char* init) : Player({{"init.lua", init}}) { EXPECT_TRUE(engine->start()); }
+};
+
+TEST(EngineCallbacks, UpdateAndAspectReceiveTheirNumber) {
+  Running p(
+      "function startup() end\n"
+      "function update(dt) last = 'update ' .. dt end\n"
+      "function aspect(a) last = 'aspect ' .. a end\n");
+  p.engine->onUpdate(0.25);  // no callback yet: nothing happens
+  EXPECT_EQ(p.global("last"), "nil");
+  p.setCallback(kUpdate, "update");
+  p.setCallback(kAspect, "aspect");
+  p.engine->onUpdate(0.25);
+  EXPECT_EQ(p.global("last"), "update 0.25");
+  p.engine->onAspectRatioChanged(0.5);
+  EXPECT_EQ(p.global("last"), "aspect 0.5");
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+TEST(EngineCallbacks, ErrorAfterTheStartFailsAsRunningAndLaterCallsAreRefused) {
+  vsplat::DebugCapture log;
+  Running p(
+      "function startup() end\n"
+      "count = 0\n"
+      "function update(dt) count = count + 1 error('bad frame') end\n");
+  p.setCallback(kUpdate, "update");
+  p.engine->onUpdate(0.1);
+  p.engine->onUpdate(0.1);
+  EXPECT_EQ(p.global("count"), "1");
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_STREQ(p.controller->failureText, kRunningText);
+  EXPECT_NE(log.text().find("init.lua:3: bad frame"), std::string::npos);
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+TEST(EngineCallbacks, SecondFailChangesNothing) {
+  Running p("function startup() end\n");
+  p.controller->fail("first %d", 1);
+  p.controller->loadState = 1;
+  p.controller->fail("second");
+  EXPECT_STREQ(p.controller->failureText, kRunningText);
+  EXPECT_TRUE(p.controller->stopped);
+}
+
+TEST(EngineEvents, ArgumentsByEventType) {
+  Running p(
+      "function startup() end\n"
+      "function onEvent(t, a, b) seen = t .. ',' .. tostring(a) .. ',' .. type(b) .. ',' .. tostring(b)"
+      " return true end\n");
+  EXPECT_FALSE(p.engine->onEvent(Event{}));  // no callback: not handled, no failure
+  p.setCallback(kEvent, "onEvent");
+
+  Event key;
+  key.type = EVENT_KEY_DOWN;
+  key.code = 65;
+  EXPECT_TRUE(p.engine->onEvent(key));
+  EXPECT_EQ(p.global("seen"), "1,65,number,0");
+
+  Event close;
+  close.type = EVENT_CLOSE;
+  close.code = 99;  // not passed for this type
+  EXPECT_TRUE(p.engine->onEvent(close));
+  EXPECT_EQ(p.global("seen"), "8,0,number,0");
+
+  const uint8_t report[] = {'a', 0, 'b'};
+  Event device;
+  device.type = EVENT_DEVICE;
+  device.code = 7;
+  device.data = report;
+  device.length = 3;
+  EXPECT_TRUE(p.engine->onEvent(device));
+  EXPECT_EQ(p.global("seen"), std::string("7,7,string,a\0b", 14));
+
+  Event zoom;
+  zoom.type = EVENT_ZOOM;
+  zoom.amount = -2;
+  zoom.point[0] = 0.25;
+  zoom.point[1] = 0.5;
+  EXPECT_TRUE(p.engine->onEvent(zoom));
+  EXPECT_EQ(p.global("seen").substr(0, 5), "6,-2,");
+  EXPECT_TRUE(p.controller->failures.empty());
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+TEST(EngineEvents, ResultMustBeOneBoolean) {
+  struct Case {
+    const char* body;
+    bool handled;
+    bool fails;
+  } cases[] = {
+      {"return true", true, false}, {"return false", false, false}, {"return true, 5", true, false},
+      {"", false, true},            {"return 1", false, true},      {"return nil, true", false, true},
+      {"return 'true'", false, true},
+  };
+  for (const Case& c : cases) {
+    Running p((std::string("function startup() end\nfunction onEvent() ") + c.body + " end\n").c_str());
+    p.setCallback(kEvent, "onEvent");
+    Event e;
+    e.type = EVENT_KEY_UP;
+    EXPECT_EQ(p.engine->onEvent(e), c.handled) << c.body;
+    EXPECT_EQ(p.controller->stopped, c.fails) << c.body;
+    if (c.fails) {
+      ASSERT_EQ(p.controller->failures.size(), 1u);
+      EXPECT_EQ(p.controller->failures[0], "Event function must return 1 boolean value.");
+    }
+    EXPECT_EQ(lua_gettop(p.L), 0) << c.body;
+  }
+}
+
+TEST(EngineValues, PopValueConversions) {
+  Player p({});
+  ASSERT_EQ(p.run("n = '12' s = '12a' h = '0x10' b = true d = 3.5 t = {} f = print"), "");
+  struct Case {
+    const char* name;
+    int32_t type;
+    double number;
+    const char* text;
+  } cases[] = {
+      {"n", ScriptValue::NUMBER, 12.0, nullptr},  {"h", ScriptValue::NUMBER, 16.0, nullptr},
+      {"s", ScriptValue::STRING, 0, "12a"},       {"d", ScriptValue::NUMBER, 3.5, nullptr},
+      {"missing", ScriptValue::NIL, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    ScriptValue v;
+    v.setBoolean(true);
+    ASSERT_TRUE(p.engine->getGlobal(c.name, &v));
+    EXPECT_EQ(v.type, c.type) << c.name;
+    if (c.type == ScriptValue::NUMBER) {
+      EXPECT_EQ(v.value.number, c.number) << c.name;
+    }
+    if (c.text) {
+      EXPECT_STREQ(v.value.text, c.text);
+    }
+    v.release();
+  }
+  ScriptValue b;
+  ASSERT_TRUE(p.engine->getGlobal("b", &b));
+  EXPECT_EQ(b.type, ScriptValue::BOOLEAN);
+  EXPECT_TRUE(b.value.boolean);
+  // Tables and functions leave the previous contents, and are still popped.
+  for (const char* name : {"t", "f"}) {
+    ScriptValue v;
+    v.setString("before");
+    ASSERT_TRUE(p.engine->getGlobal(name, &v));
+    EXPECT_STREQ(v.value.text, "before");
+    v.release();
+  }
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+TEST(EngineValues, SetGlobalPushesEachType) {
+  Player p({});
+  ScriptValue v;
+  v.setInteger(7);
+  p.engine->setGlobal("i", v);
+  v.setNumber(2.5);
+  p.engine->setGlobal("d", v);
+  v.setString("text");
+  p.engine->setGlobal("s", v);
+  v.setBoolean(false);
+  p.engine->setGlobal("b", v);
+  v.release();
+  ASSERT_EQ(p.run("r = type(i) .. i .. type(d) .. d .. s .. tostring(b)"), "");
+  EXPECT_EQ(p.global("r"), "number7number2.5textfalse");
+  ScriptValue bad;
+  bad.type = 9;  // an unknown tag sets the global to nil
+  p.engine->setGlobal("i", bad);
+  EXPECT_EQ(p.global("i"), "nil");
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+struct NativeLog {
+  std::string seen;
+};
+
+int describe(void* context, ScriptValueVector* args, ScriptValue* result) {
+  NativeLog* log = static_cast<NativeLog*>(context);
+  log->seen.clear();
+  for (int32_t i = 0; i < args->count; ++i) {
+    const ScriptValue* v = args->data[i];
+    log->seen += std::to_string(v->type);
+    if (v->type == ScriptValue::STRING) log->seen += v->value.text;
+    log->seen += ";";
+  }
+  result->setString(("n=" + std::to_string(args->count)).c_str());
+  return 0;
+}
+
+int nothing(void*, ScriptValueVector*, ScriptValue*) { return 0; }
+
+TEST(EngineNatives, TablesOfNativeFunctions) {
+  Player p({});
+  NativeLog log;
+  const NativeTableEntry entries[] = {{"describe", describe}, {"nothing", nothing}, {nullptr, nullptr}};
+  const NativeTable table = {"ext", entries};
+  p.engine->registerNatives(&table, &log);
+  ASSERT_EQ(p.run("r = ext.describe(1, 'x', true, nil, {}, '5') z = ext.nothing()"), "");
+  EXPECT_EQ(log.seen, "3;4x;1;0;0;3;");  // element 0 is the first argument
+  EXPECT_EQ(p.global("r"), "n=6");
+  EXPECT_EQ(p.run("assert(ext.nothing() == nil and select('#', ext.nothing()) == 1)"), "");
+
+  const NativeTableEntry none[] = {{nullptr, nullptr}};
+  const NativeTable empty = {"ext2", none};
+  p.engine->registerNatives(&empty, nullptr);
+  EXPECT_EQ(p.run("assert(next(ext2) == nil)"), "");
+}
+
+TEST(EngineNatives, CallFunction) {
+  Running p(
+      "function startup() end\n"
+      "function join(a, b, c) return a .. '|' .. b .. '|' .. tostring(c) end\n"
+      "function broken() error('inside') end\n");
+  ScriptValueVector args;
+  for (int i = 0; i < 3; ++i) args.append(new ScriptValue);
+  args.data[0]->setString("a");
+  args.data[1]->setInteger(2);
+  args.data[2]->setBoolean(true);
+  ScriptValue result;
+  ASSERT_TRUE(p.engine->callFunction("join", args, &result));
+  ASSERT_EQ(result.type, ScriptValue::STRING);
+  EXPECT_STREQ(result.value.text, "a|2|true");
+  result.release();
+
+  ScriptValueVector none;
+  EXPECT_FALSE(p.engine->callFunction("broken", none, &result));
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_NE(p.controller->failures[0].find("inside"), std::string::npos);
+  // Refused for good once the content has failed.
+  EXPECT_FALSE(p.engine->callFunction("join", args, &result));
+  EXPECT_EQ(result.type, ScriptValue::NIL);
+  EXPECT_EQ(lua_gettop(p.L), 0);
+}
+
+TEST(EngineNatives, CallFunctionWithoutAControllerIsRefused) {
+  LMP_Engine engine;
+  ASSERT_NE(engine.L, nullptr);
+  ASSERT_EQ(luaL_dostring(engine.L, "function f() called = true return 1 end"), LUA_OK);
+  ScriptValueVector none;
+  ScriptValue result;
+  EXPECT_FALSE(engine.callFunction("f", none, &result));
+  lua_getglobal(engine.L, "f");
+  lua_pushnumber(engine.L, 1);
+  EXPECT_FALSE(engine.call(1, 0));
+  EXPECT_EQ(lua_gettop(engine.L), 0);  // function and argument removed
+  lua_getglobal(engine.L, "called");
+  EXPECT_TRUE(lua_isnil(engine.L, -1));
+}
+
+TEST(EngineState, ControllerLinkIsPerStateAndEmptyUntilAttached) {
+  LMP_Engine* first = new LMP_Engine;
+  LMP_Engine* second = new LMP_Engine;
+  EXPECT_EQ(LMP_getController(first->L), nullptr);
+  CTRL_Generic a(first);
+  CTRL_Generic b(second);
+  EXPECT_EQ(LMP_getController(first->L), &a);
+  EXPECT_EQ(LMP_getController(second->L), &b);
+  EXPECT_EQ(LMP_getEngine(second->L), second);
+  // Every thread of a state reaches the same controller.
+  lua_State* thread = lua_newthread(first->L);
+  EXPECT_EQ(LMP_getController(thread), &a);
+  lua_pop(first->L, 1);
+}
+
+TEST(EngineState, LibrariesAndCollectorSettings) {
+  Player p({});
+  ASSERT_EQ(p.run("for _, n in ipairs{'coroutine','table','io','os','string','bit32','math','debug','package'} do"
+                  "  assert(type(_G[n]) == 'table', n) end"),
+            "");
+  // The pause was set to 100 and the step multiplier to 300: setting them
+  // again answers the previous values.
+  EXPECT_EQ(lua_gc(p.L, LUA_GCSETPAUSE, 100), 100);
+  EXPECT_EQ(lua_gc(p.L, LUA_GCSETSTEPMUL, 300), 300);
+}
+
+TEST(EngineState, CollectGarbageOnlyWhenTheCollectorIsStopped) {
+  Player p({});
+  ASSERT_EQ(p.run("collectgarbage('stop') setmetatable({}, {__gc = function() collected = true end})"), "");
+  p.engine->collectGarbage();
+  EXPECT_EQ(p.global("collected"), "true");
+}
+
+TEST(EngineState, PanicMessageGoesToTheLog) {
+  vsplat::DebugCapture log;
+  Player p({});
+  lua_pushstring(p.L, "lost");
+  LMP_panic(p.L);
+  lua_pop(p.L, 1);
+  EXPECT_NE(log.text().find("PANIC: unprotected error in call to Lua API (lost)"), std::string::npos);
+}
+
+}  // namespace
