@@ -11,11 +11,24 @@
 
 #include <cstdint>
 
+typedef int BOOL;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
 typedef const char* LPCSTR;
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  int64_t QuadPart;
+} LARGE_INTEGER;
 
 extern "C" {
 // Debugger output: written to standard error as it arrives.
 void OutputDebugStringA(LPCSTR text);
+// Time.
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* freq);
 }
 
 #include "platform/dsound.h"
