@@ -3,6 +3,8 @@
 #include <nettle/md5.h>
 #include <tommath.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr uint32_t kSeed = 13572468;
@@ -25,17 +27,73 @@ uint32_t stateAfter(uint64_t steps) {
   return static_cast<uint32_t>(result);
 }
 
-constexpr size_t kLanes = 8;
+// Finishes the pass one byte at a time from the given state, for the bytes
+// before `end` (the front of the buffer).
+void scrambleSerial(uint8_t* data, uint8_t* end, uint32_t z) {
+  for (uint8_t* p = end; p > data;) {
+    z = step(z);
+    *--p ^= static_cast<uint8_t>(z);
+  }
+}
 
 }  // namespace
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+
+// Sixteen stretches of the stream side by side, four per SSE2 register. Each
+// lane gathers four key bytes, then XORs them into its stretch as one word.
 void scramblePackage(uint8_t* data, size_t size) {
   if (!data || size == 0) return;
-  // Key byte k (k = 0 for the last byte of the buffer) is the low byte of the
-  // state after k + 1 steps.
-  size_t lane = size / kLanes;
-  uint32_t z[kLanes];
+  constexpr size_t kLanes = 16;
+  const size_t lane = size / (kLanes * 4) * 4;  // bytes per stretch, whole words
+  alignas(16) uint32_t state[kLanes];
   uint8_t* end[kLanes];  // one past the byte each stretch processes next
+  for (size_t j = 0; j < kLanes; ++j) {
+    state[j] = stateAfter(j * lane);
+    end[j] = data + size - j * lane;
+  }
+  __m128i z[4];
+  for (int v = 0; v < 4; ++v) z[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(state + 4 * v));
+  // _mm_madd_epi16 multiplies the low half by 18000 and adds the high half in
+  // one go, but reads the low half as signed: add 18000 * 65536 back when its
+  // top bit is set.
+  const __m128i factors = _mm_set1_epi32(static_cast<int>(0x00010000u | kMultiplier));
+  const __m128i fix = _mm_set1_epi32(static_cast<int>(kMultiplier << 16));
+  const __m128i lowByte = _mm_set1_epi32(0xFF);
+  alignas(16) uint32_t words[kLanes];
+  for (size_t t = 0; t < lane; t += 4) {
+    __m128i key[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+    for (int k = 0; k < 4; ++k) {
+      for (int v = 0; v < 4; ++v) {
+        const __m128i sign = _mm_srai_epi32(_mm_slli_epi32(z[v], 16), 31);
+        z[v] = _mm_add_epi32(_mm_madd_epi16(z[v], factors), _mm_and_si128(sign, fix));
+        // The first key byte goes to the highest address: most significant.
+        key[v] = _mm_or_si128(_mm_slli_epi32(key[v], 8), _mm_and_si128(z[v], lowByte));
+      }
+    }
+    for (int v = 0; v < 4; ++v) _mm_store_si128(reinterpret_cast<__m128i*>(words + 4 * v), key[v]);
+    for (size_t j = 0; j < kLanes; ++j) {
+      end[j] -= 4;
+      uint32_t word;
+      memcpy(&word, end[j], 4);
+      word ^= words[j];  // little-endian: the word's top byte is the last address
+      memcpy(end[j], &word, 4);
+    }
+  }
+  _mm_store_si128(reinterpret_cast<__m128i*>(state + 12), z[3]);
+  scrambleSerial(data, end[kLanes - 1], state[kLanes - 1]);
+}
+
+#else
+
+// Eight independent stretches of the stream, so their steps overlap.
+void scramblePackage(uint8_t* data, size_t size) {
+  if (!data || size == 0) return;
+  constexpr size_t kLanes = 8;
+  const size_t lane = size / kLanes;
+  uint32_t z[kLanes];
+  uint8_t* end[kLanes];
   for (size_t j = 0; j < kLanes; ++j) {
     z[j] = stateAfter(j * lane);
     end[j] = data + size - j * lane;
@@ -46,13 +104,10 @@ void scramblePackage(uint8_t* data, size_t size) {
       *--end[j] ^= static_cast<uint8_t>(z[j]);
     }
   }
-  // The few bytes left at the front continue the last stretch.
-  uint32_t last = z[kLanes - 1];
-  for (uint8_t* p = end[kLanes - 1]; p > data;) {
-    last = step(last);
-    *--p ^= static_cast<uint8_t>(last);
-  }
+  scrambleSerial(data, end[kLanes - 1], z[kLanes - 1]);
 }
+
+#endif
 
 void digestPackage(const uint8_t* data, size_t size, uint8_t digest[kDigestSize]) {
   md5_ctx ctx;

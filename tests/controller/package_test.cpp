@@ -97,7 +97,7 @@ std::string readMember(CTRL_Generic& c, const char* name, bool* mustFree = nullp
 
 TEST(PackageScramble, MatchesTheSerialKeyStreamAndIsItsOwnInverse) {
   for (size_t size : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{127}, size_t{128},
-                      size_t{4099}, size_t{100003}, size_t{1} << 20}) {
+                      size_t{63}, size_t{64}, size_t{65}, size_t{1023}, size_t{4099}, size_t{100003}, size_t{1} << 20}) {
     std::string original = randomBytes(size, static_cast<unsigned>(size));
     std::vector<uint8_t> fast(original.begin(), original.end()), slow = fast;
     scramblePackage(fast.data(), fast.size());
