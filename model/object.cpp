@@ -50,7 +50,10 @@ bool MDL_Object::hitTest(const Vec2&) { return false; }
 
 bool MDL_Object::acceptsAll(const void*, const void*) { return true; }
 
-MDL_Object* MDL_Object::copyObject() const { return new MDL_Object(*this); }
+// A subclass that forgot its own copy would come back sliced to the base
+// with its type code still set, which every cast by type would misread:
+// such an object is not copied at all.
+MDL_Object* MDL_Object::copyObject() const { return type == OBJECT_NONE ? new MDL_Object(*this) : nullptr; }
 
 void MDL_Object::remapClonedLinks(Scene&, CloneMap*) {}
 

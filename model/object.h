@@ -96,7 +96,8 @@ public:
     virtual bool acceptsAll(const void* a, const void* b);
     // A new object of the same class copied from this one (the copy
     // constructor of the most derived class). Every class that the scene
-    // clones (types 0-7, 13, 14) overrides it.
+    // clones (types 1-7, 13, 14) overrides it; the base copies only plain
+    // objects (type 0) and answers null for any other type.
     virtual MDL_Object* copyObject() const;
     // Called on a fresh clone while a subtree is instantiated, so that
     // pointers to other objects (an animated mesh's bones) can be replaced

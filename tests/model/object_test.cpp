@@ -61,6 +61,11 @@ TEST(ObjectDefaults, FreshAndCopied) {
     EXPECT_EQ(locCopy->type, OBJECT_LOCATOR);
     EXPECT_NE(dynamic_cast<MDL_Locator*>(locCopy), nullptr);
     delete locCopy;
+    // A subclass without its own copy is not sliced into a plain object.
+    struct Forgetful : MDL_Object {
+        Forgetful() { type = OBJECT_MESH; }
+    } forgetful;
+    EXPECT_EQ(forgetful.copyObject(), nullptr);
 }
 
 TEST(ObjectPlacement, MovingAParentCarriesChildrenKeepingTheirLocal) {

@@ -128,7 +128,7 @@ TEST(Matrix3Ops, RotateAndRotateAxis) {
     expectNear(m.X(), Vec3(0, 1, 0));
     expectNear(m.Y(), Vec3(-1, 0, 0));
     expectNear(m.Z(), Vec3(0, 0, 1));
-    // About its own (already turned) X axis: Z goes to -X's perpendicular.
+    // About its own (already turned) X axis; that axis itself stays.
     Matrix3::rotateAxis(m, 0, kPi / 2);
     expectNear(m.X(), Vec3(0, 1, 0));
     expectNear(m.Y(), Vec3(0, 0, 1));
