@@ -45,7 +45,21 @@ inline uint32_t hashPrimeFor(int bucketCount) {
   return primes[25];
 }
 
-template <class K, class V, class Eq = BytewiseEqual<K>>
+// The caches' hash: Fletcher-32 of the key's bytes.
+template <class K>
+struct FletcherHash {
+  uint32_t operator()(const K& key) const {
+    unsigned char bytes[sizeof(K)];
+    std::memcpy(bytes, &key, sizeof(K));
+    return fletcher32(bytes, static_cast<int>(sizeof(K) / 2));
+  }
+};
+
+// The bucket is (hash x multiplier) masked to the table, so only the low
+// bits of the hash choose it. Fletcher-32's low half is a plain sum of the
+// key's words; keys with much structure (grid positions) need a Hash that
+// mixes every bit into the low ones.
+template <class K, class V, class Eq = BytewiseEqual<K>, class Hash = FletcherHash<K>>
 class HashMap {
   static_assert(std::is_trivially_copyable<K>::value, "keys are hashed by their bytes");
   static_assert(sizeof(K) % 2 == 0, "keys are hashed as 16-bit words");
@@ -146,11 +160,7 @@ class HashMap {
     multiplier_ = 1;
   }
 
-  static uint32_t hashKey(const K& key) {
-    unsigned char bytes[sizeof(K)];
-    std::memcpy(bytes, &key, sizeof(K));
-    return fletcher32(bytes, static_cast<int>(sizeof(K) / 2));
-  }
+  static uint32_t hashKey(const K& key) { return Hash()(key); }
 
   int count() const { return count_; }
   int occupiedBuckets() const { return occupied_; }

@@ -83,6 +83,25 @@ struct WeldEqual {
 };
 WeldKey weldKey(const Vec3& v) { return WeldKey{v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
 
+// Modelled positions are often whole numbers, whose doubles differ in a few
+// high bits only; Fletcher-32 sums those into few buckets and the weld walk
+// turns quadratic. Every bit of the three doubles is mixed in instead.
+struct WeldHash {
+  uint32_t operator()(const WeldKey& k) const {
+    uint64_t h = 0;
+    for (double d : {k.x, k.y, k.z}) {
+      uint64_t bits;
+      std::memcpy(&bits, &d, sizeof bits);
+      h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+    }
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return static_cast<uint32_t>(h);
+  }
+};
+
 }  // namespace
 
 void MeshData::clear() {
@@ -210,7 +229,7 @@ void MeshData::computeTriangleNormals() {
 
 void MeshData::buildAdjacency() {
   if (triangleCount <= 0) return;
-  HashMap<WeldKey, int32_t, WeldEqual> weld(triangleCount);
+  HashMap<WeldKey, int32_t, WeldEqual, WeldHash> weld(triangleCount);
   auto corner = [this](int32_t t, int c) -> const Vec3& { return vertices[triangles[3 * t + c]]; };
   for (int32_t t = 0; t < triangleCount; ++t) {
     for (int c = 0; c < 3; ++c)
