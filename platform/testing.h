@@ -1,8 +1,13 @@
 // Test side of the platform layer: lets tests observe what the player sends
-// to the platform. Not used by the player itself.
+// to the platform and drive it without a user. Not used by the player itself.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/win32.h"
 
 namespace vsplat {
 
@@ -22,5 +27,26 @@ class DebugCapture {
   const std::string& call(size_t i) const;
   void clear();
 };
+
+#ifndef _WIN32
+// Windows behave as shown (WM_PAINT, activation) but never appear on screen.
+void setOffscreen(bool on);
+// Chooses the command of an opened menu instead of the popup (0: none).
+void setMenuChooser(std::function<WORD(HMENU)> chooser);
+// Runs a dialog instead of the toolkit: gets the dialog and its procedure
+// (after WM_INITDIALOG) and returns the dialog's result.
+void setDialogRunner(std::function<INT_PTR(HWND, DLGPROC)> runner);
+// The package served as RCDATA 130 (null: the executable's own again).
+void setTestPackage(const std::vector<uint8_t>* bytes);
+// The SDL id of a window, to push SDL events at it.
+uint32_t sdlWindowId(HWND hwnd);
+
+// Fake HID devices: once one is added, the machine's own are not listed.
+HANDLE addFakeHidDevice(WORD vendor, WORD product, USHORT usagePage, USHORT usage);
+// An input report, delivered as WM_INPUT once the device is registered.
+void queueFakeHidInput(HANDLE device, const std::vector<uint8_t>& report);
+// Every output report written to the device so far.
+std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device);
+#endif
 
 }  // namespace vsplat

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/payload.h"
+#include "platform/testing.h"
+#include "platform/win32.h"
+#include "test_window.h"
+
+namespace {
+
+MSG key(UINT msg, WPARAM vk) {
+  MSG m = {};
+  m.message = msg;
+  m.wParam = vk;
+  return m;
+}
+
+}  // namespace
+
+TEST(Payload, ReplacingKeepsThePlayerAndFindsTheNewPackage) {
+  std::vector<uint8_t> player = {'E', 'L', 'F', 1, 2, 3};
+  std::vector<uint8_t> a = {9, 9, 9}, b = {7};
+  std::vector<uint8_t> once = vsplat::withPayload(player, a);
+  std::vector<uint8_t> twice = vsplat::withPayload(once, b);
+  size_t off = 0, size = 0;
+  ASSERT_TRUE(vsplat::findPayload(twice.data(), twice.size(), &off, &size));
+  EXPECT_EQ(off, player.size());
+  ASSERT_EQ(size, 1u);
+  EXPECT_EQ(twice[off], 7);
+  EXPECT_EQ(twice.size(), player.size() + 1 + 16);
+  EXPECT_FALSE(vsplat::findPayload(player.data(), player.size(), &off, &size));
+  // A trailer whose size reaches before the file's start is no payload.
+  std::vector<uint8_t> bad = once;
+  bad[bad.size() - 16] = 0xff;
+  bad[bad.size() - 9] = 0x7f;
+  EXPECT_FALSE(vsplat::findPayload(bad.data(), bad.size(), &off, &size));
+}
+
+TEST(Resources, PackageIsRcData130) {
+  std::vector<uint8_t> pkg = {1, 2, 3, 4, 5};
+  vsplat::setTestPackage(&pkg);
+  HRSRC r = FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(SizeofResource(nullptr, r), 5u);
+  const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, r)));
+  ASSERT_TRUE(p);
+  EXPECT_EQ(memcmp(p, pkg.data(), 5), 0);
+  vsplat::setTestPackage(nullptr);
+  EXPECT_FALSE(FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA));
+  EXPECT_FALSE(FindResourceA(nullptr, MAKEINTRESOURCEA(131), RT_RCDATA));
+}
+
+TEST(Resources, AboutBitmapIsADib) {
+  HRSRC r = FindResourceA(nullptr, MAKEINTRESOURCEA(155), RT_BITMAP);
+  ASSERT_TRUE(r);
+  const uint8_t* p = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, r)));
+  int32_t w, h;
+  memcpy(&w, p + 4, 4);
+  memcpy(&h, p + 8, 4);
+  EXPECT_GT(w, 0);
+  EXPECT_GT(h, 0);
+  EXPECT_EQ(p[14], 24);
+  EXPECT_GE(SizeofResource(nullptr, r), 40u + (uint32_t)(w * 3) * h);
+  EXPECT_TRUE(FindResourceA(nullptr, MAKEINTRESOURCEA(151), RT_GROUP_ICON));
+  EXPECT_FALSE(LoadIconA(nullptr, MAKEINTRESOURCEA(102)));  // the class's icon is not there
+}
+
+TEST(Menus, MainMenuHoldsItsCommandsAndCheckMarks) {
+  HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(104));
+  ASSERT_TRUE(menu);
+  for (UINT id : {101u, 32784u, 32790u, 32779u, 100u})
+    EXPECT_EQ(CheckMenuItem(menu, id, MF_BYCOMMAND | MF_UNCHECKED), (DWORD)MF_UNCHECKED) << id;
+  EXPECT_EQ(CheckMenuItem(menu, 32779, MF_BYCOMMAND | MF_CHECKED), (DWORD)MF_UNCHECKED);
+  EXPECT_EQ(CheckMenuItem(menu, 32779, MF_BYCOMMAND | MF_UNCHECKED), (DWORD)MF_CHECKED);
+  EXPECT_EQ(CheckMenuItem(menu, 4242, MF_BYCOMMAND), (DWORD)-1);
+  EXPECT_TRUE(DestroyMenu(menu));
+}
+
+TEST(Accelerators, EscapeAndCtrlQSendTheirCommands) {
+  HWND w = testwin::make();
+  HACCEL acc = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(104));
+  ASSERT_TRUE(acc);
+  struct Case {
+    bool ctrl;
+    UINT msg;
+    WPARAM vk;
+    int command;  // 0: not translated
+  } cases[] = {
+      {false, WM_KEYDOWN, VK_ESCAPE, 32779}, {true, WM_KEYDOWN, 'Q', 101},
+      {false, WM_KEYDOWN, 'Q', 0},           {true, WM_KEYUP, 'Q', 0},
+      {false, WM_KEYDOWN, VK_F1, 0},         {true, WM_KEYDOWN, VK_ESCAPE, 0},
+  };
+  for (const Case& c : cases) {
+    // The key state follows the messages taken from the queue.
+    PostMessageA(w, c.ctrl ? WM_KEYDOWN : WM_KEYUP, VK_CONTROL, 0);
+    MSG m;
+    while (PeekMessageA(&m, w, 0, 0, PM_REMOVE)) {
+    }
+    testwin::log().clear();
+    MSG k = key(c.msg, c.vk);
+    k.hwnd = w;
+    int done = TranslateAcceleratorA(w, acc, &k);
+    EXPECT_EQ(done, c.command ? 1 : 0) << c.vk;
+    if (c.command) {
+      ASSERT_EQ(testwin::count(WM_COMMAND), 1u);
+      EXPECT_EQ(LOWORD(testwin::log().back().wParam), c.command);
+      EXPECT_EQ(HIWORD(testwin::log().back().wParam), 1);
+    } else {
+      EXPECT_EQ(testwin::count(WM_COMMAND), 0u);
+    }
+  }
+}
+
+TEST(Dialogs, AboutBoxRunsItsProcedureUntilEndDialog) {
+  static std::vector<UINT> seen;
+  vsplat::setDialogRunner([](HWND dlg, DLGPROC proc) {
+    proc(dlg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    return (INT_PTR)0;
+  });
+  DLGPROC proc = [](HWND dlg, UINT msg, WPARAM wParam, LPARAM) -> INT_PTR {
+    seen.push_back(msg);
+    if (msg == WM_COMMAND) return EndDialog(dlg, LOWORD(wParam));
+    return msg == WM_INITDIALOG;
+  };
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(152), nullptr, proc, 0), 0);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], (UINT)WM_INITDIALOG);
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, proc, 0), -1);
+  vsplat::setDialogRunner(nullptr);
+}
