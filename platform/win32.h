@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <mmsystem.h>
+#include <dsound.h>
 #else
 
 #include <cstddef>
@@ -592,5 +593,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, void* security, DWORD
                    DWORD flags, HANDLE templateFile);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, void* overlapped);
 }
+
+// The DirectSound stand-in (sound output) shares these types.
+#include "platform/dsound.h"
 
 #endif
