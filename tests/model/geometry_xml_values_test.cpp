@@ -167,3 +167,22 @@ TEST(XmlValues, Attributes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XmlValues, TextListAndPackedFormsOfTheSameNumbersAgree) {
+  // 0.5, -2, 1e3, 0.25 as text, as doubles and as floats.
+  const char* text = "0.5,-2 1e3\n0.25";
+  const char* doubles = "000000000000e03f 00000000000000c0 0000000000408f40 000000000000d03f";
+  const char* floats = "0000003f000000c0 00007a440000803e";
+  double a[4], b[4], c[4];
+  ASSERT_EQ(readReals(text, a, 4), 4);
+  readRealArray(doubles, 8, 4, b);
+  readRealArray(floats, 4, 4, c);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(a[i], b[i]) << i;
+    EXPECT_EQ(a[i], c[i]) << i;
+  }
+}
+
+}  // namespace
