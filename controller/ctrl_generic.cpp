@@ -6,9 +6,16 @@
 #include <cstring>
 
 #include "controller/debug_log.h"
+#include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "model/camera.h"
+#include "model/object.h"
+#include "model/scene.h"
+#include "model/sound.h"
 
 namespace {
+
+int32_t g_liveControllers = 0;
 
 char* copyText(const char* text) {
   size_t n = strlen(text) + 1;
@@ -31,19 +38,63 @@ const char* failureTextFor(int32_t loadState) {
   }
 }
 
+template <class T>
+void deleteAll(PtrArray<T>& list) {
+  for (T* item : list) delete item;
+  list.freeStorage();
+}
+
 }  // namespace
 
+void CTRL_destroyImageSource(ImageSource* source) {
+  if (!source) return;
+  free(source->name);
+  if (source->owns) free(source->data);
+  delete source;  // the proxy link releases the proxy
+}
+
+int32_t CTRL_Generic::liveControllers() { return g_liveControllers; }
+
 CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine* scriptEngine) {
+  ctrl_readCounter(&lastCounterTime);
+  ctrl_readCounter(&loadingCounterTime);
   engine = scriptEngine;
   if (engine) engine->setController(this);
   platform = 1;  // ENV_WINDOWS
+  dt = 0;
+  contentAspect = 0.75;
+  // The "default" font over the built-in face is made by the font source.
+  acceleration = Vec3(0, 0, -1);
+  currentKeys = keyStatesA;
+  previousKeys = keyStatesB;
+  ++g_liveControllers;
 }
 
 CTRL_Generic::~CTRL_Generic() {
+  // Resources go before the engine, so every proxy has lost its model by the
+  // time the script state closes.
+  deleteAll(viewports);
+  currentViewport = nullptr;
+  deleteAll(scenes);
+  picked = hovered = nullptr;
+  deleteAll(modelsSets);
+  deleteAll(soundRecords);
+  for (ImageSource* source : imageSources) CTRL_destroyImageSource(source);
+  imageSources.freeStorage();
+  deleteAll(videoStreams);
+  deleteAll(fonts);
   free(packageName);
+  packageName = nullptr;
   free(failureText);
+  failureText = nullptr;
   delete package;
+  package = nullptr;
+  delete defaultFont;
+  defaultFont = nullptr;
   delete engine;
+  engine = nullptr;
+  dropLoadingScreen();
+  --g_liveControllers;
 }
 
 int32_t CTRL_Generic::registerDevice(int32_t, int32_t, int32_t) { return 0; }
@@ -72,4 +123,78 @@ void CTRL_Generic::fail(const char* format, ...) {
 
 const char* CTRL_Generic::packageLabel() const { return packageName ? packageName : "package"; }
 
-void CTRL_Generic::dropLoadingScreen() {}
+bool CTRL_Generic::dispatchEvent(const Event& event) {
+  if (event.type == EVENT_KEY_DOWN || event.type == EVENT_KEY_UP) {
+    // Virtual-key codes index the 256 key states; anything else has no entry.
+    if (event.code >= 0 && event.code < 256) currentKeys[event.code] = event.type == EVENT_KEY_DOWN ? 1 : 0;
+  }
+  if (stopped) return false;
+  if (currentViewport && LMP_fireCallback(currentViewport->proxy, engine, CB_EVENT, &event)) return true;
+  return engine ? engine->onEvent(event) : false;
+}
+
+void CTRL_Generic::deleteObject(MDL_Object* object) {
+  if (!object) return;
+  while (object->firstChild) {
+    MDL_Object* child = object->firstChild;
+    deleteObject(child);
+    // A child that was not unlinked (a broken chain) must not stall the loop.
+    if (object->firstChild == child) object->firstChild = child->nextSibling;
+  }
+  // Unlink only when the object really is in its parent's child chain; a
+  // root object has nothing to unlink from.
+  if (MDL_Object* parent = object->parent) {
+    if (parent->firstChild == object) {
+      parent->firstChild = object->nextSibling;
+    } else {
+      for (MDL_Object* c = parent->firstChild; c; c = c->nextSibling) {
+        if (c->nextSibling == object) {
+          c->nextSibling = object->nextSibling;
+          break;
+        }
+      }
+    }
+  }
+  object->pendingDelete = 1;
+  if (object->type == OBJECT_CAMERA || object->type == OBJECT_MIKE) {
+    for (Viewport* v : viewports) {
+      if (static_cast<MDL_Object*>(v->camera) == object)
+        v->camera = nullptr;
+      else if (static_cast<MDL_Object*>(v->mike) == object)
+        v->mike = nullptr;
+    }
+    return;
+  }
+  if (object == picked) {
+    picked = nullptr;
+    leftButton = false;
+    setCursor(3);
+  }
+  if (object == hovered) pick();
+}
+
+bool CTRL_Generic::deleteViewport(Viewport* viewport) {
+  if (!viewport || !viewports.removeFirst(viewport)) return false;
+  if (currentViewport == viewport) currentViewport = nullptr;
+  delete viewport;  // the proxy link releases the proxy
+  return true;
+}
+
+Scene* CTRL_Generic::getScene() {
+  if (!currentViewport || !currentViewport->camera) return nullptr;
+  return static_cast<MDL_Object*>(currentViewport->camera)->scene;
+}
+
+Vec3& CTRL_Generic::getPickPointWorld(Vec3& out) {
+  if (!picked) return out;
+  const RigidTransform& world = picked->getWorld();
+  out = world.basis * pickPosition + world.position;
+  return out;
+}
+
+void CTRL_Generic::dropLoadingScreen() {
+  delete loadingImage;
+  loadingImage = nullptr;
+  CTRL_destroyImageSource(loadingImageSource);
+  loadingImageSource = nullptr;
+}

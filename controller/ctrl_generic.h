@@ -1,12 +1,24 @@
-// The portable controller: owns a running player and its content package,
-// and is where every content failure ends up.
+// The portable controller: owns a running player (renderer, sound output,
+// script engine, content package, every resource the scripts create, the
+// input state) and is where every content failure ends up.
 #pragma once
 
 #include <cstdint>
 
 #include "controller/byte_buffer.h"
+#include "controller/event.h"
+#include "controller/resources.h"
+#include "controller/viewport.h"
+#include "model/image_source.h"
+#include "model/ptr_array.h"
+#include "model/sample.h"
+#include "model/vec3.h"
 
 class CTRL_ScriptEngine;
+class VIEW_Generic;
+class VIEW_Sound;
+class MDL_Object;
+class Scene;
 
 class CTRL_Generic {
  public:
@@ -18,12 +30,12 @@ class CTRL_Generic {
   // Platform operations; the portable defaults do nothing.
   virtual int32_t registerDevice(int32_t vendorId, int32_t productId, int32_t index);
   virtual int32_t sendToDevice(int32_t device, const uint8_t* bytes, int32_t length);
-  virtual void setCursor(int32_t shape);
+  virtual void setCursor(int32_t shape);  // 0 arrow, 1 move, 2 and 3 hand
   virtual void warpCursor(void* deviceContext, const double point[2]);
   virtual void openURL(const char* text);
   virtual void getLanguage(char* out);
-  // Stops the content; only the first call counts. The message is not shown:
-  // the failure screen shows the fixed text of the load state.
+  // Stops the content; only the first call counts. The screen then shows
+  // the fixed text of the load state; the message itself goes to the log.
   virtual void fail(const char* format, ...)
 #if defined(__GNUC__)
       __attribute__((format(printf, 2, 3)))
@@ -44,19 +56,79 @@ class CTRL_Generic {
   // is usually a fixed word.
   const char* packageLabel() const;
 
-  char language[8] = {};
-  int32_t platform = 0;
-  CTRL_ScriptEngine* engine = nullptr;
-  ByteBuffer* package = nullptr;  // owned; null when none or dropped
-  int32_t loadState = 0;          // 0 opening, 1 configuration read, 2 loading scripts, 3 running
-  char* packageName = nullptr;    // owned (malloc); never set by the player itself
-  bool stopped = false;           // fail has run
-  char* failureText = nullptr;    // owned (malloc); the text the failure screen shows
-  int32_t contentMajor = 0;       // content version from config.xml
-  int32_t contentMinor = 0;
-  int32_t contentPatch = 0;
-  double dt = 0;  // time step of the current frame in seconds
-
+  // Hands the event to the current viewport's CB_EVENT, then to the
+  // engine's; true when a script consumed it. Key events update the key
+  // states even after a failure.
+  bool dispatchEvent(const Event& event);
+  // Deletes an object and its subtree from the running content: children
+  // first, unlinked from the parent and flagged for the scene's purge.
+  void deleteObject(MDL_Object* object);
+  // Removes a viewport record from the list and frees it (false when it is
+  // not in the list); the current viewport is cleared when it was this one.
+  bool deleteViewport(Viewport* viewport);
+  // The scene of the current viewport's camera; null without either.
+  Scene* getScene();
+  // The pick position carried into world coordinates by the picked object.
+  Vec3& getPickPointWorld(Vec3& out);
+  // Finds the object under the mouse again (hovered, pick position, depth).
+  void pick();
   // Deletes the loading screen's logo object and image source, if any.
   void dropLoadingScreen();
+
+  // Controllers alive in the process; the message loop runs while any is.
+  static int32_t liveControllers();
+
+  char language[8] = {};
+  int32_t platform = 0;                  // ENV_* code
+  VIEW_Generic* renderer = nullptr;      // owned; made by the platform subclass
+  VIEW_Sound* soundOutput = nullptr;     // owned; dropped by fail
+  CTRL_ScriptEngine* engine = nullptr;   // owned
+  MDL_Object* picked = nullptr;          // being dragged
+  MDL_Object* hovered = nullptr;         // under the mouse at the last pick
+  Vec3 pickPosition;                     // in the hovered object's local frame
+  FontRecord* defaultFont = nullptr;     // owned
+  ByteBuffer* package = nullptr;         // owned; null when none or dropped
+  int32_t loadState = 0;                 // 0 opening, 1 configuration read, 2 loading scripts, 3 running
+  char* packageName = nullptr;           // owned (malloc); never set by the player itself
+  bool timerRunning = false;
+  bool started = false;                  // the script start has been attempted
+  bool rightButton = false;
+  bool leftButton = false;
+  bool stopped = false;                  // fail has run
+  double dt = 0;                         // time step of the current frame in seconds
+  PtrArray<Scene> scenes;
+  PtrArray<Viewport> viewports;          // creation order; the last is the top-most
+  PtrArray<VideoStream> videoStreams;
+  PtrArray<SoundRecord> soundRecords;
+  PtrArray<ModelsSet> modelsSets;
+  PtrArray<FontRecord> fonts;
+  PtrArray<ImageSource> imageSources;
+  Viewport* currentViewport = nullptr;
+  double clientWidth = 0, clientHeight = 0;
+  bool hiDPI = false;
+  char* failureText = nullptr;           // owned (malloc); the text the failure screen shows
+  double contentAspect = 0;              // height / width
+  int32_t contentMajor = 0;              // content version from config.xml
+  int32_t contentMinor = 0;
+  int32_t contentPatch = 0;
+  double windowMouse[2] = {0, 0};        // client pixels
+  double viewportMouse[3] = {0, 0, 0};   // x, y in the current viewport, depth of the pick
+  double previousWindowMouse[2] = {0, 0};
+  bool movedSincePress = false;
+  double pressPosition[2] = {0, 0};
+  Vec3 acceleration;
+  double lastClientSize[2] = {0, 0};
+  double backgroundColor[4] = {0, 0, 0, 0};
+  double lastCounterTime = 0;
+  double loadingCounterTime = 0;
+  uint8_t keyStatesA[256] = {};
+  uint8_t keyStatesB[256] = {};
+  uint8_t* currentKeys = keyStatesA;
+  uint8_t* previousKeys = keyStatesB;
+  int32_t loadingDots = 0;
+  MDL_Object* loadingImage = nullptr;        // owned; the logo object (an MDL_Image) while loading
+  ImageSource* loadingImageSource = nullptr;  // owned; the logo's encoded image
 };
+
+// Frees an image source record and what it owns.
+void CTRL_destroyImageSource(ImageSource* source);

@@ -1,0 +1,8 @@
+// The pick: which object lies under the mouse. Until the mouse picking is
+// built this finds nothing, as a pick without a scene does.
+#include "controller/ctrl_generic.h"
+
+void CTRL_Generic::pick() {
+  viewportMouse[2] = -1.7976931348623157e308;
+  hovered = nullptr;
+}
