@@ -21,6 +21,9 @@ bool ensureGtk() {
   static int state = 0;  // 0 untried, 1 ready, 2 unavailable
   if (state == 0) {
     gdk_set_allowed_backends("x11");
+    // GTK would switch the C locale to the user's; a decimal comma there
+    // breaks every number read from models sets and Lua's number formatting.
+    gtk_disable_setlocale();
     state = gtk_init_check(nullptr, nullptr) ? 1 : 2;
   }
   return state == 1;
