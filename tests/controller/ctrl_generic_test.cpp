@@ -266,3 +266,20 @@ TEST(ControllerCore, SceneOfTheCurrentCameraAndThePickPointInTheWorld) {
 }
 
 }  // namespace
+
+#include "controller/perf_counter.h"
+#include "platform/win32.h"
+
+namespace {
+
+TEST(PerformanceCounter, SecondsPerCountComeFromTheFrequencyOnFirstUse) {
+  LARGE_INTEGER frequency;
+  ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+  EXPECT_EQ(ctrl_secondsPerCount(), 1.0 / static_cast<double>(frequency.QuadPart));
+  double a = 0, b = 0;
+  ASSERT_TRUE(ctrl_readCounter(&a));
+  ASSERT_TRUE(ctrl_readCounter(&b));
+  EXPECT_GE(b, a);
+}
+
+}  // namespace

@@ -115,6 +115,9 @@ TEST(ScriptIo, SeekAndReadAMember) {
                   "assert(f:seek('set', -5) == 0 and f:seek('end', 10) == 10)"
                   "assert(f:seek('end', -3) == 7 and f:read(100) == '789' and f:read(1) == nil)"
                   "assert(not pcall(f.seek, f, 'set', 1.5))"
+                  // Counts round half to even: 2.5 reads 2 bytes, 3.5 reads 4.
+                  "f:seek('set', 0) assert(f:read(2.5) == '01' and f:read(3.5) == '2345')"
+                  "assert(not pcall(f.read, f, -1))"
                   "assert(f:close() == true and io.type(f) == 'closed file')"),
             "");
 }
