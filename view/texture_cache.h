@@ -1,0 +1,32 @@
+// The renderer's texture caches: one OpenGL texture per image source (keyed
+// by the source id) and one per glyph of a font at one size.
+#pragma once
+
+#include <cstdint>
+
+#include "model/hash_map.h"
+
+struct GlyphKey {
+  int32_t fontId;
+  uint32_t code;   // character code
+  int32_t xScale;  // the face's current FreeType x_scale (16.16): one entry per size
+};
+
+struct ImageTexture {
+  uint32_t texture;            // OpenGL texture name
+  double s0, t0, s1, t1;       // the used rectangle, in texture coordinates
+  uint32_t bytes;              // texture size in bytes
+};
+
+struct GlyphTexture {
+  uint32_t texture;            // 0 for an empty glyph (a space)
+  double sExtent, tExtent;     // share of the texture the glyph covers
+  int32_t width, rows;         // bitmap size
+  int32_t left, top;           // bitmap bearings
+  double advance;              // linear advance in pixels
+  uint32_t glyphIndex;
+  uint32_t bytes;
+};
+
+using ImageTextureMap = HashMap<int32_t, ImageTexture>;
+using GlyphTextureMap = HashMap<GlyphKey, GlyphTexture>;
