@@ -10,6 +10,7 @@
 #include "controller/debug_log.h"
 #include "controller/event.h"
 #include "controller/perf_counter.h"
+#include "model/callbacks.h"
 #include "script/lua_files.h"
 #include "script/scene_api.h"
 
@@ -131,10 +132,13 @@ void LMP_Engine::setController(CTRL_Generic* c) {
   if (link_) link_->controller = c;
 }
 
-int32_t LMP_Engine::callbackRef(int id) const { return id >= 1 && id <= 11 ? callbacks[id - 1] : 0; }
+int32_t LMP_Engine::callbackRef(int id) const { return id >= 1 && id <= CB_MAX ? callbacks[id - 1] : 0; }
 
 bool LMP_Engine::setCallbackRef(int id, int32_t ref) {
-  if (id < 1 || id > 11) return false;
+  if (id < 1 || id > CB_MAX) return false;
+  // The slot's previous function is no longer reachable from here.
+  int32_t previous = callbacks[id - 1];
+  if (L && previous > 0 && previous != ref) luaL_unref(L, LUA_REGISTRYINDEX, previous);
   callbacks[id - 1] = ref;
   return true;
 }
@@ -205,14 +209,14 @@ void LMP_Engine::callNumberCallback(int id, double value) {
   call(1, 0);
 }
 
-void LMP_Engine::onUpdate(double dt) { callNumberCallback(1 /* CB_UPDATE */, dt); }
+void LMP_Engine::onUpdate(double dt) { callNumberCallback(CB_UPDATE, dt); }
 
 void LMP_Engine::onAspectRatioChanged(double aspect) {
-  callNumberCallback(11 /* CB_ASPECT_RATIO_CHANGED */, aspect);
+  callNumberCallback(CB_ASPECT_RATIO_CHANGED, aspect);
 }
 
 bool LMP_Engine::onEvent(const Event& event) {
-  int32_t ref = callbackRef(2 /* CB_EVENT */);
+  int32_t ref = callbackRef(CB_EVENT);
   if (!L || ref == 0) return false;
   lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
   lua_pushnumber(L, event.type);

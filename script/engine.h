@@ -47,7 +47,8 @@ class LMP_Engine : public CTRL_ScriptEngine {
   // Registry reference held in callback slot id (CB_UPDATE 1 ... 11), 0 when
   // none or id is out of range.
   int32_t callbackRef(int id) const;
-  // Stores ref in slot id; false (nothing stored) when id is out of range.
+  // Stores ref in slot id, releasing the reference the slot held; false
+  // (nothing stored) when id is out of range.
   bool setCallbackRef(int id, int32_t ref);
 
   int32_t callbacks[11];

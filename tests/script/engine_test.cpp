@@ -390,3 +390,22 @@ TEST(EngineState, PanicMessageGoesToTheLog) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EngineCallbacks, ReplacingACallbackReleasesTheOldReference) {
+  Player p({});
+  ASSERT_EQ(p.run("function a() end function b() end"), "");
+  p.setCallback(kUpdate, "a");
+  int32_t first = p.engine->callbackRef(kUpdate);
+  p.setCallback(kUpdate, "b");
+  lua_rawgeti(p.L, LUA_REGISTRYINDEX, first);
+  EXPECT_FALSE(lua_isfunction(p.L, -1));  // the registry slot was freed
+  lua_pop(p.L, 1);
+  EXPECT_TRUE(p.engine->setCallbackRef(kUpdate, 0));
+  EXPECT_FALSE(p.engine->setCallbackRef(0, 5));
+  EXPECT_FALSE(p.engine->setCallbackRef(12, 5));
+  EXPECT_EQ(p.engine->callbackRef(12), 0);
+}
+
+}  // namespace
