@@ -1,19 +1,17 @@
-// Placeholder registrations until the scene API fills them in; the scene API
-// owns this file.
+// The bound classes of the scene API, in registration order. A new class is
+// one file with its method table and one line here.
 #include "script/scene_api.h"
 
-#include <lua5.2/lua.hpp>
+#include "script/lmp_object.h"
+#include "script/lmp_scene.h"
 
-void LMP_registerConstants(lua_State*) {}
-void LMP_registerGlobalFunctions(lua_State*) {}
-void LMP_registerObjectTypes(lua_State*) {}
-void LMP_registerClasses(lua_State*) {}
-void LMP_registerValueTypes(lua_State*) {}
+void LMP_registerClasses(lua_State* L) {
+  LMP_installProxyHooks();
+  // Until an object type has its own class, its objects reach scripts as
+  // plain objects; the class's registration below replaces that.
+  for (int type = 0; type < OBJECT_TYPE_COUNT; ++type)
+    if (type != OBJECT_RTF_TEXT) LMP_setObjectPusher(type, &LMP_pushObjectAs<LMP_Object>);
 
-void LMP_pushV2(lua_State* L, double x, double y) {
-  lua_createtable(L, 2, 0);
-  lua_pushnumber(L, x);
-  lua_rawseti(L, -2, 1);
-  lua_pushnumber(L, y);
-  lua_rawseti(L, -2, 2);
+  LMP_Binder<LMP_Scene>::registerClass(L);
+  LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
 }

@@ -1,0 +1,113 @@
+#pragma once
+// The class-binding template: one instantiation per bound class gives its
+// global (a callable methods table), registry metatable, constructor,
+// __tostring, __gc, method closures, and the push/check/test of its userdata.
+//
+// A bound class T provides:
+//   static const char* const luaName;          global, registry key, error name
+//   static const LMP_MethodReg<T> methods[];   ends with a {nullptr, nullptr} row
+//   static LMP_Proxy* construct(lua_State*);   builds the proxy (and its model)
+//                                               from the constructor arguments
+// Object classes also get the LMP_Object rows first (see lmp_object.h).
+
+#include <lua5.2/lua.hpp>
+
+#include "script/lmp_proxy.h"
+
+// The Lua value of a bound object: one proxy pointer, null after __gc.
+struct LMP_UserData {
+  LMP_Proxy* proxy;
+};
+
+template <class T>
+struct LMP_MethodReg {
+  const char* name;
+  int (T::*method)(lua_State* L);
+};
+
+// Rows a class takes from a base before its own; none unless specialised.
+template <class T, class = void>
+struct LMP_InheritedRows {
+  static void add(lua_State*, int) {}
+};
+
+namespace lmp_binder {
+int gc(lua_State* L);
+// Pushes the weak userdata cache of the class metatable at `mt`, creating it.
+void userdataCache(lua_State* L, int mt);
+// Pushes the one userdata of `proxy` with the metatable registered as `name`
+// (nil for a null proxy); returns its stack index.
+int push(lua_State* L, LMP_Proxy* proxy, const char* name);
+// The userdata at `idx` when its metatable is the one registered as `name`.
+LMP_UserData* test(lua_State* L, int idx, const char* name);
+void registerClass(lua_State* L, const char* name, lua_CFunction construct, lua_CFunction toString);
+// Adds one method closure to the methods table at `methods`; `fn` and `size`
+// give the member-function pointer copied into the closure's upvalue.
+void addMethod(lua_State* L, int methods, const char* name, lua_CFunction thunk, const void* fn, size_t size);
+[[noreturn]] void badSelf(lua_State* L, const char* name);
+}  // namespace lmp_binder
+
+// Raises Lua's argument error for explicit argument `arg` of the running bound
+// function, counted as the script wrote it (self excluded in method syntax).
+int LMP_argError(lua_State* L, int arg, const char* message);
+
+template <class T>
+class LMP_Binder {
+public:
+  using Method = int (T::*)(lua_State*);
+
+  static void registerClass(lua_State* L) {
+    lmp_binder::registerClass(L, T::luaName, &construct, &toString);
+    // Stack: methods table, metatable.
+    int methods = lua_gettop(L) - 1;
+    LMP_InheritedRows<T>::add(L, methods);
+    addRows(L, methods, T::methods);
+    lua_pop(L, 2);
+  }
+
+  template <class Base>
+  static void addRows(lua_State* L, int methods, const LMP_MethodReg<Base>* rows) {
+    for (; rows->name; ++rows) {
+      Method m = rows->method;  // a base member is a member of T too
+      lmp_binder::addMethod(L, methods, rows->name, &thunk, &m, sizeof m);
+    }
+  }
+
+  static int construct(lua_State* L) {
+    lua_remove(L, 1);
+    push(L, T::construct(L));
+    return 1;
+  }
+
+  static int toString(lua_State* L) {
+    LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(L, 1));
+    lua_pushfstring(L, "%s (%p)", T::luaName, ud ? static_cast<void*>(ud->proxy) : nullptr);
+    return 1;
+  }
+
+  // Upvalues: 1 the member pointer, 2 the class metatable, 3 the method marker.
+  static int thunk(lua_State* L) {
+    LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(L, 1));
+    if (!ud || !lua_getmetatable(L, 1)) lmp_binder::badSelf(L, T::luaName);
+    bool own = lua_rawequal(L, -1, lua_upvalueindex(2));
+    lua_pop(L, 1);
+    if (!own || !ud->proxy) lmp_binder::badSelf(L, T::luaName);
+    lua_remove(L, 1);
+    Method m = *static_cast<Method*>(lua_touserdata(L, lua_upvalueindex(1)));
+    return (static_cast<T*>(ud->proxy)->*m)(L);
+  }
+
+  static int push(lua_State* L, LMP_Proxy* proxy) { return lmp_binder::push(L, proxy, T::luaName); }
+
+  static T* check(lua_State* L, int idx) {
+    LMP_UserData* ud = lmp_binder::test(L, idx, T::luaName);
+    if (!ud || !ud->proxy) LMP_argError(L, idx, T::luaName);
+    return static_cast<T*>(ud->proxy);
+  }
+
+  // The userdata's pointer slot, or null when the value is not of class T.
+  static LMP_Proxy** test(lua_State* L, int idx) {
+    LMP_UserData* ud = lmp_binder::test(L, idx, T::luaName);
+    return ud ? &ud->proxy : nullptr;
+  }
+};
