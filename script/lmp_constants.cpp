@@ -139,7 +139,7 @@ const LMP_Constant kObjectTypes[] = {
 
 }  // namespace
 
-int LMP_constantCount() { return static_cast<int>(sizeof kConstants / sizeof kConstants[0]); }
+
 
 void LMP_registerConstants(lua_State* L) {
   for (const LMP_Constant& c : kConstants) LMP_Engine::setGlobalInteger(L, c.name, c.value);

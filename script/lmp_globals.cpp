@@ -1,9 +1,12 @@
 // The global functions of the script API, in registration order.
 #include <cstring>
 
+#include "model/vec3.h"
+
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
+#include "script/lmp_object.h"
 #include "script/lmp_values.h"
 #include "script/scene_api.h"
 
@@ -70,6 +73,121 @@ int getLanguage(lua_State* L) {
   return 1;
 }
 
+// The key tests read the current and previous frame's key states; a code
+// outside the 256 entries is never down.
+enum KeyTest { PRESSED, JUST_PRESSED, JUST_RELEASED };
+
+template <KeyTest test>
+int keyTest(lua_State* L) {
+  int code = 0;
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !LMP_getArgs(L, "I", &code)) return 0;
+  bool answer = false;
+  if (code >= 0 && code < 256) {
+    bool now = ctrl->currentKeys[code] != 0, before = ctrl->previousKeys[code] != 0;
+    answer = test == PRESSED ? now : test == JUST_PRESSED ? now && !before : !now && before;
+  }
+  lua_pushboolean(L, answer);
+  return 1;
+}
+
+int setAspectRatio(lua_State* L) {
+  double aspect = 0;
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !LMP_getArgs(L, "N", &aspect)) return 0;
+  ctrl->contentAspect = aspect;
+  return 0;
+}
+
+int getAspectRatio(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  lua_pushnumber(L, ctrl->contentAspect);
+  return 1;
+}
+
+int getViewAspectRatio(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  lua_pushnumber(L, ctrl->clientHeight / ctrl->clientWidth);
+  return 1;
+}
+
+int getResolution(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  LMP_pushV2(L, ctrl->clientWidth, ctrl->clientHeight);
+  return 1;
+}
+
+int getHiDPI(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  lua_pushboolean(L, ctrl->hiDPI);
+  return 1;
+}
+
+int setBackgroundColor(lua_State* L) {
+  double* c = nullptr;
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !LMP_getArgs(L, "C", &c)) return 0;
+  for (int i = 0; i < 4; ++i) ctrl->backgroundColor[i] = c[i];
+  return 0;
+}
+
+int getAcceleration(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  LMP_pushV3(L, ctrl->acceleration);
+  return 1;
+}
+
+int getHooveredObject(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !ctrl->hovered) return 0;
+  return LMP_iPushProxy(L, ctrl->hovered);
+}
+
+int getPickedObject(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !ctrl->picked) return 0;
+  return LMP_iPushProxy(L, ctrl->picked);
+}
+
+int setPickPosition(lua_State* L) {
+  double* v = nullptr;
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !LMP_getArgs(L, "V", &v)) return 0;
+  ctrl->pickPosition = LMP_toVec3(v);
+  return 0;
+}
+
+int getViewportMouse(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  const double* m = ctrl->viewportMouse;
+  LMP_pushV3(L, Vec3(m[0], m[1], m[2]));
+  return 1;
+}
+
+// The mapping of the viewport mouse into the world comes with the camera
+// navigation (Viewport::screenToWorld); until then the value stays zero, as
+// it does without a current viewport.
+int getSceneMouse(lua_State* L) {
+  LMP_pushV3(L, Vec3());
+  return 1;
+}
+
+// The renderer's caches: nothing to do without a renderer.
+int resetTextureCache(lua_State*) { return 0; }
+int resetGlyphTextureCache(lua_State*) { return 0; }
+int setDefaultTextureFilter(lua_State* L) {
+  int filter = 0;
+  LMP_getArgs(L, "I", &filter);
+  return 0;
+}
+int resetRenderingOpti(lua_State*) { return 0; }
+
 int getPlatform(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
@@ -80,12 +198,31 @@ int getPlatform(lua_State* L) {
 const luaL_Reg kGlobals[] = {
     {"trace", trace},
     {"tracePoint", tracePoint},
+    {"isKeyPressed", keyTest<PRESSED>},
+    {"isKeyJustPressed", keyTest<JUST_PRESSED>},
+    {"isKeyJustReleased", keyTest<JUST_RELEASED>},
     {"setCallback", setCallback},
     {"registerDevice", registerDevice},
     {"sendToDevice", sendToDevice},
     {"openURL", openURL},
+    {"setAspectRatio", setAspectRatio},
+    {"getAspectRatio", getAspectRatio},
+    {"getViewAspectRatio", getViewAspectRatio},
+    {"getResolution", getResolution},
+    {"getHiDPI", getHiDPI},
+    {"setBackgroundColor", setBackgroundColor},
+    {"getAcceleration", getAcceleration},
     {"getLanguage", getLanguage},
     {"getPlatform", getPlatform},
+    {"getHooveredObject", getHooveredObject},
+    {"getPickedObject", getPickedObject},
+    {"setPickPosition", setPickPosition},
+    {"getViewportMouse", getViewportMouse},
+    {"getSceneMouse", getSceneMouse},
+    {"resetTextureCache", resetTextureCache},
+    {"resetGlyphTextureCache", resetGlyphTextureCache},
+    {"setDefaultTextureFilter", setDefaultTextureFilter},
+    {"resetRenderingOpti", resetRenderingOpti},
     {nullptr, nullptr},
 };
 
