@@ -258,7 +258,7 @@ void LMP_Engine::pushValue(const ScriptValue& value) {
 }
 
 bool LMP_Engine::popValue(ScriptValue* out) {
-  if (!L || !out) return false;
+  if (!L || !out || lua_gettop(L) == 0) return false;  // nothing to pop
   popScriptValue(L, out);
   return true;
 }

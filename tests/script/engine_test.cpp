@@ -247,6 +247,9 @@ TEST(EngineValues, PopValueConversions) {
     v.release();
   }
   EXPECT_EQ(lua_gettop(p.L), 0);
+  ScriptValue untouched;
+  EXPECT_FALSE(p.engine->popValue(&untouched));  // an empty stack stays intact
+  EXPECT_EQ(lua_gettop(p.L), 0);
 }
 
 TEST(EngineValues, SetGlobalPushesEachType) {
