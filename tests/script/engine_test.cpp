@@ -98,6 +98,16 @@ TEST(EngineStart, ContentStoppedWithoutALuaErrorStillFailsTheStart) {
   EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
 }
 
+TEST(EngineStart, SceneApiUsageErrorDuringStartupFailsTheStart) {
+  vsplat::DebugCapture log;
+  Player p({{"init.lua", "function startup() setAspectRatio('not a number') after = true end\n"}});
+  EXPECT_FALSE(p.engine->start());
+  EXPECT_TRUE(p.controller->stopped);
+  EXPECT_EQ(p.global("after"), "true");
+  EXPECT_EQ(p.controller->loadState, 2);
+  EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
+}
+
 struct Running : Player {
   explicit Running(const char* init) : Player({{"init.lua", init}}) { EXPECT_TRUE(engine->start()); }
 };
@@ -178,7 +188,12 @@ TEST(EngineEvents, ArgumentsByEventType) {
   zoom.point[0] = 0.25;
   zoom.point[1] = 0.5;
   EXPECT_TRUE(p.engine->onEvent(zoom));
-  EXPECT_EQ(p.global("seen").substr(0, 5), "6,-2,");
+  EXPECT_EQ(p.global("seen").substr(0, 14), "6,-2,userdata,");
+  // The point comes from the event's own point field.
+  ASSERT_EQ(p.run("function onZoom(t, a, b) seen = b:x() .. ' ' .. b:y() return true end"), "");
+  p.setCallback(kEvent, "onZoom");
+  EXPECT_TRUE(p.engine->onEvent(zoom));
+  EXPECT_EQ(p.global("seen"), "0.25 0.5");
   EXPECT_TRUE(p.controller->failures.empty());
   EXPECT_EQ(lua_gettop(p.L), 0);
 }
