@@ -59,7 +59,7 @@ HWND handleOf(const Window* w);
 Menu* findMenu(HMENU menu);
 
 // SDL's video subsystem, started on first use (X11 driver, for GLX).
-bool ensureVideo();
+bool ensureVideo(const char* className = nullptr);
 
 // Keyboard translation (input.cpp).
 int virtualKeyOf(const SDL_Keysym& key);

@@ -131,8 +131,10 @@ Window* findWindowBySdl(uint32_t sdlId) {
 
 HWND handleOf(const Window* w) { return w ? (HWND)(uintptr_t)w->handle : nullptr; }
 
-bool ensureVideo() {
+bool ensureVideo(const char* className) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  // The X11 class of every window is the first window class's name.
+  if (className) setenv("SDL_VIDEO_X11_WMCLASS", className, 0);
   // GLEW needs a GLX context, which SDL's X11 driver gives.
   if (!getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -316,7 +318,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   if (!className) return nullptr;
   auto cls = g_classes.find(className);
   if (cls == g_classes.end()) return nullptr;
-  if (!ensureVideo()) return nullptr;
+  if (!ensureVideo(className)) return nullptr;
   if (width == CW_USEDEFAULT) width = 640, height = 480;
   if (height == CW_USEDEFAULT) height = 480;
   bool defaultPos = x == CW_USEDEFAULT;

@@ -132,3 +132,17 @@ TEST(Dialogs, AboutBoxRunsItsProcedureUntilEndDialog) {
   EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, proc, 0), -1);
   vsplat::setDialogRunner(nullptr);
 }
+
+#include "assets/assets.h"
+
+TEST(Assets, FontAndLogoAreCompiledIn) {
+  ASSERT_GT(vs_default_font_size, 100000u);
+  // A TrueType font starts with version 1.0.
+  EXPECT_EQ(memcmp(vs_default_font, "\x00\x01\x00\x00", 4), 0);
+  ASSERT_GT(vs_loading_logo_size, 33u);
+  EXPECT_EQ(memcmp(vs_loading_logo, "\x89PNG\r\n\x1a\n", 8), 0);
+  // IHDR: 400 x 115.
+  auto be32 = [](const uint8_t* p) { return (uint32_t)p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]; };
+  EXPECT_EQ(be32(vs_loading_logo + 16), 400u);
+  EXPECT_EQ(be32(vs_loading_logo + 20), 115u);
+}

@@ -3,3 +3,5 @@
 #pragma once
 
 int runPack(int argc, char** argv);
+// Writes a copy of a built player whose embedded package is the given one.
+int runEmbed(int argc, char** argv);

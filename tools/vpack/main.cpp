@@ -14,7 +14,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"pack", runPack, "vpack pack [--store] [--key FILE] SRC_DIR OUT.pkg"},
-    // Further commands (embedding a package into a player) go here.
+    {"embed", runEmbed, "vpack embed PLAYER PACKAGE OUT"},
 };
 
 int usage() {
