@@ -48,6 +48,19 @@ bool isDeviceFormat(const WAVEFORMATEX* f) {
          f->nAvgBytesPerSec == kRate * kBlock;
 }
 
+// GetFormat of either buffer kind: without a record, only the size it needs.
+HRESULT copyFormat(const WAVEFORMATEX& have, LPWAVEFORMATEX format, DWORD size, LPDWORD written) {
+  if (!format) {
+    if (!written) return DSERR_INVALIDPARAM;
+    *written = sizeof(WAVEFORMATEX);
+    return DS_OK;
+  }
+  if (size < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+  std::memcpy(format, &have, sizeof(WAVEFORMATEX));
+  if (written) *written = sizeof(WAVEFORMATEX);
+  return DS_OK;
+}
+
 class Device;
 class Secondary;
 
@@ -89,7 +102,9 @@ class Secondary final : public IDirectSoundBuffer {
     if (write) *write = playing_ ? write_ : play_;
     return DS_OK;
   }
-  HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override;
+  HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override {
+    return copyFormat(format_, format, size, written);
+  }
   HRESULT GetStatus(LPDWORD status) override {
     if (!status) return DSERR_INVALIDPARAM;
     DeviceLock lock;
@@ -150,15 +165,7 @@ class Primary final : public IDirectSoundBuffer {
   DWORD Release() override;
   HRESULT GetCurrentPosition(LPDWORD, LPDWORD) override { return DSERR_UNSUPPORTED; }
   HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override {
-    if (!format) {
-      if (!written) return DSERR_INVALIDPARAM;
-      *written = sizeof(WAVEFORMATEX);
-      return DS_OK;
-    }
-    if (size < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-    std::memcpy(format, &format_, sizeof(WAVEFORMATEX));
-    if (written) *written = sizeof(WAVEFORMATEX);
-    return DS_OK;
+    return copyFormat(format_, format, size, written);
   }
   HRESULT GetStatus(LPDWORD status) override {
     if (!status) return DSERR_INVALIDPARAM;
@@ -288,18 +295,6 @@ DWORD Secondary::Release() {
   DWORD left = --refs_;
   if (left == 0) delete this;
   return left;
-}
-
-HRESULT Secondary::GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) {
-  if (!format) {
-    if (!written) return DSERR_INVALIDPARAM;
-    *written = sizeof(WAVEFORMATEX);
-    return DS_OK;
-  }
-  if (size < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-  std::memcpy(format, &format_, sizeof(WAVEFORMATEX));
-  if (written) *written = sizeof(WAVEFORMATEX);
-  return DS_OK;
 }
 
 HRESULT Secondary::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
