@@ -73,8 +73,12 @@ struct Shared {
   // Guarded by the SDL audio lock once the device is open.
   std::vector<Secondary*> rings;
   bool held = false;  // a test pulls instead of the device thread
+  const char* failing = nullptr;  // a test makes this call fail
+  DWORD skew = 0;                 // a test shifts the reported cursors
 };
 Shared g;
+
+bool fails(const char* call) { return g.failing && std::strcmp(g.failing, call) == 0; }
 
 void lockDevice() {
   if (g.id) SDL_LockAudioDevice(g.id);
@@ -97,9 +101,10 @@ class Secondary final : public IDirectSoundBuffer {
   DWORD AddRef() override { return ++refs_; }
   DWORD Release() override;
   HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
+    if (fails("GetCurrentPosition")) return DSERR_GENERIC;
     DeviceLock lock;
-    if (play) *play = play_;
-    if (write) *write = playing_ ? write_ : play_;
+    if (play) *play = (play_ + g.skew) % size_;
+    if (write) *write = ((playing_ ? write_ : play_) + g.skew) % size_;
     return DS_OK;
   }
   HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override {
@@ -114,6 +119,7 @@ class Secondary final : public IDirectSoundBuffer {
   HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
                LPDWORD bytes2, DWORD flags) override;
   HRESULT Play(DWORD, DWORD, DWORD flags) override {
+    if (fails("Play")) return DSERR_GENERIC;
     DeviceLock lock;
     looping_ = (flags & DSBPLAY_LOOPING) != 0;
     if (!playing_) {
@@ -165,6 +171,7 @@ class Primary final : public IDirectSoundBuffer {
   DWORD Release() override;
   HRESULT GetCurrentPosition(LPDWORD, LPDWORD) override { return DSERR_UNSUPPORTED; }
   HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override {
+    if (fails("GetFormat")) return DSERR_GENERIC;
     return copyFormat(format_, format, size, written);
   }
   HRESULT GetStatus(LPDWORD status) override {
@@ -195,6 +202,7 @@ class Device final : public IDirectSound {
   HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
                             LPUNKNOWN outer) override;
   HRESULT GetCaps(LPDSCAPS caps) override {
+    if (fails("GetCaps")) return DSERR_GENERIC;
     if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
     std::memset(caps, 0, sizeof(DSCAPS));
     caps->dwSize = sizeof(DSCAPS);
@@ -206,6 +214,7 @@ class Device final : public IDirectSound {
     return DS_OK;
   }
   HRESULT SetCooperativeLevel(HWND window, DWORD level) override {
+    if (fails("SetCooperativeLevel")) return DSERR_GENERIC;
     if (!window || level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
     level_ = level;
     return DS_OK;
@@ -299,6 +308,7 @@ DWORD Secondary::Release() {
 
 HRESULT Secondary::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
                         LPDWORD bytes2, DWORD flags) {
+  if (fails("Lock")) return DSERR_GENERIC;
   if (!part1 || !bytes1) return DSERR_INVALIDPARAM;
   if (flags & DSBLOCK_ENTIREBUFFER) {
     offset = 0;
@@ -362,6 +372,7 @@ DWORD Primary::Release() {
 }
 
 HRESULT Primary::SetFormat(LPCWAVEFORMATEX format) {
+  if (fails("SetFormat")) return DSERR_GENERIC;
   if (!format) return DSERR_INVALIDPARAM;
   if (device_->level() < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
   if (!isDeviceFormat(format)) return DSERR_BADFORMAT;
@@ -386,6 +397,7 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buf
   if (!desc || desc->dwSize != sizeof(DSBUFFERDESC) || outer) return DSERR_INVALIDPARAM;
   if (level_ == 0) return DSERR_PRIOLEVELNEEDED;  // no cooperative level set yet
   if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
+    if (fails("CreatePrimary")) return DSERR_GENERIC;
     if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
     if (primary_) {
       primary_->AddRef();
@@ -397,6 +409,7 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buf
     *buffer = primary_;
     return DS_OK;
   }
+  if (fails("CreateSecondary")) return DSERR_GENERIC;
   if (!desc->lpwfxFormat) return DSERR_INVALIDPARAM;
   if (!isDeviceFormat(desc->lpwfxFormat)) return DSERR_BADFORMAT;
   DWORD bytes = wholeFrames(desc->dwBufferBytes);
@@ -415,6 +428,7 @@ extern "C" HRESULT DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* out, LPUNKNO
   if (!out) return DSERR_INVALIDPARAM;
   *out = nullptr;
   if (device || outer) return DSERR_INVALIDPARAM;
+  if (fails("DirectSoundCreate")) return DSERR_GENERIC;
   if (!openShared()) return DSERR_NODRIVER;
   Device* d = new (std::nothrow) Device();
   if (!d) {
@@ -442,6 +456,18 @@ std::vector<int16_t> SoundDeviceHold::pull(size_t bytes) {
   DeviceLock lock;
   mixAll(reinterpret_cast<Uint8*>(out.data()), static_cast<int>(out.size() * 2));
   return out;
+}
+
+SoundDeviceFault::SoundDeviceFault(const char* call, uint32_t skew) {
+  DeviceLock lock;
+  g.failing = skew ? nullptr : call;
+  g.skew = skew;
+}
+
+SoundDeviceFault::~SoundDeviceFault() {
+  DeviceLock lock;
+  g.failing = nullptr;
+  g.skew = 0;
 }
 
 size_t soundDeviceChunkBytes() { return g.chunk; }

@@ -22,6 +22,20 @@ class SoundDeviceHold {
   std::vector<int16_t> pull(size_t bytes);
 };
 
+// While a fault lives, the named call fails with DSERR_GENERIC: one of
+// "DirectSoundCreate", "GetCaps", "SetCooperativeLevel", "CreatePrimary",
+// "SetFormat", "GetFormat", "CreateSecondary", "Lock", "Play",
+// "GetCurrentPosition". With skew set, GetCurrentPosition instead reports
+// both cursors skew bytes further on, as a driver whose cursors fall inside
+// frames would.
+class SoundDeviceFault {
+ public:
+  explicit SoundDeviceFault(const char* call, uint32_t skew = 0);
+  ~SoundDeviceFault();
+  SoundDeviceFault(const SoundDeviceFault&) = delete;
+  SoundDeviceFault& operator=(const SoundDeviceFault&) = delete;
+};
+
 // The size of one pull of the open SDL device, in bytes; 0 when none is open.
 size_t soundDeviceChunkBytes();
 bool soundDeviceOpen();
