@@ -1,0 +1,140 @@
+#include "view/sound.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "controller/viewport.h"
+#include "model/scene.h"
+#include "model/sample.h"
+#include "model/sound.h"
+
+namespace {
+
+// Gain for one side: the pan share times the distance gain, kept within
+// [0, 1] (NaN from degenerate positions counts as 0), then the volume.
+float sideGain(double share, float g, double volume) {
+  float v = static_cast<float>(share) * g;
+  if (!(v > 0.0f)) v = 0.0f;
+  if (v > 1.0f) v = 1.0f;
+  return static_cast<float>(v * volume);
+}
+
+int16_t toSample(float acc) {
+  float v = acc * 32767.0f;
+  if (v > 32767.0f) return 32767;
+  if (v < -32768.0f) return -32768;
+  if (v != v) return 0;
+  return static_cast<int16_t>(v);
+}
+
+// Adds gains times samples [from, from + n) of one channel.
+void addRun(const float* src, int32_t n, float gl, float gr, float* accL, float* accR) {
+  for (int32_t i = 0; i < n; ++i) {
+    accL[i] += src[i] * gl;
+    accR[i] += src[i] * gr;
+  }
+}
+
+// The common case at the output rate, read as whole runs of one channel
+// instead of a call per frame; the values are those of sampleAt (wrapping
+// when looping, 0 outside the channel). False for the cases it leaves to
+// sampleAt: streamed or paused records and summed channels.
+bool addChannelRun(const MDL_Sound& sound, int32_t first, int32_t frames, float gl, float gr, float* accL,
+                   float* accR) {
+  const SoundRecord& sample = *sound.sample;
+  if (sample.streaming || sample.paused || sound.channel < 0) return false;
+  if (sound.channel >= sample.channels.count) return true;  // a missing channel is silent
+  const FloatArray& channel = sample.channels[sound.channel];
+  const int64_t length = channel.count;
+  if (length <= 0) return true;
+  int64_t index = static_cast<int64_t>(sound.position) + first;
+  int32_t done = 0;
+  if (sound.looping) {
+    index %= length;
+    if (index < 0) index += length;
+    while (done < frames) {
+      int32_t run = static_cast<int32_t>(std::min<int64_t>(frames - done, length - index));
+      addRun(channel.data + index, run, gl, gr, accL + done, accR + done);
+      done += run;
+      index = 0;
+    }
+    return true;
+  }
+  if (index < 0) {
+    if (-index >= frames) return true;
+    done = static_cast<int32_t>(-index);  // silence before the start
+    index = 0;
+  }
+  if (index < length) {
+    int32_t run = static_cast<int32_t>(std::min<int64_t>(frames - done, length - index));
+    addRun(channel.data + index, run, gl, gr, accL + done, accR + done);
+  }
+  return true;
+}
+
+// Adds one sound as heard by one mike into the chunk's accumulators.
+void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const Vec3& mikeX,
+              int32_t first, int32_t frames, int32_t outRate, float* accL, float* accR) {
+  const SoundRecord* sample = sound.sample;
+  if (!sample) return;  // sampleAt gives 0 for every frame
+  Vec3 d = sound.getWorld().position - mikePos;
+  double d2 = dot3(d, d);
+  double att = 1.0 + 0.10000000149011612 * d2;
+  double dist = std::sqrt(d2);
+  if (dist > 0.0) d = Vec3(d.x / dist, d.y / dist, d.z / dist);
+  double p = dot3(d, mikeX);
+  float g = static_cast<float>(mike.gain / att);
+  float gl = sideGain(0.5 * (1.0 - p), g, sound.volume);
+  float gr = sideGain(0.5 * (1.0 + p), g, sound.volume);
+
+  int64_t rate = sample->sampleRate;
+  if (rate == outRate) {
+    if (addChannelRun(sound, first, frames, gl, gr, accL, accR)) return;
+    for (int32_t i = 0; i < frames; ++i) {
+      float s = sound.sampleAt(static_cast<int64_t>(first) + i);
+      accL[i] += s * gl;
+      accR[i] += s * gr;
+    }
+    return;
+  }
+  // The nearest earlier sample frame, no interpolation; 64-bit so that a
+  // late first frame times a high rate cannot overflow.
+  for (int32_t i = 0; i < frames; ++i) {
+    float s = sound.sampleAt((static_cast<int64_t>(first) + i) * rate / outRate);
+    accL[i] += s * gl;
+    accR[i] += s * gr;
+  }
+}
+
+}  // namespace
+
+void VIEW_Sound::mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first,
+                           int16_t* left, int16_t*, int16_t* right, int16_t*) {
+  const int32_t outRate = getSampleRate();
+  float accL[kChunkFrames];
+  float accR[kChunkFrames];
+  while (frames > 0) {
+    const int32_t n = frames < kChunkFrames ? frames : kChunkFrames;
+    for (int32_t i = 0; i < n; ++i) accL[i] = accR[i] = 0.0f;
+    for (const Viewport* vp : viewports) {
+      MDL_Mike* mike = vp ? vp->mike : nullptr;
+      if (!mike || !mike->scene || !mike->on) continue;
+      const RigidTransform& at = mike->getWorld();
+      const Vec3 mikePos = at.position;
+      const Vec3 mikeX = at.basis.X();
+      for (MDL_Object* object : mike->scene->sounds) {
+        MDL_Sound* sound = static_cast<MDL_Sound*>(object);
+        if (sound && sound->volume > 0.0)
+          mixVoice(*sound, *mike, mikePos, mikeX, first, n, outRate, accL, accR);
+      }
+    }
+    for (int32_t i = 0; i < n; ++i) {
+      left[2 * i] = toSample(accL[i]);
+      right[2 * i] = toSample(accR[i]);
+    }
+    left += 2 * n;
+    right += 2 * n;
+    first += n;
+    frames -= n;
+  }
+}
