@@ -1,0 +1,146 @@
+// Mixing many sounds: cost per voice (one sound heard by one listener) per
+// output frame, and a check that refilling the ring allocates nothing.
+//
+//   build/bench_mixer
+// Scenes: mix/voices:V/listeners:L/looping:P mixes one ring (4096 frames) of
+// V sounds for L listeners; ns_per_voice_frame is the figure to compare (the
+// aim is 2 or less). update/allocations must stay 0.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "controller/viewport.h"
+#include "model/sample.h"
+#include "model/scene.h"
+#include "model/sound.h"
+#include "platform/dsound_testing.h"
+#include "view/sound_win32.h"
+
+// Every heap allocation of the process is counted while `g_counting` is set.
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+extern "C" void __libc_free(void*);
+namespace {
+std::atomic<bool> g_counting{false};
+std::atomic<long> g_allocations{0};
+void noteAllocation() {
+  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+}  // namespace
+extern "C" void* malloc(size_t n) {
+  noteAllocation();
+  return __libc_malloc(n);
+}
+extern "C" void* calloc(size_t n, size_t size) {
+  noteAllocation();
+  return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, size_t n) {
+  noteAllocation();
+  return __libc_realloc(p, n);
+}
+extern "C" void free(void* p) { __libc_free(p); }
+
+namespace {
+
+// V sounds spread around L listeners of one scene, each sound a second of
+// noise at the output rate.
+struct Stage {
+  Scene scene;
+  SoundRecord sample;
+  std::vector<std::unique_ptr<Viewport>> viewportRecords;
+  PtrArray<Viewport> viewports;
+  std::vector<MDL_Sound*> sounds;
+
+  Stage(int voices, int listeners, bool looping) {
+    sample.sampleRate = 44100;
+    sample.channels.setSize(1);
+    sample.channels[0].resize(44100);
+    uint32_t seed = 7;
+    for (int32_t i = 0; i < 44100; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      sample.channels[0][i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    }
+    for (int v = 0; v < voices; ++v) {
+      MDL_Sound* s = new MDL_Sound();
+      s->sample = &sample;
+      s->looping = looping;
+      s->position = (v * 977) % 30000;
+      s->editWorld().position = Vec3((v % 7) - 3.0, (v % 5) - 2.0, v % 3);
+      scene.registerObject(s);
+      sounds.push_back(s);
+    }
+    for (int l = 0; l < listeners; ++l) {
+      MDL_Mike* m = new MDL_Mike();
+      m->editWorld().position = Vec3(l, 0, 0);
+      scene.registerObject(m);
+      auto vp = std::make_unique<Viewport>();
+      vp->mike = m;
+      viewports.append(vp.get());
+      viewportRecords.push_back(std::move(vp));
+    }
+  }
+  ~Stage() {
+    for (auto& vp : viewportRecords) vp->mike = nullptr;
+  }
+};
+
+void mix(benchmark::State& state) {
+  const int voices = static_cast<int>(state.range(0));
+  const int listeners = static_cast<int>(state.range(1));
+  Stage stage(voices, listeners, state.range(2) != 0);
+  VIEW_SoundWin32 mixer(nullptr);  // no window: a silent output, the mixer alone
+  const int32_t frames = VIEW_SoundWin32::kRingBytes / 4;
+  std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
+  int16_t scratch = 0;
+  for (auto _ : state) {
+    mixer.mixSounds(stage.viewports, frames, 0, out.data(), out.data(), out.data() + 1, &scratch);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  const double voiceFrames = static_cast<double>(voices) * listeners * frames;
+  state.counters["ns_per_voice_frame"] =
+      benchmark::Counter(voiceFrames / 1e9, benchmark::Counter::kIsIterationInvariantRate |
+                                                benchmark::Counter::kInvert);
+}
+BENCHMARK(mix)
+    ->Name("mix")
+    ->ArgNames({"voices", "listeners", "looping"})
+    ->ArgsProduct({{1, 16, 128}, {1, 2}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
+// The frame loop's path: one device pull, then update fills what it played.
+void update(benchmark::State& state) {
+  if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+  Stage stage(16, 2, true);
+  vsplat::SoundDeviceHold hold;
+  VIEW_SoundWin32 out(reinterpret_cast<HWND>(static_cast<uintptr_t>(1)));
+  if (!out.hasBuffer()) {
+    state.SkipWithError("no SDL audio device");
+    return;
+  }
+  long allocations = 0;
+  long frames = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    hold.pull(2048);
+    state.ResumeTiming();
+    g_allocations = 0;
+    g_counting = true;
+    frames += out.update(stage.viewports);
+    g_counting = false;
+    allocations += g_allocations;
+  }
+  state.counters["allocations"] = static_cast<double>(allocations);
+  state.counters["frames"] = static_cast<double>(frames);
+  if (allocations != 0) state.SkipWithError("update allocated");
+}
+BENCHMARK(update)->Name("update/voices:16/listeners:2")->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
