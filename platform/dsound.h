@@ -9,16 +9,11 @@
 
 #include <cstdint>
 
-// Basic Windows types this header needs. The definitions are the usual ones,
-// so repeating them elsewhere in the platform layer is harmless.
-typedef uint8_t BYTE;
-typedef uint16_t WORD;
-typedef uint32_t DWORD;
-typedef int32_t LONG;
+// The basic types (BYTE, WORD, DWORD, LONG, LPVOID, HWND...) are the
+// platform header's, which includes this one at its end.
+#include "platform/win32.h"
+
 typedef int32_t HRESULT;
-typedef void* LPVOID;
-typedef DWORD* LPDWORD;
-typedef struct HWND__* HWND;
 
 #ifndef VSPLAT_GUID_DEFINED
 #define VSPLAT_GUID_DEFINED
