@@ -427,3 +427,15 @@ TEST(EngineCallbacks, ReplacingACallbackReleasesTheOldReference) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EngineState, ClosingWithProxiesStillHeldByScripts) {
+  auto p = std::make_unique<Player>(std::initializer_list<Player::Member>{
+      {"init.lua", "function startup() keep = newScene() other = newScene() other = nil end\n"}});
+  ASSERT_TRUE(p->engine->start());
+  EXPECT_EQ(p->controller->scenes.count, 2);
+  p->controller.reset();  // scenes go first, then the state with its pending __gc
+}
+
+}  // namespace
