@@ -12,6 +12,7 @@
 #include "model/object.h"
 #include "model/scene.h"
 #include "model/sound.h"
+#include "view/sound.h"
 
 namespace {
 
@@ -117,6 +118,11 @@ void CTRL_Generic::fail(const char* format, ...) {
   if (!format || vsnprintf(reason, sizeof reason, format, args) < 0) reason[0] = '\0';
   va_end(args);
   debugPrintf("%s", reason);
+  if (soundOutput) {
+    soundOutput->pause();
+    delete soundOutput;
+    soundOutput = nullptr;
+  }
   free(failureText);
   failureText = copyText(failureTextFor(loadState));
 }

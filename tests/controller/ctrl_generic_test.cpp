@@ -12,6 +12,7 @@
 #include "model/scene.h"
 #include "model/sound.h"
 #include "platform/testing.h"
+#include "view/sound.h"
 
 namespace {
 
@@ -95,6 +96,28 @@ TEST(ControllerCore, FailKeepsTheTextOfTheLoadStateAndLogsTheReasonOnce) {
     EXPECT_STREQ(controller.failureText, c.text);
     EXPECT_EQ(log.text(), "script.lua:12: 100% wrong\n");
   }
+}
+
+class FakeSound : public VIEW_Sound {
+ public:
+  std::string* calls;
+  explicit FakeSound(std::string* c) : calls(c) {}
+  ~FakeSound() override { *calls += "deleted;"; }
+  int32_t getSampleRate() override { return 44100; }
+  int32_t update(const PtrArray<Viewport>&) override { return 0; }
+  void pause() override { *calls += "pause;"; }
+  void resume() override { *calls += "resume;"; }
+};
+
+TEST(ControllerCore, FailStopsAndDropsTheSoundOutput) {
+  std::string calls;
+  CTRL_Generic controller;
+  controller.soundOutput = new FakeSound(&calls);
+  controller.fail("stop");
+  EXPECT_EQ(calls, "pause;deleted;");
+  EXPECT_EQ(controller.soundOutput, nullptr);
+  controller.fail("again");  // nothing left to stop
+  EXPECT_EQ(calls, "pause;deleted;");
 }
 
 bool g_fireAnswer = false;
