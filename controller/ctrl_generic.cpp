@@ -110,6 +110,12 @@ void CTRL_Generic::getLanguage(char* out) {
 void CTRL_Generic::fail(const char* format, ...) {
   if (stopped) return;
   stopped = true;
+  // No sound after a failure: the output stops its buffer and goes.
+  if (soundOutput) {
+    soundOutput->pause();
+    delete soundOutput;
+    soundOutput = nullptr;
+  }
   // The screen shows only a fixed text; the log keeps the reason (a script
   // error's file and line) for the content's author.
   char reason[1024];
