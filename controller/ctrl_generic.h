@@ -13,6 +13,7 @@
 #include "model/ptr_array.h"
 #include "model/sample.h"
 #include "model/vec3.h"
+#include "platform/win32.h"
 
 class CTRL_ScriptEngine;
 class VIEW_Generic;
@@ -74,6 +75,24 @@ class CTRL_Generic {
   void pick();
   // Deletes the loading screen's logo object and image source, if any.
   void dropLoadingScreen();
+
+  // One frame: the script start (once), update, the sound pump, the video
+  // streams, the key-state swap and, when the client area is not empty, the
+  // image. Called for every timer tick and paint.
+  void frame(HDC dc, VIEW_Generic* view);
+  // The time step (0 while the timer is not running, at most 0.1 s), the
+  // sub-steps of every active scene, CB_UPDATE, then the zero-time pass of
+  // every scene.
+  void update();
+  // Advances the sound objects by what the sound output just mixed.
+  void pumpSound();
+  void updateStreams();
+  // Letter-boxes the content into the client area and draws the failure
+  // screen, the loading screen or the viewports.
+  void render(HDC dc, VIEW_Generic* view);
+  // The client size, from the window on every message; tells the renderer
+  // and the scripts when size or aspect change.
+  void setViewSize(double width, double height);
 
   // Controllers alive in the process; the message loop runs while any is.
   static int32_t liveControllers();

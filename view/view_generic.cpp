@@ -21,7 +21,7 @@ void VIEW_Generic::clear(const double*) {}
 void VIEW_Generic::renderViewport(Viewport*, const double*, const double*, FontRecord*, int32_t, int32_t, int32_t,
                                   int32_t, int32_t) {}
 void VIEW_Generic::drawCaption(const double*, const double*, const char*, FontRecord*, double, double) {}
-void VIEW_Generic::drawLoadingScreen(const double*, const double*, const char*, FontRecord*, MDL_Image*) {}
+void VIEW_Generic::drawLoadingScreen(const double*, const double*, const char*, FontRecord*, MDL_Object*) {}
 void VIEW_Generic::drawMessage(const double*, const double*, const char*, FontRecord*) {}
 const char* VIEW_Generic::getGLVersion() { return nullptr; }
 const char* VIEW_Generic::getGLRenderer() { return nullptr; }

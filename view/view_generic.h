@@ -12,7 +12,7 @@ struct ImageSource;
 struct MeshData;
 struct PixelImage;
 struct Viewport;
-class MDL_Image;
+class MDL_Object;
 
 // The OpenGL buffer objects holding one mesh's shared data.
 struct MeshBuffers {
@@ -49,7 +49,7 @@ class VIEW_Generic {
   virtual void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
                            double textSize, double alpha);
   virtual void drawLoadingScreen(const double origin[2], const double size[2], const char* text,
-                                 FontRecord* font, MDL_Image* logo);
+                                 FontRecord* font, MDL_Object* logo);
   virtual void drawMessage(const double origin[2], const double size[2], const char* text, FontRecord* font);
   virtual const char* getGLVersion();
   virtual const char* getGLRenderer();

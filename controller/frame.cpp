@@ -1,0 +1,200 @@
+// One frame of the player: the script start, the time step and the
+// simulation, the sound pump, the key-state swap and the image.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "controller/ctrl_generic.h"
+#include "controller/perf_counter.h"
+#include "controller/script_engine.h"
+#include "model/scene.h"
+#include "model/sound.h"
+#include "view/sound.h"
+#include "view/view_generic.h"
+
+namespace {
+
+constexpr double kMaxStep = static_cast<double>(0.1f);  // a stalled frame counts as 0.1 s
+constexpr double kDotPeriod = 0.5;                       // seconds per loading-dot step
+constexpr int32_t kMaxDots = 10;
+
+// Sub-steps for dt with the scene's integration step. A step that is not a
+// positive number (a script may set anything) makes one sub-step; the count
+// never leaves the int range.
+int32_t subSteps(double dt, double step) {
+  if (!(step > 0)) return 1;
+  const double n = std::ceil(dt / step);
+  if (!(n >= 1)) return 1;
+  return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+}
+
+// frames of the output rate expressed at another rate, truncated. 64-bit:
+// a sound output without a device reports 2147483647 frames.
+int64_t framesAt(int32_t rate, int32_t frames, int32_t outputRate) {
+  if (outputRate <= 0) return 0;
+  return int64_t{rate} * int64_t{frames} / outputRate;
+}
+
+}  // namespace
+
+void CTRL_Generic::frame(HDC dc, VIEW_Generic* view) {
+  if (!started && package) {
+    if (engine) engine->start();
+    started = true;
+  }
+  update();
+  // Keeping a dragged object under the mouse comes with dragging.
+  pumpSound();
+  updateStreams();
+  if (!stopped) {
+    uint8_t* was = currentKeys;
+    currentKeys = previousKeys;
+    previousKeys = was;
+    memcpy(currentKeys, previousKeys, 256);
+  }
+  if (clientWidth > 0 && clientHeight > 0) render(dc, view);
+}
+
+void CTRL_Generic::update() {
+  if (stopped) return;
+  double now = 0;
+  if (!timerRunning) {
+    dt = 0;
+  } else {
+    ctrl_readCounter(&now);
+    dt = (now - lastCounterTime) * ctrl_secondsPerCount();
+    if (dt > kMaxStep) dt = kMaxStep;
+  }
+  if (ctrl_readCounter(&now)) lastCounterTime = now;
+
+  if (dt > 0) {
+    for (int32_t i = 0; i < scenes.count; ++i) {
+      Scene* scene = scenes[i];
+      if (!scene || !scene->active) continue;
+      const int32_t n = subSteps(dt, scene->integrationStep);
+      const double h = dt / n;
+      for (int32_t k = 0; k < n; ++k) scene->step(engine, h);
+    }
+    // A callback during the steps may have failed.
+    if (!stopped && engine) engine->onUpdate(dt);
+  }
+
+  for (int32_t i = 0; i < scenes.count; ++i) {
+    Scene* scene = scenes[i];
+    if (!scene) continue;
+    scene->updateSkinning();
+    // Playing animations advance here once keyframe animation exists.
+    scene->step(engine, 0.0);
+    scene->purgeDeleted();
+  }
+}
+
+void CTRL_Generic::pumpSound() {
+  if (!soundOutput) return;
+  const int32_t frames = soundOutput->update(viewports);
+  const int32_t outputRate = soundOutput->getSampleRate();
+  // Video streams drain their audio queues here once they exist.
+  for (int32_t i = 0; i < scenes.count; ++i) {
+    Scene* scene = scenes[i];
+    if (!scene) continue;
+    // Deleting a sound only flags it, so the list stays as it is meanwhile.
+    for (int32_t j = 0; j < scene->sounds.count; ++j) {
+      MDL_Sound* sound = listItem<MDL_Sound>(scene->sounds, j);
+      const SoundRecord* sample = sound ? sound->sample : nullptr;
+      if (!sample || sample->streaming) continue;
+      const int64_t length = sample->frameCount();
+      int64_t position = sound->position + framesAt(sample->sampleRate, frames, outputRate);
+      if (position >= length) {
+        if (sound->looping) {
+          // One wrap per frame, as the position moves; a huge advance (no
+          // device) lands within the sample rather than overflowing.
+          position -= length;
+          if (position >= length) position = length > 0 ? position % length : 0;
+        } else if (sound->autoDelete && !sound->pendingDelete) {
+          deleteObject(sound);
+        }
+      }
+      sound->position = static_cast<int32_t>(position > INT32_MAX ? INT32_MAX : position);
+    }
+  }
+}
+
+void CTRL_Generic::updateStreams() {
+  // Video streams decode their frames and audio here once they exist.
+}
+
+void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
+  ctrl_refreshSecondsPerCount();
+  if (!renderer) return;
+  if (!view) view = renderer;
+
+  // The content rectangle, letter-boxed into the client area.
+  double w = clientWidth;
+  double h = std::floor(w * contentAspect + 0.5);
+  if (h > clientHeight) {
+    w *= clientHeight / h;
+    h = clientHeight;
+  }
+  const double origin[2] = {(clientWidth - w) * 0.5, (clientHeight - h) * 0.5};
+  const double size[2] = {w, h};
+  static const double kWhite[4] = {1, 1, 1, 1};
+  static const double kBlack[4] = {0, 0, 0, 1};
+
+  if (stopped) {
+    renderer->beginFrame(dc, false);
+    renderer->clear(kWhite);
+  } else if (package && loadState == 3) {
+    if (loadingImage || loadingImageSource) dropLoadingScreen();
+    // Shadow volumes are brought up to date here once they exist.
+    view->beginFrame(dc, false);
+    for (int32_t i = 0; i < imageSources.count;) {
+      ImageSource* source = imageSources[i];
+      if (source && source->releasePending) {
+        view->forgetTexture(source);
+        imageSources.removeAt(i);  // the next entry moves into place i
+      } else {
+        ++i;
+      }
+    }
+    const bool bars = std::floor(clientWidth * contentAspect + 0.5) != clientHeight;
+    view->clear(bars && backgroundColor[3] == 0 ? kBlack : backgroundColor);
+    for (int32_t i = 0; i < viewports.count; ++i) {
+      Viewport* v = viewports[i];
+      if (!v || !v->camera) continue;
+      // Pixels from the bottom of the window.
+      const double at[2] = {w * v->x + origin[0], h - w * v->y - w * v->height + origin[1]};
+      const double extent[2] = {w * v->width, w * v->height};
+      view->renderViewport(v, at, extent, defaultFont, 0, 0, 0, 0, 0);
+    }
+  } else {
+    double now = 0;
+    if (ctrl_readCounter(&now) && (now - loadingCounterTime) * ctrl_secondsPerCount() > kDotPeriod) {
+      loadingCounterTime = now;
+      loadingDots = loadingDots >= kMaxDots ? 1 : loadingDots + 1;
+    }
+    std::string text = "Loading ";
+    for (int32_t i = 0; i < loadingDots; ++i) text += " .";
+    renderer->beginFrame(dc, false);
+    renderer->clear(kWhite);
+    renderer->drawLoadingScreen(origin, size, text.c_str(), defaultFont, loadingImage);
+  }
+  if (stopped) view->drawMessage(origin, size, failureText, defaultFont);
+  view->endFrame(dc);
+}
+
+void CTRL_Generic::setViewSize(double width, double height) {
+  clientWidth = width;
+  clientHeight = height;
+  if (width == lastClientSize[0] && height == lastClientSize[1]) return;
+  lastClientSize[0] = width;
+  lastClientSize[1] = height;
+  if (renderer) renderer->resetGlyphTextureCache();
+  if (width == 0) return;
+  const double ratio = height / width;
+  if (!started) {
+    contentAspect = ratio;
+  } else if (ratio != contentAspect && !stopped && engine) {
+    engine->onAspectRatioChanged(ratio);
+  }
+}

@@ -1,0 +1,410 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "controller/ctrl_generic.h"
+#include "controller/perf_counter.h"
+#include "controller/script_engine.h"
+#include "model/camera.h"
+#include "model/scene.h"
+#include "model/sound.h"
+#include "view/sound.h"
+#include "view/view_generic.h"
+
+namespace {
+
+// An engine that records what the frame asks of it.
+class FakeEngine : public CTRL_ScriptEngine {
+ public:
+  bool onEvent(const Event&) override { return false; }
+  void onUpdate(double dt) override { updates.push_back(dt); }
+  void onAspectRatioChanged(double aspect) override { aspects.push_back(aspect); }
+  bool start() override {
+    ++starts;
+    controller->loadState = 3;
+    return true;
+  }
+  void registerNatives(const NativeTable*, void*) override {}
+  void setGlobal(const char*, const ScriptValue&) override {}
+  bool getGlobal(const char*, ScriptValue*) override { return false; }
+  bool callFunction(const char*, const ScriptValueVector&, ScriptValue*) override { return false; }
+  void collectGarbage() override {}
+  void setController(CTRL_Generic* c) override { controller = c; }
+
+  CTRL_Generic* controller = nullptr;
+  int starts = 0;
+  std::vector<double> updates, aspects;
+};
+
+// A scene that counts its steps by the time each was given.
+class CountingScene : public Scene {
+ public:
+  void applySprings(double dt) override { steps.push_back(dt); }
+  int positiveSteps() const {
+    int n = 0;
+    for (double s : steps) n += s > 0;
+    return n;
+  }
+  std::vector<double> steps;
+};
+
+// A renderer that writes down every call.
+class RecordingView : public VIEW_Generic {
+ public:
+  void beginFrame(HDC, bool) override { log.push_back("begin"); }
+  void endFrame(HDC) override { log.push_back("end"); }
+  void clear(const double c[4]) override {
+    log.push_back("clear " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + " " +
+                  std::to_string(c[3]));
+  }
+  void renderViewport(Viewport*, const double o[2], const double s[2], FontRecord*, int32_t, int32_t, int32_t,
+                      int32_t, int32_t) override {
+    log.push_back("viewport");
+    rects.push_back({o[0], o[1], s[0], s[1]});
+  }
+  void drawLoadingScreen(const double o[2], const double s[2], const char* text, FontRecord*,
+                         MDL_Object*) override {
+    log.push_back(std::string("loading ") + text);
+    rects.push_back({o[0], o[1], s[0], s[1]});
+  }
+  void drawMessage(const double o[2], const double s[2], const char* text, FontRecord*) override {
+    log.push_back(std::string("message ") + (text ? text : "(null)"));
+    rects.push_back({o[0], o[1], s[0], s[1]});
+  }
+  void forgetTexture(ImageSource* source) override { log.push_back("forget " + std::to_string(source->id)); }
+  void resetGlyphTextureCache() override { log.push_back("glyphs"); }
+
+  std::vector<std::string> log;
+  std::vector<std::vector<double>> rects;
+};
+
+class FakeSound : public VIEW_Sound {
+ public:
+  int32_t getSampleRate() override { return 44100; }
+  int32_t update(const PtrArray<Viewport>&) override { return frames; }
+  void pause() override {}
+  void resume() override {}
+  int32_t frames = 0;
+};
+
+struct Player {
+  Player() : engine(new FakeEngine), controller(engine) { controller.renderer = &view; }
+  ~Player() { controller.renderer = nullptr; }
+
+  // Makes the next update see `seconds` since the last one.
+  void elapse(double seconds) {
+    double now = 0;
+    ASSERT_TRUE(ctrl_readCounter(&now));
+    controller.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+    controller.timerRunning = true;
+  }
+  CountingScene* addScene() {
+    auto* scene = new CountingScene;
+    controller.scenes.append(scene);
+    return scene;
+  }
+  // A package-held controller whose scripts have started.
+  void run() {
+    controller.package = new ByteBuffer;
+    controller.frame(nullptr, nullptr);
+    view.log.clear();
+    view.rects.clear();
+  }
+
+  RecordingView view;
+  FakeEngine* engine;  // owned by the controller
+  CTRL_Generic controller;
+};
+
+const std::string kWhite = "clear 1.000000 1.000000 1.000000 1.000000";
+const std::string kBlack = "clear 0.000000 0.000000 0.000000 1.000000";
+
+}  // namespace
+
+TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
+  struct Case {
+    double step;
+    int subSteps;
+  };
+  // 0.1f / 0.002f is just under 50; 0.1f / 0.002 just over.
+  for (const Case& k : {Case{0.0020000000949949026, 50}, Case{0.002, 51}}) {
+    Player p;
+    CountingScene* scene = p.addScene();
+    scene->integrationStep = k.step;
+    CountingScene* idle = p.addScene();
+    idle->active = 0;
+    p.elapse(0.25);
+    p.controller.update();
+    EXPECT_EQ(p.controller.dt, 0.10000000149011612);
+    ASSERT_EQ(scene->positiveSteps(), k.subSteps);
+    EXPECT_DOUBLE_EQ(scene->steps[0], 0.10000000149011612 / k.subSteps);
+    EXPECT_EQ(scene->steps.back(), 0.0);  // the zero-time pass after
+    EXPECT_EQ(idle->positiveSteps(), 0);
+    EXPECT_EQ(idle->steps.size(), 1u);  // inactive scenes get only the zero-time pass
+    ASSERT_EQ(p.engine->updates.size(), 1u);
+    EXPECT_EQ(p.engine->updates[0], 0.10000000149011612);
+  }
+}
+
+TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
+  Player p;
+  CountingScene* scene = p.addScene();
+  p.elapse(0.05);
+  p.controller.timerRunning = false;  // the first frame after a (re)start
+  p.controller.update();
+  EXPECT_EQ(p.controller.dt, 0.0);
+  EXPECT_EQ(scene->positiveSteps(), 0);
+  EXPECT_EQ(scene->steps.size(), 1u);
+  EXPECT_TRUE(p.engine->updates.empty());
+  // The counter was read anyway: the next running frame measures from here.
+  p.controller.timerRunning = true;
+  p.controller.update();
+  EXPECT_LT(p.controller.dt, 0.05);
+}
+
+TEST(FrameUpdate, OddIntegrationStepsStillStepOnce) {
+  for (double step : {0.0, -1.0, std::nan("")}) {
+    Player p;
+    CountingScene* scene = p.addScene();
+    scene->integrationStep = step;
+    p.elapse(0.01);
+    p.controller.update();
+    EXPECT_EQ(scene->positiveSteps(), 1) << step;
+  }
+}
+
+TEST(FrameUpdate, NothingAfterAFailure) {
+  Player p;
+  CountingScene* scene = p.addScene();
+  p.controller.fail("boom");
+  p.elapse(0.05);
+  p.controller.update();
+  EXPECT_TRUE(scene->steps.empty());
+  EXPECT_TRUE(p.engine->updates.empty());
+}
+
+TEST(Frame, StartsTheScriptsOnceWithAPackage) {
+  Player p;
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.engine->starts, 0);  // no package: still loading
+  EXPECT_FALSE(p.controller.started);
+  p.controller.package = new ByteBuffer;
+  p.controller.frame(nullptr, nullptr);
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.engine->starts, 1);
+  EXPECT_TRUE(p.controller.started);
+}
+
+TEST(Frame, KeyStatesRotateUnlessStopped) {
+  Player p;
+  uint8_t* a = p.controller.currentKeys;
+  a['A'] = 1;
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.controller.previousKeys, a);
+  EXPECT_EQ(p.controller.currentKeys['A'], 1);  // carried over into the new current array
+  p.controller.currentKeys['A'] = 0;            // released during the next frame
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.controller.previousKeys['A'], 0);
+  EXPECT_EQ(p.controller.currentKeys, a);
+
+  p.controller.fail("stop");
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.controller.currentKeys, a);
+}
+
+TEST(FrameRender, EmptyClientAreaSkipsTheImageButNotTheUpdate) {
+  Player p;
+  CountingScene* scene = p.addScene();
+  p.controller.setViewSize(0, 480);
+  p.view.log.clear();
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_TRUE(p.view.log.empty());
+  EXPECT_EQ(scene->steps.size(), 1u);
+}
+
+TEST(FrameRender, LetterBoxAndViewportRectangles) {
+  struct Case {
+    double width, height;
+    std::vector<double> content;  // x0, y0, W, H
+    const char* clear;
+  };
+  const Case cases[] = {
+      {1024, 768, {0, 0, 1024, 768}, "bg"},      // exactly the content aspect
+      {1000, 1000, {0, 125, 1000, 750}, "black"},  // bars above and below
+      {1000, 500, {1000.0 / 6, 0, 2000.0 / 3, 500}, "black"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.width);
+    Player p;
+    p.controller.setViewSize(k.width, k.height);  // before the start: sets the aspect...
+    p.controller.contentAspect = 0.75;            // ...which this content keeps at 0.75
+    p.run();
+    p.controller.backgroundColor[0] = 0.5;
+    MDL_Camera camera;
+    auto* full = new Viewport;
+    full->camera = &camera;
+    full->width = 1;
+    full->height = 0.75;
+    auto* corner = new Viewport;  // top right, a quarter of the width
+    corner->camera = &camera;
+    corner->x = 0.75;
+    corner->y = 0;
+    corner->width = 0.25;
+    corner->height = 0.1875;
+    auto* blind = new Viewport;  // no camera: not drawn
+    p.controller.viewports.append(full);
+    p.controller.viewports.append(corner);
+    p.controller.viewports.append(blind);
+    p.controller.frame(nullptr, nullptr);
+
+    const double x0 = k.content[0], y0 = k.content[1], W = k.content[2], H = k.content[3];
+    const std::string clear = std::string(k.clear) == "bg" ? "clear 0.500000 0.000000 0.000000 0.000000" : kBlack;
+    EXPECT_EQ(p.view.log, (std::vector<std::string>{"begin", clear, "viewport", "viewport", "end"}));
+    ASSERT_EQ(p.view.rects.size(), 2u);
+    const std::vector<double> fullRect = {x0, H - 0.75 * W + y0, W, 0.75 * W};
+    const std::vector<double> cornerRect = {0.75 * W + x0, H - 0.1875 * W + y0, 0.25 * W, 0.1875 * W};
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_NEAR(p.view.rects[0][i], fullRect[i], 1e-9) << i;
+      EXPECT_NEAR(p.view.rects[1][i], cornerRect[i], 1e-9) << i;
+    }
+  }
+}
+
+TEST(FrameRender, BarsWithAnOpaqueBackgroundClearToIt) {
+  Player p;
+  p.controller.setViewSize(1000, 1000);
+  p.controller.contentAspect = 0.75;
+  p.run();
+  const double bg[4] = {0, 0.25, 0, 1};
+  std::copy(bg, bg + 4, p.controller.backgroundColor);
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.view.log[1], "clear 0.000000 0.250000 0.000000 1.000000");
+}
+
+TEST(FrameRender, ReleasedImageSourcesAreForgottenAndDropped) {
+  Player p;
+  p.controller.setViewSize(640, 480);
+  p.run();
+  ImageSource* sources[4];
+  for (int i = 0; i < 4; ++i) {
+    sources[i] = new ImageSource;
+    sources[i]->id = i + 1;
+    sources[i]->releasePending = i == 1 || i == 2;
+    p.controller.imageSources.append(sources[i]);
+  }
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.view.log[1], "forget 2");
+  EXPECT_EQ(p.view.log[2], "forget 3");
+  ASSERT_EQ(p.controller.imageSources.count, 2);
+  EXPECT_EQ(p.controller.imageSources[0], sources[0]);
+  EXPECT_EQ(p.controller.imageSources[1], sources[3]);
+  delete sources[1];
+  delete sources[2];
+}
+
+TEST(FrameRender, LoadingScreenUntilTheScriptsRun) {
+  Player p;
+  p.controller.setViewSize(1024, 768);
+  p.view.log.clear();
+  p.controller.loadingDots = 10;
+  p.controller.loadingCounterTime = -1e300;  // long ago: the dots move on
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.view.log, (std::vector<std::string>{"begin", kWhite, "loading Loading  .", "end"}));
+  EXPECT_EQ(p.view.rects[0], (std::vector<double>{0, 0, 1024, 768}));
+  p.view.log.clear();
+  p.controller.frame(nullptr, nullptr);  // within half a second: the same dots
+  EXPECT_EQ(p.view.log[2], "loading Loading  .");
+  p.controller.loadingCounterTime = -1e300;
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.view.log[6], "loading Loading  . .");
+}
+
+TEST(FrameRender, FailureScreen) {
+  Player p;
+  p.controller.setViewSize(1024, 768);
+  p.run();
+  p.controller.fail("script error");
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.view.log,
+            (std::vector<std::string>{"begin", kWhite,
+                                      "message Error running the file.\nPlease check with your content provider.",
+                                      "end"}));
+}
+
+TEST(FrameRender, NoRendererNoImage) {
+  Player p;
+  p.controller.renderer = nullptr;
+  p.controller.setViewSize(640, 480);
+  p.controller.frame(nullptr, &p.view);
+  EXPECT_TRUE(p.view.log.empty());
+}
+
+TEST(FrameViewSize, AspectBeforeTheStartCallbackAfter) {
+  Player p;
+  p.controller.setViewSize(800, 400);
+  EXPECT_EQ(p.controller.contentAspect, 0.5);
+  EXPECT_EQ(p.view.log, (std::vector<std::string>{"glyphs"}));
+  p.controller.setViewSize(800, 400);  // unchanged: nothing
+  EXPECT_EQ(p.view.log.size(), 1u);
+  p.run();
+  p.controller.setViewSize(400, 400);
+  p.controller.setViewSize(800, 400);  // back to the content aspect: no callback
+  p.controller.setViewSize(100, 300);
+  EXPECT_EQ(p.engine->aspects, (std::vector<double>{1.0, 3.0}));
+  EXPECT_EQ(p.controller.contentAspect, 0.5);
+  p.controller.setViewSize(0, 300);  // no ratio from a zero width
+  EXPECT_EQ(p.engine->aspects.size(), 2u);
+}
+
+TEST(FramePumpSound, SoundsAdvanceByWhatWasMixed) {
+  struct Case {
+    const char* what;
+    int32_t frames;
+    int32_t position;
+    bool looping, autoDelete, streaming;
+    int32_t expectPosition;
+    bool expectDeleted;
+  };
+  // The sample: 1000 frames at 22050 Hz; the output mixes at 44100 Hz.
+  const Case cases[] = {
+      {"plays on", 882, 100, false, true, false, 541, false},
+      {"wraps when looping", 882, 900, true, true, false, 341, false},
+      {"ends and is deleted", 882, 900, false, true, false, 1341, true},
+      {"ends and stays", 882, 900, false, false, false, 1341, false},
+      {"streamed: left alone", 882, 900, false, true, true, 900, false},
+      {"no device, looping", 2147483647, 10, true, true, false, -1, false},
+      {"no device, not looping", 2147483647, 10, false, false, false, 1073741833, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Player p;
+    auto* output = new FakeSound;
+    output->frames = k.frames;
+    p.controller.soundOutput = output;
+    SoundRecord sample;
+    sample.sampleRate = 22050;
+    sample.streaming = k.streaming;
+    ASSERT_TRUE(sample.channels.setSize(1));
+    for (int i = 0; i < 1000; ++i) sample.channels[0].append(0.0f);
+    Scene* scene = p.addScene();
+    auto* sound = new MDL_Sound;
+    sound->sample = &sample;
+    sound->position = k.position;
+    sound->looping = k.looping;
+    sound->autoDelete = k.autoDelete;
+    ASSERT_TRUE(scene->registerObject(sound));
+    p.controller.pumpSound();
+    if (k.expectPosition >= 0) {
+      EXPECT_EQ(sound->position, k.expectPosition);
+    } else {
+      EXPECT_GE(sound->position, 0);
+      EXPECT_LT(sound->position, 1000);
+    }
+    EXPECT_EQ(sound->pendingDelete != 0, k.expectDeleted);
+    sound->sample = nullptr;
+    p.controller.soundOutput = nullptr;
+    delete output;
+  }
+}
