@@ -104,11 +104,13 @@ void CTRL_Generic::pumpSound() {
       const SoundRecord* sample = sound ? sound->sample : nullptr;
       if (!sample || sample->streaming) continue;
       const int64_t length = sample->frameCount();
-      int64_t position = sound->position + framesAt(sample->sampleRate, frames, outputRate);
+      // A sound output without a device reports 2147483647 frames: no sound
+      // moves on by more than its own length in one frame.
+      int64_t advance = framesAt(sample->sampleRate, frames, outputRate);
+      if (advance > length) advance = length;
+      int64_t position = sound->position + advance;
       if (position >= length) {
         if (sound->looping) {
-          // One wrap per frame, as the position moves; a huge advance (no
-          // device) lands within the sample rather than overflowing.
           position -= length;
           if (position >= length) position = length > 0 ? position % length : 0;
         } else if (sound->autoDelete && !sound->pendingDelete) {
