@@ -161,7 +161,9 @@ TEST_F(Ring, AnOvertakenWriteOffsetContinuesAtTheWriteCursor) {
   EXPECT_EQ((kRing - kChunk) / 4, pump()) << "from the write cursor up to the play cursor";
   EXPECT_EQ(1024, out->writeOffset());
   hold.pull(kChunk);  // plays [1024, 3072): the device's own span
-  std::vector<int16_t> heard = hold.pull(kChunk);  // [3072, 5120): this fill's start
+  // Then the whole fill, [3072, 16384) and on past the ring's end to 1024,
+  // as one run of the sound.
+  std::vector<int16_t> heard = hold.pull(kRing - kChunk);
   for (size_t i = 0; i < heard.size() / 2; ++i)
     ASSERT_EQ(expected(before + static_cast<int32_t>(i)), heard[2 * i + 1]) << "frame " << i;
 }
