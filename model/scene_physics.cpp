@@ -1,24 +1,45 @@
 // Physics phases of the scene step and the scene's spring and joint records.
-// Placeholders until the rigid-body, collision, spring and joint code fills
-// them: with no such objects there is nothing to do.
+#include "model/joint.h"
+#include "model/rigid_body.h"
 #include "model/scene.h"
+#include "model/spring.h"
 
-void Scene::applySprings(double) {}
+void Scene::applySprings(double dt) {
+  for (Spring* s : springs) s->apply(dt);
+}
 
-void Scene::integrateBodies(double) {}
+void Scene::integrateBodies(double dt) {
+  for (MDL_Object* o : rigidBodies) static_cast<MDL_RigidBody*>(o)->integrate(gravity, dt);
+}
 
-void Scene::solveJoints() {}
+void Scene::solveJoints() {
+  for (Joint* j : joints) j->solve();
+}
 
-void Scene::collide(CTRL_ScriptEngine*) {}
+bool Scene::collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower,
+                                  double upper) {
+  return static_cast<MDL_RigidBody*>(body)->collideBounds(engine, axis, lower, upper, boundsElasticity,
+                                                          boundsFriction);
+}
 
-bool Scene::collideBodyWithBounds(MDL_Object*, CTRL_ScriptEngine*, int, double, double) { return false; }
+Spring* Scene::addSpring() {
+  Spring* s = new Spring;
+  if (!springs.append(s)) {
+    delete s;
+    return nullptr;
+  }
+  return s;
+}
 
-Spring* Scene::addSpring() { return nullptr; }
+// Deleting the record releases its proxy link, which makes the proxy forget it.
+void Scene::destroySpring(Spring* spring) { delete spring; }
 
-void Scene::destroySpring(Spring*) {}
+void Scene::destroyJoint(Joint* joint) { delete joint; }
 
-void Scene::destroyJoint(Joint*) {}
+namespace {
+bool goes(const MDL_RigidBody* body) { return body && body->pendingDelete; }
+}  // namespace
 
-bool Scene::springUsesDeleted(const Spring*) { return false; }
+bool Scene::springUsesDeleted(const Spring* s) { return goes(s->bodyA) || goes(s->bodyB); }
 
-bool Scene::jointUsesDeleted(const Joint*) { return false; }
+bool Scene::jointUsesDeleted(const Joint* j) { return goes(j->bodyA) || goes(j->bodyB); }

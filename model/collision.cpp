@@ -1,0 +1,379 @@
+#include "model/collision.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "model/collision_volume.h"
+#include "model/qsort_bm.h"
+#include "model/rigid_body.h"
+#include "model/scene.h"
+
+namespace {
+
+// The running best axis of a separating-axis test.
+struct AxisSearch {
+  Vec3 c1, c2;  // centres of the first and second shape
+  double depth = DBL_MAX;
+  Vec3 normal;
+  int best = -1;
+
+  AxisSearch(const Vec3& first, const Vec3& second) : c1(first), c2(second) {}
+
+  // Projects both shapes on axis (turned from the first centre towards the
+  // second) through ext(axis) = extent1 + extent2. False: separated.
+  template <class Extents>
+  bool test(Vec3 axis, int id, Extents ext) {
+    if (!normalize3(axis)) return true;
+    double along = dot3(c2 - c1, axis);
+    if (along < 0) {
+      axis = -axis;
+      along = -along;
+    }
+    double d = ext(axis) - along;
+    if (d <= 0) return false;
+    if (d < depth) {
+      depth = d;
+      normal = axis;
+      best = id;
+    }
+    return true;
+  }
+};
+
+double boxExtent(const Matrix3& b, const Vec3& n) {
+  return std::fabs(dot3(n, b.X())) + std::fabs(dot3(n, b.Y())) + std::fabs(dot3(n, b.Z()));
+}
+
+// The box vertex that reaches furthest along dir.
+Vec3 boxSupport(const Vec3& c, const Matrix3& b, const Vec3& dir) {
+  Vec3 v = c;
+  for (int i = 0; i < 3; ++i) {
+    if (dot3(dir, b.axis[i]) >= 0) v += b.axis[i]; else v -= b.axis[i];
+  }
+  return v;
+}
+
+// Centre of the box edge along axis i that reaches furthest along dir.
+Vec3 boxEdgeCentre(const Vec3& c, const Matrix3& b, int i, const Vec3& dir) {
+  Vec3 v = c;
+  for (int k = 0; k < 3; ++k) {
+    if (k == i) continue;
+    if (dot3(dir, b.axis[k]) >= 0) v += b.axis[k]; else v -= b.axis[k];
+  }
+  return v;
+}
+
+// The point of segment p + s u (|s| <= 1) closest to the line q + t v.
+Vec3 closestOnSegment(const Vec3& p, const Vec3& u, const Vec3& q, const Vec3& v) {
+  Vec3 w = p - q;
+  double a = dot3(u, u), b = dot3(u, v), c = dot3(v, v), d = dot3(u, w), e = dot3(v, w);
+  double den = a * c - b * b;
+  double s = 0.0;
+  if (den > 0) s = (b * e - c * d) / den;
+  if (s > 1) s = 1;
+  if (s < -1) s = -1;
+  return p + u * s;
+}
+
+struct World {
+  Vec3 c;
+  const Matrix3* b;
+};
+
+World placement(MDL_CollisionVolume* v) {
+  const RigidTransform& w = v->getWorld();
+  return {w.position, &w.basis};
+}
+
+bool boxBox(MDL_CollisionVolume* va, MDL_CollisionVolume* vb, Contact& out) {
+  World A = placement(va), B = placement(vb);
+  const Matrix3& a = *A.b;
+  const Matrix3& b = *B.b;
+  AxisSearch s(A.c, B.c);
+  auto ext = [&](const Vec3& n) { return boxExtent(a, n) + boxExtent(b, n); };
+  for (int i = 0; i < 3; ++i) {
+    if (!s.test(a.axis[i], i, ext)) return false;
+    if (!s.test(b.axis[i], 3 + i, ext)) return false;
+    for (int j = 0; j < 3; ++j)
+      if (!s.test(cross3(a.axis[i], b.axis[j]), 6 + 3 * i + j, ext)) return false;
+  }
+  if (s.best < 0) return false;
+  const Vec3& n = s.normal;
+  if (s.best < 3) {
+    out.point = boxSupport(B.c, b, -n) + n * s.depth;
+  } else if (s.best < 6) {
+    out.point = boxSupport(A.c, a, n);
+  } else {
+    int i = (s.best - 6) / 3, j = (s.best - 6) % 3;
+    out.point = closestOnSegment(boxEdgeCentre(A.c, a, i, n), a.axis[i], boxEdgeCentre(B.c, b, j, -n), b.axis[j]);
+  }
+  out.normal = n;
+  out.depth = s.depth;
+  return true;
+}
+
+// Cylinder along its Z axis (half height |Z|, radius |X|).
+struct Cylinder {
+  Vec3 c, Z, d;
+  double radius;
+  explicit Cylinder(MDL_CollisionVolume* v) {
+    const RigidTransform& w = v->getWorld();
+    c = w.position;
+    Z = w.basis.Z();
+    d = Z;
+    normalize3(d);
+    radius = length3(w.basis.X());
+  }
+  double extent(const Vec3& n) const {
+    return std::fabs(dot3(n, Z)) + radius * length3(n - d * dot3(n, d));
+  }
+  // The radial direction of n across the axis, unit (or zero).
+  Vec3 radial(const Vec3& n) const {
+    Vec3 r = n - d * dot3(n, d);
+    if (!normalize3(r)) r = Vec3();
+    return r;
+  }
+  // Deepest point along -n: the cap centre towards -n minus radius along n's radial part.
+  Vec3 supportAgainst(const Vec3& n) const {
+    Vec3 p = dot3(n, Z) > 0 ? c - Z : c + Z;
+    addScaled3(p, radial(n), -radius);
+    return p;
+  }
+};
+
+bool boxCylinder(MDL_CollisionVolume* va, MDL_CollisionVolume* vb, Contact& out) {
+  World A = placement(va);
+  const Matrix3& a = *A.b;
+  Cylinder y(vb);
+  AxisSearch s(A.c, y.c);
+  auto ext = [&](const Vec3& n) { return boxExtent(a, n) + y.extent(n); };
+  for (int i = 0; i < 3; ++i) {
+    if (!s.test(a.axis[i], i, ext)) return false;
+    if (!s.test(cross3(a.axis[i], y.Z), 3 + i, ext)) return false;
+  }
+  if (!s.test(y.Z, 6, ext)) return false;
+  if (s.best < 0) return false;
+  const Vec3& n = s.normal;
+  if (s.best < 3) {
+    out.point = y.supportAgainst(n) + n * s.depth;
+  } else if (s.best == 6) {
+    out.point = boxSupport(A.c, a, n);
+  } else {
+    int i = s.best - 3;
+    Vec3 side = y.c;
+    addScaled3(side, y.radial(n), -y.radius);
+    out.point = closestOnSegment(boxEdgeCentre(A.c, a, i, n), a.axis[i], side, y.Z);
+  }
+  out.normal = n;
+  out.depth = s.depth;
+  return true;
+}
+
+// Box first, sphere second.
+bool sphereBox(MDL_CollisionVolume* vbox, MDL_CollisionVolume* vs, Contact& out) {
+  World A = placement(vbox);
+  const Matrix3& a = *A.b;
+  const RigidTransform& sw = vs->getWorld();
+  Vec3 cs = sw.position;
+  double r = length3(sw.basis.X());
+  AxisSearch s(A.c, cs);
+  auto ext = [&](const Vec3& n) { return boxExtent(a, n) + r; };
+  // q: the box corner nearest the sphere centre.
+  Vec3 rel = cs - A.c;
+  double sign[3];
+  Vec3 q = A.c;
+  for (int k = 0; k < 3; ++k) {
+    sign[k] = dot3(rel, a.axis[k]) >= 0 ? 1.0 : -1.0;
+    addScaled3(q, a.axis[k], sign[k]);
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!s.test(a.axis[i], i, ext)) return false;
+    // Nearest point to the centre on the edge through q along axis i.
+    const Vec3& u = a.axis[i];
+    double uu = dot3(u, u);
+    Vec3 mid = q;
+    addScaled3(mid, u, -sign[i]);
+    double t = uu > 0 ? dot3(cs - mid, u) / uu : 0.0;
+    if (t > 1) t = 1;
+    if (t < -1) t = -1;
+    if (!s.test(cs - (mid + u * t), 3 + i, ext)) return false;
+  }
+  if (!s.test(cs - q, 6, ext)) return false;
+  if (s.best < 0) return false;
+  out.normal = s.normal;
+  out.depth = s.depth;
+  out.point = cs - s.normal * r + s.normal * s.depth;
+  return true;
+}
+
+// Sphere first, cylinder second: the normal points from the sphere to the
+// cylinder and the point lies on the sphere.
+bool sphereCylinder(MDL_CollisionVolume* vy, MDL_CollisionVolume* vs, Contact& out) {
+  const RigidTransform& yw = vy->getWorld();
+  const RigidTransform& sw = vs->getWorld();
+  Vec3 cs = sw.position;
+  double r = length3(sw.basis.X());
+  Vec3 l = yw.toLocalPoint(cs);
+  if (l.z > 1) l.z = 1;
+  if (l.z < -1) l.z = -1;
+  double rl = std::sqrt(l.x * l.x + l.y * l.y);
+  if (rl > 0) {
+    l.x /= rl;
+    l.y /= rl;
+  }
+  Vec3 q = yw.toWorldPoint(l);
+  Vec3 diff = q - cs;
+  double dist = length3(diff);
+  if (!(r > dist)) return false;
+  out.depth = r - dist;
+  if (dist > 0) {
+    out.normal = diff * (1.0 / dist);
+  } else {
+    // The centre lies on the side surface: push the sphere out radially.
+    Vec3 radial = yw.basis * Vec3(l.x, l.y, 0.0);
+    if (normalize3(radial))
+      out.normal = -radial;
+    else
+      out.normal = Vec3(1, 0, 0);
+  }
+  out.point = q + out.normal * out.depth;
+  return true;
+}
+
+bool sphereSphere(MDL_CollisionVolume* va, MDL_CollisionVolume* vb, Contact& out) {
+  const RigidTransform& aw = va->getWorld();
+  const RigidTransform& bw = vb->getWorld();
+  double ra = length3(aw.basis.X()), rb = length3(bw.basis.X());
+  Vec3 d = bw.position - aw.position;
+  double dist = length3(d);
+  double depth = ra + rb - dist;
+  if (!(depth > 0)) return false;
+  out.normal = dist == 0.0 ? Vec3(1, 0, 0) : d * (1.0 / dist);
+  out.depth = depth;
+  out.point = aw.position + out.normal * ra;
+  return true;
+}
+
+// Turns a result of the test run with the pair swapped into the pair's own.
+bool reversed(bool hit, Contact& c) {
+  if (hit) {
+    c.normal = -c.normal;
+    addScaled3(c.point, c.normal, c.depth);
+  }
+  return hit;
+}
+
+}  // namespace
+
+bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) {
+  Vec3 between = b->getWorld().position - a->getWorld().position;
+  double reach = a->boundingRadius + b->boundingRadius;
+  if (lengthSquared3(between) > reach * reach) return false;
+  auto known = [](int32_t shape) { return shape >= SHAPE_SPHERE && shape <= SHAPE_CYLINDER; };
+  if (!known(a->shape) || !known(b->shape)) return false;
+  switch (a->shape * 4 + b->shape) {
+    case SHAPE_SPHERE * 4 + SHAPE_SPHERE: return sphereSphere(a, b, c);
+    case SHAPE_BOX * 4 + SHAPE_BOX: return boxBox(a, b, c);
+    case SHAPE_BOX * 4 + SHAPE_SPHERE: return sphereBox(a, b, c);
+    case SHAPE_SPHERE * 4 + SHAPE_BOX: return reversed(sphereBox(b, a, c), c);
+    case SHAPE_BOX * 4 + SHAPE_CYLINDER: return boxCylinder(a, b, c);
+    case SHAPE_CYLINDER * 4 + SHAPE_BOX: return reversed(boxCylinder(b, a, c), c);
+    case SHAPE_SPHERE * 4 + SHAPE_CYLINDER: return sphereCylinder(b, a, c);
+    case SHAPE_CYLINDER * 4 + SHAPE_SPHERE: return reversed(sphereCylinder(a, b, c), c);
+    default: return false;  // two cylinders
+  }
+}
+
+namespace {
+
+int compareSweepEntries(const void* a, const void* b) {
+  double x = (*static_cast<SweepEntry* const*>(a))->coordinate;
+  double y = (*static_cast<SweepEntry* const*>(b))->coordinate;
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Impulses between two movable bodies at one contact.
+void respondBoth(CTRL_ScriptEngine* engine, Scene* scene, const Contact& c, MDL_RigidBody* bodyA,
+                 MDL_CollisionVolume* a, MDL_RigidBody* bodyB, MDL_CollisionVolume* b) {
+  const Vec3& n = c.normal;
+  double u = dot3(bodyB->getVelocityAtPoint(c.point) - bodyA->getVelocityAtPoint(c.point), n);
+  double K = inverseMassAt(bodyA, c.point, n) + inverseMassAt(bodyB, c.point, n);
+  double j = K == 0.0 ? 0.0 : (1 + (bodyA->elasticity + bodyB->elasticity) / 2) * u / K;
+  if (!(j < 0)) return;
+  bodyA->applyImpulse(c.point, n * j);
+  bodyB->applyImpulse(c.point, n * -j);
+  scene->firePostCollision(engine, c.point, n, -j, bodyA, a, bodyB, b);
+
+  Vec3 rel = bodyB->getVelocityAtPoint(c.point) - bodyA->getVelocityAtPoint(c.point);
+  Vec3 t = rel - n * dot3(rel, n);
+  double len = length3(t);
+  if (!(len > 0)) return;
+  t *= 1.0 / len;
+  double Kt = inverseMassAt(bodyA, c.point, t) + inverseMassAt(bodyB, c.point, t);
+  if (Kt == 0.0) return;
+  // |v_t| rather than rel.t: equal in exact arithmetic, but when the
+  // tangential part is only rounding noise, t points along n and rel.t would
+  // be the normal speed, cancelling the bounce.
+  double jt = len / Kt;
+  double limit = (bodyA->friction + bodyB->friction) / 2 * std::fabs(j);
+  if (jt > limit) jt = limit;
+  bodyA->applyImpulse(c.point, t * jt);
+  bodyB->applyImpulse(c.point, t * -jt);
+}
+
+// One pair of the sweep, skipped at the first rule that applies.
+void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b) {
+  if (b->pendingDelete) return;
+  if (!(a->collisionLayer & b->collisionMask) && !(a->collisionMask & b->collisionLayer)) return;
+  if (a == b) return;
+  MDL_RigidBody* bodyA = findOwningRigidBody(a);
+  MDL_RigidBody* bodyB = findOwningRigidBody(b);
+  if ((bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete) || bodyA == bodyB) return;
+  if ((!bodyA || bodyA->still) && (!bodyB || bodyB->still)) return;
+  Contact c;
+  if (!collideVolumes(a, b, c)) return;
+  if (!scene->firePreCollision(engine, c.point, c.normal, c.depth, bodyA, a, bodyB, b)) return;
+
+  if (bodyA && bodyB)
+    respondBoth(engine, scene, c, bodyA, a, bodyB, b);
+  else if (bodyA)
+    bodyA->collideStatic(engine, c.point, -c.normal, a, b, scene->boundsElasticity, scene->boundsFriction);
+  else
+    bodyB->collideStatic(engine, c.point, c.normal, b, a, scene->boundsElasticity, scene->boundsFriction);
+
+  double K = inverseMassAt(bodyA, c.point, c.normal) + inverseMassAt(bodyB, c.point, c.normal);
+  if (K == 0.0) return;
+  double P = c.depth / K;
+  if (bodyA) bodyA->resolveContact(c.point, c.normal * -P);
+  if (bodyB) bodyB->resolveContact(c.point, c.normal * P);
+}
+
+}  // namespace
+
+void Scene::collide(CTRL_ScriptEngine* engine) {
+  for (MDL_Object* v : collisionVolumes) static_cast<MDL_CollisionVolume*>(v)->updateSize();
+  for (SweepEntry* e : sweepEntries) {
+    MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(e->volume);
+    double h;
+    if (v->shape == SHAPE_SPHERE) {
+      h = v->boundingRadius;
+    } else {
+      const Matrix3& b = v->getWorld().basis;
+      h = std::fabs(b.X().x) + std::fabs(b.Y().x) + std::fabs(b.Z().x);
+    }
+    double cx = v->getWorld().position.x;
+    e->coordinate = e->begin ? cx - h : cx + h;
+  }
+  qsortBM(sweepEntries.data, static_cast<size_t>(sweepEntries.count), sizeof(SweepEntry*), compareSweepEntries);
+  sweepOpen.resize(0);
+  for (int32_t i = 0; i < sweepEntries.count; ++i) {
+    SweepEntry* e = sweepEntries[i];
+    MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
+    if (a->pendingDelete) continue;
+    for (int32_t k = 0; k < sweepOpen.count; ++k) collidePair(this, engine, a, static_cast<MDL_CollisionVolume*>(sweepOpen[k]));
+    if (e->begin)
+      sweepOpen.append(a);
+    else
+      sweepOpen.removeFirst(a);
+  }
+}

@@ -1,0 +1,18 @@
+// Contacts between collision volumes: the narrow-phase shape tests and the
+// response the scene's collision pass applies.
+#pragma once
+
+#include "model/vec3.h"
+
+class MDL_CollisionVolume;
+
+// One contact of a pair (A, B): the normal points from A towards B and the
+// point lies on A's surface where A reaches deepest into B.
+struct Contact {
+  Vec3 point;
+  Vec3 normal;
+  double depth = 0.0;
+};
+
+// The contact of two volumes, or false when they do not touch.
+bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& contact);

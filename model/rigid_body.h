@@ -1,0 +1,75 @@
+// A scene object moved by the physics step. Its shape comes from the
+// collision volumes and meshes below it in the object tree.
+#pragma once
+
+#include "model/object.h"
+#include "model/vec3.h"
+
+class CTRL_ScriptEngine;
+
+// The still thresholds are single-precision constants widened to double.
+constexpr double kStillAngularSpeed2 = 0.10000000149011612;
+constexpr double kStillLinearSpeed2 = 0.009999999776482582;
+constexpr double kDampingThreshold = 1e-5;
+
+class MDL_RigidBody : public MDL_Object {
+ public:
+  Vec3 force;
+  Vec3 speed;
+  double inverseMass = 1.0;
+  Vec3 torque;
+  Vec3 angularMomentum;
+  Vec3 angularSpeed;
+  Vec3 inverseInertia{100.0, 100.0, 100.0};
+  double damping = 0.20000000298023224;
+  double angularDamping = 0.20000000298023224;
+  double elasticity = 0.6000000238418579;
+  double friction = 0.800000011920929;
+  uint8_t still = 0;
+  uint8_t verticesGroundCollision = 0;
+  uint8_t angularDirty = 0;
+  double stillTimer = 0.0;
+  double stillDelay = 2.0;
+  int32_t keepAxis = 0;
+
+  MDL_RigidBody();
+  MDL_RigidBody(const MDL_RigidBody& other);
+  MDL_RigidBody& operator=(const MDL_RigidBody&) = delete;
+  ~MDL_RigidBody() override;
+  MDL_Object* copyObject() const override { return new MDL_RigidBody(*this); }
+
+  // Stores the inverse of the inertia diagonal; a zero component locks that axis.
+  void setInertia(const Vec3& inertia);
+  Vec3 getAngularSpeed();
+  void setAngularSpeed(const Vec3& w);
+  Vec3 getVelocityAtPoint(const Vec3& p);
+  void applyImpulse(const Vec3& p, const Vec3& impulse);
+  // Moves (and turns) the body as an impulse P at p would, but as a
+  // displacement: the positional correction of contacts and joints.
+  void resolveContact(const Vec3& p, const Vec3& P);
+  // Makes the body point p (body coordinates) move with world velocity v.
+  void setSpeed(const Vec3& p, const Vec3& v);
+  void integrate(const Vec3& gravity, double dt);
+  void computeMassAndInertia(double density);
+  bool collideBounds(CTRL_ScriptEngine* engine, int axis, double lower, double upper, double elasticity,
+                     double friction);
+  // Response to a contact with the immovable world at p, n pointing into the body.
+  bool collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, const Vec3& n, MDL_Object* volume,
+                     MDL_Object* other, double elasticity, double friction);
+  void separate(const Vec3& p, const Vec3& n, double depth);
+
+  // Effective inverse mass of the body at offset r (world) along direction n
+  // (world): inverseMass + sum of inverseInertia_i ((r x n)_i)^2 in the body frame.
+  double effectiveInverseMass(const Vec3& r, const Vec3& n);
+  // Squared-speed test shared by the still detection and the wake-up.
+  bool belowStillThresholds();
+};
+
+// Effective inverse mass of body (null: the immovable world, 0) at world
+// point p along n.
+double inverseMassAt(MDL_RigidBody* body, const Vec3& p, const Vec3& n);
+
+// Solves K J = dv for the impulse J that gives body point p (body frame) the
+// velocity change dv, K = m I - [p]x diag(invI) [p]x. False when K is singular.
+bool solveImpulseForPointVelocity(double inverseMass, const Vec3& inverseInertia, const Vec3& p, const Vec3& dv,
+                                  Vec3& impulse);
