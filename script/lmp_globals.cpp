@@ -20,18 +20,13 @@ int tracePoint(lua_State* L) {
   return 0;
 }
 
-// Stores a new reference in the engine's slot; an id without a slot keeps
-// nothing, and a replaced reference is released.
+// Stores a new reference in the engine's slot (which releases the one it
+// replaces); an id without a slot keeps nothing.
 int setCallback(lua_State* L) {
   int id = 0, ref = 0;
   if (!LMP_getArgs(L, "IF", &id, &ref)) return 0;
   LMP_Engine* engine = LMP_getEngine(L);
-  int old = engine ? engine->callbackRef(id) : 0;
-  if (!engine || !engine->setCallbackRef(id, ref)) {
-    luaL_unref(L, LUA_REGISTRYINDEX, ref);
-    return 0;
-  }
-  if (old > 0) luaL_unref(L, LUA_REGISTRYINDEX, old);
+  if (!engine || !engine->setCallbackRef(id, ref)) luaL_unref(L, LUA_REGISTRYINDEX, ref);
   return 0;
 }
 

@@ -95,6 +95,26 @@ TEST(Globals, SetCallbackSwitchesTheEngineSlots) {
   EXPECT_TRUE(p.controller->failures.empty());
 }
 
+// Replaced references go back to the registry exactly once: two values kept
+// afterwards must not end up sharing one reference.
+TEST(Globals, ReplacedCallbacksFreeTheirReferenceOnce) {
+  Player p({});
+  ASSERT_EQ(p.run(R"(
+    local s = newScene()
+    for i = 1, 3 do
+      setCallback(CB_UPDATE, function() end)
+      s:setCallback(CB_MECHA, function() end)
+    end
+    setCallback(CB_UPDATE, function() hit = true end)
+    objects = {}
+    for i = 1, 20 do objects[i] = newObject(s); objects[i]:setUserData(i) end
+    for i = 1, 20 do assert(objects[i]:getUserData() == i, i) end
+  )"),
+            "");
+  p.engine->onUpdate(0.1);
+  EXPECT_EQ(p.global("hit"), "true");
+}
+
 TEST(Globals, ControllerValues) {
   Player p({});
   testpkg::RecordingController& c = *p.controller;
