@@ -1,5 +1,6 @@
 #include "model/xml_values.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +68,15 @@ const char* skipToken(const char* p) {
   return p;
 }
 
+// A token of whitespace that is not a delimiter (form feed, vertical tab):
+// atof/atoi would skip it and the delimiters after it and read the next
+// token's number, where the token on its own converts to 0.
+bool blankToken(const char* p, const char* end) {
+  for (; p < end; ++p)
+    if (!std::isspace(static_cast<unsigned char>(*p))) return false;
+  return true;
+}
+
 }  // namespace
 
 const char* hexDecode(const char* text, int byteCount, unsigned char* out) {
@@ -112,15 +122,17 @@ const char* readIntArray(const char* text, int size, int n, int32_t* out) {
   return p;
 }
 
-// A token never contains a delimiter, and no number atof/atoi accepts runs
-// into one, so converting in place gives what converting a copy would.
+// A number atof/atoi accept never contains a delimiter, so converting in
+// place gives what converting a copy cut at the token's end would, except
+// for a blank token, which is 0.
 int readReals(const char* text, double* out, int n) {
   if (!text) return 0;
   int stored = 0;
   const char* p = text;
   while (stored < n && (p = nextToken(p))) {
-    out[stored++] = std::atof(p);
-    p = skipToken(p);
+    const char* end = skipToken(p);
+    out[stored++] = blankToken(p, end) ? 0.0 : std::atof(p);
+    p = end;
   }
   return stored;
 }
@@ -129,7 +141,7 @@ int readInt(const char* text, int* out) {
   if (!text) return 0;
   const char* p = nextToken(text);
   if (!p) return 0;
-  *out = std::atoi(p);
+  *out = blankToken(p, skipToken(p)) ? 0 : std::atoi(p);
   return 1;
 }
 

@@ -116,6 +116,26 @@ TEST(XmlValues, TextLists) {
   EXPECT_EQ(i, 42);
 }
 
+// A character reference can put a form feed or vertical tab between the
+// delimiters: that token is a number of its own (0), as it would be when
+// cut out of the text, not a run-in to the next token.
+TEST(XmlValues, TokensOfOtherWhitespaceReadAsZero) {
+  TiXmlDocument doc;
+  doc.Parse("<v><list>1 &#12; 2</list><last>4 5 &#11;</last><flag>&#11; 7</flag></v>");
+  const TiXmlElement* e = doc.RootElement();
+  ASSERT_NE(e, nullptr);
+  double out[3] = {9, 9, 9};
+  EXPECT_TRUE(readRealsChild(e, "list", out, 3));
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(out[2], 2);
+  EXPECT_TRUE(readRealsChild(e, "last", out, 3));
+  EXPECT_EQ(out[2], 0);
+  bool b = true;
+  EXPECT_TRUE(readBoolChild(e, "flag", &b));
+  EXPECT_FALSE(b);
+}
+
 TEST(XmlValues, ChildReaders) {
   TiXmlDocument doc;
   doc.Parse(
