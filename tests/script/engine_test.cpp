@@ -411,16 +411,22 @@ TEST(EngineState, PanicMessageGoesToTheLog) {
 
 namespace {
 
-TEST(EngineCallbacks, ReplacingACallbackReleasesTheOldReference) {
+TEST(EngineCallbacks, ReplacingACallbackThroughTheScriptReleasesTheOldReferenceOnce) {
   Player p({});
-  ASSERT_EQ(p.run("function a() end function b() end"), "");
-  p.setCallback(kUpdate, "a");
-  int32_t first = p.engine->callbackRef(kUpdate);
-  p.setCallback(kUpdate, "b");
-  lua_rawgeti(p.L, LUA_REGISTRYINDEX, first);
-  EXPECT_FALSE(lua_isfunction(p.L, -1));  // the registry slot was freed
-  lua_pop(p.L, 1);
-  EXPECT_TRUE(p.engine->setCallbackRef(kUpdate, 0));
+  // Each replaced function's reference is freed exactly once: a slot freed
+  // twice would hand two later references the same registry entry.
+  ASSERT_EQ(p.run("function a() end function b() end function c() end "
+                  "setCallback(CB_UPDATE, a) setCallback(CB_UPDATE, b) setCallback(CB_UPDATE, c)"),
+            "");
+  lua_getglobal(p.L, "a");
+  int r1 = luaL_ref(p.L, LUA_REGISTRYINDEX);
+  lua_getglobal(p.L, "b");
+  int r2 = luaL_ref(p.L, LUA_REGISTRYINDEX);
+  EXPECT_NE(r1, r2);
+  lua_rawgeti(p.L, LUA_REGISTRYINDEX, p.engine->callbackRef(kUpdate));
+  lua_getglobal(p.L, "c");
+  EXPECT_TRUE(lua_rawequal(p.L, -1, -2));
+  lua_pop(p.L, 2);
   EXPECT_FALSE(p.engine->setCallbackRef(0, 5));
   EXPECT_FALSE(p.engine->setCallbackRef(12, 5));
   EXPECT_EQ(p.engine->callbackRef(12), 0);
