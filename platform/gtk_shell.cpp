@@ -172,8 +172,16 @@ WORD gtkPopupMenu(SDL_Window* window, HMENU handle) {
   g_signal_connect(menu, "deactivate", G_CALLBACK(onDeactivate), &st);
   gtk_widget_show_all(menu);
   GdkRectangle at = {0, 0, 1, 1};
+  // The keyboard opened the menu: GTK wants an event to grab from, so it
+  // gets a key press of the window's own.
+  GdkEvent* trigger = gdk_event_new(GDK_KEY_PRESS);
+  trigger->key.window = GDK_WINDOW(g_object_ref(parent));
+  trigger->key.time = GDK_CURRENT_TIME;
+  if (GdkSeat* seat = gdk_display_get_default_seat(display))
+    gdk_event_set_device(trigger, gdk_seat_get_keyboard(seat));
   gtk_menu_popup_at_rect(GTK_MENU(menu), parent, &at, GDK_GRAVITY_NORTH_WEST,
-                         GDK_GRAVITY_NORTH_WEST, nullptr);
+                         GDK_GRAVITY_NORTH_WEST, trigger);
+  gdk_event_free(trigger);
   drainGtk();
   if (gtk_widget_get_visible(menu)) {
     st.loop = g_main_loop_new(nullptr, FALSE);

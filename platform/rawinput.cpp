@@ -141,6 +141,12 @@ void queueFakeHidInput(HANDLE device, const std::vector<uint8_t>& report) {
   if (HidDevice* d = findDevice((uintptr_t)device)) d->fakeInput.push_back(report);
 }
 
+void postRawInputRecord(HWND hwnd, const std::vector<uint8_t>& record) {
+  uintptr_t h = g_nextInput++;
+  g_inputs[h] = record;
+  postInput(hwnd, WM_INPUT, 0, (LPARAM)h);
+}
+
 std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device) {
   HidDevice* d = findDevice((uintptr_t)device);
   return d ? d->fakeWrites : std::vector<std::vector<uint8_t>>();

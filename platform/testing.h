@@ -45,6 +45,9 @@ uint32_t sdlWindowId(HWND hwnd);
 HANDLE addFakeHidDevice(WORD vendor, WORD product, USHORT usagePage, USHORT usage);
 // An input report, delivered as WM_INPUT once the device is registered.
 void queueFakeHidInput(HANDLE device, const std::vector<uint8_t>& report);
+// Queues WM_INPUT whose GetRawInputData answers exactly these bytes (a
+// record that may be malformed).
+void postRawInputRecord(HWND hwnd, const std::vector<uint8_t>& record);
 // Every output report written to the device so far.
 std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device);
 #endif
