@@ -20,10 +20,10 @@ constexpr double kDotPeriod = 0.5;                       // seconds per loading-
 constexpr int32_t kMaxDots = 10;
 
 // Sub-steps for dt with the scene's integration step. A step that is not a
-// positive number (a script may set anything) makes one sub-step; the count
-// never leaves the int range.
+// positive number (a script may set anything) makes none: such a scene is
+// not stepped. The count never leaves the int range.
 int32_t subSteps(double dt, double step) {
-  if (!(step > 0)) return 1;
+  if (!(step > 0)) return 0;
   const double n = std::ceil(dt / step);
   if (!(n >= 1)) return 1;
   return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
@@ -73,6 +73,7 @@ void CTRL_Generic::update() {
       Scene* scene = scenes[i];
       if (!scene || !scene->active) continue;
       const int32_t n = subSteps(dt, scene->integrationStep);
+      if (n == 0) continue;
       const double h = dt / n;
       for (int32_t k = 0; k < n; ++k) scene->step(engine, h);
     }

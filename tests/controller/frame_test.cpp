@@ -164,14 +164,18 @@ TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
   EXPECT_LT(p.controller.dt, 0.05);
 }
 
-TEST(FrameUpdate, OddIntegrationStepsStillStepOnce) {
+// A step of 0 or less (or not a number) is never divided by: the scene gets
+// only the zero-time pass, and the frame goes on.
+TEST(FrameUpdate, OddIntegrationStepsAreNotStepped) {
   for (double step : {0.0, -1.0, std::nan("")}) {
     Player p;
     CountingScene* scene = p.addScene();
     scene->integrationStep = step;
     p.elapse(0.01);
     p.controller.update();
-    EXPECT_EQ(scene->positiveSteps(), 1) << step;
+    EXPECT_EQ(scene->positiveSteps(), 0) << step;
+    EXPECT_EQ(scene->steps.size(), 1u) << step;
+    EXPECT_EQ(p.engine->updates.size(), 1u) << step;
   }
 }
 
