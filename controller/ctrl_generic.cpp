@@ -124,11 +124,6 @@ void CTRL_Generic::fail(const char* format, ...) {
   if (!format || vsnprintf(reason, sizeof reason, format, args) < 0) reason[0] = '\0';
   va_end(args);
   debugPrintf("%s", reason);
-  if (soundOutput) {
-    soundOutput->pause();
-    delete soundOutput;
-    soundOutput = nullptr;
-  }
   free(failureText);
   failureText = copyText(failureTextFor(loadState));
 }
