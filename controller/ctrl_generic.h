@@ -94,6 +94,15 @@ class CTRL_Generic {
   // and the scripts when size or aspect change.
   void setViewSize(double width, double height);
 
+  // Mouse input from the window, in client pixels. Until picking, dragging
+  // and the mouse callbacks exist these only keep the mouse and button state.
+  void onMouseMove(bool shift, bool control, double x, double y);
+  void onLeftButtonDown(double x, double y);
+  void onLeftButtonUp(double x, double y);
+  void onRightButtonDown(double x, double y);
+  void onRightButtonUp(double x, double y);
+  void onMouseWheel(bool shift, double amount, double x, double y);
+
   // Controllers alive in the process; the message loop runs while any is.
   static int32_t liveControllers();
 

@@ -325,9 +325,17 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
   if (!(style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
-  SDL_Window* sdl = createSdlWindow(title ? title : "",
-                                    defaultPos ? (int)SDL_WINDOWPOS_UNDEFINED : x,
-                                    defaultPos ? (int)SDL_WINDOWPOS_UNDEFINED : y,
+  if (defaultPos) {
+    // As Windows places new windows: cascading from the primary display's
+    // top left, so a window grown afterwards stays on screen.
+    static int cascade = 0;
+    SDL_Rect b = {0, 0, 0, 0};
+    SDL_GetDisplayUsableBounds(0, &b);
+    x = b.x + 24 + 24 * (cascade % 8);
+    y = b.y + 24 + 24 * (cascade % 8);
+    ++cascade;
+  }
+  SDL_Window* sdl = createSdlWindow(title ? title : "", x, y,
                                     std::max(1, width), std::max(1, height), flags);
   if (!sdl) return nullptr;
   auto w = std::make_unique<Window>();
