@@ -14,13 +14,13 @@ int colorMul(lua_State* L) {
 }
 
 int colorToString(lua_State* L) {
-  double* c = check(L, 1, kColor);
+  double* c = checkOwn(L, 1, kColor);
   lua_pushfstring(L, "color(%f,%f,%f,%f)", c[0], c[1], c[2], c[3]);
   return 1;
 }
 
 int colorRgb(lua_State* L) {
-  double* c = check(L, 1, kColor);
+  double* c = checkOwn(L, 1, kColor);
   double* r = push(L, kV3);
   r[0] = c[0];
   r[1] = c[1];
@@ -30,7 +30,7 @@ int colorRgb(lua_State* L) {
 
 // setRGB(c, v): exactly one v3; alpha is kept.
 int colorSetRgb(lua_State* L) {
-  double* c = check(L, 1, kColor);
+  double* c = checkOwn(L, 1, kColor);
   // The colour is dropped before parsing, so raise a wrong first operand here
   // where Lua still counts it as the script wrote it.
   if (lua_gettop(L) >= 2 && !test(L, 2, kV3)) check(L, 2, kV3);

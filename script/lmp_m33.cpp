@@ -14,9 +14,9 @@ void identity(double* p) {
 }
 
 int m33Add(lua_State* L) {
-  double* m = check(L, 1, kM33);
-  double* p = check(L, 2, kM33);
-  double* r = push(L, kM33);
+  double* m = checkOwn(L, 1, kM33);
+  double* p = checkOwn(L, 2, kM33);
+  double* r = pushOwn(L, kM33);
   for (int e = 0; e < 9; ++e) r[e] = m[e] + p[e];
   return 1;
 }
@@ -24,16 +24,16 @@ int m33Add(lua_State* L) {
 // The result is pushed first; two matrices give q p, each column of which is
 // q times the same column of p. A vector operand is refused.
 int m33Mul(lua_State* L) {
-  double* r = push(L, kM33);
+  double* r = pushOwn(L, kM33);
   if (isNumber(L, 1) || isNumber(L, 2)) {
     bool left = isNumber(L, 1);
     double s = lua_tonumber(L, left ? 1 : 2);
-    double* m = check(L, left ? 2 : 1, kM33);
+    double* m = checkOwn(L, left ? 2 : 1, kM33);
     for (int e = 0; e < 9; ++e) r[e] = m[e] * s;
     return 1;
   }
-  Matrix3 p = toMatrix(check(L, 1, kM33));
-  Matrix3 q = toMatrix(check(L, 2, kM33));
+  Matrix3 p = toMatrix(checkOwn(L, 1, kM33));
+  Matrix3 q = toMatrix(checkOwn(L, 2, kM33));
   Matrix3 out;
   Matrix3::mul(out, q, p);
   LMP_fromMatrix3(r, out);
@@ -42,8 +42,8 @@ int m33Mul(lua_State* L) {
 
 // Elements compared exactly, as the other value types do.
 int m33Eq(lua_State* L) {
-  double* m = check(L, 1, kM33);
-  double* p = check(L, 2, kM33);
+  double* m = checkOwn(L, 1, kM33);
+  double* p = checkOwn(L, 2, kM33);
   bool same = true;
   for (int e = 0; e < 9; ++e) same = same && m[e] == p[e];
   lua_pushboolean(L, same);
@@ -51,7 +51,7 @@ int m33Eq(lua_State* L) {
 }
 
 int m33ToString(lua_State* L) {
-  double* m = check(L, 1, kM33);
+  double* m = checkOwn(L, 1, kM33);
   lua_pushfstring(L, "m33(v3(%f,%f,%f),v3(%f,%f,%f),v3(%f,%f,%f))", m[0], m[1], m[2], m[3], m[4], m[5], m[6],
                   m[7], m[8]);
   return 1;
@@ -60,7 +60,7 @@ int m33ToString(lua_State* L) {
 // set(m, column, component, value), both counted from 0; outside the matrix
 // nothing changes.
 int m33Set(lua_State* L) {
-  double* m = check(L, 1, kM33);
+  double* m = checkOwn(L, 1, kM33);
   int column = LMP_toInt(L, 2);
   int component = LMP_toInt(L, 3);
   double value = LMP_toNumber(L, 4);
@@ -70,7 +70,7 @@ int m33Set(lua_State* L) {
 
 int m33SetColumn(lua_State* L) {
   double* v = check(L, 3, kV3);
-  double* m = check(L, 1, kM33);
+  double* m = checkOwn(L, 1, kM33);
   int i = LMP_toInt(L, 2);
   if (i < 1 || i > 3) return 0;
   for (int k = 0; k < 3; ++k) m[3 * (i - 1) + k] = v[k];
@@ -78,7 +78,7 @@ int m33SetColumn(lua_State* L) {
 }
 
 int m33GetColumn(lua_State* L) {
-  double* m = check(L, 1, kM33);
+  double* m = checkOwn(L, 1, kM33);
   int i = LMP_toInt(L, 2);
   if (i < 1 || i > 3) return 0;
   double* r = push(L, kV3);
@@ -96,7 +96,7 @@ int m33Orthonormalize(lua_State* L) {
       return 0;
     }
   }
-  double* p = check(L, 1, kM33);
+  double* p = checkOwn(L, 1, kM33);
   Matrix3 m = toMatrix(p);
   bool ok = Matrix3::orthonormalize(m, id - 1);
   LMP_fromMatrix3(p, m);
@@ -105,7 +105,7 @@ int m33Orthonormalize(lua_State* L) {
 }
 
 int m33Reset(lua_State* L) {
-  identity(check(L, 1, kM33));
+  identity(checkOwn(L, 1, kM33));
   return 0;
 }
 
@@ -113,7 +113,7 @@ int m33Reset(lua_State* L) {
 int m33Rotate(lua_State* L) {
   double angle = LMP_toNumber(L, 3) * kDegToRad;
   Vec3 axis = LMP_toVec3(check(L, 2, kV3));
-  double* p = check(L, 1, kM33);
+  double* p = checkOwn(L, 1, kM33);
   Matrix3 m = toMatrix(p);
   Matrix3::rotate(m, axis, angle);
   LMP_fromMatrix3(p, m);
@@ -121,7 +121,7 @@ int m33Rotate(lua_State* L) {
 }
 
 int m33RotateAxis(lua_State* L) {
-  double* p = check(L, 1, kM33);
+  double* p = checkOwn(L, 1, kM33);
   int id = LMP_toInt(L, 2);
   if (id < 1 || id > 3) {
     LMP_reportError(L, "Invalid axis ID");
@@ -135,7 +135,7 @@ int m33RotateAxis(lua_State* L) {
 
 int m33SetScale(lua_State* L) {
   Vec3 s = LMP_toVec3(check(L, 2, kV3));
-  double* p = check(L, 1, kM33);
+  double* p = checkOwn(L, 1, kM33);
   Matrix3 m = toMatrix(p);
   Matrix3::setScale(m, s);
   LMP_fromMatrix3(p, m);
@@ -143,7 +143,7 @@ int m33SetScale(lua_State* L) {
 }
 
 int m33GetScale(lua_State* L) {
-  Matrix3 m = toMatrix(check(L, 1, kM33));
+  Matrix3 m = toMatrix(checkOwn(L, 1, kM33));
   double* r = push(L, kV3);
   for (int k = 0; k < 3; ++k) r[k] = length3(m.axis[k]);
   return 1;
@@ -151,7 +151,7 @@ int m33GetScale(lua_State* L) {
 
 int m33Scale(lua_State* L) {
   double* s = check(L, 2, kV3);
-  double* m = check(L, 1, kM33);
+  double* m = checkOwn(L, 1, kM33);
   for (int e = 0; e < 9; ++e) m[e] *= s[e / 3];
   return 0;
 }
@@ -160,11 +160,11 @@ int m33Scale(lua_State* L) {
 // arguments are looked at.
 int m33New(lua_State* L) {
   int n = lua_gettop(L);
-  double* r = push(L, kM33);
+  double* r = pushOwn(L, kM33);
   if (n == 0) {
     identity(r);
   } else if (n == 1) {
-    double* m = check(L, 1, kM33);
+    double* m = checkOwn(L, 1, kM33);
     for (int e = 0; e < 9; ++e) r[e] = m[e];
   } else if (n == 3) {
     for (int c = 0; c < 3; ++c) {

@@ -38,10 +38,12 @@ void registerType(lua_State* L, const ValueType& type, const luaL_Reg* funcs, lu
   luaL_newmetatable(L, type.name);
   lua_pushvalue(L, -1);
   lua_setfield(L, -2, "__index");
-  luaL_setfuncs(L, funcs, 0);
-  lua_rawsetp(L, LUA_REGISTRYINDEX, &type);
-  lua_pushcfunction(L, constructor);
+  lua_pushvalue(L, -1);
+  luaL_setfuncs(L, funcs, 1);  // the metatable is every function's upvalue 1
+  lua_pushvalue(L, -1);
+  lua_pushcclosure(L, constructor, 1);
   lua_setglobal(L, type.name);
+  lua_rawsetp(L, LUA_REGISTRYINDEX, &type);
 }
 
 }  // namespace lmp_values

@@ -14,9 +14,9 @@ using V2 = Ops<kV2>;
 
 int v3Mul(lua_State* L) {
   if (isNumber(L, 1) || isNumber(L, 2)) return V3::mulByNumber(L);
-  double* q = check(L, 2, kV3);
-  double* p = check(L, 1, kV3);
-  double* r = push(L, kV3);
+  double* q = checkOwn(L, 2, kV3);
+  double* p = checkOwn(L, 1, kV3);
+  double* r = pushOwn(L, kV3);
   r[0] = p[1] * q[2] - q[1] * p[2];
   r[1] = p[2] * q[0] - q[2] * p[0];
   r[2] = p[0] * q[1] - p[1] * q[0];
@@ -26,26 +26,26 @@ int v3Mul(lua_State* L) {
 // The product of two v2 is the z of their cross product, a plain number.
 int v2Mul(lua_State* L) {
   if (isNumber(L, 1) || isNumber(L, 2)) return V2::mulByNumber(L);
-  double* q = check(L, 2, kV2);
-  double* p = check(L, 1, kV2);
+  double* q = checkOwn(L, 2, kV2);
+  double* p = checkOwn(L, 1, kV2);
   lua_pushnumber(L, p[0] * q[1] - p[1] * q[0]);
   return 1;
 }
 
 int v3ToString(lua_State* L) {
-  double* a = check(L, 1, kV3);
+  double* a = checkOwn(L, 1, kV3);
   lua_pushfstring(L, "v3(%f,%f,%f)", a[0], a[1], a[2]);
   return 1;
 }
 
 int v2ToString(lua_State* L) {
-  double* a = check(L, 1, kV2);
+  double* a = checkOwn(L, 1, kV2);
   lua_pushfstring(L, "v2(%f,%f)", a[0], a[1]);
   return 1;
 }
 
 int v3Xy(lua_State* L) {
-  double* a = check(L, 1, kV3);
+  double* a = checkOwn(L, 1, kV3);
   double* r = push(L, kV2);
   r[0] = a[0];
   r[1] = a[1];
@@ -55,8 +55,8 @@ int v3Xy(lua_State* L) {
 // rotate(a, axis, degrees): the angle is read first, then the axis, then a.
 int v3Rotate(lua_State* L) {
   double angle = LMP_toNumber(L, 3) * kDegToRad;
-  Vec3 axis = LMP_toVec3(check(L, 2, kV3));
-  double* a = check(L, 1, kV3);
+  Vec3 axis = LMP_toVec3(checkOwn(L, 2, kV3));
+  double* a = checkOwn(L, 1, kV3);
   Vec3 v = LMP_toVec3(a);
   rotateAboutAxis3(v, axis, std::cos(angle), std::sin(angle));
   LMP_fromVec3(a, v);
@@ -65,7 +65,7 @@ int v3Rotate(lua_State* L) {
 
 // (r, theta, phi) in degrees, theta from +Z, phi from +X towards +Y.
 int v3SphericalToCartesian(lua_State* L) {
-  double* a = check(L, 1, kV3);
+  double* a = checkOwn(L, 1, kV3);
   double r = a[0], theta = a[1] * kDegToRad, phi = a[2] * kDegToRad;
   a[0] = r * std::sin(theta) * std::cos(phi);
   a[1] = r * std::sin(theta) * std::sin(phi);
@@ -75,7 +75,7 @@ int v3SphericalToCartesian(lua_State* L) {
 
 // The inverse, with the angles left in radians.
 int v3CartesianToSpherical(lua_State* L) {
-  double* a = check(L, 1, kV3);
+  double* a = checkOwn(L, 1, kV3);
   double x = a[0], y = a[1], z = a[2];
   double r = std::sqrt(x * x + y * y + z * z);
   a[0] = r;
