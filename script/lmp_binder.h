@@ -74,7 +74,7 @@ public:
   }
 
   static int construct(lua_State* L) {
-    lua_remove(L, 1);
+    if (lua_gettop(L) > 0) lua_remove(L, 1);
     push(L, T::construct(L));
     return 1;
   }

@@ -64,6 +64,8 @@ const LuaCase kClassCases[] = {
      "local a = newScene('one'); local b = newScene:new('two')\n"
      "local o = newObject(a); o:setParent(nil); assert(a ~= b and getmetatable(b) == newScene)",
      nullptr},
+    {"new in dot syntax drops its first argument, even when there is none",
+     "local s = newScene.new(); assert(getmetatable(s) == newScene); assert(newObject.new(5, s) ~= nil)", nullptr},
     {"method on another class names the expected class", "local o = newObject(newScene()); newScene.getGravity(o)",
      "bad argument #1 to 'getGravity' (newScene)"},
     {"bad self in method syntax", "local s = newScene(); local f = newScene.getGravity; f({})",

@@ -2,11 +2,12 @@
 // values as scripts read and write them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "controller/ctrl_generic.h"
+#include "controller/event.h"
+#include "controller/perf_counter.h"
 #include "script/lua_case.h"
 #include "script_harness.h"
 #include "support/test_package.h"
@@ -15,10 +16,20 @@ using scripttest::Player;
 
 namespace {
 
-// One frame's key rotation, as the frame loop does it.
-void rotateKeys(CTRL_Generic& c) {
-  std::swap(c.currentKeys, c.previousKeys);
-  std::memcpy(c.currentKeys, c.previousKeys, 256);
+// Runs one frame of the player `seconds` after the last one.
+void runFrame(CTRL_Generic& c, double seconds) {
+  double now = 0;
+  ASSERT_TRUE(ctrl_readCounter(&now));
+  c.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+  c.timerRunning = true;
+  c.frame(nullptr, nullptr);
+}
+
+void key(CTRL_Generic& c, int type, int code) {
+  Event e;
+  e.type = type;
+  e.code = code;
+  c.dispatchEvent(e);
 }
 
 const LuaCase kConstantCases[] = {
@@ -57,25 +68,33 @@ TEST(Globals, Constants) {
   for (const LuaCase& c : kConstantCases) expectCase(p.L, c);
 }
 
+// Through real frames: the update callback runs once per frame with dt, and
+// a key that goes down is "just pressed" in exactly one frame.
 TEST(Globals, KeyTestsCompareThisFrameWithTheLast) {
-  Player p({});
-  ASSERT_EQ(p.run("log = {}\n"
-                  "setCallback(CB_UPDATE, function(dt)\n"
-                  "  log[#log + 1] = string.format('%g:%s%s%s', dt, tostring(isKeyPressed(KEY_A)),\n"
-                  "    tostring(isKeyJustPressed(KEY_A)), tostring(isKeyJustReleased(KEY_A)))\n"
-                  "end)"),
-            "");
+  Player p({{"init.lua", R"(
+    log = {}
+    function startup()
+      setCallback(CB_UPDATE, function(dt)
+        log[#log + 1] = string.format('%.2f:%s%s%s', dt, tostring(isKeyPressed(KEY_A)),
+          tostring(isKeyJustPressed(KEY_A)), tostring(isKeyJustReleased(KEY_A)))
+      end)
+    end
+  )"}});
   testpkg::RecordingController& c = *p.controller;
-  const bool down[] = {false, true, true, true, false, false};
-  for (bool d : down) {
-    c.currentKeys['A'] = d ? 1 : 0;
-    p.engine->onUpdate(0.25);
-    rotateKeys(c);
-  }
+  c.frame(nullptr, nullptr);  // starts the scripts
+  ASSERT_EQ(c.loadState, 3);
+  runFrame(c, 0.05);
+  key(c, EVENT_KEY_DOWN, 'A');
+  runFrame(c, 0.05);
+  runFrame(c, 0.05);
+  runFrame(c, 0.05);
+  key(c, EVENT_KEY_UP, 'A');
+  runFrame(c, 0.05);
+  runFrame(c, 0.05);
   ASSERT_EQ(p.run("result = table.concat(log, ' ')"), "");
   EXPECT_EQ(p.global("result"),
-            "0.25:falsefalsefalse 0.25:truetruefalse 0.25:truefalsefalse 0.25:truefalsefalse "
-            "0.25:falsefalsetrue 0.25:falsefalsefalse");
+            "0.05:falsefalsefalse 0.05:truetruefalse 0.05:truefalsefalse 0.05:truefalsefalse "
+            "0.05:falsefalsetrue 0.05:falsefalsefalse");
   // Codes outside the arrays are never down.
   ASSERT_EQ(p.run("assert(isKeyPressed(-1) == false and isKeyPressed(256) == false and isKeyJustReleased(1e9) == false)"),
             "");
