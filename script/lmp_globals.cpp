@@ -9,6 +9,7 @@
 #include "script/lmp_object.h"
 #include "script/lmp_values.h"
 #include "script/scene_api.h"
+#include "view/view_generic.h"
 
 namespace {
 
@@ -173,15 +174,33 @@ int getSceneMouse(lua_State* L) {
   return 1;
 }
 
-// The renderer's caches: nothing to do without a renderer.
-int resetTextureCache(lua_State*) { return 0; }
-int resetGlyphTextureCache(lua_State*) { return 0; }
-int setDefaultTextureFilter(lua_State* L) {
-  int filter = 0;
-  LMP_getArgs(L, "I", &filter);
+// The renderer's caches and buffers: nothing to do without a renderer.
+VIEW_Generic* rendererOf(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  return ctrl ? ctrl->renderer : nullptr;
+}
+
+int resetTextureCache(lua_State* L) {
+  if (VIEW_Generic* r = rendererOf(L)) r->resetTextureCache();
   return 0;
 }
-int resetRenderingOpti(lua_State*) { return 0; }
+
+int resetGlyphTextureCache(lua_State* L) {
+  if (VIEW_Generic* r = rendererOf(L)) r->resetGlyphTextureCache();
+  return 0;
+}
+
+int setDefaultTextureFilter(lua_State* L) {
+  int filter = 0;
+  if (!LMP_getArgs(L, "I", &filter)) return 0;
+  if (VIEW_Generic* r = rendererOf(L)) r->setDefaultTextureFilter(filter);
+  return 0;
+}
+
+int resetRenderingOpti(lua_State* L) {
+  if (VIEW_Generic* r = rendererOf(L)) r->releaseBuffers();
+  return 0;
+}
 
 int getPlatform(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);

@@ -11,6 +11,7 @@
 #include "script/lua_case.h"
 #include "script_harness.h"
 #include "support/test_package.h"
+#include "view/view_generic.h"
 
 using scripttest::Player;
 
@@ -160,6 +161,28 @@ TEST(Globals, ControllerValues) {
   EXPECT_EQ(c.pickPosition.z, 6);
   EXPECT_TRUE(c.failures.empty());
   EXPECT_NE(p.run("tracePoint(1)").find("v3 expected, got number"), std::string::npos);
+}
+
+// The renderer globals reach the controller's renderer.
+class CountingView : public VIEW_Generic {
+ public:
+  void setDefaultTextureFilter(int32_t filter) override { log += "filter" + std::to_string(filter) + " "; }
+  void resetTextureCache() override { log += "textures "; }
+  void resetGlyphTextureCache() override { log += "glyphs "; }
+  void releaseBuffers() override { log += "buffers "; }
+  std::string log;
+};
+
+TEST(Globals, RendererFunctions) {
+  Player p({});
+  CountingView view;
+  p.controller->renderer = &view;
+  ASSERT_EQ(p.run("resetTextureCache(); resetGlyphTextureCache(); setDefaultTextureFilter(FILTER_MIPMAP)\n"
+                  "resetRenderingOpti(); setDefaultTextureFilter('x')"),
+            "");
+  p.controller->renderer = nullptr;
+  EXPECT_EQ(view.log, "textures glyphs filter3 buffers ");
+  ASSERT_EQ(p.controller->failures.size(), 1u);  // the refused filter
 }
 
 // A controller that keeps what reaches its device and URL operations.
