@@ -183,3 +183,31 @@ TEST(ErrorReport, LongMessagesAreCutNotOverrun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Usage errors of the value types are reported, not raised, and change nothing.
+TEST(ValueTypeReports, StopTheContentAndChangeNothing) {
+  struct Case {
+    const char* code;
+    const char* report;
+  } cases[] = {
+      {"local m = m33(v3(), v3())", "Bad arguments count for m33 creation"},
+      {"local m = m33(); assert(m:orthonormalize(0) == nil and m == m33())", "Invalid axis ID"},
+      {"local m = m33(); m:rotateAxis(4, 90); assert(m == m33())", "Invalid axis ID"},
+      {"assert(color() * color() == nil)", "Bad parameters for v4 multiplication"},
+      {"local c = color(); c:setRGB(); assert(c == color())", "Not enough arguments, <V> argument(s) expected"},
+      {"local c = color(); c:setRGB(v3(1, 1, 1), v3()); assert(c == color())",
+       "Too much arguments, <V> argument(s) expected"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    Player p({});
+    ASSERT_EQ(p.run(c.code), "");
+    ASSERT_EQ(p.controller->failures.size(), 1u);
+    const std::string& f = p.controller->failures[0];
+    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), c.report);
+  }
+}
+
+}  // namespace

@@ -191,3 +191,21 @@ TEST(SceneClass, CallbackOutsideTheSceneIdsIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SceneClass, ClearEndsTheDragOfItsObject) {
+  Player p({});
+  ASSERT_EQ(p.run("s = newScene(); o = newObject(s)"), "");
+  Scene* scene = sceneOf(p, "s");
+  p.controller->picked = scene->objects[0];
+  p.controller->leftButton = true;
+  ASSERT_EQ(p.run("s:clear()"), "");
+  EXPECT_EQ(p.controller->picked, nullptr);
+  EXPECT_FALSE(p.controller->leftButton);
+  scene->purgeDeleted();
+  EXPECT_EQ(scene->objects.count, 0);
+  ASSERT_EQ(p.run("assert(not o:exist() and o:getName() == nil)"), "");
+}
+
+}  // namespace
