@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <initializer_list>
 
 #include "model/collision_volume.h"
 #include "model/qsort_bm.h"
@@ -10,7 +11,18 @@
 
 namespace {
 
-// The running best axis of a separating-axis test.
+// One candidate axis of a separating-axis test, normalised and turned from
+// the first centre towards the second; skipped when of length 0.
+struct Probe {
+  Vec3 axis;
+  double depth = 0.0;
+  bool valid = false;
+};
+
+// The running best axis of a separating-axis test. Any axis with depth <= 0
+// means no contact whatever the others say, so the cheap face axes may be
+// measured first; offering them in the fixed order afterwards keeps the
+// choice among equal depths (the first wins).
 struct AxisSearch {
   Vec3 c1, c2;  // centres of the first and second shape
   double depth = DBL_MAX;
@@ -19,29 +31,67 @@ struct AxisSearch {
 
   AxisSearch(const Vec3& first, const Vec3& second) : c1(first), c2(second) {}
 
-  // Projects both shapes on axis (turned from the first centre towards the
-  // second) through ext(axis) = extent1 + extent2. False: separated.
+  // Projects both shapes on axis through ext(axis) = extent1 + extent2.
+  // False: separated along it.
   template <class Extents>
-  bool test(Vec3 axis, int id, Extents ext) {
+  bool measure(Vec3 axis, Extents ext, Probe& p) const {
+    p.valid = false;
     if (!normalize3(axis)) return true;
     double along = dot3(c2 - c1, axis);
     if (along < 0) {
       axis = -axis;
       along = -along;
     }
-    double d = ext(axis) - along;
-    if (d <= 0) return false;
-    if (d < depth) {
-      depth = d;
-      normal = axis;
+    p.depth = ext(axis) - along;
+    if (p.depth <= 0) return false;
+    p.axis = axis;
+    p.valid = true;
+    return true;
+  }
+
+  void offer(const Probe& p, int id) {
+    if (p.valid && p.depth < depth) {
+      depth = p.depth;
+      normal = p.axis;
       best = id;
     }
+  }
+
+  template <class Extents>
+  bool test(const Vec3& axis, int id, Extents ext) {
+    Probe p;
+    if (!measure(axis, ext, p)) return false;
+    offer(p, id);
     return true;
   }
 };
 
 double boxExtent(const Matrix3& b, const Vec3& n) {
   return std::fabs(dot3(n, b.X())) + std::fabs(dot3(n, b.Y())) + std::fabs(dot3(n, b.Z()));
+}
+
+// Quick rejection on the box face axes, without normalising them: only a
+// gap well beyond rounding counts, so whatever passes is decided by the full
+// test exactly as before.
+constexpr double kClearGap = 1e-12;
+
+bool boxesClearlyApart(const Vec3& d, const Matrix3& a, const Matrix3& b) {
+  for (const Matrix3* m : {&a, &b})
+    for (int i = 0; i < 3; ++i) {
+      const Vec3& f = m->axis[i];
+      double along = std::fabs(dot3(d, f)), reach = boxExtent(a, f) + boxExtent(b, f);
+      if (along - reach > kClearGap * (along + reach)) return true;
+    }
+  return false;
+}
+
+bool sphereClearOfBox(const Vec3& d, const Matrix3& a, double radius2) {
+  for (int i = 0; i < 3; ++i) {
+    const Vec3& f = a.axis[i];
+    double gap = std::fabs(dot3(d, f)) - boxExtent(a, f);  // |f| times the gap along f
+    if (gap > 0 && gap * gap > radius2 * dot3(f, f) * (1 + kClearGap)) return true;
+  }
+  return false;
 }
 
 // The box vertex that reaches furthest along dir.
@@ -89,11 +139,15 @@ bool boxBox(MDL_CollisionVolume* va, MDL_CollisionVolume* vb, Contact& out) {
   World A = placement(va), B = placement(vb);
   const Matrix3& a = *A.b;
   const Matrix3& b = *B.b;
+  if (boxesClearlyApart(B.c - A.c, a, b)) return false;
   AxisSearch s(A.c, B.c);
   auto ext = [&](const Vec3& n) { return boxExtent(a, n) + boxExtent(b, n); };
+  Probe faceA[3], faceB[3];
+  for (int i = 0; i < 3; ++i)
+    if (!s.measure(a.axis[i], ext, faceA[i]) || !s.measure(b.axis[i], ext, faceB[i])) return false;
   for (int i = 0; i < 3; ++i) {
-    if (!s.test(a.axis[i], i, ext)) return false;
-    if (!s.test(b.axis[i], 3 + i, ext)) return false;
+    s.offer(faceA[i], i);
+    s.offer(faceB[i], 3 + i);
     for (int j = 0; j < 3; ++j)
       if (!s.test(cross3(a.axis[i], b.axis[j]), 6 + 3 * i + j, ext)) return false;
   }
@@ -147,11 +201,15 @@ bool boxCylinder(MDL_CollisionVolume* va, MDL_CollisionVolume* vb, Contact& out)
   Cylinder y(vb);
   AxisSearch s(A.c, y.c);
   auto ext = [&](const Vec3& n) { return boxExtent(a, n) + y.extent(n); };
+  Probe face[3], capAxis;
+  for (int i = 0; i < 3; ++i)
+    if (!s.measure(a.axis[i], ext, face[i])) return false;
+  if (!s.measure(y.Z, ext, capAxis)) return false;
   for (int i = 0; i < 3; ++i) {
-    if (!s.test(a.axis[i], i, ext)) return false;
+    s.offer(face[i], i);
     if (!s.test(cross3(a.axis[i], y.Z), 3 + i, ext)) return false;
   }
-  if (!s.test(y.Z, 6, ext)) return false;
+  s.offer(capAxis, 6);
   if (s.best < 0) return false;
   const Vec3& n = s.normal;
   if (s.best < 3) {
@@ -175,6 +233,7 @@ bool sphereBox(MDL_CollisionVolume* vbox, MDL_CollisionVolume* vs, Contact& out)
   const Matrix3& a = *A.b;
   const RigidTransform& sw = vs->getWorld();
   Vec3 cs = sw.position;
+  if (sphereClearOfBox(cs - A.c, a, lengthSquared3(sw.basis.X()))) return false;
   double r = length3(sw.basis.X());
   AxisSearch s(A.c, cs);
   auto ext = [&](const Vec3& n) { return boxExtent(a, n) + r; };
@@ -186,8 +245,11 @@ bool sphereBox(MDL_CollisionVolume* vbox, MDL_CollisionVolume* vs, Contact& out)
     sign[k] = dot3(rel, a.axis[k]) >= 0 ? 1.0 : -1.0;
     addScaled3(q, a.axis[k], sign[k]);
   }
+  Probe face[3];
+  for (int i = 0; i < 3; ++i)
+    if (!s.measure(a.axis[i], ext, face[i])) return false;
   for (int i = 0; i < 3; ++i) {
-    if (!s.test(a.axis[i], i, ext)) return false;
+    s.offer(face[i], i);
     // Nearest point to the centre on the edge through q along axis i.
     const Vec3& u = a.axis[i];
     double uu = dot3(u, u);
@@ -265,10 +327,15 @@ bool reversed(bool hit, Contact& c) {
 
 }  // namespace
 
-bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) {
+namespace {
+
+bool outOfReach(MDL_CollisionVolume* a, MDL_CollisionVolume* b) {
   Vec3 between = b->getWorld().position - a->getWorld().position;
   double reach = a->boundingRadius + b->boundingRadius;
-  if (lengthSquared3(between) > reach * reach) return false;
+  return lengthSquared3(between) > reach * reach;
+}
+
+bool collideShapes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) {
   auto known = [](int32_t shape) { return shape >= SHAPE_SPHERE && shape <= SHAPE_CYLINDER; };
   if (!known(a->shape) || !known(b->shape)) return false;
   switch (a->shape * 4 + b->shape) {
@@ -282,6 +349,12 @@ bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) 
     case SHAPE_CYLINDER * 4 + SHAPE_SPHERE: return reversed(sphereCylinder(a, b, c), c);
     default: return false;  // two cylinders
   }
+}
+
+}  // namespace
+
+bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) {
+  return !outOfReach(a, b) && collideShapes(a, b, c);
 }
 
 namespace {
@@ -326,12 +399,15 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   if (b->pendingDelete) return;
   if (!(a->collisionLayer & b->collisionMask) && !(a->collisionMask & b->collisionLayer)) return;
   if (a == b) return;
+  // The reach test comes before the body rules: it touches nothing, so the
+  // outcome is the same, and it rejects most pairs of the sweep cheaply.
+  if (outOfReach(a, b)) return;
   MDL_RigidBody* bodyA = findOwningRigidBody(a);
   MDL_RigidBody* bodyB = findOwningRigidBody(b);
   if ((bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete) || bodyA == bodyB) return;
   if ((!bodyA || bodyA->still) && (!bodyB || bodyB->still)) return;
   Contact c;
-  if (!collideVolumes(a, b, c)) return;
+  if (!collideShapes(a, b, c)) return;
   if (!scene->firePreCollision(engine, c.point, c.normal, c.depth, bodyA, a, bodyB, b)) return;
 
   if (bodyA && bodyB)

@@ -81,13 +81,10 @@ bool MDL_Object::loadXml(const TiXmlElement* element) {
     return true;
 }
 
-RigidTransform& MDL_Object::getWorld() {
-    if (!worldValid) {
-        world = local;
-        if (parent) parent->getWorld().compose(world);
-        worldValid = 1;
-    }
-    return world;
+void MDL_Object::refreshWorld() {
+    world = local;
+    if (parent) parent->getWorld().compose(world);
+    worldValid = 1;
 }
 
 void MDL_Object::recomputeLocal() {

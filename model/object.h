@@ -107,7 +107,10 @@ public:
     void setName(const char* newName);
 
     // World placement, recomputed first when stale.
-    RigidTransform& getWorld();
+    RigidTransform& getWorld() {
+        if (!worldValid) refreshWorld();
+        return world;
+    }
     void ensureWorld() { getWorld(); }
     // Writable placements: whoever moves an object writes through one of
     // these. The descendants keep their local placement and follow.
@@ -135,6 +138,8 @@ public:
     void toggleState(uint32_t mask);
     void setMaxMouseMove(double d);
 
+    // world := parent world o local (the stale path of getWorld).
+    void refreshWorld();
     // Placement helpers of the recompute rules.
     void recomputeLocal();
     void recomputeWorld() { getWorld(); }

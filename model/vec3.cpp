@@ -2,33 +2,6 @@
 
 #include <cmath>
 
-bool normalize3(Vec3& v) {
-    double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (!(len > 0.0)) return false;  // zero or NaN
-    double inv = 1.0 / len;
-    v.x *= inv;
-    v.y *= inv;
-    v.z *= inv;
-    return true;
-}
-
-double length3(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-
-void cross3(Vec3& out, const Vec3& a, const Vec3& b) {
-    double x = a.y * b.z - b.y * a.z;
-    double y = a.z * b.x - b.z * a.x;
-    double z = a.x * b.y - a.y * b.x;
-    out.x = x;
-    out.y = y;
-    out.z = z;
-}
-
-void addScaled3(Vec3& a, const Vec3& b, double s) {
-    a.x += b.x * s;
-    a.y += b.y * s;
-    a.z += b.z * s;
-}
-
 // Rodrigues' formula without normalising the axis first.
 void rotateAboutAxis3(Vec3& v, const Vec3& axis, double c, double s) {
     double L = dot3(axis, axis);

@@ -3,6 +3,7 @@
 // object holds twice (world and local).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 // A 2-D point (overlay coordinates, texture coordinates).
@@ -40,12 +41,32 @@ inline bool isZero3(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0
 
 // Scales v to unit length. A length that is zero or NaN leaves v alone and
 // answers false.
-bool normalize3(Vec3& v);
-double length3(const Vec3& v);
-void cross3(Vec3& out, const Vec3& a, const Vec3& b);
+// Inline: the physics passes call these in their innermost loops.
+inline bool normalize3(Vec3& v) {
+    double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (!(len > 0.0)) return false;  // zero or NaN
+    double inv = 1.0 / len;
+    v.x *= inv;
+    v.y *= inv;
+    v.z *= inv;
+    return true;
+}
+inline double length3(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+inline void cross3(Vec3& out, const Vec3& a, const Vec3& b) {
+    double x = a.y * b.z - b.y * a.z;
+    double y = a.z * b.x - b.z * a.x;
+    double z = a.x * b.y - a.y * b.x;
+    out.x = x;
+    out.y = y;
+    out.z = z;
+}
 inline Vec3 cross3(const Vec3& a, const Vec3& b) { Vec3 r; cross3(r, a, b); return r; }
 // a += b * s
-void addScaled3(Vec3& a, const Vec3& b, double s);
+inline void addScaled3(Vec3& a, const Vec3& b, double s) {
+    a.x += b.x * s;
+    a.y += b.y * s;
+    a.z += b.z * s;
+}
 // Rotates v about the line through the origin along axis (any non-zero
 // length) by the angle of cosine c and sine s. A zero axis changes nothing.
 void rotateAboutAxis3(Vec3& v, const Vec3& axis, double c, double s);
