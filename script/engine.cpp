@@ -78,16 +78,83 @@ void popScriptValue(lua_State* L, ScriptValue* out) {
   lua_pop(L, 1);
 }
 
-// Global lookups and stores run protected: a script may have given the
-// globals table metamethods that raise errors.
+// Whatever the engine pushes that allocates runs inside a protected call:
+// an allocation may run a collection step, and a script's __gc metamethod
+// may raise an error there, which outside protection would abort the player.
+// A script may also give the globals table metamethods that raise errors.
+// Outside these bodies the engine pushes only numbers, booleans, light
+// userdata and C functions without upvalues, none of which allocate.
+
+const char* nameArg(lua_State* L, int i) { return static_cast<const char*>(lua_touserdata(L, i)); }
+
+// (name) -> the global's value
 int getGlobalBody(lua_State* L) {
-  lua_getglobal(L, lua_tostring(L, 1));
+  lua_getglobal(L, nameArg(L, 1));
   return 1;
 }
 
+// (name, value) -> nothing
 int setGlobalBody(lua_State* L) {
-  lua_settop(L, 2);
-  lua_setglobal(L, lua_tostring(L, 1));
+  const char* name = nameArg(L, 1);
+  const ScriptValue* value = static_cast<const ScriptValue*>(lua_touserdata(L, 2));
+  lua_settop(L, 0);
+  pushScriptValue(L, *value);
+  if (lua_gettop(L) == 0) lua_pushnil(L);  // a value of unknown type sets nil
+  lua_setglobal(L, name);
+  return 0;
+}
+
+// (vector) -> every argument the vector holds, in order
+int pushArgumentsBody(lua_State* L) {
+  const ScriptValueVector* args = static_cast<const ScriptValueVector*>(lua_touserdata(L, 1));
+  lua_settop(L, 0);
+  luaL_checkstack(L, args->count, "too many arguments");
+  for (int32_t i = 0; i < args->count; ++i)
+    if (args->data[i]) pushScriptValue(L, *args->data[i]);  // an unknown type pushes nothing
+  return lua_gettop(L);
+}
+
+// (event) -> the callback's second and third arguments
+int pushEventArgumentsBody(lua_State* L) {
+  const Event& event = *static_cast<const Event*>(lua_touserdata(L, 1));
+  lua_settop(L, 0);
+  switch (event.type) {
+    case EVENT_KEY_DOWN:
+    case EVENT_KEY_UP:
+      lua_pushnumber(L, event.code);
+      lua_pushnumber(L, 0);
+      break;
+    case EVENT_ZOOM:
+      lua_pushnumber(L, event.amount);
+      LMP_pushV2(L, event.point[0], event.point[1]);
+      break;
+    case EVENT_DEVICE:
+      lua_pushnumber(L, event.code);
+      if (event.data && event.length > 0)
+        lua_pushlstring(L, reinterpret_cast<const char*>(event.data), static_cast<size_t>(event.length));
+      else
+        lua_pushliteral(L, "");
+      break;
+    default:
+      lua_pushnumber(L, 0);
+      lua_pushnumber(L, 0);
+      break;
+  }
+  return 2;
+}
+
+// (table, context) -> nothing
+int registerNativesBody(lua_State* L) {
+  const NativeTable* table = static_cast<const NativeTable*>(lua_touserdata(L, 1));
+  void* context = lua_touserdata(L, 2);
+  lua_newtable(L);
+  for (const NativeTableEntry* e = table->entries; e && e->name; ++e) {
+    lua_pushlightuserdata(L, context);
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(e->function));
+    lua_pushcclosure(L, LMP_Engine::callNative, 2);
+    lua_setfield(L, -2, e->name);
+  }
+  lua_setglobal(L, table->name);
   return 0;
 }
 
@@ -154,13 +221,16 @@ void LMP_Engine::reportTopError() {
   lua_pop(L, 1);
 }
 
-bool LMP_Engine::pushGlobal(const char* name) {
-  lua_pushcfunction(L, getGlobalBody);
-  lua_pushstring(L, name);
-  if (lua_pcall(L, 1, 1, 0) == LUA_OK) return true;
+bool LMP_Engine::protectedCall(lua_CFunction body, const void* a, const void* b, int nresults) {
+  lua_pushcfunction(L, body);
+  lua_pushlightuserdata(L, const_cast<void*>(a));
+  lua_pushlightuserdata(L, const_cast<void*>(b));
+  if (lua_pcall(L, 2, nresults, 0) == LUA_OK) return true;
   reportTopError();
   return false;
 }
+
+bool LMP_Engine::pushGlobal(const char* name) { return protectedCall(getGlobalBody, name, nullptr, 1); }
 
 bool LMP_Engine::call(int nargs, int nresults) {
   if (!L) return false;
@@ -220,27 +290,9 @@ bool LMP_Engine::onEvent(const Event& event) {
   if (!L || ref == 0) return false;
   lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
   lua_pushnumber(L, event.type);
-  switch (event.type) {
-    case EVENT_KEY_DOWN:
-    case EVENT_KEY_UP:
-      lua_pushnumber(L, event.code);
-      lua_pushnumber(L, 0);
-      break;
-    case EVENT_ZOOM:
-      lua_pushnumber(L, event.amount);
-      LMP_pushV2(L, event.point[0], event.point[1]);
-      break;
-    case EVENT_DEVICE:
-      lua_pushnumber(L, event.code);
-      if (event.data && event.length > 0)
-        lua_pushlstring(L, reinterpret_cast<const char*>(event.data), static_cast<size_t>(event.length));
-      else
-        lua_pushliteral(L, "");
-      break;
-    default:
-      lua_pushnumber(L, 0);
-      lua_pushnumber(L, 0);
-      break;
+  if (!protectedCall(pushEventArgumentsBody, &event, nullptr, 2)) {
+    lua_pop(L, 2);
+    return false;
   }
   if (!call(3, 1)) return false;
   if (lua_type(L, -1) == LUA_TBOOLEAN) {
@@ -295,26 +347,12 @@ int LMP_Engine::callNative(lua_State* L) {
 
 void LMP_Engine::registerNatives(const NativeTable* table, void* context) {
   if (!L || !table || !table->name) return;
-  lua_pushcfunction(L, setGlobalBody);
-  lua_pushstring(L, table->name);
-  lua_newtable(L);
-  for (const NativeTableEntry* e = table->entries; e && e->name; ++e) {
-    lua_pushlightuserdata(L, context);
-    lua_pushlightuserdata(L, reinterpret_cast<void*>(e->function));
-    lua_pushcclosure(L, callNative, 2);
-    lua_setfield(L, -2, e->name);
-  }
-  if (lua_pcall(L, 2, 0, 0) != LUA_OK) reportTopError();
+  protectedCall(registerNativesBody, table, context, 0);
 }
 
 void LMP_Engine::setGlobal(const char* name, const ScriptValue& value) {
   if (!L || !name) return;
-  lua_pushcfunction(L, setGlobalBody);
-  lua_pushstring(L, name);
-  int top = lua_gettop(L);
-  pushScriptValue(L, value);
-  if (lua_gettop(L) == top) lua_pushnil(L);
-  if (lua_pcall(L, 2, 0, 0) != LUA_OK) reportTopError();
+  protectedCall(setGlobalBody, name, &value, 0);
 }
 
 bool LMP_Engine::getGlobal(const char* name, ScriptValue* out) {
@@ -329,8 +367,10 @@ bool LMP_Engine::callFunction(const char* name, const ScriptValueVector& args, S
   if (!L || !name || stopped(controller)) return false;
   if (!pushGlobal(name)) return false;
   int base = lua_gettop(L);
-  for (int32_t i = 0; i < args.count; ++i)
-    if (args.data[i]) pushScriptValue(L, *args.data[i]);
+  if (!protectedCall(pushArgumentsBody, &args, nullptr, LUA_MULTRET)) {
+    lua_pop(L, 1);
+    return false;
+  }
   int nargs = lua_gettop(L) - base;  // values of unknown type pushed nothing
   if (!call(nargs, 1)) return false;
   if (result)

@@ -58,6 +58,9 @@ class LMP_Engine : public CTRL_ScriptEngine {
  private:
   struct StateLink* link_;
   void reportTopError();
+  // Runs body(a, b) protected (both as light userdata); an error goes to
+  // the controller's fail.
+  bool protectedCall(int (*body)(lua_State*), const void* a, const void* b, int nresults);
   bool pushGlobal(const char* name);
   void callNumberCallback(int id, double value);
 };

@@ -445,3 +445,43 @@ TEST(EngineState, ClosingWithProxiesStillHeldByScripts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A script's __gc that raises can run in any collection step, and the
+// engine's own pushes allocate: the error must end in fail, not in a panic.
+TEST(EngineState, FailingFinalizersDuringTheEnginesOwnPushesAreReported) {
+  Running p(
+      "function startup() end\n"
+      "function onEvent(t, a, b) return true end\n"
+      "function echo(s) return s end\n");
+  p.setCallback(kEvent, "onEvent");
+  ASSERT_EQ(p.run("collectgarbage('setpause', 0) collectgarbage('setstepmul', 100000)"), "");
+  uint8_t report[256] = {};
+  Event device;
+  device.type = EVENT_DEVICE;
+  device.data = report;
+  device.length = sizeof report;
+  ScriptValueVector args;  // strings: many allocations in a row
+  for (int i = 0; i < 10; ++i) {
+    args.append(new ScriptValue);
+    args.data[i]->setString(std::string(300, 'a' + i).c_str());
+  }
+  ScriptValue result;
+  // Garbage with a failing finalizer, made while the collector is stopped so
+  // that the finalizer runs in a later step: one of the engine's own.
+  ASSERT_EQ(p.run("collectgarbage('stop') "
+                  "for i = 1, 50 do setmetatable({}, {__gc = function() error('finalizer failed') end}) end "
+                  "collectgarbage('restart')"),
+            "");
+  for (int i = 0; i < 200 && !p.controller->stopped; ++i) {
+    p.engine->callFunction("echo", args, &result);
+    result.release();
+    p.engine->onEvent(device);
+  }
+  ASSERT_TRUE(p.controller->stopped);
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_NE(p.controller->failures[0].find("finalizer failed"), std::string::npos) << p.controller->failures[0];
+}
+
+}  // namespace
