@@ -35,18 +35,23 @@ void addRun(const float* src, int32_t n, float gl, float gr, float* accL, float*
   }
 }
 
-// The common case at the output rate, read as whole runs of one channel
-// instead of a call per frame; the values are those of sampleAt (wrapping
-// when looping, 0 outside the channel). False for the cases it leaves to
-// sampleAt: streamed or paused records and summed channels.
-bool addChannelRun(const MDL_Sound& sound, int32_t first, int32_t frames, float gl, float gr, float* accL,
-                   float* accR) {
+// An ordinary sample read one channel at a time can be read straight from
+// its channel array, with sampleAt's rules (wrapping when looping, 0 outside
+// the channel). Streamed or paused records and summed channels are left to
+// sampleAt: false. Otherwise *channel is the channel, or null when silent.
+bool directChannel(const MDL_Sound& sound, const FloatArray** channel) {
   const SoundRecord& sample = *sound.sample;
   if (sample.streaming || sample.paused || sound.channel < 0) return false;
-  if (sound.channel >= sample.channels.count) return true;  // a missing channel is silent
-  const FloatArray& channel = sample.channels[sound.channel];
+  *channel = nullptr;
+  if (sound.channel < sample.channels.count && sample.channels[sound.channel].count > 0)
+    *channel = &sample.channels[sound.channel];
+  return true;
+}
+
+// At the output rate: whole runs of the channel.
+void addRuns(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames, float gl,
+             float gr, float* accL, float* accR) {
   const int64_t length = channel.count;
-  if (length <= 0) return true;
   int64_t index = static_cast<int64_t>(sound.position) + first;
   int32_t done = 0;
   if (sound.looping) {
@@ -58,10 +63,10 @@ bool addChannelRun(const MDL_Sound& sound, int32_t first, int32_t frames, float 
       done += run;
       index = 0;
     }
-    return true;
+    return;
   }
   if (index < 0) {
-    if (-index >= frames) return true;
+    if (-index >= frames) return;
     done = static_cast<int32_t>(-index);  // silence before the start
     index = 0;
   }
@@ -69,7 +74,35 @@ bool addChannelRun(const MDL_Sound& sound, int32_t first, int32_t frames, float 
     int32_t run = static_cast<int32_t>(std::min<int64_t>(frames - done, length - index));
     addRun(channel.data + index, run, gl, gr, accL + done, accR + done);
   }
-  return true;
+}
+
+// At another rate: frame i reads sample position + (first + i) * rate /
+// outRate, the quotient kept as a running whole part and remainder instead
+// of a division per frame (first and rate not negative).
+void addResampled(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames,
+                  int64_t rate, int64_t outRate, float gl, float gr, float* accL, float* accR) {
+  const int64_t length = channel.count;
+  const float* data = channel.data;
+  const int64_t step = rate / outRate, carry = rate % outRate;
+  const int64_t start = static_cast<int64_t>(first) * rate;
+  int64_t remainder = start % outRate;
+  int64_t index = static_cast<int64_t>(sound.position) + start / outRate;
+  if (sound.looping) {
+    index %= length;
+    if (index < 0) index += length;
+  }
+  for (int32_t i = 0; i < frames; ++i) {
+    float s = (index >= 0 && index < length) ? data[index] : 0.0f;
+    accL[i] += s * gl;
+    accR[i] += s * gr;
+    index += step;
+    remainder += carry;
+    if (remainder >= outRate) {
+      remainder -= outRate;
+      ++index;
+    }
+    if (sound.looping && index >= length) index %= length;
+  }
 }
 
 // Adds one sound as heard by one mike into the chunk's accumulators.
@@ -87,20 +120,25 @@ void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const
   float gl = sideGain(0.5 * (1.0 - p), g, sound.volume);
   float gr = sideGain(0.5 * (1.0 + p), g, sound.volume);
 
-  int64_t rate = sample->sampleRate;
-  if (rate == outRate) {
-    if (addChannelRun(sound, first, frames, gl, gr, accL, accR)) return;
-    for (int32_t i = 0; i < frames; ++i) {
-      float s = sound.sampleAt(static_cast<int64_t>(first) + i);
-      accL[i] += s * gl;
-      accR[i] += s * gr;
+  const int64_t rate = sample->sampleRate;
+  const FloatArray* channel = nullptr;
+  if (directChannel(sound, &channel)) {
+    if (!channel) return;
+    if (rate == outRate) {
+      addRuns(sound, *channel, first, frames, gl, gr, accL, accR);
+      return;
     }
-    return;
+    if (rate > 0 && first >= 0 && outRate > 0) {
+      addResampled(sound, *channel, first, frames, rate, outRate, gl, gr, accL, accR);
+      return;
+    }
   }
-  // The nearest earlier sample frame, no interpolation; 64-bit so that a
-  // late first frame times a high rate cannot overflow.
+  // The general case, a sampleAt call per frame: the nearest earlier sample
+  // frame, no interpolation; 64-bit so that a late first frame times a high
+  // rate cannot overflow.
   for (int32_t i = 0; i < frames; ++i) {
-    float s = sound.sampleAt((static_cast<int64_t>(first) + i) * rate / outRate);
+    const int64_t at = static_cast<int64_t>(first) + i;
+    float s = sound.sampleAt(rate == outRate ? at : at * rate / outRate);
     accL[i] += s * gl;
     accR[i] += s * gr;
   }

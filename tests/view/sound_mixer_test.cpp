@@ -220,8 +220,9 @@ TEST_F(Mixer, NegativePositionReadsNothingBeforeTheSample) {
 
 namespace {
 
-// The mixer reads ordinary samples in runs rather than through sampleAt per
-// frame; whatever the play state, the result must be sampleAt's.
+// The mixer reads ordinary samples straight from the channel rather than
+// through sampleAt per frame; whatever the play state and the rate, the
+// result must be sampleAt's at the nearest earlier frame.
 TEST_F(Mixer, ReadsTheSameSamplesAsSampleAt) {
   struct Case {
     const char* what;
@@ -248,8 +249,9 @@ TEST_F(Mixer, ReadsTheSameSamplesAsSampleAt) {
       {"paused", 6000, 0, false, 0, false, true},
   };
   listener();
+  for (int32_t rate : {44100, 22050, 48000, 11025, 96000})
   for (const Case& c : cases) {
-    SoundRecord* rec = record(44100, {});
+    SoundRecord* rec = record(rate, {});
     ASSERT_TRUE(rec->channels.setSize(2));
     for (int32_t ch = 0; ch < 2; ++ch) {
       int32_t n = ch == 0 ? c.length : c.length / 2 + 1;
@@ -266,9 +268,10 @@ TEST_F(Mixer, ReadsTheSameSamplesAsSampleAt) {
     const int32_t first = 5, n = 2 * VIEW_Sound::kChunkFrames + 200;
     std::vector<int16_t> out = mix(n, first);
     for (int32_t i = 0; i < n; ++i) {
-      int16_t want = static_cast<int16_t>(s->sampleAt(first + i) * 0.5f * 32767.0f);
-      ASSERT_EQ(want, out[2 * i]) << c.what << ", frame " << i;
-      ASSERT_EQ(want, out[2 * i + 1]) << c.what << ", frame " << i;
+      const int64_t at = static_cast<int64_t>(first + i) * rate / 44100;
+      int16_t want = static_cast<int16_t>(s->sampleAt(at) * 0.5f * 32767.0f);
+      ASSERT_EQ(want, out[2 * i]) << c.what << " at " << rate << " Hz, frame " << i;
+      ASSERT_EQ(want, out[2 * i + 1]) << c.what << " at " << rate << " Hz, frame " << i;
     }
     s->volume = 0.0;
   }
