@@ -1,6 +1,11 @@
 #pragma once
 // LMP_Object: the script proxy of a scene object and the base of every object
 // class. Its methods come first in every object class's method table.
+//
+// An object class derives from LMP_Object, gives what lmp_binder.h asks of a
+// bound class plus a constructor T(MDL_Object*) that links an existing object,
+// overrides className() when its messages name another constructor, and is
+// registered with LMP_registerObjectClass<T>(L, type) in script/scene_api.cpp.
 
 #include <type_traits>
 

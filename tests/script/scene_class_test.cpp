@@ -2,6 +2,7 @@
 // user data and the four simulation callbacks.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "model/object.h"
@@ -206,6 +207,45 @@ TEST(SceneClass, ClearEndsTheDragOfItsObject) {
   scene->purgeDeleted();
   EXPECT_EQ(scene->objects.count, 0);
   ASSERT_EQ(p.run("assert(not o:exist() and o:getName() == nil)"), "");
+}
+
+}  // namespace
+
+#include "model/physics_world.h"
+
+namespace {
+
+// One real step with touching bodies: the scene's callbacks come in the
+// order post-integration, the contacts (pre then post), mecha.
+TEST(SceneClass, PhysicsCallbacksFireInStepOrder) {
+  Player p({});
+  ASSERT_EQ(p.run(R"(
+    s = newScene()
+    log = {}
+    local function add(name) if log[#log] ~= name then log[#log + 1] = name end end
+    s:setCallback(CB_POST_INTEGRATION, function() add('integrated') end)
+    s:setCallback(CB_PRE_COLLISION, function(scene, point, normal, depth, bodyA, volumeA)
+      assert(rawequal(scene, s) and getmetatable(point) == getmetatable(v3()) and type(depth) == 'number')
+      assert(bodyA ~= nil and volumeA ~= nil)
+      add('pre'); return true
+    end)
+    s:setCallback(CB_POST_COLLISION, function() add('post') end)
+    s:setCallback(CB_MECHA, function() add('mecha') end)
+  )"),
+            "");
+  Scene* scene = sceneOf(p, "s");
+  MDL_RigidBody* a = addSphere(*scene, Vec3(0, 0, 3), 1);
+  MDL_RigidBody* b = addSphere(*scene, Vec3(0, 0, 4.5), 1);  // overlapping a
+  a->state |= STATE_MOVABLE;
+  b->state |= STATE_MOVABLE;
+  b->speed = Vec3(0, 0, -5);  // closing in on a
+  scene->step(p.engine, scene->integrationStep);
+  ASSERT_EQ(p.run("result = table.concat(log, ' ')"), "");
+  // Each contact: pre, then post when the response gave an impulse.
+  std::string result = p.global("result");
+  EXPECT_TRUE(std::regex_match(result, std::regex("integrated( pre( post)?)+ mecha"))) << result;
+  EXPECT_NE(result.find("pre post"), std::string::npos) << result;
+  EXPECT_TRUE(p.controller->failures.empty()) << p.controller->failures[0];
 }
 
 }  // namespace
