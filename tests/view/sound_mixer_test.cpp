@@ -249,8 +249,7 @@ TEST_F(Mixer, ReadsTheSameSamplesAsSampleAt) {
       {"paused", 6000, 0, false, 0, false, true},
   };
   listener();
-  for (int32_t rate : {44100, 22050, 48000, 11025, 96000})
-  for (const Case& c : cases) {
+  auto check = [&](int32_t rate, const Case& c) {
     SoundRecord* rec = record(rate, {});
     ASSERT_TRUE(rec->channels.setSize(2));
     for (int32_t ch = 0; ch < 2; ++ch) {
@@ -274,6 +273,9 @@ TEST_F(Mixer, ReadsTheSameSamplesAsSampleAt) {
       ASSERT_EQ(want, out[2 * i + 1]) << c.what << " at " << rate << " Hz, frame " << i;
     }
     s->volume = 0.0;
+  };
+  for (int32_t rate : {44100, 22050, 48000, 11025, 96000}) {
+    for (const Case& c : cases) check(rate, c);
   }
 }
 
