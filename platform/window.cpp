@@ -579,6 +579,8 @@ BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
       }
     }
     if (covers) {
+      // Without a window manager only the geometry itself takes effect.
+      applyGeometry(w);
       SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
       if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) SDL_SetWindowFullscreen(w->sdl, 0);

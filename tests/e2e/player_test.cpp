@@ -1,0 +1,117 @@
+// The real player binary under a private Xvfb server, observed from outside
+// as a user sees it: the window, a screenshot, the debug log, keys.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/test_package.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kInitLua[] =
+    "io.write('e2e content says hello\\n')\n"
+    "function startup()\n"
+    "  setBackgroundColor(color(0.2, 0.6, 0.3, 1))\n"
+    "  io.write('e2e startup ran\\n')\n"
+    "end\n";
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int run(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A player carrying the test package, and a folder for what the run leaves.
+struct PlayerRun {
+  explicit PlayerRun(const std::string& name) : dir(fs::path(VS_BINARY_DIR) / ("e2e_" + name)) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<uint8_t> pkg = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", kInitLua}});
+    std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
+    embedded = run(std::string(VS_BINARY_DIR) + "/vpack embed " + VS_BINARY_DIR + "/vostrelle " +
+                   (dir / "test.pkg").string() + " " + (dir / "player").string()) == 0;
+  }
+  // Runs the player under its own X server with the driver's commands after
+  // the window shows up; the player's exit status lands in "status".
+  void play(const std::string& driver) {
+    std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
+                                     << "SDL_AUDIODRIVER=dummy ./player >out 2>log & pid=$!\n"
+                                     << "timeout 20 xdotool search --sync --class vKorplayer >wid || exit 1\n"
+                                     << "sleep 1.5\n"
+                                     << driver << "\n"
+                                     << "for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done\n"
+                                     << "kill $pid 2>/dev/null\n"
+                                     << "wait $pid; echo $? >status\n";
+    run("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1280x1024x24' bash driver.sh");
+  }
+  std::string file(const char* name) const { return slurp(dir / name); }
+  // The colour of one screenshot pixel as "r,g,b".
+  std::string pixel(const char* shot, int x, int y) const {
+    std::string out = (dir / "pixel").string();
+    run("convert '" + (dir / shot).string() + "' -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' " +
+        "-crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " info: >'" + out + "'");
+    return slurp(out);
+  }
+  fs::path dir;
+  bool embedded = false;
+};
+
+}  // namespace
+
+TEST(Player, ShowsTheWindowRunsTheScriptsAndCtrlQEndsItWithStatusZero) {
+  PlayerRun r("window");
+  ASSERT_TRUE(r.embedded);
+  r.play(
+      "xdotool getwindowname $(head -1 wid) >name\n"
+      "xwininfo -id $(head -1 wid) >info\n"
+      "import -window root shot.png\n"
+      "xdotool key --clearmodifiers Escape; sleep 1; xwininfo -id $(head -1 wid) >fullinfo\n"
+      "xdotool key --clearmodifiers Escape; sleep 1\n"
+      "xdotool key --clearmodifiers ctrl+q");
+  EXPECT_EQ(r.file("status"), "0\n");
+  EXPECT_EQ(r.file("name"), "Vostrelle\n");
+  std::string info = r.file("info");
+  EXPECT_NE(info.find("Width: 1024"), std::string::npos) << info;
+  EXPECT_NE(info.find("Height: 768"), std::string::npos) << info;
+  std::string full = r.file("fullinfo");
+  EXPECT_NE(full.find("Width: 1280"), std::string::npos) << full;  // Esc: fullscreen
+  std::string log = r.file("log");
+  EXPECT_NE(log.find("e2e content says hello"), std::string::npos) << log;
+  EXPECT_NE(log.find("e2e startup ran"), std::string::npos) << log;
+  EXPECT_NE(log.find(" loaded in "), std::string::npos) << log;
+  // The client area shows the content's background colour.
+  int x = 0, y = 0;
+  sscanf(info.substr(info.find("Absolute upper-left X:")).c_str(), "Absolute upper-left X: %d", &x);
+  sscanf(info.substr(info.find("Absolute upper-left Y:")).c_str(), "Absolute upper-left Y: %d", &y);
+  int red = 0, green = 0, blue = 0;
+  ASSERT_EQ(sscanf(r.pixel("shot.png", x + 512, y + 384).c_str(), "%d,%d,%d", &red, &green, &blue), 3);
+  EXPECT_NEAR(red, 51, 2);
+  EXPECT_NEAR(green, 153, 2);
+  EXPECT_NEAR(blue, 77, 2);
+}
+
+TEST(Player, F10OpensTheMenuAndFileExitEndsIt) {
+  PlayerRun r("menu");
+  ASSERT_TRUE(r.embedded);
+  r.play(
+      "xdotool key F10; sleep 1\n"
+      "import -window root menu.png\n"
+      "xdotool key Down; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return");
+  EXPECT_EQ(r.file("status"), "0\n");
+  // The popup's first item sits at the window's top left, over the content.
+  EXPECT_NE(r.pixel("menu.png", 60, 40), "51,153,77");
+}
