@@ -2,7 +2,9 @@
 // one file with its method table and one line here.
 #include "script/scene_api.h"
 
+#include "script/lmp_collision_volume.h"
 #include "script/lmp_object.h"
+#include "script/lmp_rigid_body.h"
 #include "script/lmp_scene.h"
 
 void LMP_registerClasses(lua_State* L) {
@@ -14,4 +16,6 @@ void LMP_registerClasses(lua_State* L) {
 
   LMP_Binder<LMP_Scene>::registerClass(L);
   LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
+  LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
+  LMP_registerObjectClass<LMP_CollisionVolume>(L, OBJECT_COLLISION_VOLUME);
 }
