@@ -311,6 +311,59 @@ TEST(CollisionPass, BoxSlidesToAStopUnderFriction) {
   EXPECT_LT(slid[1], 0.6);
 }
 
+TEST(CollisionPass, StillPairsWithTheWorldAreSkippedAndAStrongHitWakes) {
+  Scene s;
+  s.gravity = Vec3();
+  MDL_RigidBody* sleeper = addSphere(s, Vec3(0, 0, 5), 0.5);
+  addVolume(s, SHAPE_BOX, Vec3(0, 0, 4.45), unit(0.1));  // world geometry poking into it
+  sleeper->still = 1;
+  s.collide(nullptr);
+  EXPECT_EQ(sleeper->getWorld().position, Vec3(0, 0, 5));  // a still body and the world: not tested
+
+  MDL_RigidBody* striker = addSphere(s, Vec3(-0.95, 0, 5), 0.5);
+  striker->speed = Vec3(3, 0, 0);
+  s.collide(nullptr);
+  EXPECT_FALSE(sleeper->still);
+  EXPECT_EQ(sleeper->stillTimer, 0.0);
+  EXPECT_GT(sleeper->speed.x, 1.0);
+}
+
+TEST(CollisionPass, ZeroStepSeparatesWithoutIntegrating) {
+  Scene s;
+  MDL_RigidBody* sunk = addSphere(s, Vec3(0, 0, 0.4), 0.5);
+  MDL_RigidBody* flying = addSphere(s, Vec3(5, 0, 3), 0.5);
+  flying->speed = Vec3(1, 0, 0);
+  s.step(nullptr, 0.0);
+  EXPECT_EQ(flying->getWorld().position, Vec3(5, 0, 3));
+  EXPECT_EQ(flying->speed, Vec3(1, 0, 0));
+  EXPECT_NEAR(sunk->getWorld().position.z, 0.5, 1e-12);  // the floor still pushes it out
+}
+
+TEST(CollisionPass, ClonedBodiesAndVolumesKeepTheirPhysics) {
+  Scene models, s;
+  MDL_RigidBody* body = addBox(models, Vec3(1, 2, 3), 0.5);
+  body->inverseMass = 0.25;
+  body->friction = 0.1;
+  body->setInertia(Vec3(1, 2, 3));
+  volumeOf(body)->collisionLayer = 6;
+  volumeOf(body)->shape = SHAPE_CYLINDER;
+  MDL_Object* copy = s.instantiateByName(body);
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(copy->type, OBJECT_RIGID_BODY);
+  MDL_RigidBody* b = static_cast<MDL_RigidBody*>(copy);
+  EXPECT_EQ(b->inverseMass, 0.25);
+  EXPECT_EQ(b->friction, 0.1);
+  EXPECT_EQ(b->keepAxis, body->keepAxis);
+  ASSERT_NE(b->firstChild, nullptr);
+  ASSERT_EQ(b->firstChild->type, OBJECT_COLLISION_VOLUME);
+  MDL_CollisionVolume* v = volumeOf(b);
+  EXPECT_NE(v, volumeOf(body));
+  EXPECT_EQ(v->collisionLayer, 6u);
+  EXPECT_EQ(v->shape, SHAPE_CYLINDER);
+  EXPECT_EQ(s.rigidBodies.count, 1);
+  EXPECT_EQ(s.sweepEntries.count, 2);
+}
+
 // Many mixed bodies: the same start gives the same result bit for bit.
 std::vector<Vec3> runPile() {
   Scene s;

@@ -297,6 +297,26 @@ TEST(RigidBodyBounds, WallsOnEveryAxisBounceWithTheMeanElasticity) {
   }
 }
 
+TEST(RigidBodyBounds, AVetoedLowerWallFallsThroughToTheUpperOne) {
+  // Both walls touched at once: the floor is asked first; refused, the ceiling acts.
+  FakeProxyHooks hooks;
+  FakeProxy proxy;
+  Scene s;
+  s.proxy.assign(&proxy.base());
+  MDL_RigidBody* b = addSphere(s, Vec3(0, 0, 0.5), 0.6);
+  b->inverseMass = 0;
+  b->setInertia(Vec3());
+  proxy.preCollisionAnswer = false;
+  EXPECT_FALSE(b->collideBounds(fakeEngine(), 2, 0.0, 1.0, 0.6, 0.8));
+  ASSERT_EQ(proxy.calls.size(), 2u);  // floor, then ceiling
+  EXPECT_NEAR(proxy.calls[0].value, 0.1, 1e-12);
+  EXPECT_NEAR(proxy.calls[1].value, 0.1, 1e-12);
+  proxy.preCollisionAnswer = true;
+  proxy.calls.clear();
+  EXPECT_TRUE(b->collideBounds(fakeEngine(), 2, 0.0, 1.0, 0.6, 0.8));
+  EXPECT_EQ(proxy.calls.size(), 1u);  // the floor acts and ends the test
+}
+
 TEST(RigidBodyBounds, MaskBitZeroDecidesWhichVolumesTouchTheWorld) {
   Scene s;
   MDL_RigidBody* b = addSphere(s, Vec3(0, 0, 1), 0.5);

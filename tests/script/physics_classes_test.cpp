@@ -103,6 +103,15 @@ TEST(PhysicsClasses, Methods) {
   }
 }
 
+TEST(PhysicsClasses, ScriptVolumesAreSpheres) {
+  Player p({});
+  ASSERT_EQ(p.run("s = newScene(); o = newObject(s); o:scale(v3(2, 2, 2)); a = newCollisionVolume(s); b = newCollisionVolume(o)"), "");
+  for (const char* g : {"a", "b"}) EXPECT_EQ(static_cast<MDL_CollisionVolume*>(modelOf(p, g))->shape, SHAPE_SPHERE);
+  MDL_CollisionVolume* b = static_cast<MDL_CollisionVolume*>(modelOf(p, "b"));
+  b->updateSize();
+  EXPECT_EQ(b->boundingRadius, 2.0);  // sized by the placement it took from its parent
+}
+
 TEST(PhysicsClasses, StillFlagAndTimerFollowTheWakingRules) {
   struct Case {
     const char* code;
