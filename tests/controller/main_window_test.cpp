@@ -120,3 +120,17 @@ TEST(MainWindow, AboutBoxEndsOnOkAndTheLastWindowEndsTheLoop) {
   MSG m;
   EXPECT_EQ(GetMessageA(&m, nullptr, 0, 0), 0);
 }
+
+TEST(MainWindow, ALanguageChangeThatCannotMakeItsWindowKeepsTheOldOne) {
+  Program p(&package());
+  ASSERT_TRUE(createMainWindow(nullptr, SW_SHOW));
+  HWND old = mainWindow();
+  int live = CTRL_Generic::liveControllers();
+  UnregisterClassA("vKorplayer", nullptr);  // no new window can be made
+  EXPECT_FALSE(rebuildForLanguage());
+  SendMessageA(old, WM_COMMAND, MAKEWPARAM(32785, 0), 0);
+  EXPECT_EQ(mainWindow(), old);
+  EXPECT_TRUE(IsWindow(old));
+  EXPECT_EQ(CTRL_Generic::liveControllers(), live);
+  EXPECT_TRUE(controllerOf(old)->package);
+}

@@ -81,6 +81,8 @@ TEST(Player, ShowsTheWindowRunsTheScriptsAndCtrlQEndsItWithStatusZero) {
       "import -window root shot.png\n"
       "xdotool key --clearmodifiers Escape; sleep 1; xwininfo -id $(head -1 wid) >fullinfo\n"
       "xdotool key --clearmodifiers Escape; sleep 1\n"
+      "xdotool key alt+Return; sleep 1; xwininfo -id $(head -1 wid) >altinfo\n"
+      "xdotool key alt+Return; sleep 1\n"
       "xdotool key --clearmodifiers ctrl+q");
   EXPECT_EQ(r.file("status"), "0\n");
   EXPECT_EQ(r.file("name"), "Vostrelle\n");
@@ -89,6 +91,8 @@ TEST(Player, ShowsTheWindowRunsTheScriptsAndCtrlQEndsItWithStatusZero) {
   EXPECT_NE(info.find("Height: 768"), std::string::npos) << info;
   std::string full = r.file("fullinfo");
   EXPECT_NE(full.find("Width: 1280"), std::string::npos) << full;  // Esc: fullscreen
+  std::string alt = r.file("altinfo");
+  EXPECT_NE(alt.find("Width: 1280"), std::string::npos) << alt;  // Alt+Enter too
   std::string log = r.file("log");
   EXPECT_NE(log.find("e2e content says hello"), std::string::npos) << log;
   EXPECT_NE(log.find("e2e startup ran"), std::string::npos) << log;
