@@ -70,12 +70,12 @@ TEST(Threads, ThreadRunsItsProcedureWithItsParameter) {
 TEST(Displays, DevicesAndCurrentModeComeFromSdl) {
   DISPLAY_DEVICEA dd = {};
   dd.cb = sizeof dd;
-  ASSERT_TRUE(EnumDisplayDevicesA(nullptr, 0, &dd, 0));
+  ASSERT_TRUE(EnumDisplayDevicesA(nullptr, 0, &dd, 0)) << SDL_GetError();
   EXPECT_STREQ(dd.DeviceName, "\\\\.\\DISPLAY1");
   EXPECT_TRUE(dd.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP);
   DEVMODEA dm = {};
   dm.dmSize = sizeof dm;
-  ASSERT_TRUE(EnumDisplaySettingsA(dd.DeviceName, ENUM_CURRENT_SETTINGS, &dm));
+  ASSERT_TRUE(EnumDisplaySettingsA(dd.DeviceName, ENUM_CURRENT_SETTINGS, &dm)) << SDL_GetError();
   SDL_Rect b;
   SDL_GetDisplayBounds(0, &b);
   EXPECT_EQ((int)dm.dmPelsWidth, b.w);
