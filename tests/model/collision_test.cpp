@@ -61,6 +61,10 @@ struct PairCase {
 
 TEST(CollideVolumes, ContactOfEveryShapePair) {
   const double r2 = std::sqrt(0.5);
+  Matrix3 lying;  // radius 0.5, half length 2 along world x
+  lying.X() = Vec3(0, 0, -0.5);
+  lying.Y() = Vec3(0, 0.5, 0);
+  lying.Z() = Vec3(2, 0, 0);
   PairCase cases[] = {
       {"sphere-sphere", SHAPE_SPHERE, {0, 0, 0}, unit(), SHAPE_SPHERE, {1.5, 0, 0}, unit(0.75),
        {1, 0, 0}, {1, 0, 0}, 0.25},
@@ -79,6 +83,10 @@ TEST(CollideVolumes, ContactOfEveryShapePair) {
        {-r2, -r2, 0}, {1.3 - 0.5 * r2, 1.3 - 0.5 * r2, 0}, 0.5 - 0.3 * std::sqrt(2.0)},
       {"box-cylinder", SHAPE_BOX, {0, 0, 0}, unit(1), SHAPE_CYLINDER, {0, 0, 2.5}, unit(2),
        {0, 0, 1}, {0, 0, 1}, 0.5},  // a standing cylinder on the box top
+      // A lying cylinder: box y x cylinder axis is the z direction and, tested
+      // before the box's z face, wins the tie; the point comes from the edge rule.
+      {"box-cylinder lying", SHAPE_BOX, {0, 0, 0}, unit(1), SHAPE_CYLINDER, {0, 0, 1.4},
+       lying, {0, 0, 1}, {1, 0, 1}, 0.1},
       {"cylinder-box", SHAPE_CYLINDER, {0, 0, 2.5}, unit(2), SHAPE_BOX, {0, 0, 0}, unit(1),
        {0, 0, -1}, {0, 0, 0.5}, 0.5},
       {"sphere-cylinder side", SHAPE_SPHERE, {1.4, 0, 0}, unit(0.5), SHAPE_CYLINDER, {0, 0, 0}, unit(1),
