@@ -8,6 +8,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/sound.h"
 #include "view/sound.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr double kMaxStep = static_cast<double>(0.1f);  // a stalled frame counts as 0.1 s
 constexpr double kDotPeriod = 0.5;                       // seconds per loading-dot step
 constexpr int32_t kMaxDots = 10;
+constexpr double kHeldFriction = static_cast<double>(0.7f);  // a body held by the mouse
 
 // Sub-steps for dt with the scene's integration step. A step that is not a
 // positive number (a script may set anything) makes none: such a scene is
@@ -69,6 +71,14 @@ void CTRL_Generic::update() {
   if (ctrl_readCounter(&now)) lastCounterTime = now;
 
   if (dt > 0) {
+    // A body held by the mouse drags with its own friction set aside; the
+    // object is only flagged if a step deletes it, so it is still there to
+    // get its friction back.
+    MDL_RigidBody* held =
+        picked && picked->type == OBJECT_RIGID_BODY ? static_cast<MDL_RigidBody*>(picked) : nullptr;
+    const double ownFriction = held ? held->friction : 0.0;
+    if (held) held->friction = kHeldFriction;
+    // The drag velocity comes with dragging.
     for (int32_t i = 0; i < scenes.count; ++i) {
       Scene* scene = scenes[i];
       if (!scene || !scene->active) continue;
@@ -77,6 +87,7 @@ void CTRL_Generic::update() {
       const double h = dt / n;
       for (int32_t k = 0; k < n; ++k) scene->step(engine, h);
     }
+    if (held) held->friction = ownFriction;
     // A callback during the steps may have failed.
     if (!stopped && engine) engine->onUpdate(dt);
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "model/camera.h"
+#include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/sound.h"
 #include "view/sound.h"
@@ -19,7 +21,10 @@ namespace {
 class FakeEngine : public CTRL_ScriptEngine {
  public:
   bool onEvent(const Event&) override { return false; }
-  void onUpdate(double dt) override { updates.push_back(dt); }
+  void onUpdate(double dt) override {
+    updates.push_back(dt);
+    if (duringUpdate) duringUpdate();
+  }
   void onAspectRatioChanged(double aspect) override { aspects.push_back(aspect); }
   bool start() override {
     ++starts;
@@ -36,18 +41,23 @@ class FakeEngine : public CTRL_ScriptEngine {
   CTRL_Generic* controller = nullptr;
   int starts = 0;
   std::vector<double> updates, aspects;
+  std::function<void()> duringUpdate;  // what CB_UPDATE would look at
 };
 
 // A scene that counts its steps by the time each was given.
 class CountingScene : public Scene {
  public:
-  void applySprings(double dt) override { steps.push_back(dt); }
+  void applySprings(double dt) override {
+    steps.push_back(dt);
+    if (duringStep) duringStep(dt);
+  }
   int positiveSteps() const {
     int n = 0;
     for (double s : steps) n += s > 0;
     return n;
   }
   std::vector<double> steps;
+  std::function<void(double)> duringStep;
 };
 
 // A renderer that writes down every call.
@@ -139,7 +149,7 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
     p.controller.update();
     EXPECT_EQ(p.controller.dt, 0.10000000149011612);
     ASSERT_EQ(scene->positiveSteps(), k.subSteps);
-    EXPECT_DOUBLE_EQ(scene->steps[0], 0.10000000149011612 / k.subSteps);
+    for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(scene->steps[i], 0.10000000149011612 / k.subSteps) << i;
     EXPECT_EQ(scene->steps.back(), 0.0);  // the zero-time pass after
     EXPECT_EQ(idle->positiveSteps(), 0);
     EXPECT_EQ(idle->steps.size(), 1u);  // inactive scenes get only the zero-time pass
@@ -177,6 +187,34 @@ TEST(FrameUpdate, OddIntegrationStepsAreNotStepped) {
     EXPECT_EQ(scene->steps.size(), 1u) << step;
     EXPECT_EQ(p.engine->updates.size(), 1u) << step;
   }
+}
+
+// The mouse holds a body with friction 0.7f while the scene steps; anything
+// else (the zero-time pass, CB_UPDATE) sees the body's own friction.
+TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
+  Player p;
+  CountingScene* scene = p.addScene();
+  auto* body = new MDL_RigidBody;
+  body->friction = 0.25;
+  ASSERT_TRUE(scene->registerObject(body));
+  p.controller.picked = body;
+  std::vector<double> stepFriction, zeroStepFriction, updateFriction;
+  scene->duringStep = [&](double dt) { (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction); };
+  p.engine->duringUpdate = [&] { updateFriction.push_back(body->friction); };
+  p.elapse(0.01);
+  p.controller.update();
+  ASSERT_FALSE(stepFriction.empty());
+  for (double f : stepFriction) EXPECT_EQ(f, 0.699999988079071);
+  EXPECT_EQ(zeroStepFriction, (std::vector<double>{0.25}));
+  EXPECT_EQ(updateFriction, (std::vector<double>{0.25}));
+  EXPECT_EQ(body->friction, 0.25);
+
+  // No time step (the timer is not running): the friction is left alone.
+  stepFriction.clear();
+  p.controller.timerRunning = false;
+  p.controller.update();
+  EXPECT_TRUE(stepFriction.empty());
+  EXPECT_EQ(body->friction, 0.25);
 }
 
 TEST(FrameUpdate, NothingAfterAFailure) {
@@ -335,6 +373,36 @@ TEST(FrameRender, FailureScreen) {
             (std::vector<std::string>{"begin", kWhite,
                                       "message Error running the file.\nPlease check with your content provider.",
                                       "end"}));
+}
+
+// Whatever was loading or running, a failed player shows only the message of
+// its load state, in the letter-boxed content rectangle, on white.
+TEST(FrameRender, FailureScreenReplacesTheLoadingScreenToo) {
+  struct Case {
+    int32_t loadState;
+    bool package;
+    const char* message;
+  };
+  const Case cases[] = {
+      {0, false, "Error opening the file, the file is corrupted.\nPlease check with your content provider."},
+      {1, false, "You are trying to open a file not compatible with your player."},
+      {2, true, "Error loading the file.\nPlease check with your content provider."},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.loadState);
+    Player p;
+    p.controller.setViewSize(1000, 1000);
+    p.controller.contentAspect = 0.75;
+    p.controller.loadState = k.loadState;
+    if (k.package) p.controller.package = new ByteBuffer;
+    p.controller.started = true;  // the start ran and failed
+    p.controller.fail("content error");
+    p.view.log.clear();
+    p.controller.frame(nullptr, nullptr);
+    EXPECT_EQ(p.view.log, (std::vector<std::string>{"begin", kWhite, std::string("message ") + k.message, "end"}));
+    ASSERT_EQ(p.view.rects.size(), 1u);
+    EXPECT_EQ(p.view.rects[0], (std::vector<double>{0, 125, 1000, 750}));
+  }
 }
 
 TEST(FrameRender, NoRendererNoImage) {
