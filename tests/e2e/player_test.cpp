@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -118,4 +119,21 @@ TEST(Player, F10OpensTheMenuAndFileExitEndsIt) {
   EXPECT_EQ(r.file("status"), "0\n");
   // The popup's first item sits at the window's top left, over the content.
   EXPECT_NE(r.pixel("menu.png", 60, 40), "51,153,77");
+}
+
+TEST(Player, EnglishFromTheLanguageMenuRestartsTheContent) {
+  PlayerRun r("language");
+  ASSERT_TRUE(r.embedded);
+  r.play(
+      "xdotool key F10; sleep 0.5; xdotool key Down Down Right; sleep 0.3\n"
+      "xdotool key Down Down Down Down Down Down; sleep 0.3; xdotool key Return; sleep 2\n"
+      "xdotool search --class vKorplayer >windows\n"
+      "xdotool key --clearmodifiers ctrl+q");
+  EXPECT_EQ(r.file("status"), "0\n");
+  std::string log = r.file("log");
+  size_t first = log.find("e2e startup ran");
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_NE(log.find("e2e startup ran", first + 1), std::string::npos) << log;  // a second start
+  std::string windows = r.file("windows");
+  EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;  // the old one is gone
 }
