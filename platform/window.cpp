@@ -460,7 +460,11 @@ BOOL ShowWindow(HWND hwnd, int show) {
 BOOL SetForegroundWindow(HWND hwnd) {
   Window* w = findWindow(hwnd);
   if (!w) return FALSE;
-  if (w->sdl && w->visible && !g_offscreen) SDL_RaiseWindow(w->sdl);
+  if (w->sdl && w->visible && !g_offscreen) {
+    SDL_RaiseWindow(w->sdl);
+    // Without a window manager nobody else gives the window the keyboard.
+    SDL_SetWindowInputFocus(w->sdl);
+  }
   activate(hwnd);
   return TRUE;
 }
