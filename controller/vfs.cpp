@@ -26,7 +26,10 @@ PackageFile* openDisk(CTRL_Generic* controller, const char* relative, const char
   const char* slash = packageName ? strrchr(packageName, '/') : nullptr;
   const size_t folder = slash ? static_cast<size_t>(slash - packageName) + 1 : 0;
   const size_t rest = strlen(relative);
-  if (folder + rest > kMaxDiskPath) return nullptr;
+  if (folder + rest > kMaxDiskPath) {
+    errno = ENAMETOOLONG;  // else the caller's message would name a stale cause
+    return nullptr;
+  }
   char path[kMaxDiskPath + 1];
   if (folder) memcpy(path, packageName, folder);
   memcpy(path + folder, relative, rest + 1);
@@ -107,16 +110,17 @@ int32_t vfs_fread(void* destination, int32_t count, PackageFile* file) {
 }
 
 int32_t vfs_fwrite(const void* source, int32_t count, PackageFile* file) {
-  if (!source || count <= 0) return 0;
   if (isLog(file)) {
+    // Every write is one log line, an empty write an empty line.
     char text[kLogPiece + 1];
-    const size_t n = static_cast<size_t>(count) < kLogPiece ? static_cast<size_t>(count) : kLogPiece;
-    memcpy(text, source, n);
+    size_t n = 0;
+    if (source && count > 0) n = static_cast<size_t>(count) < kLogPiece ? static_cast<size_t>(count) : kLogPiece;
+    if (n) memcpy(text, source, n);
     text[n] = '\0';
     debugPrintf("%s", text);
     return static_cast<int32_t>(n);
   }
-  if (!isRecord(file) || !file->isDisk) return 0;
+  if (!source || count <= 0 || !isRecord(file) || !file->isDisk) return 0;
   return static_cast<int32_t>(fwrite(source, 1, static_cast<size_t>(count), file->file));
 }
 

@@ -178,6 +178,11 @@ TEST(VfsStandard, OutputAndErrorGoToTheLogInPieces) {
     EXPECT_EQ(log.call(2), "5% done");
     EXPECT_EQ(log.call(4), "100%|7");
     EXPECT_EQ(log.call(6), std::string(1023, 'z'));
+    // An empty write is still a write: one empty line.
+    EXPECT_EQ(vfs_fwrite("", 0, out), 0);
+    ASSERT_EQ(log.calls(), 10u);
+    EXPECT_EQ(log.call(8), "");
+    EXPECT_EQ(log.call(9), "\n");
     EXPECT_EQ(vfs_fclose(out), 0);
   }
 }
@@ -243,5 +248,7 @@ TEST(VfsDisk, PathsFollowThePackageFolderAndHaveALimit) {
   fs::create_directories(deep);
   std::ofstream(deep + "/x.txt") << "far";
   ASSERT_TRUE(fs::exists(deep + "/x.txt"));
+  errno = 0;
   EXPECT_EQ(vfs_fopen(c.get(), ("//" + deep + "/x.txt").c_str(), "r"), nullptr);
+  EXPECT_EQ(errno, ENAMETOOLONG);  // the cause the script's message names
 }
