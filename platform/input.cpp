@@ -182,6 +182,8 @@ void noteKeyMessage(const MSG& m) {
 
 bool keyDown(int vk) { return vk >= 0 && vk < 256 && (g_keys[vk] & 0x80); }
 
+void forgetAltAlone() { g_altAlone = false; }
+
 bool altPressedAlone() {
   bool alone = g_altAlone;
   g_altAlone = false;

@@ -72,6 +72,7 @@ void noteKeyMessage(const MSG& msg);
 bool keyDown(int vk);
 // Whether the Alt key just released was pressed with no other key or button.
 bool altPressedAlone();
+void forgetAltAlone();
 HWND focusWindow();
 HWND captureWindow();
 void handleWindowEvent(const SDL_WindowEvent& e);

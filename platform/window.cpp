@@ -205,6 +205,8 @@ void handleWindowEvent(const SDL_WindowEvent& e) {
       activate(hwnd);
       break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
+      // Alt+Tab in the window manager: that Alt was not pressed alone.
+      forgetAltAlone();
       if (g_active == hwnd) {
         g_active = nullptr;
         SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
@@ -375,6 +377,7 @@ BOOL DestroyWindow(HWND hwnd) {
   w->visible = false;
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   w = findWindow(hwnd);
+  if (!w) return TRUE;
   g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(),
                                 [hwnd](const Timer& t) { return t.hwnd == hwnd; }),
                  g_timers.end());

@@ -157,3 +157,23 @@ TEST(Input, AltEnterBecomesTheKeyMenuCommandAndF10OrALoneAltOpensTheMenu) {
   }
   vsplat::setMenuChooser(nullptr);
 }
+
+TEST(Input, AltLeftForAnotherWindowDoesNotOpenTheMenu) {
+  HWND w = testwin::make(WS_OVERLAPPEDWINDOW, MAKEINTRESOURCEA(104));
+  int opened = 0;
+  vsplat::setMenuChooser([&](HMENU) {
+    ++opened;
+    return (WORD)0;
+  });
+  testwin::pushKey(w, SDL_SCANCODE_LALT, SDLK_LALT, true, KMOD_LALT);
+  testwin::drain();
+  SDL_Event lost = {};  // Alt+Tab: the window manager takes the Tab
+  lost.type = SDL_WINDOWEVENT;
+  lost.window.windowID = vsplat::sdlWindowId(w);
+  lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_PushEvent(&lost);
+  testwin::pushKey(w, SDL_SCANCODE_LALT, SDLK_LALT, false);
+  testwin::drain();
+  EXPECT_EQ(opened, 0);
+  vsplat::setMenuChooser(nullptr);
+}
