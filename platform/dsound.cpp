@@ -14,6 +14,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -138,6 +139,8 @@ class Secondary final : public IDirectSoundBuffer {
   }
   HRESULT Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD bytes2) override;
 
+  bool hasRing() const { return data_ != nullptr; }
+
   // Device side, under the audio lock: adds the next len bytes of the ring
   // into out (saturating) and claims the following chunk.
   void pull(Sint16* out, DWORD len);
@@ -145,7 +148,7 @@ class Secondary final : public IDirectSoundBuffer {
  private:
   bool inRing(const void* p, DWORD bytes) const {
     const Uint8* b = static_cast<const Uint8*>(p);
-    return b >= data_.data() && bytes <= size_ && b - data_.data() <= static_cast<long>(size_ - bytes);
+    return b >= data_.get() && bytes <= size_ && b - data_.get() <= static_cast<long>(size_ - bytes);
   }
   void claim() {
     DWORD ahead = std::min(lastPull_, wholeFrames(size_ - 1));
@@ -156,7 +159,7 @@ class Secondary final : public IDirectSoundBuffer {
   DWORD refs_ = 1;
   DWORD size_;
   WAVEFORMATEX format_;
-  std::vector<Uint8> data_;
+  std::unique_ptr<Uint8[]> data_;  // null when the ring could not be had
   bool playing_ = false;
   bool looping_ = false;
   DWORD play_ = 0;
@@ -286,8 +289,13 @@ void closeShared() {
 // ---- buffers ----------------------------------------------------------------
 
 Secondary::Secondary(Device* device, DWORD bytes, const WAVEFORMATEX& format)
-    : device_(device), size_(bytes), format_(format), data_(bytes, 0), lastPull_(g.chunk) {
+    : device_(device),
+      size_(bytes),
+      format_(format),
+      data_(new (std::nothrow) Uint8[bytes]()),
+      lastPull_(g.chunk) {
   device_->AddRef();
+  if (!data_) return;
   DeviceLock lock;
   g.rings.push_back(this);
 }
@@ -319,10 +327,10 @@ HRESULT Secondary::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1
   }
   if (offset >= size_ || bytes == 0 || bytes > size_) return DSERR_INVALIDPARAM;
   DWORD first = std::min(bytes, size_ - offset);
-  *part1 = data_.data() + offset;
+  *part1 = data_.get() + offset;
   *bytes1 = first;
   DWORD rest = bytes - first;
-  if (part2) *part2 = rest ? data_.data() : nullptr;
+  if (part2) *part2 = rest ? data_.get() : nullptr;
   if (bytes2) *bytes2 = part2 ? rest : 0;
   return DS_OK;
 }
@@ -340,7 +348,7 @@ void Secondary::pull(Sint16* out, DWORD len) {
   DWORD done = 0;
   while (done < len) {
     DWORD span = std::min(len - done, size_ - play_);
-    const Sint16* src = reinterpret_cast<const Sint16*>(data_.data() + play_);
+    const Sint16* src = reinterpret_cast<const Sint16*>(data_.get() + play_);
     Sint16* dst = out + done / 2;
     for (DWORD i = 0; i < span / 2; ++i) {
       int v = dst[i] + src[i];
@@ -418,6 +426,10 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buf
   format.cbSize = 0;
   Secondary* ring = new (std::nothrow) Secondary(this, bytes, format);
   if (!ring) return DSERR_OUTOFMEMORY;
+  if (!ring->hasRing()) {
+    ring->Release();
+    return DSERR_OUTOFMEMORY;
+  }
   *buffer = ring;
   return DS_OK;
 }
