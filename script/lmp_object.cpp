@@ -220,6 +220,9 @@ int LMP_Object::setParent(lua_State* L) {
   LMP_Object* target = LMP_toObject(L, lastArg(L));
   MDL_Object* newParent = target ? target->object() : nullptr;
   if (newParent && (newParent == o || isAncestor(o, newParent))) return 0;  // no cycles
+  // A parent in another scene (or in none) would be freed by a purge that
+  // never sees this object, leaving it linked to freed memory.
+  if (newParent && newParent->scene != o->scene) return 0;
   // Bring both placements up to date against the old parent before the link
   // goes, so nothing is rebuilt from stale data afterwards.
   o->getWorld();

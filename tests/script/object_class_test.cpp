@@ -112,6 +112,10 @@ const LuaCase kObjectCases[] = {
       local a = newObject(s); local b = newObject(a); local c = newObject(b)
       a:setParent(c); a:setParent(a)
       assert(a:getParent() == nil and rawequal(c:getParent(), b) and a:getChildrenCount() == 1))", nullptr},
+    {"a parent in another scene is refused", R"(
+      local other = newObject(newScene()); local a = newObject(s); local o = newObject(a)
+      o:setParent(other)
+      assert(rawequal(o:getParent(), a) and other:getChildrenCount() == 0 and a:getChildrenCount() == 1))", nullptr},
     {"bounding box and max mouse move", R"(
       local o = newObject(s); local b = o:getBoundingBox(); assert(#b == 6 and b[1] == 0 and b[6] == 0)
       o:setMaxMouseMove(3))", nullptr},
