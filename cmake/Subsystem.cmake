@@ -25,6 +25,14 @@ function(vs_test_folder folder)
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_SOURCE_DIR}/tests")
   target_compile_definitions(${target} PRIVATE
     VS_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VS_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # Tests never depend on the caller's sound setup: the silent driver unless a
+  # test picks another itself.
+  set(props TIMEOUT 120 ENVIRONMENT "SDL_AUDIODRIVER=dummy")
+  if(folder STREQUAL "e2e")
+    # Players under test share one X display and its keyboard focus: keys sent
+    # to one must not reach another, so these run one at a time.
+    list(APPEND props RUN_SERIAL TRUE)
+  endif()
   gtest_discover_tests(${target} WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
-                       DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+                       DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()

@@ -51,7 +51,7 @@ end
   bool seen = false;
   for (int attempt = 0; attempt < 20 && !seen; ++attempt) {
     if (readAll(dir + "/log.txt").find("script ready") != std::string::npos) {
-      sh("xdotool windowfocus --sync " + wid + " >/dev/null 2>&1; xdotool key a");
+      sh("timeout 5 xdotool windowfocus --sync " + wid + " >/dev/null 2>&1; xdotool key a");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     seen = readAll(dir + "/log.txt").find("event 1 65 0") != std::string::npos;
