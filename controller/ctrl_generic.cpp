@@ -88,12 +88,18 @@ CTRL_Generic::~CTRL_Generic() {
   packageName = nullptr;
   free(failureText);
   failureText = nullptr;
-  delete package;
+  // The package is gone from here on, but its bytes outlive the script
+  // state: a stored member a script still has open points into them, and a
+  // closing script's __gc may read it.
+  ByteBuffer* packageBytes = package;
   package = nullptr;
   delete defaultFont;
   defaultFont = nullptr;
   delete engine;
   engine = nullptr;
+  delete packageBytes;
+  free(failureText);  // a usage error reported by a closing script's __gc
+  failureText = nullptr;
   dropLoadingScreen();
   --g_liveControllers;
 }

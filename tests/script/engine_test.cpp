@@ -396,6 +396,16 @@ TEST(EngineState, CollectGarbageOnlyWhenTheCollectorIsStopped) {
   ASSERT_EQ(p.run("collectgarbage('stop') setmetatable({}, {__gc = function() collected = true end})"), "");
   p.engine->collectGarbage();
   EXPECT_EQ(p.global("collected"), "true");
+
+  // While the collector runs, nothing is collected at once. A long pause
+  // after a finished cycle keeps the collector from stepping meanwhile.
+  ASSERT_EQ(p.run("collectgarbage('restart') collectgarbage('setpause', 1000) collectgarbage()"
+                  "collected = nil setmetatable({}, {__gc = function() collected = true end})"),
+            "");
+  p.engine->collectGarbage();
+  lua_getglobal(p.L, "collected");
+  EXPECT_TRUE(lua_isnil(p.L, -1));
+  lua_pop(p.L, 1);
 }
 
 TEST(EngineState, PanicMessageGoesToTheLog) {
@@ -442,6 +452,19 @@ TEST(EngineState, ClosingWithProxiesStillHeldByScripts) {
   ASSERT_TRUE(p->engine->start());
   EXPECT_EQ(p->controller->scenes.count, 2);
   p->controller.reset();  // scenes go first, then the state with its pending __gc
+}
+
+TEST(EngineState, ClosingScriptsMayStillReadAnOpenMember) {
+  vsplat::DebugCapture log;
+  // A short member is stored: its bytes are the package's own.
+  auto p = std::make_unique<Player>(std::initializer_list<Player::Member>{{"data.txt", "0123456789"}});
+  ASSERT_EQ(p->run("local f = io.open('data.txt') f:read(1)"
+                   "keep = setmetatable({}, {__gc = function()"
+                   "  io.write('at close ', f:read('*a'), ' ', tostring(io.open('data.txt'))) end})"),
+            "");
+  p->controller.reset();
+  // The open member still reads; the package itself is gone.
+  EXPECT_NE(log.text().find("at close \n123456789\n \nnil\n"), std::string::npos) << log.text();
 }
 
 }  // namespace
