@@ -110,8 +110,14 @@ struct GrowArray {
             return removed;
         }
         count = kept;
-        while (owns && capacity > kMinCapacity && kept <= capacity / 2)
-            if (!reallocTo(capacity / 2)) break;
+        // One removal at a time would resize to count - 1, ..., kept, each
+        // resize halving at most once.
+        if (owns) {
+            int32_t cap = capacity;
+            for (int32_t n = kept + removed - 1; n >= kept; --n)
+                if (cap > kMinCapacity && n <= cap / 2) cap /= 2;
+            if (cap != capacity) reallocTo(cap);  // a failed shrink keeps the larger block
+        }
         return removed;
     }
 

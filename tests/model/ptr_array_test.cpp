@@ -104,4 +104,22 @@ TEST(GrowArrayRemove, RemoveIfMatchesOneByOneRemoval) {
     EXPECT_EQ(bulk.data, nullptr);
 }
 
+TEST(GrowArrayRemove, RemoveIfHalvesNoMoreThanOneByOneRemoval) {
+    // After a large shrink the count sits far below half the capacity; one
+    // removal is one resize and halves once, not down to the floor.
+    PtrArray<int> bulk, single;
+    for (PtrArray<int>* a : {&bulk, &single}) {
+        a->resize(600);  // 1024
+        a->resize(10);   // halves once: 512
+        ASSERT_EQ(a->capacity, 512);
+        for (int i = 0; i < 10; ++i) (*a)[i] = &slots[i];
+    }
+    single.removeAt(4);
+    EXPECT_EQ(bulk.removeIf([](int* p) { return p == &slots[4]; }), 1);
+    EXPECT_EQ(single.capacity, 256);
+    EXPECT_EQ(bulk.capacity, single.capacity);
+    ASSERT_EQ(bulk.count, 9);
+    EXPECT_EQ(bulk[4], &slots[5]);
+}
+
 }  // namespace
