@@ -97,6 +97,25 @@ TEST(ObjectPlacement, EditWorldGivesLocalRelativeToCurrentParent) {
     expectNear(child.local.toLocalPoint(Vec3(3, 0, 0)), Vec3());
 }
 
+TEST(ObjectPlacement, EditWorldCarriesTheDescendants) {
+    MDL_Object root, middle, leaf;
+    root.addChild(&middle);
+    middle.addChild(&leaf);
+    place(root, Vec3(0, 0, 1), 0);
+    place(middle, Vec3(1, 0, 0), 0);
+    place(leaf, Vec3(0, 2, 0), 0);
+    expectNear(leaf.getWorld().position, Vec3(1, 2, 1));
+    RigidTransform& w = middle.editWorld();
+    w.position = Vec3(5, 5, 5);
+    Matrix3::fromAngles(w.basis, 0, 0, kQuarter);
+    expectNear(leaf.getWorld().position, Vec3(3, 5, 5));
+    expectNear(leaf.local.position, Vec3(0, 2, 0));
+    EXPECT_EQ(leaf.changed, 1);
+    // The edited object's local follows from its new world.
+    middle.recomputeLocal();
+    expectNear(middle.local.position, Vec3(5, 5, 4));
+}
+
 TEST(ObjectPlacement, EditHandsOutAFreshInverse) {
     MDL_Object o;
     o.getWorld().toLocalPoint(Vec3());  // caches an identity inverse

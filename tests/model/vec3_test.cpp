@@ -114,6 +114,40 @@ TEST(Matrix3Ops, FromAnglesOrder) {
     expectNear(m * Vec3(0, 0, 1), Vec3(1, 0, 0));
 }
 
+TEST(Matrix3Ops, ProductAppliesTheRightFactorFirst) {
+    // Two turns that do not commute: (a b) v must be a (b v).
+    Matrix3 a, b, ab;
+    Matrix3::fromAngles(a, 0, 0, kPi / 2);
+    Matrix3::fromAngles(b, kPi / 2, 0, 0);
+    a.axis[1] *= 3.0;  // and a scaled axis, so that no product is symmetric
+    Matrix3::mul(ab, a, b);
+    const Vec3 probes[] = {Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1), Vec3(0.3, -2, 5)};
+    for (const Vec3& v : probes) expectNear(ab * v, a * (b * v));
+    // Composing placements keeps that order: the child's basis acts first.
+    RigidTransform parent, child;
+    parent.basis = a;
+    parent.inverseStale = 1;
+    child.basis = b;
+    child.inverseStale = 1;
+    parent.compose(child);
+    for (const Vec3& v : probes) expectNear(child.basis * v, a * (b * v));
+}
+
+TEST(Matrix3Ops, FromAnglesIsXThenYThenZAboutWorldAxes) {
+    struct Angles {
+        double a, b, c;
+    };
+    const Angles cases[] = {{0.3, -0.7, 1.9}, {-2.0, 0.4, 0.1}, {1.0, 1.2, -0.5}};
+    for (const Angles& k : cases) {
+        Matrix3 direct, turned;
+        Matrix3::fromAngles(direct, k.a, k.b, k.c);
+        Matrix3::rotate(turned, Vec3(1, 0, 0), k.a);
+        Matrix3::rotate(turned, Vec3(0, 1, 0), k.b);
+        Matrix3::rotate(turned, Vec3(0, 0, 1), k.c);
+        for (int e = 0; e < 9; ++e) EXPECT_NEAR(direct.at(e), turned.at(e), 1e-12) << k.a << " " << e;
+    }
+}
+
 TEST(Matrix3Ops, SetScaleKeepsDirectionsAndZeroAxes) {
     Matrix3 m = matrixOf(Vec3(0, 2, 0), Vec3(), Vec3(0, 0, 0.5));
     Matrix3::setScale(m, Vec3(3, 4, 5));
@@ -149,6 +183,14 @@ TEST(Matrix3Ops, OrthonormalizeHoldsTheKeptAxis) {
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(length3(m.axis[i]), 1.0, 1e-12);
         EXPECT_NEAR(dot3(m.X(), m.Y()), 0.0, 1e-12);
         expectNear(cross3(m.X(), m.Y()), m.Z());  // right-handed
+        // The first derived axis is kept axis x next original axis (X x Y
+        // for X, Y x Z for Y, Z x X for Z), so the last one stays in the
+        // plane of its original and the kept axis.
+        Matrix3 orig = matrixOf(Vec3(2, 0.1, 0), Vec3(0.2, 3, 0.1), Vec3(0, 0.3, 0.5));
+        int next = (keep + 1) % 3, derived = (keep + 2) % 3;
+        Vec3 expected = cross3(orig.axis[keep], orig.axis[next]);
+        normalize3(expected);
+        expectNear(m.axis[derived], expected);
     }
     Matrix3 flat = matrixOf(Vec3(1, 0, 0), Vec3(2, 0, 0), Vec3(0, 0, 1));
     EXPECT_FALSE(Matrix3::orthonormalize(flat, 0));
