@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -243,6 +244,44 @@ TEST(CollisionPass, HeadOnSpheresExchangeSpeedByTheElasticityRule) {
     EXPECT_NEAR(a->speed.x * c.massA + b->speed.x * c.massB, c.massA - c.massB, 1e-9);  // momentum kept
     EXPECT_EQ(a->getAngularSpeed(), Vec3());
     EXPECT_LE(b->getWorld().position.x - a->getWorld().position.x, 2.0);
+  }
+}
+
+// A glancing hit between two bodies that cannot turn: B comes in along -x and
+// slides along +y. Friction takes the impulse that stops the sliding, at most
+// the mean friction times the normal impulse, and pushes the two bodies in
+// opposite directions along the slide.
+TEST(CollisionPass, GlancingHitFrictionStopsTheSlideUpToTheMeanFrictionLimit) {
+  struct Case {
+    double massA, massB, frictionA, frictionB;
+  } cases[] = {
+      {1, 1, 0.8, 0.8},  // limit 0.64 > 0.25: the sliding stops
+      {1, 3, 0.8, 0.8},  // the same, with unequal masses
+      {1, 1, 0.1, 0.1},  // limited: 0.08
+      {1, 1, 0.3, 0.1},  // the mean of the two frictions, not the sum
+      {2, 1, 0.0, 0.0},  // no friction: the slide is kept
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.massA << " " << c.massB << " " << c.frictionA << " " << c.frictionB);
+    Pair p;
+    p.a->inverseMass = 1 / c.massA;
+    p.b->inverseMass = 1 / c.massB;
+    for (MDL_RigidBody* x : {p.a, p.b}) x->setInertia(Vec3());
+    p.a->friction = c.frictionA;
+    p.b->friction = c.frictionB;
+    const double slide = 0.5;
+    p.b->speed = Vec3(-1, slide, 0);
+    p.s.collide(nullptr);
+
+    double K = 1 / c.massA + 1 / c.massB;
+    double j = -(1 + (p.a->elasticity + p.b->elasticity) / 2) / K;
+    double jt = std::min(slide / K, (c.frictionA + c.frictionB) / 2 * -j);
+    EXPECT_NEAR(p.a->speed.x, j / c.massA, 1e-12);
+    EXPECT_NEAR(p.b->speed.x, -1 - j / c.massB, 1e-12);
+    EXPECT_NEAR(p.a->speed.y, jt / c.massA, 1e-12);
+    EXPECT_NEAR(p.b->speed.y, slide - jt / c.massB, 1e-12);
+    EXPECT_NEAR(p.a->speed.z, 0, 1e-12);
+    EXPECT_NEAR(p.b->speed.z, 0, 1e-12);
   }
 }
 
