@@ -205,6 +205,31 @@ TEST(CollisionPass, PairRulesSkipWhatTheyMust) {
   }
 }
 
+// An object waiting for the purge takes no part in the pass: neither a
+// flagged volume nor a volume of a flagged body.
+TEST(CollisionPass, ObjectsPendingDeletionAreLeftOut) {
+  struct Case {
+    const char* name;
+    bool volumeA, volumeB, bodyA, bodyB;
+  } cases[] = {
+      {"first volume", true, false, false, false},
+      {"second volume", false, true, false, false},
+      {"first body", false, false, true, false},
+      {"second body", false, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pair p;
+    volumeOf(p.a)->pendingDelete = c.volumeA;
+    volumeOf(p.b)->pendingDelete = c.volumeB;
+    p.a->pendingDelete = c.bodyA;
+    p.b->pendingDelete = c.bodyB;
+    p.s.collide(nullptr);
+    EXPECT_FALSE(p.touched());
+    EXPECT_EQ(p.b->getWorld().position, Vec3(0.9, 0, 5));
+  }
+}
+
 TEST(CollisionPass, VolumesOfOneBodyOrOfNoBodyIgnoreEachOther) {
   Scene s;
   s.gravity = Vec3();
