@@ -45,7 +45,11 @@ end
   const std::string pid = readAll(dir + "/pid").substr(0, readAll(dir + "/pid").find('\n'));
   ASSERT_FALSE(pid.empty());
   // The player's own window, found by its process (other tests may have windows open).
-  ASSERT_EQ(sh("cd '" + dir + "' && timeout 20 xdotool search --sync --pid " + pid + " > wid"), 0);
+  // Another test's window closing while xdotool walks the tree is an X error
+  // for the whole search: ask again until the window is found.
+  ASSERT_EQ(sh("cd '" + dir + "' && for i in $(seq 40); do xdotool search --pid " + pid +
+               " > wid 2>/dev/null && [ -s wid ] && exit 0; sleep 0.5; done; exit 1"),
+            0);
   const std::string wid = readAll(dir + "/wid").substr(0, readAll(dir + "/wid").find('\n'));
 
   bool seen = false;
