@@ -141,6 +141,36 @@ TEST(Joint, AxisAxisKeepsTheAxesParallelAndLeavesSpinAboutThemFree) {
   EXPECT_NEAR(w.y, 0.0, 1e-6);
 }
 
+// Two bodies, B three times as easy to turn as A: the misalignment and the
+// relative spin across the axis are shared out 1 : 3, each body turning
+// towards the other.
+TEST(Joint, AxisAxisSharesTheCorrectionByHowEasilyEachBodyTurns) {
+  Scene s;
+  MDL_RigidBody* a = addFreeBody(s, Vec3(0, 0, 5));
+  MDL_RigidBody* b = addFreeBody(s, Vec3(2, 0, 5));
+  b->setInertia(Vec3(1, 1, 1) * (1.0 / 3));
+  const double phi = 0.01;
+  RigidTransform& wb = b->editWorld();
+  Matrix3::rotate(wb.basis, Vec3(0, 0, 1), phi);  // B's x axis, phi away from A's
+  wb.inverseStale = 1;
+  b->angularDirty = 1;
+  b->setAngularSpeed(Vec3(0, 0, 1));
+  Joint* j = addJoint(s, JOINT_AXIS_AXIS, a, b);  // both axes (1, 0, 0) in their own frames
+  j->solve();
+
+  // theta = (0, 0, sin phi), a quarter of it for A, three quarters (back) for B.
+  double t = std::sin(phi);
+  const Vec3& ax = a->getWorld().basis.X();
+  const Vec3& bx = b->getWorld().basis.X();
+  EXPECT_NEAR(std::atan2(ax.y, ax.x), std::atan(t / 4), 1e-12);
+  EXPECT_NEAR(std::atan2(bx.y, bx.x), phi - std::atan(3 * t / 4), 1e-12);
+  // The relative spin (0, 0, 1) lies across the axis: both end up at 1/4.
+  Vec3 wa = a->getAngularSpeed(), wB = b->getAngularSpeed();
+  EXPECT_NEAR(wa.z, 0.25, 1e-12);
+  EXPECT_NEAR(wB.z, 0.25, 1e-12);
+  EXPECT_NEAR(length3(wa - Vec3(0, 0, wa.z)) + length3(wB - Vec3(0, 0, wB.z)), 0, 1e-12);
+}
+
 TEST(Joint, PointAxisSlidesAlongTheLineOnly) {
   Scene s;
   MDL_RigidBody* b = addFreeBody(s, Vec3(0, 0, 5));
