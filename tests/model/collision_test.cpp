@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "model/fake_proxy.h"
 #include "model/physics_world.h"
@@ -46,6 +48,50 @@ TEST(CollisionVolume, DefaultsAndBoundingRadius) {
   EXPECT_EQ(b->boundingRadius, 3.0);
   auto odd = volume(7, Vec3(), unit());
   EXPECT_EQ(odd->boundingRadius, 0.0);  // unknown shapes keep theirs
+}
+
+// The lowest and highest points along each world axis, against the extremes
+// of points spread over the shape's surface (the box corners; the cylinder's
+// two rims, finely sampled).
+TEST(CollisionVolume, ExtremePointsAlongEachWorldAxis) {
+  struct Case {
+    const char* name;
+    int shape;
+    Matrix3 basis;
+    double tol;
+  } cases[] = {
+      {"turned box", SHAPE_BOX, rotated(0.4, -0.9, 0.3, Vec3(0.7, 0.5, 1.6)), 1e-12},
+      {"turned cylinder", SHAPE_CYLINDER, rotated(0.4, -0.9, 0.3, Vec3(0.7, 0.7, 1.6)), 1e-5},
+      {"standing cylinder", SHAPE_CYLINDER, scaledBasis(Vec3(0.5, 0.5, 2)), 1e-12},
+      {"upside-down cylinder", SHAPE_CYLINDER, rotated(M_PI, 0, 0, Vec3(0.5, 0.5, 2)), 1e-5},
+  };
+  const Vec3 c(1, 2, 3);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    auto v = volume(k.shape, c, k.basis);
+    const Matrix3& m = k.basis;
+    std::vector<Vec3> surface;
+    if (k.shape == SHAPE_BOX) {
+      for (int i = 0; i < 8; ++i)
+        surface.push_back(c + m.X() * (i & 1 ? 1 : -1) + m.Y() * (i & 2 ? 1 : -1) + m.Z() * (i & 4 ? 1 : -1));
+    } else {
+      for (int i = 0; i < 3600; ++i) {
+        double a = 2 * M_PI * i / 3600;
+        for (double end : {-1.0, 1.0}) surface.push_back(c + m.X() * std::cos(a) + m.Y() * std::sin(a) + m.Z() * end);
+      }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+      double lo = DBL_MAX, hi = -DBL_MAX;
+      for (const Vec3& p : surface) {
+        lo = std::min(lo, p[axis]);
+        hi = std::max(hi, p[axis]);
+      }
+      Vec3 low, high;
+      ASSERT_TRUE(v->extremePoints(axis, low, high));
+      EXPECT_NEAR(low[axis], lo, k.tol) << axis;
+      EXPECT_NEAR(high[axis], hi, k.tol) << axis;
+    }
+  }
 }
 
 struct PairCase {
