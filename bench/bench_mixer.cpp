@@ -112,7 +112,7 @@ BENCHMARK(mix)
     ->Name("mix")
     ->ArgNames({"voices", "listeners", "looping", "rate"})
     ->ArgsProduct({{1, 16, 128}, {1, 2}, {0, 1}, {44100}})
-    // Another rate takes the resampling path, a sampleAt call per frame.
+    // Another rate takes the resampling path (nearest earlier sample frame).
     ->Args({16, 1, 1, 22050})
     ->Args({128, 2, 1, 22050})
     ->Unit(benchmark::kMicrosecond);

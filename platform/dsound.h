@@ -164,8 +164,8 @@ typedef IDirectSound* LPDIRECTSOUND;
 
 extern "C" {
 // Opens the default output device (device must be null). DSERR_NODRIVER when
-// SDL has no audio driver or device; DSERR_ALLOCATED when a device object is
-// already open.
+// SDL has no audio driver or device. Device objects opened while another lives
+// share the one SDL device, their rings mixed together.
 HRESULT DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* out, LPUNKNOWN outer);
 }
 

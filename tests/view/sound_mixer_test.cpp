@@ -104,6 +104,60 @@ TEST_F(Mixer, DistanceAndDirectionGiveTheDocumentedLevels) {
   }
 }
 
+// The listener's own placement and gain: the direction is taken against the
+// mike's X axis from the mike's position, and a side's gain is capped at 1
+// before the volume scales it.
+TEST_F(Mixer, ListenerPlacementGainAndTheCapBeforeTheVolume) {
+  struct Case {
+    const char* what;
+    Vec3 mikeAt;
+    bool turned;  // mike turned a quarter about Z: its X axis is world +Y
+    double gain;
+    Vec3 soundAt;
+    double volume;
+    int16_t left, right;
+  } cases[] = {
+      {"turned mike, sound on its X axis", {}, true, 1.0, {0, 3, 0}, 1.0, 0, 8622},
+      {"turned mike, sound ahead of it", {}, true, 1.0, {3, 0, 0}, 1.0, 4311, 4311},
+      {"moved mike", {1, 2, 0}, false, 1.0, {4, 2, 0}, 1.0, 0, 8622},
+      {"gain 2 at distance 3 is capped at 1", {}, false, 2.0, {3, 0, 0}, 1.0, 0, 16383},
+      {"the volume scales the capped gain", {}, false, 2.0, {3, 0, 0}, 0.5, 0, 8191},
+      {"gain 0.5 at the listener", {}, false, 0.5, {}, 1.0, 4095, 4095},
+  };
+  SoundRecord* half = constant(0.5f);
+  for (const Case& c : cases) {
+    Scene here;
+    MixerOnly m;
+    Viewport vp;
+    PtrArray<Viewport> list;
+    MDL_Sound* s = new MDL_Sound();
+    s->sample = half;
+    s->volume = c.volume;
+    s->editWorld().position = c.soundAt;
+    ASSERT_TRUE(here.registerObject(s));
+    MDL_Mike* mike = new MDL_Mike();
+    mike->gain = c.gain;
+    RigidTransform& at = mike->editWorld();
+    at.position = c.mikeAt;
+    if (c.turned) {
+      at.basis.X() = Vec3(0, 1, 0);
+      at.basis.Y() = Vec3(-1, 0, 0);
+      at.inverseStale = 1;
+    }
+    ASSERT_TRUE(here.registerObject(mike));
+    vp.mike = mike;
+    list.append(&vp);
+    std::vector<int16_t> out(8, 77);
+    int16_t scratch;
+    m.mixSounds(list, 4, 0, out.data(), out.data(), out.data() + 1, &scratch);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(c.left, out[2 * i]) << c.what;
+      EXPECT_EQ(c.right, out[2 * i + 1]) << c.what;
+    }
+    vp.mike = nullptr;
+  }
+}
+
 TEST_F(Mixer, ListenersSumAndTheSumClips) {
   SoundRecord* half = constant(0.5f);
   sound(half, Vec3());
