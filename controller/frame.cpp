@@ -116,10 +116,12 @@ void CTRL_Generic::pumpSound() {
       const SoundRecord* sample = sound ? sound->sample : nullptr;
       if (!sample || sample->streaming) continue;
       const int64_t length = sample->frameCount();
-      // A sound output without a device reports 2147483647 frames: no sound
-      // moves on by more than its own length in one frame.
+      // A sound output without a device reports 2147483647 frames: then no
+      // sound moves on by more than its own length in one frame. A real fill
+      // advances exactly, so a loop shorter than the fill goes on where the
+      // mixer stopped.
       int64_t advance = framesAt(sample->sampleRate, frames, outputRate);
-      if (advance > length) advance = length;
+      if (frames == INT32_MAX && advance > length) advance = length;
       int64_t position = sound->position + advance;
       if (position >= length) {
         if (sound->looping) {

@@ -443,6 +443,9 @@ TEST(FramePumpSound, SoundsAdvanceByWhatWasMixed) {
   const Case cases[] = {
       {"plays on", 882, 100, false, true, false, 541, false},
       {"wraps when looping", 882, 900, true, true, false, 341, false},
+      // A whole ring (4096 frames) of a loop shorter than the fill: the next
+      // fill must go on where this one stopped, (900 + 2048) mod 1000.
+      {"looping, more than a lap in one fill", 4096, 900, true, true, false, 948, false},
       {"ends and is deleted", 882, 900, false, true, false, 1341, true},
       {"ends and stays", 882, 900, false, false, false, 1341, false},
       {"streamed: left alone", 882, 900, false, true, true, 900, false},
