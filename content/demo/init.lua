@@ -1,6 +1,59 @@
 -- The demo's entry script: the player runs this file, then calls startup()
 -- on the first frame.
+--
+-- A small physics scene: balls and a box dropped onto the floor at z = 0.
+-- Space drops another ball; the log reports where everything is each second.
+
+local scene
+local bodies = {}
+local clock, nextReport = 0, 1
+
+local function addBody(name, position, size)
+  local body = newRigidBody(scene)
+  body:setName(name)
+  body:setPosition(position)
+  local volume = newCollisionVolume(body)
+  volume:setScale(v3(size, size, size))
+  bodies[#bodies + 1] = body
+  return body
+end
+
+local function report()
+  for _, body in ipairs(bodies) do
+    local p = body:getPosition()
+    io.write(string.format("%-6s at (%6.2f, %6.2f, %6.2f)%s", body:getName(),
+                           p:x(), p:y(), p:z(), body:getStill() and ", still" or ""))
+  end
+end
+
+local function update(dt)
+  clock = clock + dt
+  if clock >= nextReport then
+    nextReport = nextReport + 1
+    io.write(string.format("t = %.0f s", clock))
+    report()
+  end
+end
+
+local function event(kind, code)
+  if kind == EVENT_KEY_DOWN and code == KEY_SPACE then
+    addBody("ball" .. #bodies, v3(math.random() - 0.5, math.random() - 0.5, 4), 0.3)
+    return true
+  end
+  if kind == EVENT_CLOSE then
+    io.write("Vostrelle demo closing")
+  end
+  return false
+end
 
 function startup()
-  print("Vostrelle demo started")
+  setBackgroundColor(color(0.18, 0.24, 0.34, 1))
+  scene = newScene()
+  for i = 1, 3 do
+    addBody("ball" .. i, v3(i - 2, 0, 1 + i), 0.4)
+  end
+  addBody("box", v3(0, 0.1, 6), 0.5)
+  setCallback(CB_UPDATE, update)
+  setCallback(CB_EVENT, event)
+  io.write("Vostrelle demo started: space drops a ball, Ctrl+Q quits")
 end
