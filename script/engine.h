@@ -51,6 +51,10 @@ class LMP_Engine : public CTRL_ScriptEngine {
   // (nothing stored) when id is out of range.
   bool setCallbackRef(int id, int32_t ref);
 
+  // Runs body(a, b) protected (both as light userdata); an error goes to
+  // the controller's fail.
+  bool protectedCall(int (*body)(lua_State*), const void* a, const void* b, int nresults);
+
   int32_t callbacks[11];
   lua_State* L;
   CTRL_Generic* controller;
@@ -58,9 +62,6 @@ class LMP_Engine : public CTRL_ScriptEngine {
  private:
   struct StateLink* link_;
   void reportTopError();
-  // Runs body(a, b) protected (both as light userdata); an error goes to
-  // the controller's fail.
-  bool protectedCall(int (*body)(lua_State*), const void* a, const void* b, int nresults);
   bool pushGlobal(const char* name);
   void callNumberCallback(int id, double value);
 };

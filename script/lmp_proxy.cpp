@@ -1,5 +1,7 @@
 #include "script/lmp_proxy.h"
 
+#include <lua5.2/lua.hpp>
+
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 
@@ -20,11 +22,33 @@ void release(LMP_Proxy* proxy) {
   LMP_Proxy::unref(proxy);
 }
 
-// A pre-collision callback that cannot be delivered keeps its contact.
+struct Delivery {
+  LMP_Proxy* proxy;
+  CTRL_ScriptEngine* engine;
+  int id;
+  va_list* args;
+  bool answer;
+};
+
+int deliverBody(lua_State* L) {
+  Delivery* d = static_cast<Delivery*>(lua_touserdata(L, 1));
+  d->answer = d->proxy->onEvent(d->engine, d->id, *d->args);
+  return 0;
+}
+
+// A pre-collision callback that cannot be delivered keeps its contact. The
+// handlers push their arguments before calling the script, and any push may
+// run a content finalizer that raises: they run protected, so such an error
+// stops the content (and vetoes the contact, like a failing callback).
 bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args) {
   LMP_Engine* lmp = static_cast<LMP_Engine*>(engine);
   if (!lmp->controller || lmp->controller->stopped) return id == CB_PRE_COLLISION;
-  return proxy->onEvent(engine, id, args);
+  va_list copy;
+  va_copy(copy, args);
+  Delivery d{proxy, engine, id, &copy, false};
+  bool delivered = lmp->protectedCall(deliverBody, &d, nullptr, 0);
+  va_end(copy);
+  return delivered && d.answer;
 }
 
 const LMP_ProxyHooks hooks = {retain, release, fire};

@@ -249,3 +249,28 @@ TEST(SceneClass, PhysicsCallbacksFireInStepOrder) {
 }
 
 }  // namespace
+
+// A content __gc that raises can run in any allocation, the scene's own
+// pushes of callback arguments included: that must stop the content, never
+// end the player through the panic function.
+TEST(SceneClass, FailingFinalizerDuringCallbackArgumentsIsReported) {
+  Player p({});
+  ASSERT_EQ(p.run(R"(
+    s = newScene(); a = newObject(s); b = newObject(s)
+    s:setCallback(CB_PRE_COLLISION, function() return true end)
+    collectgarbage('setpause', 0) collectgarbage('setstepmul', 100000)
+    collectgarbage('stop')
+    for i = 1, 50 do setmetatable({}, {__gc = function() error('finalizer failed') end}) end
+    collectgarbage('restart')
+  )"),
+            "");
+  Scene* scene = sceneOf(p, "s");
+  MDL_Object* a = scene->objects[0];
+  MDL_Object* b = scene->objects[1];
+  Vec3 point(1, 2, 3), normal(0, 0, 1);
+  for (int i = 0; i < 500 && !p.controller->stopped; ++i)
+    scene->firePreCollision(p.engine, point, normal, 0.25, a, nullptr, b, nullptr);
+  ASSERT_TRUE(p.controller->stopped);
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  EXPECT_NE(p.controller->failures[0].find("finalizer failed"), std::string::npos) << p.controller->failures[0];
+}
