@@ -15,13 +15,6 @@ using scripttest::Player;
 
 namespace {
 
-LMP_Proxy* proxyOf(Player& p, const char* global) {
-  lua_getglobal(p.L, global);
-  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(p.L, -1));
-  lua_pop(p.L, 1);
-  return ud ? ud->proxy : nullptr;
-}
-
 TEST(Binding, OneUserdataPerProxyAndOneCountEach) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene('s'); o = newObject(s); o:setName('thing')\n"
@@ -29,7 +22,7 @@ TEST(Binding, OneUserdataPerProxyAndOneCountEach) {
                   "same = rawequal(a, b) and rawequal(a, o)"),
             "");
   EXPECT_EQ(p.global("same"), "true");
-  LMP_Proxy* proxy = proxyOf(p, "o");
+  LMP_Proxy* proxy = p.proxy("o");
   ASSERT_NE(proxy, nullptr);
   EXPECT_EQ(proxy->refCount, 2);  // the object's link and the one userdata
 
@@ -38,15 +31,15 @@ TEST(Binding, OneUserdataPerProxyAndOneCountEach) {
   ASSERT_EQ(p.run("a, b, o = nil, nil, nil; collectgarbage(); collectgarbage()"), "");
   EXPECT_EQ(proxy->refCount, 1);
   ASSERT_EQ(p.run("o = s:getObject('thing')"), "");
-  EXPECT_EQ(proxyOf(p, "o"), proxy);
+  EXPECT_EQ(p.proxy("o"), proxy);
   EXPECT_EQ(proxy->refCount, 2);
 }
 
 TEST(Binding, ProxyOutlivesItsModelUntilCollected) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); o = newObject(s)"), "");
-  LMP_Proxy* proxy = proxyOf(p, "o");
-  Scene* scene = static_cast<Scene*>(proxyOf(p, "s")->model);
+  LMP_Proxy* proxy = p.proxy("o");
+  Scene* scene = static_cast<Scene*>(p.proxy("s")->model);
   MDL_Object* object = static_cast<MDL_Object*>(proxy->model);
   ASSERT_NE(object, nullptr);
   object->pendingDelete = 1;

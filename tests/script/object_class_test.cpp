@@ -10,22 +10,10 @@
 #include "script/lua_case.h"
 #include "script_harness.h"
 
+using scripttest::kSceneAndNear;
 using scripttest::Player;
 
 namespace {
-
-MDL_Object* objectOf(Player& p, const char* global) {
-  lua_getglobal(p.L, global);
-  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(p.L, -1));
-  lua_pop(p.L, 1);
-  return ud && ud->proxy ? static_cast<MDL_Object*>(ud->proxy->model) : nullptr;
-}
-
-const char kHelpers[] = R"(
-  function near(a, b) return math.abs(a - b) < 1e-9 end
-  function vnear(v, x, y, z) return near(v:x(), x) and near(v:y(), y) and near(v:z(), z) end
-  s = newScene()
-)";
 
 const LuaCase kObjectCases[] = {
     {"construction places a child at its parent", R"(
@@ -128,14 +116,7 @@ const LuaCase kObjectCases[] = {
       o:setUserData({1}); o:setUserData('x'); assert(o:getUserData() == 'x'))", nullptr},
 };
 
-TEST(ObjectClass, Methods) {
-  for (const LuaCase& c : kObjectCases) {
-    Player p({});
-    ASSERT_EQ(p.run(kHelpers), "");
-    expectCase(p.L, c);
-    EXPECT_TRUE(p.controller->failures.empty()) << c.name << ": " << p.controller->failures[0];
-  }
-}
+TEST(ObjectClass, Methods) { scripttest::expectCasesInFreshPlayers(kObjectCases, kSceneAndNear); }
 
 TEST(ObjectClass, UsageErrorsAreReported) {
   struct Case {
@@ -159,8 +140,7 @@ TEST(ObjectClass, UsageErrorsAreReported) {
     ASSERT_EQ(p.run("s = newScene()"), "");
     ASSERT_EQ(p.run(c.code), "");
     ASSERT_FALSE(p.controller->failures.empty());
-    std::string f = p.controller->failures[0];
-    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), c.report);
+    EXPECT_EQ(p.firstReport(), c.report);
   }
 }
 
@@ -181,7 +161,7 @@ TEST(ObjectClass, SetNameOfNil) {
 TEST(ObjectClass, GoneObjectToleratesEveryMethod) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); o = newObject(s); other = newObject(s)"), "");
-  MDL_Object* object = objectOf(p, "o");
+  MDL_Object* object = p.model<MDL_Object>("o");
   object->pendingDelete = 1;
   object->scene->purgeDeleted();
   ASSERT_EQ(p.run(R"(
@@ -226,8 +206,8 @@ TEST(ObjectClass, MouseCallbacksReachTheScript) {
     o:setCallback(42, print)
   )"),
             "");
-  MDL_Object* object = objectOf(p, "o");
-  MDL_Object* hit = objectOf(p, "hit");
+  MDL_Object* object = p.model<MDL_Object>("o");
+  MDL_Object* hit = p.model<MDL_Object>("hit");
   Vec3 point(1, 2, 3);
   EXPECT_TRUE(LMP_fireCallback(object->proxy, p.engine, CB_MOUSE_DOWN, hit, &point));
   EXPECT_TRUE(LMP_fireCallback(object->proxy, p.engine, CB_MOVED));

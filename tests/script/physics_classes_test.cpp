@@ -11,22 +11,10 @@
 #include "script/lua_case.h"
 #include "script_harness.h"
 
+using scripttest::kSceneAndNear;
 using scripttest::Player;
 
 namespace {
-
-void* modelOf(Player& p, const char* global) {
-  lua_getglobal(p.L, global);
-  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(p.L, -1));
-  lua_pop(p.L, 1);
-  return ud && ud->proxy ? ud->proxy->model : nullptr;
-}
-
-const char kHelpers[] = R"(
-  function near(a, b) return math.abs(a - b) < 1e-9 end
-  function vnear(v, x, y, z) return near(v:x(), x) and near(v:y(), y) and near(v:z(), z) end
-  s = newScene()
-)";
 
 const LuaCase kCases[] = {
     {"defaults", R"(
@@ -94,20 +82,13 @@ const LuaCase kCases[] = {
     {"a volume's source must be a volume", "newCollisionVolume(s, newObject(s))", "newCollisionVolume"},
 };
 
-TEST(PhysicsClasses, Methods) {
-  for (const LuaCase& c : kCases) {
-    Player p({});
-    ASSERT_EQ(p.run(kHelpers), "");
-    expectCase(p.L, c);
-    EXPECT_TRUE(p.controller->failures.empty()) << c.name << ": " << p.controller->failures[0];
-  }
-}
+TEST(PhysicsClasses, Methods) { scripttest::expectCasesInFreshPlayers(kCases, kSceneAndNear); }
 
 TEST(PhysicsClasses, ScriptVolumesAreSpheres) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); o = newObject(s); o:scale(v3(2, 2, 2)); a = newCollisionVolume(s); b = newCollisionVolume(o)"), "");
-  for (const char* g : {"a", "b"}) EXPECT_EQ(static_cast<MDL_CollisionVolume*>(modelOf(p, g))->shape, SHAPE_SPHERE);
-  MDL_CollisionVolume* b = static_cast<MDL_CollisionVolume*>(modelOf(p, "b"));
+  for (const char* g : {"a", "b"}) EXPECT_EQ(p.model<MDL_CollisionVolume>(g)->shape, SHAPE_SPHERE);
+  MDL_CollisionVolume* b = p.model<MDL_CollisionVolume>("b");
   b->updateSize();
   EXPECT_EQ(b->boundingRadius, 2.0);  // sized by the placement it took from its parent
 }
@@ -129,7 +110,7 @@ TEST(PhysicsClasses, StillFlagAndTimerFollowTheWakingRules) {
     SCOPED_TRACE(c.code);
     Player p({});
     ASSERT_EQ(p.run("s = newScene(); b = newRigidBody(s)"), "");
-    MDL_RigidBody* body = static_cast<MDL_RigidBody*>(modelOf(p, "b"));
+    MDL_RigidBody* body = p.model<MDL_RigidBody>("b");
     ASSERT_NE(body, nullptr);
     body->still = 1;
     body->stillTimer = 1.5;
@@ -157,16 +138,15 @@ TEST(PhysicsClasses, UsageErrorsAreReported) {
     ASSERT_EQ(p.run("s = newScene()"), "");
     ASSERT_EQ(p.run(c.code), "");
     ASSERT_FALSE(p.controller->failures.empty());
-    std::string f = p.controller->failures[0];
-    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), c.report);
+    EXPECT_EQ(p.firstReport(), c.report);
   }
 }
 
 TEST(PhysicsClasses, GoneBodyAndVolumeTolerateEveryMethod) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); b = newRigidBody(s); v = newCollisionVolume(s)"), "");
-  for (const char* g : {"b", "v"}) static_cast<MDL_Object*>(modelOf(p, g))->pendingDelete = 1;
-  static_cast<MDL_Object*>(modelOf(p, "b"))->scene->purgeDeleted();
+  for (const char* g : {"b", "v"}) p.model<MDL_Object>(g)->pendingDelete = 1;
+  p.model<MDL_Object>("b")->scene->purgeDeleted();
   ASSERT_EQ(p.run(R"(
     local vec = {v3(1, 0, 0)}
     local args = {setSpeed = vec, setForce = vec, setTorque = vec, setAngularSpeed = vec, setMass = {1},
@@ -205,7 +185,7 @@ TEST(PhysicsClasses, ScriptedContactsKeepOrDropTheBody) {
     )";
     code.replace(code.find("KEEP"), 4, keep ? "true" : "false");
     ASSERT_EQ(p.run(code), "");
-    Scene* scene = static_cast<MDL_Object*>(modelOf(p, "b"))->scene;
+    Scene* scene = p.model<MDL_Object>("b")->scene;
     for (int i = 0; i < 1000; ++i) scene->step(p.engine, scene->integrationStep);
     ASSERT_EQ(p.run("z = b:getPosition():z(); assert(seen > 0)"), "");
     double z = std::stod(p.global("z"));

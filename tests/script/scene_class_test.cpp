@@ -15,13 +15,6 @@ using scripttest::Player;
 
 namespace {
 
-Scene* sceneOf(Player& p, const char* global) {
-  lua_getglobal(p.L, global);
-  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(p.L, -1));
-  lua_pop(p.L, 1);
-  return ud && ud->proxy ? static_cast<Scene*>(ud->proxy->model) : nullptr;
-}
-
 const LuaCase kSceneCases[] = {
     {"defaults are the single-precision values", R"(
       local s = newScene()
@@ -59,19 +52,13 @@ const LuaCase kSceneCases[] = {
       s:clear(); assert(not a:exist() and not c:exist() and s:getActive()))", nullptr},
 };
 
-TEST(SceneClass, Methods) {
-  for (const LuaCase& c : kSceneCases) {
-    Player p({});
-    expectCase(p.L, c);
-    EXPECT_TRUE(p.controller->failures.empty()) << c.name << ": " << p.controller->failures[0];
-  }
-}
+TEST(SceneClass, Methods) { scripttest::expectCasesInFreshPlayers(kSceneCases); }
 
 TEST(SceneClass, ScenesJoinTheControllerWithTheirName) {
   Player p({});
   ASSERT_EQ(p.run("a = newScene(); b = newScene(12)"), "");
   ASSERT_EQ(p.controller->scenes.count, 2);
-  EXPECT_EQ(p.controller->scenes[0], sceneOf(p, "a"));
+  EXPECT_EQ(p.controller->scenes[0], p.model<Scene>("a"));
   EXPECT_EQ(p.controller->scenes[0]->name, nullptr);
   EXPECT_STREQ(p.controller->scenes[1]->name, "12");
 }
@@ -92,8 +79,7 @@ TEST(SceneClass, UsageErrorsAreReported) {
     Player p({});
     ASSERT_EQ(p.run(c.code), "");
     ASSERT_EQ(p.controller->failures.size(), 1u);
-    std::string f = p.controller->failures[0];
-    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), c.report);
+    EXPECT_EQ(p.firstReport(), c.report);
   }
 }
 
@@ -101,7 +87,7 @@ TEST(SceneClass, UsageErrorsAreReported) {
 TEST(SceneClass, GoneSceneIsTolerated) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene()"), "");
-  Scene* scene = sceneOf(p, "s");
+  Scene* scene = p.model<Scene>("s");
   p.controller->scenes.removeFirst(scene);
   delete scene;
   ASSERT_EQ(p.run(R"(
@@ -135,7 +121,7 @@ TEST(SceneClass, SimulationCallbacksInStepOrder) {
     s:setCallback(CB_POST_COLLISION, function(scene, p, n, impulse, ba) add('post', tostring(p), impulse) end)
   )"),
             "");
-  Scene* scene = sceneOf(p, "s");
+  Scene* scene = p.model<Scene>("s");
   MDL_Object* a = scene->objects[0];
   MDL_Object* b = scene->objects[1];
   Vec3 point(1, 2, 3), normal(0, 0, 1);
@@ -169,7 +155,7 @@ TEST(SceneClass, PreCollisionAnswerKeepsOrDropsTheContact) {
     if (c.callback) code += std::string("s:setCallback(CB_PRE_COLLISION, ") + c.callback + ")\n";
     ASSERT_EQ(p.run(code), "");
     Vec3 point, normal(0, 0, 1);
-    EXPECT_EQ(sceneOf(p, "s")->firePreCollision(p.engine, point, normal, 0, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(p.model<Scene>("s")->firePreCollision(p.engine, point, normal, 0, nullptr, nullptr, nullptr, nullptr),
               c.keep);
     EXPECT_EQ(p.controller->stopped, c.fails);
   }
@@ -178,14 +164,14 @@ TEST(SceneClass, PreCollisionAnswerKeepsOrDropsTheContact) {
   ASSERT_EQ(p.run("s = newScene(); s:setCallback(CB_PRE_COLLISION, function() called = true end)"), "");
   p.controller->fail("stop");
   Vec3 point, normal;
-  EXPECT_TRUE(sceneOf(p, "s")->firePreCollision(p.engine, point, normal, 0, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(p.model<Scene>("s")->firePreCollision(p.engine, point, normal, 0, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ(p.global("called"), "nil");
 }
 
 TEST(SceneClass, CallbackOutsideTheSceneIdsIsReported) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); s:setCallback(CB_MOUSE_DOWN, function() called = true end)"), "");
-  ASSERT_FALSE(LMP_fireCallback(sceneOf(p, "s")->proxy, p.engine, CB_MOUSE_DOWN, nullptr, nullptr));
+  ASSERT_FALSE(LMP_fireCallback(p.model<Scene>("s")->proxy, p.engine, CB_MOUSE_DOWN, nullptr, nullptr));
   EXPECT_EQ(p.global("called"), "nil");
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_EQ(p.controller->failures[0], "Unhandled scene callback");
@@ -198,7 +184,7 @@ namespace {
 TEST(SceneClass, ClearEndsTheDragOfItsObject) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); o = newObject(s)"), "");
-  Scene* scene = sceneOf(p, "s");
+  Scene* scene = p.model<Scene>("s");
   p.controller->picked = scene->objects[0];
   p.controller->leftButton = true;
   ASSERT_EQ(p.run("s:clear()"), "");
@@ -233,7 +219,7 @@ TEST(SceneClass, PhysicsCallbacksFireInStepOrder) {
     s:setCallback(CB_MECHA, function() add('mecha') end)
   )"),
             "");
-  Scene* scene = sceneOf(p, "s");
+  Scene* scene = p.model<Scene>("s");
   MDL_RigidBody* a = addSphere(*scene, Vec3(0, 0, 3), 1);
   MDL_RigidBody* b = addSphere(*scene, Vec3(0, 0, 4.5), 1);  // overlapping a
   a->state |= STATE_MOVABLE;
@@ -264,7 +250,7 @@ TEST(SceneClass, FailingFinalizerDuringCallbackArgumentsIsReported) {
     collectgarbage('restart')
   )"),
             "");
-  Scene* scene = sceneOf(p, "s");
+  Scene* scene = p.model<Scene>("s");
   MDL_Object* a = scene->objects[0];
   MDL_Object* b = scene->objects[1];
   Vec3 point(1, 2, 3), normal(0, 0, 1);

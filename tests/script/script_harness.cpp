@@ -36,4 +36,32 @@ void Player::setCallback(int id, const char* name) {
   engine->setCallbackRef(id, luaL_ref(L, LUA_REGISTRYINDEX));
 }
 
+LMP_Proxy* Player::proxy(const char* name) {
+  lua_getglobal(L, name);
+  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(L, -1));
+  lua_pop(L, 1);
+  return ud ? ud->proxy : nullptr;
+}
+
+std::string Player::firstReport() const {
+  const std::string& f = controller->failures[0];
+  return f.substr(f.find("]:1: ") + 5);
+}
+
+const char kSceneAndNear[] = R"(
+  function near(a, b) return math.abs(a - b) < 1e-9 end
+  function vnear(v, x, y, z) return near(v:x(), x) and near(v:y(), y) and near(v:z(), z) end
+  s = newScene()
+)";
+
+void expectCasesInFreshPlayers(const LuaCase* cases, size_t count, const char* setup) {
+  for (size_t i = 0; i < count; ++i) {
+    const LuaCase& c = cases[i];
+    Player p({});
+    ASSERT_EQ(p.run(setup), "");
+    expectCase(p.L, c);
+    EXPECT_TRUE(p.controller->failures.empty()) << c.name << ": " << p.controller->failures[0];
+  }
+}
+
 }  // namespace scripttest

@@ -4,6 +4,7 @@
 
 #include <lua5.2/lua.hpp>
 
+#include <cstddef>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "controller/ctrl_generic.h"
 #include "platform/testing.h"
 #include "script/engine.h"
+#include "script/lmp_binder.h"
+#include "script/lua_case.h"
 #include "support/test_package.h"
 
 namespace scripttest {
@@ -33,6 +36,28 @@ struct Player {
   std::string global(const char* name);
   // Stores the global function `name` in callback slot id.
   void setCallback(int id, const char* name);
+  // The proxy of the bound object the global holds, or null.
+  LMP_Proxy* proxy(const char* name);
+  // The model behind that proxy, or null (no proxy, or the model is gone).
+  template <class T = void>
+  T* model(const char* name) {
+    LMP_Proxy* p = proxy(name);
+    return p ? static_cast<T*>(p->model) : nullptr;
+  }
+  // The first failure reported, without the chunk's place ("[string ...]:1: ").
+  std::string firstReport() const;
 };
+
+// near(a, b) and vnear(v, x, y, z) for comparing computed numbers, and a
+// scene in the global s.
+extern const char kSceneAndNear[];
+
+// Runs each case in a fresh player, after the setup chunk, and expects the
+// content to report no failure.
+void expectCasesInFreshPlayers(const LuaCase* cases, size_t count, const char* setup = "");
+template <size_t N>
+void expectCasesInFreshPlayers(const LuaCase (&cases)[N], const char* setup = "") {
+  expectCasesInFreshPlayers(cases, N, setup);
+}
 
 }  // namespace scripttest
