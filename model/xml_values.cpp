@@ -57,6 +57,20 @@ const char* decodeElement(const char* text, int size, uint64_t* value, bool* com
   return end;
 }
 
+// Decodes up to n elements, handing each to store(i, bits); stops at the end
+// of the text or at an element cut short. Returns where reading stopped.
+template <class Store>
+const char* decodeElements(const char* p, int size, int n, Store store) {
+  for (int i = 0; i < n && *p; ++i) {
+    uint64_t bits = 0;
+    bool complete = false;
+    p = decodeElement(p, size, &bits, &complete);
+    if (!complete) break;
+    store(i, bits);
+  }
+  return p;
+}
+
 // Skips delimiters; returns the start of the next token or null at the end.
 const char* nextToken(const char* p) {
   while (*p && isDelimiter(*p)) ++p;
@@ -86,12 +100,7 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out) {
 
 const char* readRealArray(const char* text, int size, int n, double* out) {
   if (!text || (size != 8 && size != 4)) return text;
-  const char* p = text;
-  for (int i = 0; i < n && *p; ++i) {
-    uint64_t bits = 0;
-    bool complete = false;
-    p = decodeElement(p, size, &bits, &complete);
-    if (!complete) break;
+  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
     if (size == 8) {
       std::memcpy(&out[i], &bits, 8);
     } else {
@@ -100,26 +109,19 @@ const char* readRealArray(const char* text, int size, int n, double* out) {
       std::memcpy(&f, &b32, 4);
       out[i] = f;
     }
-  }
-  return p;
+  });
 }
 
 const char* readIntArray(const char* text, int size, int n, int32_t* out) {
   if (!text || (size != 4 && size != 2)) return text;
-  const char* p = text;
-  for (int i = 0; i < n && *p; ++i) {
-    uint64_t bits = 0;
-    bool complete = false;
-    p = decodeElement(p, size, &bits, &complete);
-    if (!complete) break;
+  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
     if (size == 4) {
       uint32_t b32 = static_cast<uint32_t>(bits);
       std::memcpy(&out[i], &b32, 4);
     } else {
       out[i] = bits == 0xFFFF ? -1 : static_cast<int32_t>(bits);
     }
-  }
-  return p;
+  });
 }
 
 // A number atof/atoi accept never contains a delimiter, so converting in
