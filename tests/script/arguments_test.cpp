@@ -188,10 +188,7 @@ namespace {
 
 // Usage errors of the value types are reported, not raised, and change nothing.
 TEST(ValueTypeReports, StopTheContentAndChangeNothing) {
-  struct Case {
-    const char* code;
-    const char* report;
-  } cases[] = {
+  const scripttest::UsageCase cases[] = {
       {"local m = m33(v3(), v3())", "Bad arguments count for m33 creation"},
       {"local m = m33(); assert(m:orthonormalize(0) == nil and m == m33())", "Invalid axis ID"},
       {"local m = m33(); m:rotateAxis(4, 90); assert(m == m33())", "Invalid axis ID"},
@@ -200,13 +197,7 @@ TEST(ValueTypeReports, StopTheContentAndChangeNothing) {
       {"local c = color(); c:setRGB(v3(1, 1, 1), v3()); assert(c == color())",
        "Too much arguments, <V> argument(s) expected"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    Player p({});
-    ASSERT_EQ(p.run(c.code), "");
-    ASSERT_EQ(p.controller->failures.size(), 1u);
-    EXPECT_EQ(p.firstReport(), c.report);
-  }
+  scripttest::expectUsageReports(cases);
 }
 
 }  // namespace

@@ -121,10 +121,7 @@ TEST(PhysicsClasses, StillFlagAndTimerFollowTheWakingRules) {
 }
 
 TEST(PhysicsClasses, UsageErrorsAreReported) {
-  struct Case {
-    const char* code;
-    const char* report;
-  } cases[] = {
+  const scripttest::UsageCase cases[] = {
       {"newRigidBody(s, newObject(s), 3)", "Too much arguments for newRigidBody"},
       {"newCollisionVolume(s, newCollisionVolume(s), 3)", "Too much arguments for newCollisionVolume"},
       {"local o = newObject(s); o:delete(); newRigidBody(o)", "Unable to retreive Scene"},
@@ -132,14 +129,7 @@ TEST(PhysicsClasses, UsageErrorsAreReported) {
       {"newRigidBody(s):setSpeed(v3(), v3(), v3())", "Too much arguments, <V|V> argument(s) expected"},
       {"newCollisionVolume(s):setCollisionMask()", "Not enough arguments, <I> argument(s) expected"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    Player p({});
-    ASSERT_EQ(p.run("s = newScene()"), "");
-    ASSERT_EQ(p.run(c.code), "");
-    ASSERT_FALSE(p.controller->failures.empty());
-    EXPECT_EQ(p.firstReport(), c.report);
-  }
+  scripttest::expectUsageReports(cases, "s = newScene()");
 }
 
 TEST(PhysicsClasses, GoneBodyAndVolumeTolerateEveryMethod) {

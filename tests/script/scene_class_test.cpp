@@ -64,23 +64,14 @@ TEST(SceneClass, ScenesJoinTheControllerWithTheirName) {
 }
 
 TEST(SceneClass, UsageErrorsAreReported) {
-  struct Case {
-    const char* code;
-    const char* report;
-  } cases[] = {
+  const scripttest::UsageCase cases[] = {
       {"newScene():getObject(true)", "Object name ommited"},
       {"newScene():getObject()", "Object name ommited"},
       {"newScene():setActive(1)", "Invalid type (number) for argument #1, <B> type argument(s) expected"},
       {"newScene():setFriction()", "Not enough arguments, <N> argument(s) expected"},
       {"newScene():setCallback(CB_MECHA, 5)", "Invalid type (number) for argument #2, <IF> type argument(s) expected"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    Player p({});
-    ASSERT_EQ(p.run(c.code), "");
-    ASSERT_EQ(p.controller->failures.size(), 1u);
-    EXPECT_EQ(p.firstReport(), c.report);
-  }
+  scripttest::expectUsageReports(cases);
 }
 
 // A scene whose model is gone answers nothing, raises nothing.

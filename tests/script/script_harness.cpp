@@ -43,11 +43,6 @@ LMP_Proxy* Player::proxy(const char* name) {
   return ud ? ud->proxy : nullptr;
 }
 
-std::string Player::firstReport() const {
-  const std::string& f = controller->failures[0];
-  return f.substr(f.find("]:1: ") + 5);
-}
-
 const char kSceneAndNear[] = R"(
   function near(a, b) return math.abs(a - b) < 1e-9 end
   function vnear(v, x, y, z) return near(v:x(), x) and near(v:y(), y) and near(v:z(), z) end
@@ -61,6 +56,19 @@ void expectCasesInFreshPlayers(const LuaCase* cases, size_t count, const char* s
     ASSERT_EQ(p.run(setup), "");
     expectCase(p.L, c);
     EXPECT_TRUE(p.controller->failures.empty()) << c.name << ": " << p.controller->failures[0];
+  }
+}
+
+void expectUsageReports(const UsageCase* cases, size_t count, const char* setup) {
+  for (size_t i = 0; i < count; ++i) {
+    const UsageCase& c = cases[i];
+    SCOPED_TRACE(c.code);
+    Player p({});
+    ASSERT_EQ(p.run(setup), "");
+    ASSERT_EQ(p.run(c.code), "");
+    ASSERT_EQ(p.controller->failures.size(), c.reports);
+    const std::string& f = p.controller->failures[0];
+    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), c.report);
   }
 }
 

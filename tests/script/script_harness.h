@@ -44,8 +44,6 @@ struct Player {
     LMP_Proxy* p = proxy(name);
     return p ? static_cast<T*>(p->model) : nullptr;
   }
-  // The first failure reported, without the chunk's place ("[string ...]:1: ").
-  std::string firstReport() const;
 };
 
 // near(a, b) and vnear(v, x, y, z) for comparing computed numbers, and a
@@ -58,6 +56,21 @@ void expectCasesInFreshPlayers(const LuaCase* cases, size_t count, const char* s
 template <size_t N>
 void expectCasesInFreshPlayers(const LuaCase (&cases)[N], const char* setup = "") {
   expectCasesInFreshPlayers(cases, N, setup);
+}
+
+// A wrong usage: the code runs on (nothing raised) and the content reports
+// `reports` failures, the first reading `report` after the chunk's place.
+struct UsageCase {
+  const char* code;
+  const char* report;
+  size_t reports = 1;
+};
+
+// Runs each case in a fresh player, after the setup chunk.
+void expectUsageReports(const UsageCase* cases, size_t count, const char* setup = "");
+template <size_t N>
+void expectUsageReports(const UsageCase (&cases)[N], const char* setup = "") {
+  expectUsageReports(cases, N, setup);
 }
 
 }  // namespace scripttest
