@@ -17,6 +17,7 @@ const WORD kCmdFullscreen = 32779;
 const int32_t kEnvWindows = 1;
 const double kMinClientWidth = 250.0;
 const double kMinClientHeight = 187.5;
+const double kFarPixel = 1 << 20;
 
 // Client coordinates travel as 16-bit words; during capture they can be
 // negative.
@@ -330,7 +331,12 @@ void CTRL_Win32::setCursor(int32_t shape) {
 void CTRL_Win32::warpCursor(void* deviceContext, const double point[2]) {
   HWND window = WindowFromDC((HDC)deviceContext);
   if (!window || !point) return;
-  POINT p = {(LONG)point[0], (LONG)point[1]};
+  // The point comes from content positions: one that is no number is not
+  // warped to, and a far one is held where truncating it stays defined
+  // (no screen reaches that far, so the cursor lands on the edge anyway).
+  if (!std::isfinite(point[0]) || !std::isfinite(point[1])) return;
+  POINT p = {(LONG)std::min(std::max(point[0], -kFarPixel), kFarPixel),
+             (LONG)std::min(std::max(point[1], -kFarPixel), kFarPixel)};
   ClientToScreen(window, &p);
   SetCursorPos(p.x, p.y);
   // The warp must not come back as a move.

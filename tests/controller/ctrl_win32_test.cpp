@@ -7,11 +7,13 @@
 #include <SDL.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -438,4 +440,16 @@ TEST(CtrlWin32, CursorShapesAndWarpDropsQueuedMoves) {
   double p[2] = {10.7, 20.2};
   s.ctrl->warpCursor(GetDC(s.window), p);
   EXPECT_EQ(s.queued(WM_MOUSEMOVE), 0);
+  // A point of a content position that is no number is not warped to (the
+  // queued move stays); a far one is held at a pixel (the sanitizer build
+  // catches an out-of-range truncation).
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double bad : {std::nan(""), inf, -inf}) {
+    PostMessageA(s.window, WM_MOUSEMOVE, 0, point(3, 3));
+    double q[2] = {10, bad};
+    s.ctrl->warpCursor(GetDC(s.window), q);
+    EXPECT_EQ(s.queued(WM_MOUSEMOVE), 1) << bad;
+  }
+  double far[2] = {1e300, -1e18};
+  s.ctrl->warpCursor(GetDC(s.window), far);
 }
