@@ -100,6 +100,30 @@ TEST(MainWindow, EnglishRebuildsWithLanguageUsAtTheSameRectangle) {
   EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));  // still running
 }
 
+TEST(MainWindow, EveryLanguageItemGivesItsCodeToTheNewController) {
+  Program p(&package());
+  ASSERT_TRUE(createMainWindow(nullptr, SW_SHOW));
+  struct Case {
+    WORD item;
+    const char* code;
+  } cases[] = {{32784, "FR"}, {32785, "DE"}, {32786, "IT"}, {32787, "ES"},
+               {32788, "RU"}, {32789, "ZH"}, {32790, "US"}};
+  for (const Case& c : cases) {
+    HWND old = mainWindow();
+    SendMessageA(old, WM_COMMAND, MAKEWPARAM(c.item, 0), 0);
+    ASSERT_NE(mainWindow(), old) << c.item;
+    EXPECT_STREQ(chosenLanguage(), c.code);
+    char lang[8] = "zz";
+    controllerOf(mainWindow())->getLanguage(lang);
+    EXPECT_STREQ(lang, c.code);
+  }
+  // Only those seven items are languages: the next one is no rebuild.
+  HWND last = mainWindow();
+  SendMessageA(last, WM_COMMAND, MAKEWPARAM(32791, 0), 0);
+  EXPECT_EQ(mainWindow(), last);
+  EXPECT_STREQ(chosenLanguage(), "US");
+}
+
 TEST(MainWindow, AboutBoxEndsOnOkAndTheLastWindowEndsTheLoop) {
   Program p(&package());
   ASSERT_TRUE(createMainWindow(nullptr, SW_SHOW));
