@@ -306,6 +306,7 @@ TEST(CtrlWin32, FullscreenCoversTheDisplayAndComesBackToThePlacement) {
   RECT r;
   GetWindowRect(s.window, &r);
   EXPECT_EQ(r.left, b.x);
+  EXPECT_EQ(r.top, b.y);
   EXPECT_EQ(r.right - r.left, b.w);
   EXPECT_EQ(r.bottom - r.top, b.h);
   s.ctrl->toggleFullscreen(s.window);
@@ -314,6 +315,7 @@ TEST(CtrlWin32, FullscreenCoversTheDisplayAndComesBackToThePlacement) {
   EXPECT_EQ((DWORD)GetWindowLongA(s.window, GWL_STYLE) & ~(DWORD)WS_VISIBLE, style & ~(DWORD)WS_VISIBLE);
   GetWindowRect(s.window, &r);
   EXPECT_EQ(r.left, before.left);
+  EXPECT_EQ(r.top, before.top);
   EXPECT_EQ(r.right, before.right);
   EXPECT_EQ(r.bottom, before.bottom);
   s.ctrl->platform = 2;  // only the Windows player goes fullscreen
