@@ -3,10 +3,12 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform/internal.h"
 
@@ -37,15 +39,18 @@ uint32_t g_nextHandle = 0x100;
 std::vector<Timer> g_timers;
 UINT_PTR g_nextTimerId = 0x7000;
 
-std::mutex g_postMutex;  // posted messages may come from other threads
+// Other threads may post: they see the queue and which windows live only
+// under this lock, never the window table itself.
+std::mutex g_postMutex;
 std::deque<MSG> g_posted;
+std::set<uint32_t> g_live;
 bool g_quit = false;
 int g_quitCode = 0;
 
 HWND g_capture = nullptr;
 HWND g_focus = nullptr;
 HWND g_active = nullptr;
-uint32_t g_wakeEvent = 0;
+std::atomic<uint32_t> g_wakeEvent{0};
 
 uint64_t nowMs() { return SDL_GetTicks64(); }
 
@@ -82,11 +87,40 @@ SDL_Window* createSdlWindow(const char* title, int x, int y, int w, int h, Uint3
   return SDL_CreateWindow(title, x, y, w, h, flags);
 }
 
-void removePostedFor(HWND hwnd) {
+HWND addWindow(std::unique_ptr<Window> w) {
+  HWND hwnd = handleOf(w.get());
+  uint32_t handle = w->handle;
+  g_windows[handle] = std::move(w);
   std::lock_guard<std::mutex> lock(g_postMutex);
-  g_posted.erase(std::remove_if(g_posted.begin(), g_posted.end(),
-                                [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
-                 g_posted.end());
+  g_live.insert(handle);
+  return hwnd;
+}
+
+// Forgets the window and what was posted to it.
+void removeWindow(uint32_t handle) {
+  {
+    std::lock_guard<std::mutex> lock(g_postMutex);
+    g_live.erase(handle);
+    HWND hwnd = (HWND)(uintptr_t)handle;
+    g_posted.erase(std::remove_if(g_posted.begin(), g_posted.end(),
+                                  [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
+                   g_posted.end());
+  }
+  g_windows.erase(handle);
+}
+
+// Queues a message; false when it names a window that does not exist.
+bool queueMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  MSG m = {};
+  m.hwnd = hwnd;
+  m.message = msg;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = (DWORD)nowMs();
+  std::lock_guard<std::mutex> lock(g_postMutex);
+  if (hwnd && !g_live.count((uint32_t)(uintptr_t)hwnd)) return false;
+  g_posted.push_back(m);
+  return true;
 }
 
 void activate(HWND hwnd) {
@@ -152,28 +186,19 @@ HWND newDialogWindow(const char* title) {
   w->handle = g_nextHandle++;
   w->dialog = true;
   w->title = title ? title : "";
-  HWND hwnd = handleOf(w.get());
-  g_windows[w->handle] = std::move(w);
-  return hwnd;
+  return addWindow(std::move(w));
 }
 
 void destroyDialogWindow(HWND dialog) {
   Window* w = findWindow(dialog);
-  if (w && w->dialog) g_windows.erase(w->handle);
+  if (w && w->dialog) removeWindow(w->handle);
 }
 
 HWND focusWindow() { return g_focus; }
 HWND captureWindow() { return g_capture; }
 
 void postInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  MSG m = {};
-  m.hwnd = hwnd;
-  m.message = msg;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.time = (DWORD)nowMs();
-  std::lock_guard<std::mutex> lock(g_postMutex);
-  g_posted.push_back(m);
+  queueMessage(hwnd, msg, wParam, lParam);
 }
 
 // SDL window events that Windows sends synchronously.
@@ -357,8 +382,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
                      cls->second.menuId ? MAKEINTRESOURCEA(cls->second.menuId)
                                         : cls->second.menuName.c_str());
   w->menu = menu;
-  HWND hwnd = handleOf(w.get());
-  g_windows[w->handle] = std::move(w);
+  HWND hwnd = addWindow(std::move(w));
   if (SendMessageA(hwnd, WM_CREATE, 0, (LPARAM)param) == -1) {
     DestroyWindow(hwnd);
     return nullptr;
@@ -381,7 +405,6 @@ BOOL DestroyWindow(HWND hwnd) {
   g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(),
                                 [hwnd](const Timer& t) { return t.hwnd == hwnd; }),
                  g_timers.end());
-  removePostedFor(hwnd);
   if (g_capture == hwnd) {
     g_capture = nullptr;
     SDL_CaptureMouse(SDL_FALSE);
@@ -390,7 +413,7 @@ BOOL DestroyWindow(HWND hwnd) {
   if (g_active == hwnd) g_active = nullptr;
   if (w->menu) DestroyMenu(w->menu);
   if (w->sdl) SDL_DestroyWindow(w->sdl);
-  g_windows.erase(w->handle);
+  removeWindow(w->handle);
   return TRUE;
 }
 
@@ -736,12 +759,13 @@ LRESULT DispatchMessageA(const MSG* msg) {
   return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
+// Safe from any thread: it touches only the locked queue and SDL's.
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (hwnd && !findWindow(hwnd)) return FALSE;
-  postInput(hwnd, msg, wParam, lParam);
-  if (g_wakeEvent && g_wakeEvent != (uint32_t)-1) {
+  if (!queueMessage(hwnd, msg, wParam, lParam)) return FALSE;
+  uint32_t wake = g_wakeEvent;
+  if (wake && wake != (uint32_t)-1) {
     SDL_Event ev = {};
-    ev.type = g_wakeEvent;
+    ev.type = wake;
     SDL_PushEvent(&ev);
   }
   return TRUE;
