@@ -155,7 +155,8 @@ int TranslateAcceleratorA(HWND hwnd, HACCEL accel, LPMSG msg) {
   if (it == g_accels.end()) return 0;
   if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
   bool ctrl = keyDown(VK_CONTROL), shift = keyDown(VK_SHIFT);
-  bool alt = msg->message == WM_SYSKEYDOWN && (msg->lParam & (1 << 29));
+  // Ctrl+Alt+key arrives as WM_KEYDOWN, with Alt in the key's flags.
+  bool alt = (msg->lParam & (1 << 29)) != 0;
   for (const ACCEL& a : it->second) {
     if (!(a.fVirt & FVIRTKEY) || a.key != msg->wParam) continue;
     if (((a.fVirt & FCONTROL) != 0) != ctrl || ((a.fVirt & FSHIFT) != 0) != shift ||

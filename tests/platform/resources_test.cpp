@@ -89,10 +89,13 @@ TEST(Accelerators, EscapeAndCtrlQSendTheirCommands) {
     UINT msg;
     WPARAM vk;
     int command;  // 0: not translated
+    LPARAM lParam;
   } cases[] = {
-      {false, WM_KEYDOWN, VK_ESCAPE, 32779}, {true, WM_KEYDOWN, 'Q', 101},
-      {false, WM_KEYDOWN, 'Q', 0},           {true, WM_KEYUP, 'Q', 0},
-      {false, WM_KEYDOWN, VK_F1, 0},         {true, WM_KEYDOWN, VK_ESCAPE, 0},
+      {false, WM_KEYDOWN, VK_ESCAPE, 32779, 0}, {true, WM_KEYDOWN, 'Q', 101, 0},
+      {false, WM_KEYDOWN, 'Q', 0, 0},           {true, WM_KEYUP, 'Q', 0, 0},
+      {false, WM_KEYDOWN, VK_F1, 0, 0},         {true, WM_KEYDOWN, VK_ESCAPE, 0, 0},
+      // Ctrl+Alt+Q (Alt in the key's flags) is not Ctrl+Q; Alt+Esc is not Esc.
+      {true, WM_KEYDOWN, 'Q', 0, 1 << 29},      {false, WM_SYSKEYDOWN, VK_ESCAPE, 0, 1 << 29},
   };
   for (const Case& c : cases) {
     // The key state follows the messages taken from the queue.
@@ -103,6 +106,7 @@ TEST(Accelerators, EscapeAndCtrlQSendTheirCommands) {
     testwin::log().clear();
     MSG k = key(c.msg, c.vk);
     k.hwnd = w;
+    k.lParam = c.lParam;
     int done = TranslateAcceleratorA(w, acc, &k);
     EXPECT_EQ(done, c.command ? 1 : 0) << c.vk;
     if (c.command) {
