@@ -239,6 +239,8 @@ UINT GetRawInputData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UIN
   const std::vector<uint8_t>& bytes = it->second;
   UINT need = command == RID_HEADER ? (UINT)sizeof(RAWINPUTHEADER) : (UINT)bytes.size();
   if (command != RID_INPUT && command != RID_HEADER) return (UINT)-1;
+  // A record shorter than a header has none to give.
+  if (need > bytes.size()) return (UINT)-1;
   if (!data) {
     *size = need;
     return 0;

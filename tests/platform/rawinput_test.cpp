@@ -87,3 +87,15 @@ TEST(RawInput, OutputReportsGoThroughTheOpenableName) {
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes[0], std::vector<uint8_t>({0, 5, 6}));
 }
+
+TEST(RawInput, ARecordShorterThanAHeaderGivesNoHeader) {
+  HWND w = testwin::make();
+  vsplat::postRawInputRecord(w, {1, 2, 3, 4});
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, w, WM_INPUT, WM_INPUT, PM_REMOVE));
+  RAWINPUTHEADER header;
+  UINT size = sizeof header;
+  EXPECT_EQ(GetRawInputData((HRAWINPUT)m.lParam, RID_HEADER, &header, &size, sizeof header), (UINT)-1);
+  size = sizeof header;
+  EXPECT_EQ(GetRawInputData((HRAWINPUT)m.lParam, RID_INPUT, &header, &size, sizeof header), 4u);
+}
