@@ -275,7 +275,8 @@ bool findMessage(MSG* out, HWND hwnd, UINT first, UINT last, bool remove) {
     if (remove) noteKeyMessage(*out);
     return true;
   }
-  if (g_quit && !hwnd && inRange(WM_QUIT, first, last)) {
+  // As on Windows, a message range never holds WM_QUIT back.
+  if (g_quit && !hwnd) {
     out->message = WM_QUIT;
     out->wParam = (WPARAM)g_quitCode;
     if (remove) g_quit = false;
@@ -729,10 +730,13 @@ BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
       *msg = m;
       return m.message == WM_QUIT ? 0 : 1;
     }
-    // Nothing to do: sleep until an event arrives or the next timer is due.
+    // Nothing to do: sleep until an event arrives or the next timer this
+    // call could return is due (a due one outside the filter waits).
     uint64_t now = nowMs();
     uint64_t wait = 100;
-    for (auto& t : g_timers) wait = std::min(wait, t.due > now ? t.due - now : 0);
+    if (inRange(WM_TIMER, first, last))
+      for (auto& t : g_timers)
+        if (!hwnd || t.hwnd == hwnd) wait = std::min(wait, t.due > now ? t.due - now : 0);
     if (wait == 0) continue;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
       SDL_Delay((Uint32)wait);

@@ -113,6 +113,11 @@ TEST(MessageQueue, GetMessageEndsOnQuitAndFailsOnABadWindow) {
   EXPECT_EQ(GetMessageA(&m, nullptr, 0, 0), 0);
   EXPECT_EQ(m.wParam, 3u);
   EXPECT_EQ(GetMessageA(&m, (HWND)(uintptr_t)0xdead, 0, 0), -1);
+  // A message range does not hold the quit back.
+  PostQuitMessage(4);
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_USER + 99, WM_USER + 99, PM_REMOVE));
+  EXPECT_EQ(m.message, (UINT)WM_QUIT);
+  EXPECT_EQ(m.wParam, 4u);
 }
 
 TEST(MessageQueue, GetMessageWaitsForTheTimer) {
