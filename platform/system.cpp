@@ -4,6 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -98,7 +100,7 @@ DWORD GetTickCount(void) {
 HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD,
                     LPDWORD threadId) {
   if (!start) return nullptr;
-  static DWORD nextId = 1;
+  static std::atomic<DWORD> nextId{1};
   try {
     std::thread([start, param] { start(param); }).detach();
   } catch (...) {
@@ -123,8 +125,11 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
   pid_t pid;
   if (posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ) != 0) return (HINSTANCE)(uintptr_t)2;
   int status = 0;
-  waitpid(pid, &status, 0);
-  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t done;
+  do {
+    done = waitpid(pid, &status, 0);
+  } while (done < 0 && errno == EINTR);
+  bool ok = done == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return (HINSTANCE)(uintptr_t)(ok ? 42 : 31);
 }
 
