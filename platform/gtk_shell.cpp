@@ -196,7 +196,7 @@ WORD gtkPopupMenu(SDL_Window* window, HMENU handle) {
   return st.chosen;
 }
 
-void gtkRunDialog(HWND dialog, HWND, const DialogDef& def, DLGPROC proc, LPARAM param) {
+void gtkRunDialog(HWND dialog, HWND owner, const DialogDef& def, DLGPROC proc, LPARAM param) {
   if (!ensureGtk()) {
     EndDialog(dialog, -1);
     return;
@@ -246,7 +246,20 @@ void gtkRunDialog(HWND dialog, HWND, const DialogDef& def, DLGPROC proc, LPARAM 
   for (;;) {
     Window* d = findWindow(dialog);
     if (!d || d->dialogEnded) break;
-    gtk_main_iteration_do(TRUE);
+    if (gtk_events_pending()) {
+      gtk_main_iteration_do(FALSE);
+      continue;
+    }
+    // As in Windows' modal loop, the owner keeps its timers and its paint
+    // (so its frames and sound go on); its input waits, as a disabled
+    // window's would.
+    MSG m;
+    if (owner && (PeekMessageA(&m, owner, WM_TIMER, WM_TIMER, PM_REMOVE) ||
+                  PeekMessageA(&m, owner, WM_PAINT, WM_PAINT, PM_REMOVE))) {
+      DispatchMessageA(&m);
+      continue;
+    }
+    g_usleep(2000);
   }
   gtk_widget_destroy(win);
   drainGtk();

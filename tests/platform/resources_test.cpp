@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -135,6 +137,38 @@ TEST(Dialogs, AboutBoxRunsItsProcedureUntilEndDialog) {
   EXPECT_EQ(seen[0], (UINT)WM_INITDIALOG);
   EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, proc, 0), -1);
   vsplat::setDialogRunner(nullptr);
+}
+
+// The real box, without a runner: while it is up, the owner's timer still
+// ticks, so the player's frames (and its sound) go on behind it.
+TEST(Dialogs, TheOwnersTimerKeepsTickingWhileTheBoxIsUp) {
+  HWND w = testwin::make();
+  ASSERT_TRUE(w);
+  static HWND box = nullptr;
+  static int ticks = 0;
+  static bool guarded = false;
+  testwin::handler() = [](HWND, UINT msg, WPARAM, LPARAM, LRESULT* r) {
+    if (msg != WM_TIMER) return false;
+    if (++ticks == 3 && box) EndDialog(box, 7);
+    *r = 0;
+    return true;
+  };
+  DLGPROC proc = [](HWND dlg, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg == WM_INITDIALOG) box = dlg;
+    return msg == WM_INITDIALOG;
+  };
+  SetTimer(w, 0, 10, nullptr);
+  // Should no tick come, the box is closed after a while instead of hanging.
+  guint guard = g_timeout_add(10000, [](gpointer) -> gboolean {
+    guarded = true;
+    if (box) EndDialog(box, -2);
+    return G_SOURCE_REMOVE;
+  }, nullptr);
+  INT_PTR result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(152), w, proc, 0);
+  if (!guarded) g_source_remove(guard);
+  testwin::handler() = nullptr;
+  EXPECT_EQ(result, 7);
+  EXPECT_GE(ticks, 3);
 }
 
 #include "assets/assets.h"
