@@ -243,6 +243,8 @@ void gtkRunDialog(HWND dialog, HWND owner, const DialogDef& def, DLGPROC proc, L
   g_signal_connect(win, "delete-event", G_CALLBACK(onDelete), &st);
   proc(dialog, WM_INITDIALOG, 0, param);
   gtk_widget_show_all(win);
+  // The box takes the keyboard, even with no window manager to give it.
+  gtk_window_present(GTK_WINDOW(win));
   for (;;) {
     Window* d = findWindow(dialog);
     if (!d || d->dialogEnded) break;
@@ -263,6 +265,8 @@ void gtkRunDialog(HWND dialog, HWND owner, const DialogDef& def, DLGPROC proc, L
   }
   gtk_widget_destroy(win);
   drainGtk();
+  // As on Windows, the owner is active again once the box is gone.
+  if (owner && IsWindow(owner)) SetForegroundWindow(owner);
 }
 
 }  // namespace vsplat

@@ -38,10 +38,11 @@ int run(const std::string& command) {
 
 // A player carrying the test package, and a folder for what the run leaves.
 struct PlayerRun {
-  explicit PlayerRun(const std::string& name) : dir(fs::path(VS_BINARY_DIR) / ("e2e_" + name)) {
+  explicit PlayerRun(const std::string& name, const char* initLua = kInitLua)
+      : dir(fs::path(VS_BINARY_DIR) / ("e2e_" + name)) {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    std::vector<uint8_t> pkg = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", kInitLua}});
+    std::vector<uint8_t> pkg = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", initLua}});
     std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
     embedded = run(std::string(VS_BINARY_DIR) + "/vpack embed " + VS_BINARY_DIR + "/vostrelle " +
                    (dir / "test.pkg").string() + " " + (dir / "player").string()) == 0;
@@ -136,4 +137,27 @@ TEST(Player, EnglishFromTheLanguageMenuRestartsTheContent) {
   EXPECT_NE(log.find("e2e startup ran", first + 1), std::string::npos) << log;  // a second start
   std::string windows = r.file("windows");
   EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;  // the old one is gone
+}
+
+TEST(Player, FramesGoOnBehindTheAboutBoxWhichTheKeyboardCloses) {
+  PlayerRun r("about",
+              "n = 0\n"
+              "function startup()\n"
+              "  setCallback(CB_UPDATE, function(dt)\n"
+              "    n = n + 1\n"
+              "    if n % 5 == 0 then io.write('frames ' .. n .. '\\n') end\n"
+              "  end)\n"
+              "end\n");
+  ASSERT_TRUE(r.embedded);
+  // Help, About; then Return presses its OK button and Ctrl+Q reaches the player again.
+  r.play(
+      "xdotool key F10; sleep 0.5; xdotool key Down Down Down Down Right; sleep 0.3; xdotool key Return\n"
+      "sleep 1; grep -c frames log >before; sleep 2; grep -c frames log >after\n"
+      "import -window root about.png\n"
+      "xdotool key Return; sleep 0.5\n"
+      "xdotool key --clearmodifiers ctrl+q");
+  EXPECT_EQ(r.file("status"), "0\n");
+  int before = atoi(r.file("before").c_str()), after = atoi(r.file("after").c_str());
+  EXPECT_GT(before, 0) << r.file("log");
+  EXPECT_GT(after, before) << r.file("log");
 }
