@@ -124,31 +124,16 @@ void Matrix3::rotateAxis(Matrix3& m, int index, double angle) {
 }
 
 bool Matrix3::orthonormalize(Matrix3& m, int keep) {
-    Vec3& X = m.axis[0];
-    Vec3& Y = m.axis[1];
-    Vec3& Z = m.axis[2];
-    switch (keep) {
-    case 0:
-        if (!normalize3(X)) return false;
-        cross3(Z, X, Y);
-        if (!normalize3(Z)) return false;
-        cross3(Y, Z, X);
-        return normalize3(Y);
-    case 1:
-        if (!normalize3(Y)) return false;
-        cross3(X, Y, Z);
-        if (!normalize3(X)) return false;
-        cross3(Z, X, Y);
-        return normalize3(Z);
-    case 2:
-        if (!normalize3(Z)) return false;
-        cross3(Y, Z, X);
-        if (!normalize3(Y)) return false;
-        cross3(X, Y, Z);
-        return normalize3(X);
-    default:
-        return false;
-    }
+    if (keep < 0 || keep > 2) return false;
+    // The kept axis, then the two others in cyclic order (X Y Z, Y Z X, Z X Y).
+    Vec3& a = m.axis[keep];
+    Vec3& b = m.axis[(keep + 1) % 3];
+    Vec3& c = m.axis[(keep + 2) % 3];
+    if (!normalize3(a)) return false;
+    cross3(c, a, b);
+    if (!normalize3(c)) return false;
+    cross3(b, c, a);
+    return normalize3(b);
 }
 
 void Matrix3::integrateRotation(Matrix3& m, const Vec3& w, int keep) {
