@@ -13,11 +13,12 @@
 #include "model/sound.h"
 #include "platform/testing.h"
 #include "view/sound.h"
+#include "null_engine.h"
 
 namespace {
 
 // An engine that records what reaches it.
-class FakeEngine : public CTRL_ScriptEngine {
+class FakeEngine : public ctrltest::NullEngine {
  public:
   CTRL_Generic* attached = nullptr;
   bool* destroyed = nullptr;
@@ -30,14 +31,6 @@ class FakeEngine : public CTRL_ScriptEngine {
     ++events;
     return answer;
   }
-  void onUpdate(double) override {}
-  void onAspectRatioChanged(double) override {}
-  bool start() override { return false; }
-  void registerNatives(const NativeTable*, void*) override {}
-  void setGlobal(const char*, const ScriptValue&) override {}
-  bool getGlobal(const char*, ScriptValue*) override { return false; }
-  bool callFunction(const char*, const ScriptValueVector&, ScriptValue*) override { return false; }
-  void collectGarbage() override {}
   void setController(CTRL_Generic* c) override { attached = c; }
 };
 

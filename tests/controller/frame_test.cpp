@@ -14,13 +14,13 @@
 #include "model/sound.h"
 #include "view/sound.h"
 #include "view/view_generic.h"
+#include "null_engine.h"
 
 namespace {
 
 // An engine that records what the frame asks of it.
-class FakeEngine : public CTRL_ScriptEngine {
+class FakeEngine : public ctrltest::NullEngine {
  public:
-  bool onEvent(const Event&) override { return false; }
   void onUpdate(double dt) override {
     updates.push_back(dt);
     if (duringUpdate) duringUpdate();
@@ -31,11 +31,6 @@ class FakeEngine : public CTRL_ScriptEngine {
     controller->loadState = 3;
     return true;
   }
-  void registerNatives(const NativeTable*, void*) override {}
-  void setGlobal(const char*, const ScriptValue&) override {}
-  bool getGlobal(const char*, ScriptValue*) override { return false; }
-  bool callFunction(const char*, const ScriptValueVector&, ScriptValue*) override { return false; }
-  void collectGarbage() override {}
   void setController(CTRL_Generic* c) override { controller = c; }
 
   CTRL_Generic* controller = nullptr;
