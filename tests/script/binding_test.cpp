@@ -73,12 +73,7 @@ const LuaCase kClassCases[] = {
      "bad argument #2 to 'newObject' (newObject)"},
 };
 
-TEST(Binding, ClassesAndTheirErrors) {
-  for (const LuaCase& c : kClassCases) {
-    Player p({});
-    expectCase(p.L, c);
-  }
-}
+TEST(Binding, ClassesAndTheirErrors) { scripttest::expectCasesInFreshPlayers(kClassCases); }
 
 TEST(Binding, PushOfAnUnknownTypeReportsAndPushesNothing) {
   Player p({});
