@@ -19,6 +19,7 @@
 
 #include "controller/event.h"
 #include "controller/script_engine.h"
+#include "controller/null_engine.h"
 #include "controller/win32/main_window.h"
 #include "platform/testing.h"
 #include "view/sound.h"
@@ -27,22 +28,14 @@
 namespace {
 
 // An engine that records the events it is offered and can consume some.
-class EventEngine : public CTRL_ScriptEngine {
+class EventEngine : public ctrltest::NullEngine {
  public:
   bool onEvent(const Event& e) override {
     events.push_back(e);
     if (e.type == EVENT_DEVICE && e.data) reports.emplace_back(e.data, e.data + e.length);
     return e.type == consume;
   }
-  void onUpdate(double) override {}
-  void onAspectRatioChanged(double) override {}
   bool start() override { return true; }
-  void registerNatives(const NativeTable*, void*) override {}
-  void setGlobal(const char*, const ScriptValue&) override {}
-  bool getGlobal(const char*, ScriptValue*) override { return false; }
-  bool callFunction(const char*, const ScriptValueVector&, ScriptValue*) override { return false; }
-  void collectGarbage() override {}
-  void setController(CTRL_Generic*) override {}
 
   int32_t consume = 0;  // an event type the scripts handle
   std::vector<Event> events;
