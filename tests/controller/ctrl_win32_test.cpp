@@ -19,11 +19,11 @@
 
 #include "controller/event.h"
 #include "controller/script_engine.h"
-#include "controller/null_engine.h"
 #include "controller/win32/main_window.h"
 #include "platform/testing.h"
 #include "view/sound.h"
 #include "view/view_generic.h"
+#include "null_engine.h"
 
 namespace {
 
