@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_hidapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -150,6 +151,17 @@ void postRawInputRecord(HWND hwnd, const std::vector<uint8_t>& record) {
 std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device) {
   HidDevice* d = findDevice((uintptr_t)device);
   return d ? d->fakeWrites : std::vector<std::vector<uint8_t>>();
+}
+
+void removeFakeHidDevices() {
+  g_devices.erase(std::remove_if(g_devices.begin(), g_devices.end(),
+                                 [](const HidDevice& d) { return d.fake; }),
+                  g_devices.end());
+  for (auto& d : g_devices) {
+    if (d.reader) SDL_hid_close(d.reader);
+    d.reader = nullptr;
+  }
+  g_registered.clear();
 }
 
 }  // namespace vsplat

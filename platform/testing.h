@@ -50,6 +50,9 @@ void queueFakeHidInput(HANDLE device, const std::vector<uint8_t>& report);
 void postRawInputRecord(HWND hwnd, const std::vector<uint8_t>& record);
 // Every output report written to the device so far.
 std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device);
+// Removes every fake device and forgets which usages were registered, so the
+// next test lists and receives only what it adds itself.
+void removeFakeHidDevices();
 #endif
 
 }  // namespace vsplat

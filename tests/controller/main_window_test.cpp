@@ -29,10 +29,6 @@ struct Program {
   ~Program() {
     if (IsWindow(mainWindow())) DestroyWindow(mainWindow());
     vsplat::setTestPackage(nullptr);
-    // The last window's quit message belongs to this program, not the next.
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-    }
   }
 };
 

@@ -42,6 +42,12 @@ inline size_t count(UINT msg) {
   return n;
 }
 
+// Every window made since the last clean-up.
+inline std::vector<HWND>& made() {
+  static std::vector<HWND> m;
+  return m;
+}
+
 // Registers the class (once per process) and makes a window that is shown
 // to the layer but never on screen.
 inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) {
@@ -51,8 +57,10 @@ inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) 
   wc.lpszClassName = menu ? "vsTestMenu" : "vsTest";
   wc.lpszMenuName = menu;
   RegisterClassA(&wc);
-  return CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr, nullptr,
-                         nullptr, nullptr);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr,
+                              nullptr, nullptr, nullptr);
+  if (hwnd) made().push_back(hwnd);
+  return hwnd;
 }
 
 // Removes and dispatches everything queued now (timers and paint included).
@@ -77,6 +85,18 @@ inline void pushKey(HWND hwnd, SDL_Scancode scan, SDL_Keycode sym, bool down, Ui
   ev.key.keysym.sym = sym;
   ev.key.keysym.mod = mod;
   SDL_PushEvent(&ev);
+}
+
+// What a test made with these helpers, gone whatever the test did or where
+// it stopped: its windows (and with them their timers, queued messages,
+// focus and activation) and its handler, which may hold references into a
+// test that has returned. Runs after every test, before the layer's own
+// state is forgotten.
+inline void cleanUp() {
+  handler() = nullptr;
+  for (HWND hwnd : made()) DestroyWindow(hwnd);  // those already gone are refused
+  made().clear();
+  log().clear();
 }
 
 }  // namespace testwin
