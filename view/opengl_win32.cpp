@@ -6,7 +6,7 @@ namespace {
 typedef BOOL(WINAPI* SwapIntervalProc)(int interval);
 }
 
-VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t, int32_t swapInterval) : dc_(dc) {
+PIXELFORMATDESCRIPTOR VIEW_OpenGLWin32::pixelFormat() {
   PIXELFORMATDESCRIPTOR pfd = {};
   pfd.nSize = sizeof pfd;
   pfd.nVersion = 1;
@@ -17,6 +17,11 @@ VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t, int32_t swapInterval) : dc_(
   pfd.cDepthBits = 32;
   pfd.cStencilBits = 8;
   pfd.iLayerType = PFD_MAIN_PLANE;
+  return pfd;
+}
+
+VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t, int32_t swapInterval) : dc_(dc) {
+  PIXELFORMATDESCRIPTOR pfd = pixelFormat();
   // A window keeps the format it was given first; either way we go on.
   SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
 

@@ -12,6 +12,10 @@ class VIEW_OpenGLWin32 : public VIEW_OpenGL {
   VIEW_OpenGLWin32(HDC dc, int32_t reserved, int32_t swapInterval);
   ~VIEW_OpenGLWin32() override;
 
+  // The one pixel format the renderer asks for: double-buffered RGBA with
+  // depth and an 8-bit stencil.
+  static PIXELFORMATDESCRIPTOR pixelFormat();
+
   bool makeCurrent(HDC dc) override;
   bool doneCurrent(HDC dc) override;
   bool swapBuffers(HDC dc) override;

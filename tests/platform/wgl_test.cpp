@@ -5,26 +5,13 @@
 #include <cstring>
 
 #include "test_window.h"
-
-// The pixel format the renderer asks for.
-static PIXELFORMATDESCRIPTOR rendererFormat() {
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof pfd;
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DOUBLEBUFFER | PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_SWAP_EXCHANGE;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 32;
-  pfd.cAlphaBits = 8;
-  pfd.cDepthBits = 32;
-  pfd.cStencilBits = 8;
-  return pfd;
-}
+#include "view/opengl_win32.h"
 
 TEST(Wgl, ContextKeepsStencilUsesTheCompatibilityProfileAndLoadsGlew) {
   static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "the descriptor is 40 bytes");
   HWND w = testwin::make();
   HDC dc = GetDC(w);
-  PIXELFORMATDESCRIPTOR pfd = rendererFormat();
+  PIXELFORMATDESCRIPTOR pfd = VIEW_OpenGLWin32::pixelFormat();
   int format = ChoosePixelFormat(dc, &pfd);
   ASSERT_NE(format, 0);
   EXPECT_TRUE(SetPixelFormat(dc, format, &pfd));
