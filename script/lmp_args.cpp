@@ -35,6 +35,24 @@ const char* valueTypeName(char letter) {
   std::abort();  // not reached
 }
 
+// The F references taken so far by one parse: when a later letter fails
+// they are handed back, since the caller never sees them.
+struct TakenRefs {
+  lua_State* L;
+  int* outs[8];
+  int count = 0;
+  void note(int* out) {
+    if (count < 8) outs[count++] = out;
+  }
+  void release() {
+    for (int i = 0; i < count; ++i) {
+      luaL_unref(L, LUA_REGISTRYINDEX, *outs[i]);
+      *outs[i] = 0;
+    }
+    count = 0;
+  }
+};
+
 }  // namespace
 
 int LMP_toInt(lua_State* L, int idx) {
@@ -56,6 +74,7 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
   int arg = 1;
   bool optional = false;
   const char* p = spec;
+  TakenRefs taken{L, {}};
   for (; *p; ++p) {
     char letter = *p;
     if (letter == '|') {
@@ -83,6 +102,7 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
         void* ud = luaL_testudata(L, arg, name);
         if (!ud) {
           va_end(ap);
+          taken.release();
           typeError(L, arg, name);
         }
         *out = static_cast<double*>(ud);
@@ -97,6 +117,7 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
         } else if (t == LUA_TFUNCTION) {
           lua_pushvalue(L, arg);
           *out = luaL_ref(L, LUA_REGISTRYINDEX);
+          taken.note(out);
           matched = true;
         }
         break;
@@ -131,6 +152,7 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
         LMP_UserData* ud = lmp_binder::test(L, arg, "newRigidBody");
         if (!ud || !ud->proxy) {
           va_end(ap);
+          taken.release();
           LMP_argError(L, arg, "newRigidBody");
         }
         *out = ud->proxy->model;
@@ -153,6 +175,7 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
       ++arg;
     } else if (!optional) {
       va_end(ap);
+      taken.release();
       LMP_reportError(L, "Invalid type (%s) for argument #%d, <%s> type argument(s) expected",
                       luaL_typename(L, arg), arg, spec);
       return 0;
@@ -161,9 +184,11 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
   va_end(ap);
   if (arg > n) {
     if (optional || *p == '|' || *p == '\0') return arg - 1;
+    taken.release();
     LMP_reportError(L, "Not enough arguments, <%s> argument(s) expected", spec);
     return 0;
   }
+  taken.release();
   LMP_reportError(L, "Too much arguments, <%s> argument(s) expected", spec);
   return 0;
 }
