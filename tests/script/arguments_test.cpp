@@ -202,7 +202,7 @@ TEST(ValueTypeReports, StopTheContentAndChangeNothing) {
 
 }  // namespace
 
-// A reference the F letter took is given back when the rest of the spec
+// A reference the F letter took is given back when a later letter
 // fails, reported or raised: nothing else would ever free it.
 TEST(ArgumentParser, FunctionReferencesOfAFailedParseAreReleased) {
   Player p({});
