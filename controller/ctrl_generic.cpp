@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/assets.h"
 #include "controller/debug_log.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
@@ -64,7 +65,9 @@ CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine* scriptEngine) {
   platform = 1;  // ENV_WINDOWS
   dt = 0;
   contentAspect = 0.75;
-  // The "default" font over the built-in face is made by the font source.
+  // Texts and the failure screen always have a font: the built-in face, which
+  // takes this controller's first resource id.
+  defaultFont = new FontRecord("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
   acceleration = Vec3(0, 0, -1);
   currentKeys = keyStatesA;
   previousKeys = keyStatesB;

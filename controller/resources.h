@@ -1,14 +1,12 @@
 // Media records kept by the controller, each linked to its script proxy.
-// These hold only what the controller core needs; the models-set loader,
-// the font source and the video streams add their own fields (and whatever
-// their destructors must release) here.
+// These hold only what the controller core needs; the models-set loader and
+// the video streams add their own fields (and whatever their destructors
+// must release) here. Fonts, images and samples have their own headers in
+// model/.
 #pragma once
 
 #include "model/callbacks.h"
-
-struct FontRecord {
-  LMP_ProxyRef proxy;
-};
+#include "model/font_record.h"
 
 struct ModelsSet {
   LMP_ProxyRef proxy;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "controller/byte_buffer.h"
-#include "controller/font_library.h"
+#include "model/font_library.h"
 #include "controller/win32/ctrl_win32.h"
 #include "script/engine.h"
 
@@ -142,7 +142,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.lpszMenuName = MAKEINTRESOURCEA(kMenuId);
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
-  CTRL_createFontLibrary();
+  MDL_createFontLibrary();
   createMainWindow(instance, show);
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(kAcceleratorsId));
   MSG msg;
@@ -153,7 +153,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
       DispatchMessageA(&msg);
     }
   }
-  CTRL_destroyFontLibrary();
+  MDL_destroyFontLibrary();
   UnregisterClassA(kClassName, instance);
   return 0;
 }

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
 #include "controller/ctrl_generic.h"
 #include "controller/script_engine.h"
 #include "model/camera.h"
+#include "model/font_library.h"
+#include "model/resource_id.h"
 #include "model/object.h"
 #include "model/scene.h"
 #include "model/sound.h"
@@ -296,6 +299,27 @@ TEST(PerformanceCounter, SecondsPerCountComeFromTheFrequencyOnFirstUse) {
   ASSERT_TRUE(ctrl_readCounter(&a));
   ASSERT_TRUE(ctrl_readCounter(&b));
   EXPECT_GE(b, a);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ControllerCore, TheDefaultFontIsTheBuiltInFaceAndTakesTheControllersFirstId) {
+  ASSERT_TRUE(MDL_createFontLibrary());
+  CTRL_Generic first;
+  CTRL_Generic second;
+  for (CTRL_Generic* c : {&first, &second}) {
+    ASSERT_NE(c->defaultFont, nullptr);
+    EXPECT_STREQ(c->defaultFont->name, "default");
+    EXPECT_EQ(c->defaultFont->data, vs_default_font);
+    EXPECT_FALSE(c->defaultFont->owns);
+    EXPECT_NE(c->defaultFont->face, nullptr);
+    EXPECT_EQ(c->fonts.count, 0);  // not one of the scripts' fonts
+  }
+  // One counter for every controller: ids are never handed out twice.
+  EXPECT_EQ(second.defaultFont->id, first.defaultFont->id + 1);
+  EXPECT_EQ(MDL_nextResourceId(), second.defaultFont->id + 1);
 }
 
 }  // namespace

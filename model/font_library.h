@@ -7,7 +7,7 @@
 
 // Creates the library (default modules, memory through malloc/free); true
 // when it exists afterwards.
-bool CTRL_createFontLibrary();
-void CTRL_destroyFontLibrary();
+bool MDL_createFontLibrary();
+void MDL_destroyFontLibrary();
 // Null before creation or after destruction.
-FT_Library CTRL_fontLibrary();
+FT_Library MDL_fontLibrary();

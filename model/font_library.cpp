@@ -1,4 +1,4 @@
-#include "controller/font_library.h"
+#include "model/font_library.h"
 
 #include <cstdlib>
 
@@ -16,7 +16,7 @@ FT_MemoryRec_ g_memory = {nullptr, ftAlloc, ftFree, ftRealloc};
 
 }  // namespace
 
-bool CTRL_createFontLibrary() {
+bool MDL_createFontLibrary() {
   if (g_library) return true;
   if (FT_New_Library(&g_memory, &g_library) != 0) {
     g_library = nullptr;
@@ -26,9 +26,9 @@ bool CTRL_createFontLibrary() {
   return true;
 }
 
-void CTRL_destroyFontLibrary() {
+void MDL_destroyFontLibrary() {
   if (g_library) FT_Done_Library(g_library);
   g_library = nullptr;
 }
 
-FT_Library CTRL_fontLibrary() { return g_library; }
+FT_Library MDL_fontLibrary() { return g_library; }
