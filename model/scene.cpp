@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "model/animated_mesh.h"
+
 MDL_Object* CloneMap::find(const MDL_Object* source) const {
     for (int32_t i = 0; i < sources.count; ++i)
         if (sources[i] == source) return clones[i];
@@ -108,6 +110,9 @@ void Scene::purgeDeleted() {
     });
     PtrArray<MDL_Object>* lists[] = {&sounds, &meshes, &rigidBodies, &collisionVolumes, &lamps, &overlays, &bones};
     for (PtrArray<MDL_Object>* list : lists) list->removeIf(flagged);
+    // Surviving animated meshes must not keep slots naming the bones that go.
+    for (MDL_Object* m : meshes)
+        if (m->type == OBJECT_ANIMATED_MESH) static_cast<MDL_AnimatedMesh*>(m)->forgetDeletedBones();
     // Springs and joints hold plain pointers to their bodies: drop those
     // whose bodies go, before they act on freed memory.
     springs.removeIf([](Spring* s) {

@@ -4,15 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/model/expect_vec3.h"
+
 namespace {
 
 const double kPi = 3.14159265358979323846;
-
-void expectNear(const Vec3& a, const Vec3& b, double eps = 1e-12) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
 
 Matrix3 matrixOf(Vec3 x, Vec3 y, Vec3 z) {
     Matrix3 m;
