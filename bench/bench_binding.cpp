@@ -37,7 +37,7 @@ int bareAdd(lua_State* L) {
 }
 
 struct World {
-  World() : engine(new LMP_Engine), controller(engine) {
+  World() : engine(new LMP_Engine), controller(std::unique_ptr<CTRL_ScriptEngine>(engine)) {
     L = engine->L;
     lua_register(L, "bareGetPosition", bareGetPosition);
     lua_register(L, "bareAdd", bareAdd);

@@ -41,11 +41,11 @@ void package_open_32MiB(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto controller = std::make_unique<CTRL_Generic>();
-    ByteBuffer* buffer = new ByteBuffer;
+    auto buffer = std::make_unique<ByteBuffer>();
     buffer->resize(static_cast<int32_t>(scrambled.size()));
     memcpy(buffer->data, scrambled.data(), scrambled.size());
     state.ResumeTiming();
-    if (!controller->openPackage(buffer)) state.SkipWithError("package refused");
+    if (!controller->openPackage(std::move(buffer))) state.SkipWithError("package refused");
     state.PauseTiming();
     controller.reset();  // frees the package
     state.ResumeTiming();

@@ -19,13 +19,6 @@ namespace {
 
 int32_t g_liveControllers = 0;
 
-char* copyText(const char* text) {
-  size_t n = strlen(text) + 1;
-  char* copy = static_cast<char*>(malloc(n));
-  if (copy) memcpy(copy, text, n);
-  return copy;
-}
-
 // What the failure screen says, by the load state the failure happened in.
 const char* failureTextFor(int32_t loadState) {
   switch (loadState) {
@@ -57,17 +50,29 @@ void CTRL_destroyImageSource(ImageSource* source) {
 
 int32_t CTRL_Generic::liveControllers() { return g_liveControllers; }
 
-CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine* scriptEngine) {
+void CTRL_ResourceLists::clear() {
+  deleteAll(viewports);
+  deleteAll(scenes);
+  deleteAll(modelsSets);
+  deleteAll(soundRecords);
+  for (ImageSource* source : imageSources) CTRL_destroyImageSource(source);
+  imageSources.freeStorage();
+  deleteAll(videoStreams);
+  deleteAll(fonts);
+}
+
+CTRL_Generic::CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, std::unique_ptr<VIEW_Generic> view,
+                           std::unique_ptr<VIEW_Sound> output)
+    : renderer(std::move(view)), soundOutput(std::move(output)), engine(std::move(scriptEngine)) {
   ctrl_readCounter(&lastCounterTime);
   ctrl_readCounter(&loadingCounterTime);
-  engine = scriptEngine;
   if (engine) engine->setController(this);
   platform = 1;  // ENV_WINDOWS
   dt = 0;
   contentAspect = 0.75;
   // Texts and the failure screen always have a font: the built-in face, which
   // takes this controller's first resource id.
-  defaultFont = new FontRecord("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
+  defaultFont = std::make_unique<FontRecord>("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
   acceleration = Vec3(0, 0, -1);
   currentKeys = keyStatesA;
   previousKeys = keyStatesB;
@@ -75,36 +80,37 @@ CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine* scriptEngine) {
 }
 
 CTRL_Generic::~CTRL_Generic() {
+  // The outputs go first: nothing is mixed or drawn from what follows.
+  soundOutput.reset();
+  renderer.reset();
   // Resources go before the engine, so every proxy has lost its model by the
   // time the script state closes.
-  deleteAll(viewports);
   currentViewport = nullptr;
-  deleteAll(scenes);
-  picked = hovered = nullptr;
-  deleteAll(modelsSets);
-  deleteAll(soundRecords);
-  for (ImageSource* source : imageSources) CTRL_destroyImageSource(source);
-  imageSources.freeStorage();
-  deleteAll(videoStreams);
-  deleteAll(fonts);
-  free(packageName);
-  packageName = nullptr;
-  free(failureText);
-  failureText = nullptr;
+  mouse.picked = mouse.hovered = nullptr;
+  resources.clear();
   // The package is gone from here on, but its bytes outlive the script
   // state: a stored member a script still has open points into them, and a
   // closing script's __gc may read it.
-  ByteBuffer* packageBytes = package;
-  package = nullptr;
-  delete defaultFont;
-  defaultFont = nullptr;
-  delete engine;
-  engine = nullptr;
-  delete packageBytes;
-  free(failureText);  // a usage error reported by a closing script's __gc
-  failureText = nullptr;
+  std::unique_ptr<ByteBuffer> packageBytes = std::move(package);
+  defaultFont.reset();
+  engine.reset();
+  packageBytes.reset();
   dropLoadingScreen();
   --g_liveControllers;
+}
+
+void CTRL_Generic::setRenderer(std::unique_ptr<VIEW_Generic> view) { renderer = std::move(view); }
+
+void CTRL_Generic::setSoundOutput(std::unique_ptr<VIEW_Sound> output) { soundOutput = std::move(output); }
+
+void CTRL_Generic::dropSoundOutput() {
+  if (!soundOutput) return;
+  soundOutput->pause();
+  soundOutput.reset();
+}
+
+void CTRL_Generic::setBackgroundColor(const double color[4]) {
+  for (int i = 0; i < 4; ++i) backgroundColor[i] = color[i];
 }
 
 int32_t CTRL_Generic::registerDevice(int32_t, int32_t, int32_t) { return 0; }
@@ -120,11 +126,7 @@ void CTRL_Generic::fail(const char* format, ...) {
   if (stopped) return;
   stopped = true;
   // No sound after a failure: the output stops its buffer and goes.
-  if (soundOutput) {
-    soundOutput->pause();
-    delete soundOutput;
-    soundOutput = nullptr;
-  }
+  dropSoundOutput();
   // The screen shows only a fixed text; the log keeps the reason (a script
   // error's file and line) for the content's author.
   char reason[1024];
@@ -133,11 +135,10 @@ void CTRL_Generic::fail(const char* format, ...) {
   if (!format || vsnprintf(reason, sizeof reason, format, args) < 0) reason[0] = '\0';
   va_end(args);
   debugPrintf("%s", reason);
-  free(failureText);
-  failureText = copyText(failureTextFor(loadState));
+  failureText = failureTextFor(loadState);
 }
 
-const char* CTRL_Generic::packageLabel() const { return packageName ? packageName : "package"; }
+const char* CTRL_Generic::packageLabel() const { return packageName.empty() ? "package" : packageName.c_str(); }
 
 bool CTRL_Generic::dispatchEvent(const Event& event) {
   if (event.type == EVENT_KEY_DOWN || event.type == EVENT_KEY_UP) {
@@ -145,7 +146,7 @@ bool CTRL_Generic::dispatchEvent(const Event& event) {
     if (event.code >= 0 && event.code < 256) currentKeys[event.code] = event.type == EVENT_KEY_DOWN ? 1 : 0;
   }
   if (stopped) return false;
-  if (currentViewport && LMP_fireCallback(currentViewport->proxy, engine, CB_EVENT, &event)) return true;
+  if (currentViewport && LMP_fireCallback(currentViewport->proxy, engine.get(), CB_EVENT, &event)) return true;
   return engine ? engine->onEvent(event) : false;
 }
 
@@ -173,7 +174,7 @@ void CTRL_Generic::deleteObject(MDL_Object* object) {
   }
   object->pendingDelete = 1;
   if (object->type == OBJECT_CAMERA || object->type == OBJECT_MIKE) {
-    for (Viewport* v : viewports) {
+    for (Viewport* v : resources.viewports) {
       if (static_cast<MDL_Object*>(v->camera) == object)
         v->camera = nullptr;
       else if (static_cast<MDL_Object*>(v->mike) == object)
@@ -181,16 +182,16 @@ void CTRL_Generic::deleteObject(MDL_Object* object) {
     }
     return;
   }
-  if (object == picked) {
-    picked = nullptr;
-    leftButton = false;
+  if (object == mouse.picked) {
+    mouse.picked = nullptr;
+    mouse.leftButton = false;
     setCursor(3);
   }
-  if (object == hovered) pick();
+  if (object == mouse.hovered) pick();
 }
 
 bool CTRL_Generic::deleteViewport(Viewport* viewport) {
-  if (!viewport || !viewports.removeFirst(viewport)) return false;
+  if (!viewport || !resources.viewports.removeFirst(viewport)) return false;
   if (currentViewport == viewport) currentViewport = nullptr;
   delete viewport;  // the proxy link releases the proxy
   return true;
@@ -202,15 +203,13 @@ Scene* CTRL_Generic::getScene() {
 }
 
 Vec3& CTRL_Generic::getPickPointWorld(Vec3& out) {
-  if (!picked) return out;
-  const RigidTransform& world = picked->getWorld();
-  out = world.basis * pickPosition + world.position;
+  if (!mouse.picked) return out;
+  const RigidTransform& world = mouse.picked->getWorld();
+  out = world.basis * mouse.pickPosition + world.position;
   return out;
 }
 
 void CTRL_Generic::dropLoadingScreen() {
-  delete loadingImage;
-  loadingImage = nullptr;
-  CTRL_destroyImageSource(loadingImageSource);
-  loadingImageSource = nullptr;
+  loadingImage.reset();
+  loadingImageSource.reset();
 }

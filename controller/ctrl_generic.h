@@ -4,26 +4,35 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "controller/byte_buffer.h"
 #include "controller/event.h"
-#include "controller/resources.h"
-#include "controller/viewport.h"
-#include "model/image_source.h"
-#include "model/ptr_array.h"
-#include "model/sample.h"
+#include "controller/mouse_state.h"
+#include "controller/resource_lists.h"
+#include "controller/script_engine.h"
+#include "model/object.h"
 #include "model/vec3.h"
 #include "platform/win32.h"
+#include "view/sound.h"
+#include "view/view_generic.h"
 
-class CTRL_ScriptEngine;
-class VIEW_Generic;
-class VIEW_Sound;
-class MDL_Object;
-class Scene;
+// Frees an image source record and what it owns.
+void CTRL_destroyImageSource(ImageSource* source);
+
+struct CTRL_ImageSourceDelete {
+  void operator()(ImageSource* source) const { CTRL_destroyImageSource(source); }
+};
+using CTRL_ImageSourcePtr = std::unique_ptr<ImageSource, CTRL_ImageSourceDelete>;
 
 class CTRL_Generic {
  public:
-  explicit CTRL_Generic(CTRL_ScriptEngine* engine = nullptr);
+  // The controller owns what it is given: the engine (told its controller
+  // here), the renderer and the sound output (either may be absent).
+  explicit CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> engine = nullptr,
+                        std::unique_ptr<VIEW_Generic> renderer = nullptr,
+                        std::unique_ptr<VIEW_Sound> soundOutput = nullptr);
   virtual ~CTRL_Generic();
   CTRL_Generic(const CTRL_Generic&) = delete;
   CTRL_Generic& operator=(const CTRL_Generic&) = delete;
@@ -43,9 +52,8 @@ class CTRL_Generic {
 #endif
       ;
 
-  // Content package. openPackage takes ownership of the buffer (a heap
-  // ByteBuffer); on refusal the buffer is freed and no package is kept.
-  bool openPackage(ByteBuffer* package);
+  // Content package. On refusal the buffer is freed and no package is kept.
+  bool openPackage(std::unique_ptr<ByteBuffer> package);
   bool checkPackage();
   bool readConfig();
   // Finds a member by exact name. True exactly when *data is a new heap block
@@ -75,6 +83,17 @@ class CTRL_Generic {
   void pick();
   // Deletes the loading screen's logo object and image source, if any.
   void dropLoadingScreen();
+
+  // Replacing and dropping the outputs; the old one is deleted here.
+  void setRenderer(std::unique_ptr<VIEW_Generic> view);
+  void setSoundOutput(std::unique_ptr<VIEW_Sound> output);
+  // The sound output stops its buffer and goes (as after a failure).
+  void dropSoundOutput();
+
+  // What scripts set.
+  void setContentAspect(double aspect) { contentAspect = aspect; }
+  void setBackgroundColor(const double color[4]);
+  void setPickPosition(const Vec3& position) { mouse.pickPosition = position; }
 
   // One frame: the script start (once), update, the sound pump, the video
   // streams, the key-state swap and, when the client area is not empty, the
@@ -107,43 +126,28 @@ class CTRL_Generic {
   static int32_t liveControllers();
 
   char language[8] = {};
-  int32_t platform = 0;                  // ENV_* code
-  VIEW_Generic* renderer = nullptr;      // owned; made by the platform subclass
-  VIEW_Sound* soundOutput = nullptr;     // owned; dropped by fail
-  CTRL_ScriptEngine* engine = nullptr;   // owned
-  MDL_Object* picked = nullptr;          // being dragged
-  MDL_Object* hovered = nullptr;         // under the mouse at the last pick
-  Vec3 pickPosition;                     // in the hovered object's local frame
-  FontRecord* defaultFont = nullptr;     // owned
-  ByteBuffer* package = nullptr;         // owned; null when none or dropped
-  int32_t loadState = 0;                 // 0 opening, 1 configuration read, 2 loading scripts, 3 running
-  char* packageName = nullptr;           // owned (malloc); never set by the player itself
+  int32_t platform = 0;                       // ENV_* code
+  std::unique_ptr<VIEW_Generic> renderer;     // made by the platform subclass
+  std::unique_ptr<VIEW_Sound> soundOutput;    // dropped by fail
+  std::unique_ptr<CTRL_ScriptEngine> engine;
+  CTRL_MouseState mouse;
+  std::unique_ptr<FontRecord> defaultFont;
+  std::unique_ptr<ByteBuffer> package;        // null when none or dropped
+  int32_t loadState = 0;                      // 0 opening, 1 configuration read, 2 loading scripts, 3 running
+  std::string packageName;                    // empty: never set by the player itself
   bool timerRunning = false;
-  bool started = false;                  // the script start has been attempted
-  bool rightButton = false;
-  bool leftButton = false;
-  bool stopped = false;                  // fail has run
-  double dt = 0;                         // time step of the current frame in seconds
-  PtrArray<Scene> scenes;
-  PtrArray<Viewport> viewports;          // creation order; the last is the top-most
-  PtrArray<VideoStream> videoStreams;
-  PtrArray<SoundRecord> soundRecords;
-  PtrArray<ModelsSet> modelsSets;
-  PtrArray<FontRecord> fonts;
-  PtrArray<ImageSource> imageSources;
+  bool started = false;                       // the script start has been attempted
+  bool stopped = false;                       // fail has run
+  double dt = 0;                              // time step of the current frame in seconds
+  CTRL_ResourceLists resources;
   Viewport* currentViewport = nullptr;
   double clientWidth = 0, clientHeight = 0;
   bool hiDPI = false;
-  char* failureText = nullptr;           // owned (malloc); the text the failure screen shows
-  double contentAspect = 0;              // height / width
-  int32_t contentMajor = 0;              // content version from config.xml
+  std::string failureText;                    // the text the failure screen shows
+  double contentAspect = 0;                   // height / width
+  int32_t contentMajor = 0;                   // content version from config.xml
   int32_t contentMinor = 0;
   int32_t contentPatch = 0;
-  double windowMouse[2] = {0, 0};        // client pixels
-  double viewportMouse[3] = {0, 0, 0};   // x, y in the current viewport, depth of the pick
-  double previousWindowMouse[2] = {0, 0};
-  bool movedSincePress = false;
-  double pressPosition[2] = {0, 0};
   Vec3 acceleration;
   double lastClientSize[2] = {0, 0};
   double backgroundColor[4] = {0, 0, 0, 0};
@@ -154,9 +158,6 @@ class CTRL_Generic {
   uint8_t* currentKeys = keyStatesA;
   uint8_t* previousKeys = keyStatesB;
   int32_t loadingDots = 0;
-  MDL_Object* loadingImage = nullptr;        // owned; the logo object (an MDL_Image) while loading
-  ImageSource* loadingImageSource = nullptr;  // owned; the logo's encoded image
+  std::unique_ptr<MDL_Object> loadingImage;   // the logo object (an MDL_Image) while loading
+  CTRL_ImageSourcePtr loadingImageSource;     // the logo's encoded image
 };
-
-// Frees an image source record and what it owns.
-void CTRL_destroyImageSource(ImageSource* source);

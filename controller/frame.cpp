@@ -75,40 +75,40 @@ void CTRL_Generic::update() {
     // object is only flagged if a step deletes it, so it is still there to
     // get its friction back.
     MDL_RigidBody* held =
-        picked && picked->type == OBJECT_RIGID_BODY ? static_cast<MDL_RigidBody*>(picked) : nullptr;
+        mouse.picked && mouse.picked->type == OBJECT_RIGID_BODY ? static_cast<MDL_RigidBody*>(mouse.picked) : nullptr;
     const double ownFriction = held ? held->friction : 0.0;
     if (held) held->friction = kHeldFriction;
     // The drag velocity comes with dragging.
-    for (int32_t i = 0; i < scenes.count; ++i) {
-      Scene* scene = scenes[i];
+    for (int32_t i = 0; i < resources.scenes.count; ++i) {
+      Scene* scene = resources.scenes[i];
       if (!scene || !scene->active) continue;
       const int32_t n = subSteps(dt, scene->integrationStep);
       if (n == 0) continue;
       const double h = dt / n;
-      for (int32_t k = 0; k < n; ++k) scene->step(engine, h);
+      for (int32_t k = 0; k < n; ++k) scene->step(engine.get(), h);
     }
     if (held) held->friction = ownFriction;
     // A callback during the steps may have failed.
     if (!stopped && engine) engine->onUpdate(dt);
   }
 
-  for (int32_t i = 0; i < scenes.count; ++i) {
-    Scene* scene = scenes[i];
+  for (int32_t i = 0; i < resources.scenes.count; ++i) {
+    Scene* scene = resources.scenes[i];
     if (!scene) continue;
     scene->updateSkinning();
     // Playing animations advance here once keyframe animation exists.
-    scene->step(engine, 0.0);
+    scene->step(engine.get(), 0.0);
     scene->purgeDeleted();
   }
 }
 
 void CTRL_Generic::pumpSound() {
   if (!soundOutput) return;
-  const int32_t frames = soundOutput->update(viewports);
+  const int32_t frames = soundOutput->update(resources.viewports);
   const int32_t outputRate = soundOutput->getSampleRate();
   // Video streams drain their audio queues here once they exist.
-  for (int32_t i = 0; i < scenes.count; ++i) {
-    Scene* scene = scenes[i];
+  for (int32_t i = 0; i < resources.scenes.count; ++i) {
+    Scene* scene = resources.scenes[i];
     if (!scene) continue;
     // Deleting a sound only flags it, so the list stays as it is meanwhile.
     for (int32_t j = 0; j < scene->sounds.count; ++j) {
@@ -143,7 +143,7 @@ void CTRL_Generic::updateStreams() {
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
   ctrl_refreshSecondsPerCount();
   if (!renderer) return;
-  if (!view) view = renderer;
+  if (!view) view = renderer.get();
 
   // The content rectangle, letter-boxed into the client area.
   double w = clientWidth;
@@ -164,24 +164,24 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     if (loadingImage || loadingImageSource) dropLoadingScreen();
     // Shadow volumes are brought up to date here once they exist.
     view->beginFrame(dc, false);
-    for (int32_t i = 0; i < imageSources.count;) {
-      ImageSource* source = imageSources[i];
+    for (int32_t i = 0; i < resources.imageSources.count;) {
+      ImageSource* source = resources.imageSources[i];
       if (source && source->releasePending) {
         view->forgetTexture(source);
-        imageSources.removeAt(i);  // the next entry moves into place i
+        resources.imageSources.removeAt(i);  // the next entry moves into place i
       } else {
         ++i;
       }
     }
     const bool bars = std::floor(clientWidth * contentAspect + 0.5) != clientHeight;
     view->clear(bars && backgroundColor[3] == 0 ? kBlack : backgroundColor);
-    for (int32_t i = 0; i < viewports.count; ++i) {
-      Viewport* v = viewports[i];
+    for (int32_t i = 0; i < resources.viewports.count; ++i) {
+      Viewport* v = resources.viewports[i];
       if (!v || !v->camera) continue;
       // Pixels from the bottom of the window.
       const double at[2] = {w * v->x + origin[0], h - w * v->y - w * v->height + origin[1]};
       const double extent[2] = {w * v->width, w * v->height};
-      view->renderViewport(v, at, extent, defaultFont, 0, 0, 0, 0, 0);
+      view->renderViewport(v, at, extent, defaultFont.get(), 0, 0, 0, 0, 0);
     }
   } else {
     double now = 0;
@@ -193,9 +193,9 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     for (int32_t i = 0; i < loadingDots; ++i) text += " .";
     renderer->beginFrame(dc, false);
     renderer->clear(kWhite);
-    renderer->drawLoadingScreen(origin, size, text.c_str(), defaultFont, loadingImage);
+    renderer->drawLoadingScreen(origin, size, text.c_str(), defaultFont.get(), loadingImage.get());
   }
-  if (stopped) view->drawMessage(origin, size, failureText, defaultFont);
+  if (stopped) view->drawMessage(origin, size, failureText.c_str(), defaultFont.get());
   view->endFrame(dc);
 }
 

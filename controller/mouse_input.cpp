@@ -3,28 +3,28 @@
 #include "controller/ctrl_generic.h"
 
 void CTRL_Generic::onMouseMove(bool, bool, double x, double y) {
-  previousWindowMouse[0] = windowMouse[0];
-  previousWindowMouse[1] = windowMouse[1];
-  windowMouse[0] = x;
-  windowMouse[1] = y;
+  mouse.previousWindowMouse[0] = mouse.windowMouse[0];
+  mouse.previousWindowMouse[1] = mouse.windowMouse[1];
+  mouse.windowMouse[0] = x;
+  mouse.windowMouse[1] = y;
 }
 
 void CTRL_Generic::onLeftButtonDown(double x, double y) {
-  leftButton = true;
-  pressPosition[0] = x;
-  pressPosition[1] = y;
-  movedSincePress = false;
+  mouse.leftButton = true;
+  mouse.pressPosition[0] = x;
+  mouse.pressPosition[1] = y;
+  mouse.movedSincePress = false;
 }
 
-void CTRL_Generic::onLeftButtonUp(double, double) { leftButton = false; }
+void CTRL_Generic::onLeftButtonUp(double, double) { mouse.leftButton = false; }
 
 void CTRL_Generic::onRightButtonDown(double x, double y) {
-  rightButton = true;
-  pressPosition[0] = x;
-  pressPosition[1] = y;
-  movedSincePress = false;
+  mouse.rightButton = true;
+  mouse.pressPosition[0] = x;
+  mouse.pressPosition[1] = y;
+  mouse.movedSincePress = false;
 }
 
-void CTRL_Generic::onRightButtonUp(double, double) { rightButton = false; }
+void CTRL_Generic::onRightButtonUp(double, double) { mouse.rightButton = false; }
 
 void CTRL_Generic::onMouseWheel(bool, double, double, double) {}

@@ -85,15 +85,13 @@ bool findPackageMember(const ByteBuffer* package, const char* name, size_t lengt
   }
 }
 
-bool CTRL_Generic::openPackage(ByteBuffer* buffer) {
-  if (package && package != buffer) delete package;
-  package = buffer;
+bool CTRL_Generic::openPackage(std::unique_ptr<ByteBuffer> buffer) {
+  package = std::move(buffer);
   if (package && package->size != 0 && package->resize(package->size) && checkPackage() && readConfig()) {
     return true;
   }
   fail("Problem reading %s.\nCheck with your content provider.", packageLabel());
-  delete package;
-  package = nullptr;
+  package.reset();
   return false;
 }
 
@@ -138,7 +136,7 @@ bool CTRL_Generic::readFile(const char* name, uint8_t** data, int32_t* size, boo
   int32_t count = 0;
   bool mustFree = false;
   PackageMember member;
-  if (name && findPackageMember(package, name, strlen(name), &member)) {
+  if (name && findPackageMember(package.get(), name, strlen(name), &member)) {
     const uint8_t* stored = package->data + member.dataOffset;
     if (member.method == 0) {
       bytes = const_cast<uint8_t*>(stored);

@@ -3,6 +3,6 @@
 #include "controller/ctrl_generic.h"
 
 void CTRL_Generic::pick() {
-  viewportMouse[2] = -1.7976931348623157e308;
-  hovered = nullptr;
+  mouse.viewportMouse[2] = -1.7976931348623157e308;
+  mouse.hovered = nullptr;
 }

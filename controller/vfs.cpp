@@ -22,7 +22,7 @@ bool isRecord(const PackageFile* file) { return file && !vfs_isStandard(file); }
 
 PackageFile* openDisk(CTRL_Generic* controller, const char* relative, const char* mode) {
   // Disk names are relative to the package's own folder, when it has one.
-  const char* packageName = controller->packageName;
+  const char* packageName = controller->packageName.empty() ? nullptr : controller->packageName.c_str();
   const char* slash = packageName ? strrchr(packageName, '/') : nullptr;
   const size_t folder = slash ? static_cast<size_t>(slash - packageName) + 1 : 0;
   const size_t rest = strlen(relative);
@@ -54,7 +54,7 @@ PackageFile* vfs_fopen(CTRL_Generic* controller, const char* name, const char* m
   if (length > 2 && name[0] == '.' && name[1] == '/') name += 2;
   // The whole name must match: a member that is only a prefix of the request
   // (a folder entry "lib/" for "lib/x.lua") is not the file asked for.
-  if (!findPackageMember(controller->package, name, strlen(name), nullptr)) {
+  if (!findPackageMember(controller->package.get(), name, strlen(name), nullptr)) {
     errno = ENOENT;
     return nullptr;
   }

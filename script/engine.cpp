@@ -263,7 +263,7 @@ bool LMP_Engine::start() {
   controller->loadState = 3;
   double t1 = t0;
   ctrl_readCounter(&t1);
-  debugPrintf("%s loaded in %fs.", controller->packageName ? controller->packageName : "(null)",
+  debugPrintf("%s loaded in %fs.", controller->packageName.empty() ? "(null)" : controller->packageName.c_str(),
               (t1 - t0) * ctrl_secondsPerCount());
   return true;
 }

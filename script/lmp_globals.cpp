@@ -91,7 +91,7 @@ int setAspectRatio(lua_State* L) {
   double aspect = 0;
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl || !LMP_getArgs(L, "N", &aspect)) return 0;
-  ctrl->contentAspect = aspect;
+  ctrl->setContentAspect(aspect);
   return 0;
 }
 
@@ -127,7 +127,7 @@ int setBackgroundColor(lua_State* L) {
   double* c = nullptr;
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl || !LMP_getArgs(L, "C", &c)) return 0;
-  for (int i = 0; i < 4; ++i) ctrl->backgroundColor[i] = c[i];
+  ctrl->setBackgroundColor(c);
   return 0;
 }
 
@@ -140,28 +140,28 @@ int getAcceleration(lua_State* L) {
 
 int getHooveredObject(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
-  if (!ctrl || !ctrl->hovered) return 0;
-  return LMP_iPushProxy(L, ctrl->hovered);
+  if (!ctrl || !ctrl->mouse.hovered) return 0;
+  return LMP_iPushProxy(L, ctrl->mouse.hovered);
 }
 
 int getPickedObject(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
-  if (!ctrl || !ctrl->picked) return 0;
-  return LMP_iPushProxy(L, ctrl->picked);
+  if (!ctrl || !ctrl->mouse.picked) return 0;
+  return LMP_iPushProxy(L, ctrl->mouse.picked);
 }
 
 int setPickPosition(lua_State* L) {
   double* v = nullptr;
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl || !LMP_getArgs(L, "V", &v)) return 0;
-  ctrl->pickPosition = LMP_toVec3(v);
+  ctrl->setPickPosition(LMP_toVec3(v));
   return 0;
 }
 
 int getViewportMouse(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
-  const double* m = ctrl->viewportMouse;
+  const double* m = ctrl->mouse.viewportMouse;
   LMP_pushV3(L, Vec3(m[0], m[1], m[2]));
   return 1;
 }
@@ -177,7 +177,7 @@ int getSceneMouse(lua_State* L) {
 // The renderer's caches and buffers: nothing to do without a renderer.
 VIEW_Generic* rendererOf(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
-  return ctrl ? ctrl->renderer : nullptr;
+  return ctrl ? ctrl->renderer.get() : nullptr;
 }
 
 int resetTextureCache(lua_State* L) {

@@ -14,7 +14,7 @@ LMP_Proxy* LMP_Scene::construct(lua_State* L) {
   if (!ctrl) return proxy;
   const char* name = lua_type(L, 1) == LUA_TSTRING || lua_type(L, 1) == LUA_TNUMBER ? lua_tostring(L, 1) : nullptr;
   Scene* scene = new Scene(name);
-  if (!ctrl->scenes.append(scene)) {
+  if (!ctrl->resources.scenes.append(scene)) {
     delete scene;
     return proxy;
   }

@@ -30,26 +30,29 @@ DWORD WINAPI openUrlThread(LPVOID param) {
   return 0;
 }
 
+// The OpenGL renderer on the window's device context; none without one.
+std::unique_ptr<VIEW_Generic> makeRenderer(HWND window) {
+  std::unique_ptr<VIEW_Generic> view;
+  if (HDC dc = GetDC(window)) {
+    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 1);
+    ReleaseDC(window, dc);
+  }
+  return view;
+}
+
 }  // namespace
 
-CTRL_Win32::CTRL_Win32(CTRL_ScriptEngine* scriptEngine, HWND window) : CTRL_Generic(scriptEngine) {
+CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND window)
+    : CTRL_Win32(std::move(scriptEngine), window, makeRenderer(window), std::make_unique<VIEW_SoundWin32>(window)) {}
+
+CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND window,
+                       std::unique_ptr<VIEW_Generic> view, std::unique_ptr<VIEW_Sound> output)
+    : CTRL_Generic(std::move(scriptEngine), std::move(view), std::move(output)) {
   fullscreen = false;
   timerRunning = false;
   savedMenu = nullptr;
   SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)this);
-  if (HDC dc = GetDC(window)) {
-    renderer = new VIEW_OpenGLWin32(dc, 0, 1);
-    ReleaseDC(window, dc);
-  }
-  soundOutput = new VIEW_SoundWin32(window);
   SetWindowTextA(window, "TrellismoPlayer");
-}
-
-CTRL_Win32::~CTRL_Win32() {
-  delete soundOutput;
-  soundOutput = nullptr;
-  delete renderer;
-  renderer = nullptr;
 }
 
 UINT CTRL_Win32::framePeriod(bool haveRate, DWORD refreshRate) {
@@ -70,7 +73,7 @@ void CTRL_Win32::paint(HWND window) {
   PAINTSTRUCT ps;
   BeginPaint(window, &ps);
   if (HDC dc = GetDC(window)) {
-    frame(dc, renderer);
+    frame(dc, renderer.get());
     ReleaseDC(window, dc);
   }
   EndPaint(window, &ps);
@@ -167,7 +170,7 @@ LRESULT CTRL_Win32::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       return 0;
     case WM_MOUSEWHEEL:
       SetFocus(window);
-      onMouseWheel(shift, (double)GET_WHEEL_DELTA_WPARAM(wParam), windowMouse[0], windowMouse[1]);
+      onMouseWheel(shift, (double)GET_WHEEL_DELTA_WPARAM(wParam), mouse.windowMouse[0], mouse.windowMouse[1]);
       return 0;
     case WM_ENTERMENULOOP:
       CheckMenuItem(GetMenu(window), kCmdFullscreen, MF_BYCOMMAND | (fullscreen ? MF_CHECKED : MF_UNCHECKED));
@@ -195,7 +198,7 @@ LRESULT CTRL_Win32::onClose(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   if (renderer) {
     // Texture objects go while their context is current.
     if (HDC dc = GetDC(window)) {
-      if (VIEW_OpenGL* gl = dynamic_cast<VIEW_OpenGL*>(renderer)) {
+      if (VIEW_OpenGL* gl = dynamic_cast<VIEW_OpenGL*>(renderer.get())) {
         if (gl->makeCurrent(dc)) {
           gl->flushTextureCache();
           gl->flushImagesRequested = 0;
@@ -209,8 +212,7 @@ LRESULT CTRL_Win32::onClose(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       }
       ReleaseDC(window, dc);
     }
-    delete renderer;
-    renderer = nullptr;
+    renderer.reset();
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -5,14 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "controller/ctrl_generic.h"
 #include "platform/win32.h"
 
 class CTRL_Win32 : public CTRL_Generic {
  public:
-  CTRL_Win32(CTRL_ScriptEngine* engine, HWND window);
-  ~CTRL_Win32() override;
+  // Makes the OpenGL renderer and the sound output on the window.
+  CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> engine, HWND window);
+  // With the outputs given instead.
+  CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> engine, HWND window, std::unique_ptr<VIEW_Generic> renderer,
+             std::unique_ptr<VIEW_Sound> soundOutput);
 
   int32_t registerDevice(int32_t vendorId, int32_t productId, int32_t index) override;
   int32_t sendToDevice(int32_t device, const uint8_t* bytes, int32_t length) override;

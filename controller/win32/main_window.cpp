@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "controller/byte_buffer.h"
 #include "model/font_library.h"
@@ -29,8 +30,8 @@ char g_language[3] = {};
 
 // A copy of the embedded package in a new owning buffer (empty when the
 // program carries none: opening it then fails, and the window says so).
-ByteBuffer* copyPackage() {
-  ByteBuffer* buffer = new ByteBuffer();
+std::unique_ptr<ByteBuffer> copyPackage() {
+  auto buffer = std::make_unique<ByteBuffer>();
   HRSRC res = FindResourceA(g_instance, MAKEINTRESOURCEA(kPackageId), RT_RCDATA);
   DWORD size = res ? SizeofResource(g_instance, res) : 0;
   const void* bytes = res ? LockResource(LoadResource(g_instance, res)) : nullptr;
@@ -40,7 +41,7 @@ ByteBuffer* copyPackage() {
 }
 
 CTRL_Win32* setUpController(HWND window) {
-  CTRL_Win32* controller = new CTRL_Win32(new LMP_Engine(), window);
+  CTRL_Win32* controller = new CTRL_Win32(std::make_unique<LMP_Engine>(), window);
   controller->setViewSize(1024, 768);
   controller->contentAspect = 0.75;
   SetWindowTextA(window, "Vostrelle");
@@ -76,20 +77,17 @@ bool createMainWindow(HINSTANCE instance, int show) {
 }
 
 bool rebuildForLanguage() {
-  ByteBuffer* package = copyPackage();
+  std::unique_ptr<ByteBuffer> package = copyPackage();
   RECT r = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
   bool haveRect = g_mainWindow && GetWindowRect(g_mainWindow, &r);
   HWND window = CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, r.left, r.top,
                                 haveRect ? r.right - r.left : CW_USEDEFAULT,
                                 haveRect ? r.bottom - r.top : CW_USEDEFAULT, nullptr, nullptr,
                                 g_instance, nullptr);
-  if (!window) {
-    delete package;  // nobody took it
-    return false;
-  }
+  if (!window) return false;
   CTRL_Win32* controller = setUpController(window);
   if (g_language[0] && strlen(g_language) < 7) strcpy(controller->language, g_language);
-  controller->openPackage(package);
+  controller->openPackage(std::move(package));
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
   HWND old = g_mainWindow;

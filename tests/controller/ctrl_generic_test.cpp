@@ -50,7 +50,7 @@ TEST(ControllerCore, ConstructionAttachesTheEngineAndCountsControllers) {
   auto* engine = new FakeEngine;
   engine->destroyed = &engineDeleted;
   {
-    CTRL_Generic controller(engine);
+    CTRL_Generic controller{std::unique_ptr<CTRL_ScriptEngine>(engine)};
     EXPECT_EQ(engine->attached, &controller);
     EXPECT_EQ(CTRL_Generic::liveControllers(), before + 1);
     EXPECT_EQ(controller.platform, 1);
@@ -89,7 +89,7 @@ TEST(ControllerCore, FailKeepsTheTextOfTheLoadStateAndLogsTheReasonOnce) {
     controller.loadState = 1;
     controller.fail("second");
     EXPECT_TRUE(controller.stopped);
-    EXPECT_STREQ(controller.failureText, c.text);
+    EXPECT_STREQ(controller.failureText.c_str(), c.text);
     EXPECT_EQ(log.text(), "script.lua:12: 100% wrong\n");
   }
 }
@@ -107,8 +107,7 @@ class FakeSound : public VIEW_Sound {
 
 TEST(ControllerCore, FailStopsAndDropsTheSoundOutput) {
   std::string calls;
-  CTRL_Generic controller;
-  controller.soundOutput = new FakeSound(&calls);
+  CTRL_Generic controller(nullptr, nullptr, std::make_unique<FakeSound>(&calls));
   controller.fail("stop");
   EXPECT_EQ(calls, "pause;deleted;");
   EXPECT_EQ(controller.soundOutput, nullptr);
@@ -131,7 +130,7 @@ const LMP_ProxyHooks kHooks = {noCount, noCount, fakeFire};
 TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
   LMP_setProxyHooks(&kHooks);
   auto* engine = new FakeEngine;
-  CTRL_Generic controller(engine);
+  CTRL_Generic controller{std::unique_ptr<CTRL_ScriptEngine>(engine)};
   Event key;
   key.type = EVENT_KEY_DOWN;
   key.code = 65;
@@ -143,7 +142,7 @@ TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
 
   auto* viewport = new Viewport;
   viewport->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&controller);  // any non-null proxy
-  controller.viewports.append(viewport);
+  controller.resources.viewports.append(viewport);
   controller.currentViewport = viewport;
   g_fireAnswer = true;
   EXPECT_TRUE(controller.dispatchEvent(key));
@@ -219,14 +218,14 @@ TEST(ControllerCore, DeleteObjectWithoutAParentOrOutsideItsChainChangesNoTree) {
 TEST(ControllerCore, DeletingThePickedObjectReleasesTheDragAndCamerasLeaveViewports) {
   CursorController controller;
   Tree t;
-  controller.picked = &t.a;
-  controller.hovered = &t.a;
-  controller.leftButton = true;
+  controller.mouse.picked = &t.a;
+  controller.mouse.hovered = &t.a;
+  controller.mouse.leftButton = true;
   controller.deleteObject(&t.a);
-  EXPECT_EQ(controller.picked, nullptr);
-  EXPECT_FALSE(controller.leftButton);
+  EXPECT_EQ(controller.mouse.picked, nullptr);
+  EXPECT_FALSE(controller.mouse.leftButton);
   EXPECT_EQ(controller.cursors, std::vector<int32_t>{3});
-  EXPECT_EQ(controller.hovered, nullptr);  // picked again: nothing under the mouse
+  EXPECT_EQ(controller.mouse.hovered, nullptr);  // picked again: nothing under the mouse
 
   MDL_Camera camera;
   MDL_Mike mike;
@@ -234,11 +233,11 @@ TEST(ControllerCore, DeletingThePickedObjectReleasesTheDragAndCamerasLeaveViewpo
     auto* v = new Viewport;
     v->camera = &camera;
     v->mike = &mike;
-    controller.viewports.append(v);
+    controller.resources.viewports.append(v);
   }
   controller.deleteObject(&camera);
   controller.deleteObject(&mike);
-  for (Viewport* v : controller.viewports) {
+  for (Viewport* v : controller.resources.viewports) {
     EXPECT_EQ(v->camera, nullptr);
     EXPECT_EQ(v->mike, nullptr);
   }
@@ -248,14 +247,14 @@ TEST(ControllerCore, DeletingTheCurrentViewportClearsIt) {
   CTRL_Generic controller;
   auto* first = new Viewport;
   auto* second = new Viewport;
-  controller.viewports.append(first);
-  controller.viewports.append(second);
+  controller.resources.viewports.append(first);
+  controller.resources.viewports.append(second);
   controller.currentViewport = second;
   EXPECT_TRUE(controller.deleteViewport(first));
   EXPECT_EQ(controller.currentViewport, second);
   EXPECT_TRUE(controller.deleteViewport(second));
   EXPECT_EQ(controller.currentViewport, nullptr);
-  EXPECT_EQ(controller.viewports.count, 0);
+  EXPECT_EQ(controller.resources.viewports.count, 0);
   Viewport outside;
   EXPECT_FALSE(controller.deleteViewport(&outside));
 }
@@ -264,11 +263,11 @@ TEST(ControllerCore, SceneOfTheCurrentCameraAndThePickPointInTheWorld) {
   CTRL_Generic controller;
   EXPECT_EQ(controller.getScene(), nullptr);
   auto* scene = new Scene;
-  controller.scenes.append(scene);
+  controller.resources.scenes.append(scene);
   auto* camera = new MDL_Camera;
   ASSERT_TRUE(scene->registerObject(camera));
   auto* v = new Viewport;
-  controller.viewports.append(v);
+  controller.resources.viewports.append(v);
   controller.currentViewport = v;
   EXPECT_EQ(controller.getScene(), nullptr);  // no camera yet
   v->camera = camera;
@@ -277,8 +276,8 @@ TEST(ControllerCore, SceneOfTheCurrentCameraAndThePickPointInTheWorld) {
   MDL_Object object;
   object.editWorld().position = Vec3(1, 2, 3);
   Matrix3::setScale(object.editWorld().basis, Vec3(2, 2, 2));
-  controller.picked = &object;
-  controller.pickPosition = Vec3(1, 0, -1);
+  controller.mouse.picked = &object;
+  controller.mouse.pickPosition = Vec3(1, 0, -1);
   Vec3 out;
   EXPECT_EQ(&controller.getPickPointWorld(out), &out);
   EXPECT_EQ(out, Vec3(3, 2, 1));
@@ -315,7 +314,7 @@ TEST(ControllerCore, TheDefaultFontIsTheBuiltInFaceAndTakesTheControllersFirstId
     EXPECT_EQ(c->defaultFont->data, vs_default_font);
     EXPECT_FALSE(c->defaultFont->owns);
     EXPECT_NE(c->defaultFont->face, nullptr);
-    EXPECT_EQ(c->fonts.count, 0);  // not one of the scripts' fonts
+    EXPECT_EQ(c->resources.fonts.count, 0);  // not one of the scripts' fonts
   }
   // One counter for every controller: ids are never handed out twice.
   EXPECT_EQ(second.defaultFont->id, first.defaultFont->id + 1);

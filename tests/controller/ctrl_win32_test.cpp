@@ -76,11 +76,10 @@ struct Shell {
     window = CreateWindowExA(0, "vKorplayer", nullptr, WS_OVERLAPPEDWINDOW, 40, 50, 640, 480, nullptr,
                              nullptr, nullptr, nullptr);
     engine = new EventEngine;
-    ctrl = new CTRL_Win32(engine, window);
-    delete ctrl->renderer;
-    ctrl->renderer = view = new CountingView;
-    delete ctrl->soundOutput;
-    ctrl->soundOutput = sound = new FakeSound;
+    view = new CountingView;
+    sound = new FakeSound;
+    ctrl = new CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine>(engine), window, std::unique_ptr<VIEW_Generic>(view),
+                          std::unique_ptr<VIEW_Sound>(sound));
   }
   ~Shell() {
     if (IsWindow(window)) DestroyWindow(window);
@@ -129,18 +128,18 @@ TEST(CtrlWin32, ABurstOfMovesIsOneMoveToTheLastPositionNegativeOnesIncluded) {
   PostMessageA(s.window, WM_MOUSEMOVE, 0, point(-5, -7));  // during capture
   PostMessageA(s.window, WM_KEYDOWN, 'A', 0);
   s.send(WM_MOUSEMOVE, 0, point(10, 10));
-  EXPECT_EQ(s.ctrl->windowMouse[0], -5);
-  EXPECT_EQ(s.ctrl->windowMouse[1], -7);
+  EXPECT_EQ(s.ctrl->mouse.windowMouse[0], -5);
+  EXPECT_EQ(s.ctrl->mouse.windowMouse[1], -7);
   EXPECT_EQ(s.queued(WM_MOUSEMOVE), 0);
   EXPECT_EQ(s.queued(WM_KEYDOWN), 1);  // other messages stay queued
   s.send(WM_LBUTTONDOWN, 0, point(-300, 40000 - 65536));
   EXPECT_EQ(GetCapture(), s.window);
-  EXPECT_TRUE(s.ctrl->leftButton);
-  EXPECT_EQ(s.ctrl->pressPosition[0], -300);
-  EXPECT_EQ(s.ctrl->pressPosition[1], 40000 - 65536);
+  EXPECT_TRUE(s.ctrl->mouse.leftButton);
+  EXPECT_EQ(s.ctrl->mouse.pressPosition[0], -300);
+  EXPECT_EQ(s.ctrl->mouse.pressPosition[1], 40000 - 65536);
   s.send(WM_LBUTTONUP, 0, point(1, 1));
   EXPECT_EQ(GetCapture(), nullptr);
-  EXPECT_FALSE(s.ctrl->leftButton);
+  EXPECT_FALSE(s.ctrl->mouse.leftButton);
 }
 
 TEST(CtrlWin32, SizingKeepsTheMinimumClientSizeAndTheOppositeEdge) {
@@ -214,8 +213,7 @@ TEST(CtrlWin32, EveryTimerRestartMakesTheNextFrameStartAtZero) {
 
 TEST(CtrlWin32, MenuLoopWithoutSoundOutputAndTheFullscreenCheckMark) {
   Shell s;
-  delete s.ctrl->soundOutput;
-  s.ctrl->soundOutput = nullptr;  // as after a failure
+  s.ctrl->dropSoundOutput();  // as after a failure
   HMENU menu = GetMenu(s.window);
   s.send(WM_ENTERMENULOOP);
   EXPECT_EQ(CheckMenuItem(menu, 32779, MF_BYCOMMAND | MF_UNCHECKED), (DWORD)MF_UNCHECKED);

@@ -42,20 +42,18 @@ class CountingView : public VIEW_Generic {
 }  // namespace
 
 TEST(DemoContent, StartsOnTheFirstFrameAndRuns) {
-  CountingView view;
-  CTRL_Generic controller(new LMP_Engine);
-  controller.renderer = &view;
+  auto* view = new CountingView;
+  CTRL_Generic controller(std::make_unique<LMP_Engine>(), std::unique_ptr<VIEW_Generic>(view));
   ASSERT_TRUE(controller.openPackage(testpkg::toBuffer(testpkg::makePackage(demoMembers()))));
   controller.setViewSize(1024, 768);
   vsplat::DebugCapture log;
   controller.frame(nullptr, nullptr);
-  EXPECT_FALSE(controller.stopped) << (controller.failureText ? controller.failureText : "");
+  EXPECT_FALSE(controller.stopped) << controller.failureText;
   EXPECT_EQ(controller.loadState, 3);
   EXPECT_NE(log.text().find(" loaded in "), std::string::npos) << log.text();
   controller.timerRunning = true;
   controller.frame(nullptr, nullptr);
-  EXPECT_EQ(view.frames, 2);
-  EXPECT_EQ(view.loadingScreens, 0);
-  EXPECT_EQ(view.messages, 0);
-  controller.renderer = nullptr;
+  EXPECT_EQ(view->frames, 2);
+  EXPECT_EQ(view->loadingScreens, 0);
+  EXPECT_EQ(view->messages, 0);
 }

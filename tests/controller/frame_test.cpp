@@ -95,8 +95,10 @@ class FakeSound : public VIEW_Sound {
 };
 
 struct Player {
-  Player() : engine(new FakeEngine), controller(engine) { controller.renderer = &view; }
-  ~Player() { controller.renderer = nullptr; }
+  Player()
+      : engine(new FakeEngine),
+        controller(std::unique_ptr<CTRL_ScriptEngine>(engine), std::make_unique<RecordingView>()),
+        view(static_cast<RecordingView&>(*controller.renderer)) {}
 
   // Makes the next update see `seconds` since the last one.
   void elapse(double seconds) {
@@ -107,20 +109,20 @@ struct Player {
   }
   CountingScene* addScene() {
     auto* scene = new CountingScene;
-    controller.scenes.append(scene);
+    controller.resources.scenes.append(scene);
     return scene;
   }
   // A package-held controller whose scripts have started.
   void run() {
-    controller.package = new ByteBuffer;
+    controller.package = std::make_unique<ByteBuffer>();
     controller.frame(nullptr, nullptr);
     view.log.clear();
     view.rects.clear();
   }
 
-  RecordingView view;
   FakeEngine* engine;  // owned by the controller
   CTRL_Generic controller;
+  RecordingView& view;  // the controller's renderer
 };
 
 const std::string kWhite = "clear 1.000000 1.000000 1.000000 1.000000";
@@ -192,7 +194,7 @@ TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
   auto* body = new MDL_RigidBody;
   body->friction = 0.25;
   ASSERT_TRUE(scene->registerObject(body));
-  p.controller.picked = body;
+  p.controller.mouse.picked = body;
   std::vector<double> stepFriction, zeroStepFriction, updateFriction;
   scene->duringStep = [&](double dt) { (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction); };
   p.engine->duringUpdate = [&] { updateFriction.push_back(body->friction); };
@@ -227,7 +229,7 @@ TEST(Frame, StartsTheScriptsOnceWithAPackage) {
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.engine->starts, 0);  // no package: still loading
   EXPECT_FALSE(p.controller.started);
-  p.controller.package = new ByteBuffer;
+  p.controller.package = std::make_unique<ByteBuffer>();
   p.controller.frame(nullptr, nullptr);
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.engine->starts, 1);
@@ -291,9 +293,9 @@ TEST(FrameRender, LetterBoxAndViewportRectangles) {
     corner->width = 0.25;
     corner->height = 0.1875;
     auto* blind = new Viewport;  // no camera: not drawn
-    p.controller.viewports.append(full);
-    p.controller.viewports.append(corner);
-    p.controller.viewports.append(blind);
+    p.controller.resources.viewports.append(full);
+    p.controller.resources.viewports.append(corner);
+    p.controller.resources.viewports.append(blind);
     p.controller.frame(nullptr, nullptr);
 
     const double x0 = k.content[0], y0 = k.content[1], W = k.content[2], H = k.content[3];
@@ -329,14 +331,14 @@ TEST(FrameRender, ReleasedImageSourcesAreForgottenAndDropped) {
     sources[i] = new ImageSource;
     sources[i]->id = i + 1;
     sources[i]->releasePending = i == 1 || i == 2;
-    p.controller.imageSources.append(sources[i]);
+    p.controller.resources.imageSources.append(sources[i]);
   }
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log[1], "forget 2");
   EXPECT_EQ(p.view.log[2], "forget 3");
-  ASSERT_EQ(p.controller.imageSources.count, 2);
-  EXPECT_EQ(p.controller.imageSources[0], sources[0]);
-  EXPECT_EQ(p.controller.imageSources[1], sources[3]);
+  ASSERT_EQ(p.controller.resources.imageSources.count, 2);
+  EXPECT_EQ(p.controller.resources.imageSources[0], sources[0]);
+  EXPECT_EQ(p.controller.resources.imageSources[1], sources[3]);
   delete sources[1];
   delete sources[2];
 }
@@ -389,7 +391,7 @@ TEST(FrameRender, FailureScreenReplacesTheLoadingScreenToo) {
     p.controller.setViewSize(1000, 1000);
     p.controller.contentAspect = 0.75;
     p.controller.loadState = k.loadState;
-    if (k.package) p.controller.package = new ByteBuffer;
+    if (k.package) p.controller.package = std::make_unique<ByteBuffer>();
     p.controller.started = true;  // the start ran and failed
     p.controller.fail("content error");
     p.view.log.clear();
@@ -402,10 +404,11 @@ TEST(FrameRender, FailureScreenReplacesTheLoadingScreenToo) {
 
 TEST(FrameRender, NoRendererNoImage) {
   Player p;
-  p.controller.renderer = nullptr;
+  p.controller.setRenderer(nullptr);
+  RecordingView view;
   p.controller.setViewSize(640, 480);
-  p.controller.frame(nullptr, &p.view);
-  EXPECT_TRUE(p.view.log.empty());
+  p.controller.frame(nullptr, &view);
+  EXPECT_TRUE(view.log.empty());
 }
 
 TEST(FrameViewSize, AspectBeforeTheStartCallbackAfter) {
@@ -454,7 +457,7 @@ TEST(FramePumpSound, SoundsAdvanceByWhatWasMixed) {
     Player p;
     auto* output = new FakeSound;
     output->frames = k.frames;
-    p.controller.soundOutput = output;
+    p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
     SoundRecord sample;
     sample.sampleRate = 22050;
     sample.streaming = k.streaming;
@@ -471,7 +474,6 @@ TEST(FramePumpSound, SoundsAdvanceByWhatWasMixed) {
     EXPECT_EQ(sound->position, k.expectPosition);
     EXPECT_EQ(sound->pendingDelete != 0, k.expectDeleted);
     sound->sample = nullptr;
-    p.controller.soundOutput = nullptr;
-    delete output;
+    p.controller.setSoundOutput(nullptr);
   }
 }

@@ -51,8 +51,8 @@ void expectRefused(const RecordingController& c, const char* screenText) {
   EXPECT_TRUE(c.stopped);
   ASSERT_EQ(c.formats.size(), 1u);
   EXPECT_EQ(c.formats[0], kProblem);
-  ASSERT_NE(c.failureText, nullptr);
-  EXPECT_STREQ(c.failureText, screenText);
+  ASSERT_FALSE(c.failureText.empty());
+  EXPECT_STREQ(c.failureText.c_str(), screenText);
 }
 
 // A raw local header for hand-made (hostile) archives.
@@ -205,7 +205,7 @@ TEST(PackageOpen, RefusalReportsOnceEvenAfterAnEarlierFailure) {
   ASSERT_EQ(c->failures.size(), 2u);
   EXPECT_EQ(c->failures[0], "No newline at end of file config.xml");
   EXPECT_EQ(c->formats[1], kProblem);
-  EXPECT_STREQ(c->failureText, kIncompatible);
+  EXPECT_STREQ(c->failureText.c_str(), kIncompatible);
 }
 
 TEST(PackageConfig, VersionRuleAndDocumentShape) {
@@ -372,7 +372,7 @@ TEST(PackageReadFile, UnknownMethodIsReportedAndMissing) {
   ASSERT_EQ(c->failures.size(), 1u);
   EXPECT_EQ(c->failures[0], "Unknown compression type for file odd.bin");
   EXPECT_TRUE(c->stopped);
-  EXPECT_STREQ(c->failureText, kIncompatible);  // load state 1 after the open
+  EXPECT_STREQ(c->failureText.c_str(), kIncompatible);  // load state 1 after the open
 }
 
 TEST(PackageReadFile, TextModeEndsTheTextAtTheLastByte) {
@@ -407,8 +407,8 @@ TEST(ControllerFail, OnlyTheFirstFailureCounts) {
   c.loadState = 2;
   c.fail("script error %d", 1);
   EXPECT_TRUE(c.stopped);
-  EXPECT_STREQ(c.failureText, "Error loading the file.\nPlease check with your content provider.");
+  EXPECT_STREQ(c.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
   c.loadState = 3;
   c.fail("another");
-  EXPECT_STREQ(c.failureText, "Error loading the file.\nPlease check with your content provider.");
+  EXPECT_STREQ(c.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
 }

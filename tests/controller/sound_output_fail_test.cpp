@@ -25,18 +25,16 @@ class RecordingOutput : public VIEW_Sound {
 TEST(SoundOutputOnFailure, IsPausedThenDeletedAndTheFieldCleared) {
   vsplat::DebugCapture quiet;  // fail logs its reason
   std::string log;
-  CTRL_Generic ctrl;
-  ctrl.soundOutput = new RecordingOutput(&log);
+  CTRL_Generic ctrl(nullptr, nullptr, std::make_unique<RecordingOutput>(&log));
   ctrl.fail("first");
   EXPECT_EQ("paused;deleted;", log);
   EXPECT_EQ(nullptr, ctrl.soundOutput);
   // Only the first failure counts: a later one leaves an output alone.
   std::string later;
-  ctrl.soundOutput = new RecordingOutput(&later);
+  ctrl.setSoundOutput(std::make_unique<RecordingOutput>(&later));
   ctrl.fail("second");
   EXPECT_EQ("", later);
-  delete ctrl.soundOutput;
-  ctrl.soundOutput = nullptr;
+  ctrl.setSoundOutput(nullptr);  // deleted while `later` is still there
 }
 
 }  // namespace

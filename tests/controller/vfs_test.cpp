@@ -234,15 +234,14 @@ TEST(VfsDisk, PathsFollowThePackageFolderAndHaveALimit) {
   ScratchDir dir(testName());
   std::ofstream(dir.path + "/data.txt") << "disk";
   auto c = testpkg::openMembers({});
-  c->packageName = strdup((dir.path + "/content.pkg").c_str());
+  c->packageName = dir.path + "/content.pkg";
   PackageFile* f = vfs_fopen(c.get(), "//data.txt", "r");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(readAll(f), "disk");
   vfs_fclose(f);
 
   // A file that exists, but whose path is longer than the layer takes.
-  free(c->packageName);
-  c->packageName = nullptr;
+  c->packageName.clear();
   std::string deep = dir.path;
   while (deep.size() <= 1030) deep += "/" + std::string(100, 'd');
   fs::create_directories(deep);

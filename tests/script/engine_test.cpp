@@ -35,7 +35,7 @@ TEST(EngineStart, SyntaxErrorFailsWhileLoadingAndNeverCallsStartup) {
   EXPECT_EQ(p.controller->loadState, 2);
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_NE(p.controller->failures[0].find("init.lua:2:"), std::string::npos) << p.controller->failures[0];
-  EXPECT_STREQ(p.controller->failureText, kLoadingText);
+  EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
   EXPECT_EQ(p.global("called"), "nil");
   // The reason reaches the log, once, and no load time is logged.
   std::string text = log.text();
@@ -62,7 +62,7 @@ TEST(EngineStart, FailuresOfTheScriptsStopTheStart) {
     EXPECT_EQ(p.controller->loadState, 2) << c.init;
     ASSERT_EQ(p.controller->failures.size(), 1u) << c.init;
     EXPECT_NE(p.controller->failures[0].find(c.reason), std::string::npos) << p.controller->failures[0];
-    EXPECT_STREQ(p.controller->failureText, kLoadingText);
+    EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
   }
 }
 
@@ -73,8 +73,7 @@ TEST(EngineStart, MissingInitFailsAndNoPackageRefusesQuietly) {
   EXPECT_NE(p.controller->failures[0].find("cannot open init.lua"), std::string::npos);
 
   Player none({{"init.lua", "function startup() end\n"}});
-  delete none.controller->package;
-  none.controller->package = nullptr;
+  none.controller->package.reset();
   EXPECT_FALSE(none.engine->start());
   EXPECT_EQ(none.controller->loadState, 1);
   EXPECT_FALSE(none.controller->stopped);
@@ -94,7 +93,7 @@ TEST(EngineStart, ContentStoppedWithoutALuaErrorStillFailsTheStart) {
   EXPECT_FALSE(p.engine->start());
   EXPECT_EQ(p.global("after"), "true");  // the Lua call itself went on
   EXPECT_EQ(p.controller->loadState, 2);
-  EXPECT_STREQ(p.controller->failureText, kLoadingText);
+  EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
   EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
 }
 
@@ -139,7 +138,7 @@ TEST(EngineCallbacks, ErrorAfterTheStartFailsAsRunningAndLaterCallsAreRefused) {
   p.engine->onUpdate(0.1);
   EXPECT_EQ(p.global("count"), "1");
   ASSERT_EQ(p.controller->failures.size(), 1u);
-  EXPECT_STREQ(p.controller->failureText, kRunningText);
+  EXPECT_STREQ(p.controller->failureText.c_str(), kRunningText);
   EXPECT_NE(log.text().find("init.lua:3: bad frame"), std::string::npos);
   EXPECT_EQ(lua_gettop(p.L), 0);
 }
@@ -149,7 +148,7 @@ TEST(EngineCallbacks, SecondFailChangesNothing) {
   p.controller->fail("first %d", 1);
   p.controller->loadState = 1;
   p.controller->fail("second");
-  EXPECT_STREQ(p.controller->failureText, kRunningText);
+  EXPECT_STREQ(p.controller->failureText.c_str(), kRunningText);
   EXPECT_TRUE(p.controller->stopped);
 }
 
@@ -369,8 +368,8 @@ TEST(EngineState, ControllerLinkIsPerStateAndEmptyUntilAttached) {
   LMP_Engine* first = new LMP_Engine;
   LMP_Engine* second = new LMP_Engine;
   EXPECT_EQ(LMP_getController(first->L), nullptr);
-  CTRL_Generic a(first);
-  CTRL_Generic b(second);
+  CTRL_Generic a{std::unique_ptr<CTRL_ScriptEngine>(first)};
+  CTRL_Generic b{std::unique_ptr<CTRL_ScriptEngine>(second)};
   EXPECT_EQ(LMP_getController(first->L), &a);
   EXPECT_EQ(LMP_getController(second->L), &b);
   EXPECT_EQ(LMP_getEngine(second->L), second);
@@ -450,7 +449,7 @@ TEST(EngineState, ClosingWithProxiesStillHeldByScripts) {
   auto p = std::make_unique<Player>(std::initializer_list<Player::Member>{
       {"init.lua", "function startup() keep = newScene() other = newScene() other = nil end\n"}});
   ASSERT_TRUE(p->engine->start());
-  EXPECT_EQ(p->controller->scenes.count, 2);
+  EXPECT_EQ(p->controller->resources.scenes.count, 2);
   p->controller.reset();  // scenes go first, then the state with its pending __gc
 }
 

@@ -140,9 +140,9 @@ TEST(Globals, ControllerValues) {
   testpkg::RecordingController& c = *p.controller;
   c.clientWidth = 800;
   c.clientHeight = 600;
-  c.viewportMouse[0] = 1;
-  c.viewportMouse[1] = 2;
-  c.viewportMouse[2] = 3;
+  c.mouse.viewportMouse[0] = 1;
+  c.mouse.viewportMouse[1] = 2;
+  c.mouse.viewportMouse[2] = 3;
   ASSERT_EQ(p.run(R"(
     assert(getResolution() == v2(800, 600) and getViewAspectRatio() == 0.75)
     assert(getAspectRatio() == 0.75); setAspectRatio(0.5); assert(getAspectRatio() == 0.5)
@@ -158,7 +158,7 @@ TEST(Globals, ControllerValues) {
             "");
   EXPECT_EQ(c.contentAspect, 0.5);
   EXPECT_EQ(c.backgroundColor[3], 0.4);
-  EXPECT_EQ(c.pickPosition.z, 6);
+  EXPECT_EQ(c.mouse.pickPosition.z, 6);
   EXPECT_TRUE(c.failures.empty());
   EXPECT_NE(p.run("tracePoint(1)").find("v3 expected, got number"), std::string::npos);
 }
@@ -175,13 +175,12 @@ class CountingView : public VIEW_Generic {
 
 TEST(Globals, RendererFunctions) {
   Player p({});
-  CountingView view;
-  p.controller->renderer = &view;
+  auto* view = new CountingView;
+  p.controller->setRenderer(std::unique_ptr<VIEW_Generic>(view));
   ASSERT_EQ(p.run("resetTextureCache(); resetGlyphTextureCache(); setDefaultTextureFilter(FILTER_MIPMAP)\n"
                   "resetRenderingOpti(); setDefaultTextureFilter('x')"),
             "");
-  p.controller->renderer = nullptr;
-  EXPECT_EQ(view.log, "textures glyphs filter3 buffers ");
+  EXPECT_EQ(view->log, "textures glyphs filter3 buffers ");
   ASSERT_EQ(p.controller->failures.size(), 1u);  // the refused filter
 }
 
@@ -201,7 +200,7 @@ class DeviceController : public testpkg::RecordingController {
 
 TEST(Globals, DeviceBytesKeepEmbeddedZeros) {
   LMP_Engine* engine = new LMP_Engine;
-  DeviceController c(engine);
+  DeviceController c{std::unique_ptr<CTRL_ScriptEngine>(engine)};
   ASSERT_EQ(luaL_dostring(engine->L, "n = sendToDevice(7, '\\0x'); openURL('http://example.org/')"), LUA_OK);
   EXPECT_EQ(c.sent, std::string("\0x", 2));
   EXPECT_EQ(c.lastDevice, 7);

@@ -57,10 +57,10 @@ TEST(SceneClass, Methods) { scripttest::expectCasesInFreshPlayers(kSceneCases); 
 TEST(SceneClass, ScenesJoinTheControllerWithTheirName) {
   Player p({});
   ASSERT_EQ(p.run("a = newScene(); b = newScene(12)"), "");
-  ASSERT_EQ(p.controller->scenes.count, 2);
-  EXPECT_EQ(p.controller->scenes[0], p.model<Scene>("a"));
-  EXPECT_EQ(p.controller->scenes[0]->name, nullptr);
-  EXPECT_STREQ(p.controller->scenes[1]->name, "12");
+  ASSERT_EQ(p.controller->resources.scenes.count, 2);
+  EXPECT_EQ(p.controller->resources.scenes[0], p.model<Scene>("a"));
+  EXPECT_EQ(p.controller->resources.scenes[0]->name, nullptr);
+  EXPECT_STREQ(p.controller->resources.scenes[1]->name, "12");
 }
 
 TEST(SceneClass, UsageErrorsAreReported) {
@@ -79,7 +79,7 @@ TEST(SceneClass, GoneSceneIsTolerated) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene()"), "");
   Scene* scene = p.model<Scene>("s");
-  p.controller->scenes.removeFirst(scene);
+  p.controller->resources.scenes.removeFirst(scene);
   delete scene;
   ASSERT_EQ(p.run(R"(
     for _, m in ipairs({'clear', 'getBounds', 'getElasticity', 'getFriction', 'getGravity', 'getIntegrationStep',
@@ -176,11 +176,11 @@ TEST(SceneClass, ClearEndsTheDragOfItsObject) {
   Player p({});
   ASSERT_EQ(p.run("s = newScene(); o = newObject(s)"), "");
   Scene* scene = p.model<Scene>("s");
-  p.controller->picked = scene->objects[0];
-  p.controller->leftButton = true;
+  p.controller->mouse.picked = scene->objects[0];
+  p.controller->mouse.leftButton = true;
   ASSERT_EQ(p.run("s:clear()"), "");
-  EXPECT_EQ(p.controller->picked, nullptr);
-  EXPECT_FALSE(p.controller->leftButton);
+  EXPECT_EQ(p.controller->mouse.picked, nullptr);
+  EXPECT_FALSE(p.controller->mouse.leftButton);
   scene->purgeDeleted();
   EXPECT_EQ(scene->objects.count, 0);
   ASSERT_EQ(p.run("assert(not o:exist() and o:getName() == nil)"), "");

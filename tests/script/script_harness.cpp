@@ -5,7 +5,7 @@ namespace scripttest {
 Player::Player(std::initializer_list<Member> members) {
   engine = new LMP_Engine;
   L = engine->L;
-  controller = std::make_unique<testpkg::RecordingController>(engine);
+  controller = std::make_unique<testpkg::RecordingController>(std::unique_ptr<CTRL_ScriptEngine>(engine));
   std::map<std::string, std::string> all = members;
   all.emplace("config.xml", testpkg::kConfigXml);
   controller->openPackage(testpkg::toBuffer(testpkg::makePackage(all)));

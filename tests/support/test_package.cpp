@@ -23,8 +23,8 @@ std::vector<uint8_t> sealArchive(std::vector<uint8_t> archive) {
   return archive;
 }
 
-ByteBuffer* toBuffer(const std::vector<uint8_t>& bytes) {
-  ByteBuffer* buffer = new ByteBuffer;
+std::unique_ptr<ByteBuffer> toBuffer(const std::vector<uint8_t>& bytes) {
+  auto buffer = std::make_unique<ByteBuffer>();
   if (!bytes.empty() && buffer->resize(static_cast<int32_t>(bytes.size()))) {
     memcpy(buffer->data, bytes.data(), bytes.size());
   }

@@ -23,8 +23,8 @@ std::vector<uint8_t> makePackage(const std::map<std::string, std::string>& membe
 // Seals raw archive bytes (local headers written by hand, say) into a package.
 std::vector<uint8_t> sealArchive(std::vector<uint8_t> archive);
 
-// A heap ByteBuffer holding a copy of the bytes, ready for openPackage.
-ByteBuffer* toBuffer(const std::vector<uint8_t>& bytes);
+// A ByteBuffer holding a copy of the bytes, ready for openPackage.
+std::unique_ptr<ByteBuffer> toBuffer(const std::vector<uint8_t>& bytes);
 
 // A controller that also records every fail call, formatted, in order (the
 // controller itself keeps only the first).

@@ -63,7 +63,7 @@ std::string member(CTRL_Generic& c, const std::string& name) {
 
 uint16_t methodOf(CTRL_Generic& c, const std::string& name) {
   PackageMember m{};
-  EXPECT_TRUE(findPackageMember(c.package, name.c_str(), name.size(), &m)) << name;
+  EXPECT_TRUE(findPackageMember(c.package.get(), name.c_str(), name.size(), &m)) << name;
   return m.method;
 }
 
