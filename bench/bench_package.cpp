@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "controller/ctrl_generic.h"
 #include "controller/package_crypto.h"
 #include "controller/package_writer.h"
@@ -75,20 +76,6 @@ void scramble_32MiB(benchmark::State& state) {
 BENCHMARK(package_open_32MiB)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(md5_32MiB)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(scramble_32MiB)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-// Keeps each run's time per iteration so the ratio can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
 
 }  // namespace
 
