@@ -8,6 +8,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "model/animation.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/sound.h"
@@ -96,7 +97,9 @@ void CTRL_Generic::update() {
     Scene* scene = resources.scenes[i];
     if (!scene) continue;
     scene->updateSkinning();
-    // Playing animations advance here once keyframe animation exists.
+    if (dt != 0)
+      for (Animation* a : scene->animations)
+        if (a->playing) Animation::step(a, dt);
     scene->step(engine.get(), 0.0);
     scene->purgeDeleted();
   }

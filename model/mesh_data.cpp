@@ -270,23 +270,34 @@ void AnimationData::clear() {
   keyCount = 0;
 }
 
+bool AnimationData::allocateKeys(int32_t n) {
+  freeArray(times);
+  freeArray(locations);
+  freeArray(rotations);
+  freeArray(scales);
+  keyCount = 0;
+  times = newZeroed<double>(n);
+  locations = newZeroed<Vec3>(n);
+  rotations = newZeroed<Vec3>(n);
+  scales = newZeroed<Vec3>(n);
+  if (!times || !locations || !rotations || !scales) {
+    freeArray(times);
+    freeArray(locations);
+    freeArray(rotations);
+    freeArray(scales);
+    return n <= 0;
+  }
+  keyCount = n;
+  return true;
+}
+
 bool AnimationData::loadXml(const TiXmlElement* element) {
   clear();
   if (!element) return true;
   name = MDL_copyString(element->Attribute("name"));
   const TiXmlElement* keys = element->FirstChildElement("keys");
   if (!keys) return true;
-  int32_t n = countOf(keys);
-  times = newZeroed<double>(n);
-  locations = newZeroed<Vec3>(n);
-  rotations = newZeroed<Vec3>(n);
-  scales = newZeroed<Vec3>(n);
-  if (!times || !locations || !rotations || !scales) {
-    clear();
-    name = MDL_copyString(element->Attribute("name"));
-    return true;
-  }
-  keyCount = n;
+  if (!allocateKeys(countOf(keys))) return true;
   int32_t i = 0;
   for (const TiXmlElement* key = keys->FirstChildElement("key"); key && i < keyCount;
        key = key->NextSiblingElement("key"), ++i) {

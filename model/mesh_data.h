@@ -75,6 +75,9 @@ struct AnimationData {
   // Reads an "animation" element. Keys missing from the file (fewer "key"
   // elements than "count", or a key without "time") are zero.
   bool loadXml(const TiXmlElement* element);
+  // n zeroed keys in place of the old ones; false (no keys) when out of
+  // memory. A count of 0 or less leaves no keys.
+  bool allocateKeys(int32_t n);
   void clear();
 };
 

@@ -1,5 +1,6 @@
 // Skinning and the scene's animation records.
 #include "model/animated_mesh.h"
+#include "model/animation.h"
 #include "model/scene.h"
 
 void Scene::skinMesh(MDL_Object* animatedMesh) {
@@ -7,6 +8,7 @@ void Scene::skinMesh(MDL_Object* animatedMesh) {
         static_cast<MDL_AnimatedMesh*>(animatedMesh)->update(false);
 }
 
-void Scene::destroyAnimation(Animation*) {}
+// The record's link releases the proxy, which forgets the record.
+void Scene::destroyAnimation(Animation* animation) { delete animation; }
 
-MDL_Object* Scene::animationTarget(const Animation*) { return nullptr; }
+MDL_Object* Scene::animationTarget(const Animation* animation) { return animation ? animation->target : nullptr; }
