@@ -122,6 +122,17 @@ class CTRL_Generic {
   void onRightButtonUp(double x, double y);
   void onMouseWheel(bool shift, double amount, double x, double y);
 
+  // The content rectangle letter-boxed into the client area: its top-left
+  // corner and size in client pixels.
+  void contentRectangle(double origin[2], double size[2]) const;
+  // Client pixels to a viewport's units (x 0 to 1 across it, y downwards in
+  // units of its width); nothing for a null viewport.
+  void windowToViewport(const Viewport* viewport, const double window[2], double out[2]) const;
+  // The inverse, for the current viewport; nothing without one.
+  void viewportToWindow(const double point[2], double out[2]) const;
+  // One mouse-move step of camera navigation in the current viewport.
+  void navigateCamera(bool shift, bool control);
+
   // Controllers alive in the process; the message loop runs while any is.
   static int32_t liveControllers();
 

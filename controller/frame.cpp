@@ -148,15 +148,9 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
   if (!renderer) return;
   if (!view) view = renderer.get();
 
-  // The content rectangle, letter-boxed into the client area.
-  double w = clientWidth;
-  double h = std::floor(w * contentAspect + 0.5);
-  if (h > clientHeight) {
-    w *= clientHeight / h;
-    h = clientHeight;
-  }
-  const double origin[2] = {(clientWidth - w) * 0.5, (clientHeight - h) * 0.5};
-  const double size[2] = {w, h};
+  double origin[2], size[2];
+  contentRectangle(origin, size);
+  const double w = size[0], h = size[1];
   static const double kWhite[4] = {1, 1, 1, 1};
   static const double kBlack[4] = {0, 0, 0, 1};
 

@@ -11,6 +11,13 @@
 class MDL_Camera;
 class MDL_Mike;
 
+enum NavigationMode : int32_t {
+  NAVIGATION_FREE = 0,
+  NAVIGATION_FIXED = 1,
+  NAVIGATION_MIXED = 2,
+  NAVIGATION_GLASSBALL = 3,
+};
+
 struct Viewport {
   static constexpr double kNoLimit = 1.7976931348623157e308;
 
@@ -35,4 +42,17 @@ struct Viewport {
   Viewport() = default;
   Viewport(const Viewport&) = delete;
   Viewport& operator=(const Viewport&) = delete;
+
+  // Maps a viewport point (x, y, depth) into the world through the camera;
+  // without a camera `out` is left alone.
+  void screenToWorld(const Vec3& point, Vec3& out);
+  // The inverse: a world point to (x, y, depth). A point in the camera's
+  // plane gives infinities, as the division says.
+  void worldToScreen(const Vec3& point, Vec3& out);
+  // Places the camera on its orbit from the navigation state, in the two
+  // orbit modes only; clamps radius and angles to their limits first.
+  void updateCamera();
+  bool orbits() const { return navigationMode == NAVIGATION_MIXED || navigationMode == NAVIGATION_GLASSBALL; }
+  // height / width; 0 for a viewport without width.
+  double aspect() const { return width != 0 ? height / width : 0; }
 };

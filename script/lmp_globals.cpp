@@ -166,11 +166,16 @@ int getViewportMouse(lua_State* L) {
   return 1;
 }
 
-// The mapping of the viewport mouse into the world comes with the camera
-// navigation (Viewport::screenToWorld); until then the value stays zero, as
-// it does without a current viewport.
+// The viewport mouse carried into the world through the current viewport's
+// camera; zero without a current viewport or camera.
 int getSceneMouse(lua_State* L) {
-  LMP_pushV3(L, Vec3());
+  Vec3 world;
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (ctrl && ctrl->currentViewport) {
+    const double* m = ctrl->mouse.viewportMouse;
+    ctrl->currentViewport->screenToWorld(Vec3(m[0], m[1], m[2]), world);
+  }
+  LMP_pushV3(L, world);
   return 1;
 }
 

@@ -136,17 +136,22 @@ LMP_Proxy* LMP_Object::construct(lua_State* L) {
   MDL_Object* source = nullptr;
   bool copy = lua_gettop(L) >= 2;
   if (copy) source = LMP_Binder<LMP_Object>::check(L, 2)->object();
+  return new LMP_Object(LMP_placeNewObject(scene, parent, copy, source, [] { return new MDL_Object(); }));
+}
 
+MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source,
+                               MDL_Object* (*make)()) {
   MDL_Object* object = nullptr;
   if (copy) {
     object = source ? scene->instantiateByName(source) : nullptr;
   } else {
-    object = new MDL_Object();
+    object = make();
+    if (!object) return nullptr;
     scene->registerObject(object);
     if (parent) object->editWorld() = parent->getWorld();
   }
   if (object && parent) parent->addChild(object);
-  return new LMP_Object(object);
+  return object;
 }
 
 // ---- Tree

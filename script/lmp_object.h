@@ -121,6 +121,25 @@ LMP_Object* LMP_getObjectArg(lua_State* L, int idx);
 class Scene;
 bool LMP_getSceneArg(lua_State* L, int idx, Scene** scene, MDL_Object** parent);
 
+// The model of an object constructor: a copy of source's subtree when copy
+// is set (null when source is gone or not cloned), else make()'s new object
+// registered in the scene at the parent's placement; then a child of parent
+// when there is one.
+MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source,
+                               MDL_Object* (*make)());
+
+// The model of a constructor (parent or scene [, source of class T]); null
+// after a reported error.
+template <class T>
+MDL_Object* LMP_constructModel(lua_State* L, MDL_Object* (*make)()) {
+  Scene* scene = nullptr;
+  MDL_Object* parent = nullptr;
+  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return nullptr;
+  bool copy = lua_gettop(L) >= 2;
+  MDL_Object* source = copy ? LMP_Binder<T>::check(L, 2)->object() : nullptr;
+  return LMP_placeNewObject(scene, parent, copy, source, make);
+}
+
 // Bodies shared by the scene and object classes.
 bool LMP_sameNameIgnoringCase(const char* a, const char* b);
 int LMP_setCallbackBody(lua_State* L, LMP_Proxy* proxy);

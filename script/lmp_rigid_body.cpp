@@ -2,6 +2,7 @@
 
 #include "model/scene.h"
 #include "script/lmp_args.h"
+#include "script/lmp_fields.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_RigidBody::luaName = "newRigidBody";
@@ -12,16 +13,6 @@ namespace {
 void wake(MDL_RigidBody* b) {
   b->still = 0;
   b->stillTimer = 0;
-}
-
-int pushNumber(lua_State* L, double d) {
-  lua_pushnumber(L, d);
-  return 1;
-}
-
-int pushVector(lua_State* L, const Vec3& v) {
-  LMP_pushV3(L, v);
-  return 1;
 }
 
 bool readNumber(lua_State* L, double* out) { return LMP_getArgs(L, "N", out) != 0; }
@@ -71,7 +62,7 @@ LMP_Proxy* LMP_RigidBody::construct(lua_State* L) {
   return new LMP_RigidBody(body);
 }
 
-int LMP_RigidBody::getSpeed(lua_State* L) { return body() ? pushVector(L, body()->speed) : 0; }
+int LMP_RigidBody::getSpeed(lua_State* L) { return body() ? LMP_returnV3(L, body()->speed) : 0; }
 
 int LMP_RigidBody::setSpeed(lua_State* L) {
   double *v = nullptr, *point = nullptr;
@@ -87,7 +78,7 @@ int LMP_RigidBody::setSpeed(lua_State* L) {
   return 0;
 }
 
-int LMP_RigidBody::getForce(lua_State* L) { return body() ? pushVector(L, body()->force) : 0; }
+int LMP_RigidBody::getForce(lua_State* L) { return body() ? LMP_returnV3(L, body()->force) : 0; }
 
 int LMP_RigidBody::setForce(lua_State* L) {
   if (!body() || !readVector(L, &body()->force)) return 0;
@@ -95,7 +86,7 @@ int LMP_RigidBody::setForce(lua_State* L) {
   return 0;
 }
 
-int LMP_RigidBody::getTorque(lua_State* L) { return body() ? pushVector(L, body()->torque) : 0; }
+int LMP_RigidBody::getTorque(lua_State* L) { return body() ? LMP_returnV3(L, body()->torque) : 0; }
 
 int LMP_RigidBody::setTorque(lua_State* L) {
   if (!body() || !readVector(L, &body()->torque)) return 0;
@@ -103,7 +94,7 @@ int LMP_RigidBody::setTorque(lua_State* L) {
   return 0;
 }
 
-int LMP_RigidBody::getAngularSpeed(lua_State* L) { return body() ? pushVector(L, body()->getAngularSpeed()) : 0; }
+int LMP_RigidBody::getAngularSpeed(lua_State* L) { return body() ? LMP_returnV3(L, body()->getAngularSpeed()) : 0; }
 
 int LMP_RigidBody::setAngularSpeed(lua_State* L) {
   Vec3 w;
@@ -112,7 +103,7 @@ int LMP_RigidBody::setAngularSpeed(lua_State* L) {
 }
 
 // An immovable body answers +infinity.
-int LMP_RigidBody::getMass(lua_State* L) { return body() ? pushNumber(L, 1.0 / body()->inverseMass) : 0; }
+int LMP_RigidBody::getMass(lua_State* L) { return body() ? LMP_returnNumber(L, 1.0 / body()->inverseMass) : 0; }
 
 int LMP_RigidBody::setMass(lua_State* L) {
   double m = 0;
@@ -123,7 +114,7 @@ int LMP_RigidBody::setMass(lua_State* L) {
 int LMP_RigidBody::getInertia(lua_State* L) {
   if (!body()) return 0;
   const Vec3& ii = body()->inverseInertia;
-  return pushVector(L, Vec3(1.0 / ii.x, 1.0 / ii.y, 1.0 / ii.z));
+  return LMP_returnV3(L, Vec3(1.0 / ii.x, 1.0 / ii.y, 1.0 / ii.z));
 }
 
 int LMP_RigidBody::setInertia(lua_State* L) {
@@ -133,7 +124,7 @@ int LMP_RigidBody::setInertia(lua_State* L) {
 }
 
 #define LMP_BODY_NUMBER(Get, Set, field)                                                  \
-  int LMP_RigidBody::Get(lua_State* L) { return body() ? pushNumber(L, body()->field) : 0; } \
+  int LMP_RigidBody::Get(lua_State* L) { return body() ? LMP_returnNumber(L, body()->field) : 0; } \
   int LMP_RigidBody::Set(lua_State* L) {                                                  \
     if (body()) readNumber(L, &body()->field);                                            \
     return 0;                                                                             \

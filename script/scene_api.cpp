@@ -2,10 +2,14 @@
 // one file with its method table and one line here.
 #include "script/scene_api.h"
 
+#include "script/lmp_camera.h"
 #include "script/lmp_collision_volume.h"
+#include "script/lmp_lamp.h"
+#include "script/lmp_mike.h"
 #include "script/lmp_object.h"
 #include "script/lmp_rigid_body.h"
 #include "script/lmp_scene.h"
+#include "script/lmp_viewport.h"
 
 void LMP_registerClasses(lua_State* L) {
   LMP_installProxyHooks();
@@ -15,7 +19,11 @@ void LMP_registerClasses(lua_State* L) {
     if (type != OBJECT_RTF_TEXT) LMP_setObjectPusher(type, &LMP_pushObjectAs<LMP_Object>);
 
   LMP_Binder<LMP_Scene>::registerClass(L);
+  LMP_Binder<LMP_Viewport>::registerClass(L);
   LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
   LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
+  LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
+  LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
+  LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
   LMP_registerObjectClass<LMP_CollisionVolume>(L, OBJECT_COLLISION_VOLUME);
 }

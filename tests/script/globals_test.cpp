@@ -159,6 +159,18 @@ TEST(Globals, ControllerValues) {
   EXPECT_EQ(c.contentAspect, 0.5);
   EXPECT_EQ(c.backgroundColor[3], 0.4);
   EXPECT_EQ(c.mouse.pickPosition.z, 6);
+  // With a current viewport the scene mouse is the viewport mouse carried
+  // through its camera: a quarter-turn view from 1 to 101 at the origin.
+  c.mouse.viewportMouse[0] = 0;
+  c.mouse.viewportMouse[1] = 0;
+  c.mouse.viewportMouse[2] = 0.5;
+  ASSERT_EQ(p.run(R"(
+    local v = newViewport(0, 0, 1, 0.75); assert(getSceneMouse() == v3())
+    local cam = newCamera(newScene()); cam:setFOV(90); cam:setFarZ(101); v:setCamera(cam)
+    local m = getSceneMouse()
+    assert(math.abs(m:x() + 51) < 1e-9 and math.abs(m:y() - 38.25) < 1e-9 and m:z() == -51)
+  )"),
+            "");
   EXPECT_TRUE(c.failures.empty());
   EXPECT_NE(p.run("tracePoint(1)").find("v3 expected, got number"), std::string::npos);
 }
