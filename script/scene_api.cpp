@@ -9,6 +9,7 @@
 #include "script/lmp_object.h"
 #include "script/lmp_rigid_body.h"
 #include "script/lmp_scene.h"
+#include "script/lmp_sound.h"
 #include "script/lmp_viewport.h"
 
 void LMP_registerClasses(lua_State* L) {
@@ -22,6 +23,7 @@ void LMP_registerClasses(lua_State* L) {
   LMP_Binder<LMP_Viewport>::registerClass(L);
   LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
   LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
+  LMP_registerObjectClass<LMP_Sound>(L, OBJECT_SOUND);
   LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
   LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
