@@ -60,6 +60,9 @@ class CTRL_Generic {
   // the caller must free(); stored members point into the package. With text
   // set the last byte is replaced by NUL (see package.cpp).
   bool readFile(const char* name, uint8_t** data, int32_t* size, bool text);
+  // Loads a models XML file of the package into a new set kept in
+  // modelsSets; null when the file is missing or not XML.
+  ModelsSet* loadModelsSet(const char* name);
 
   // The package name for messages; nothing gives the package a name, so this
   // is usually a fixed word.

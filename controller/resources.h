@@ -5,12 +5,9 @@
 // model/.
 #pragma once
 
+#include "controller/models_set.h"
 #include "model/callbacks.h"
 #include "model/font_record.h"
-
-struct ModelsSet {
-  LMP_ProxyRef proxy;
-};
 
 struct VideoStream {
   LMP_ProxyRef proxy;

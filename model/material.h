@@ -17,6 +17,7 @@ struct MaterialLayer {
   ImageSource* image = nullptr;  // not owned
   ColorRGBA color{1, 1, 1, 1};   // tint and layer alpha
   RigidTransform textureTransform;
+  bool changed = true;  // the renderer rebuilds the texture matrix
 };
 
 class Material {

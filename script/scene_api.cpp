@@ -5,7 +5,10 @@
 #include "script/lmp_camera.h"
 #include "script/lmp_collision_volume.h"
 #include "script/lmp_lamp.h"
+#include "script/lmp_material.h"
+#include "script/lmp_mesh.h"
 #include "script/lmp_mike.h"
+#include "script/lmp_models_set.h"
 #include "script/lmp_object.h"
 #include "script/lmp_rigid_body.h"
 #include "script/lmp_scene.h"
@@ -22,10 +25,13 @@ void LMP_registerClasses(lua_State* L) {
   LMP_Binder<LMP_Scene>::registerClass(L);
   LMP_Binder<LMP_Viewport>::registerClass(L);
   LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
+  LMP_registerObjectClass<LMP_Mesh>(L, OBJECT_MESH);
   LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
   LMP_registerObjectClass<LMP_Sound>(L, OBJECT_SOUND);
   LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
   LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
+  LMP_Binder<LMP_ModelsSet>::registerClass(L);
+  LMP_Binder<LMP_Material>::registerClass(L);
   LMP_registerObjectClass<LMP_CollisionVolume>(L, OBJECT_COLLISION_VOLUME);
 }

@@ -7,31 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "support/models_xml.h"
+
 namespace {
 
-// Packs values the way models-set files do: little-endian, lowercase hex.
-std::string hexBytes(const void* data, size_t n, int groupEvery = 0) {
-  static const char* digits = "0123456789abcdef";
-  const unsigned char* b = static_cast<const unsigned char*>(data);
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    if (groupEvery && i && i % groupEvery == 0) out += (i % (groupEvery * 3) == 0) ? "\n" : " ";
-    out += digits[b[i] >> 4];
-    out += digits[b[i] & 15];
-  }
-  return out;
-}
-std::string hexDoubles(const std::vector<double>& v) { return hexBytes(v.data(), v.size() * 8, 8); }
-std::string hexFloats(const std::vector<double>& v) {
-  std::vector<float> f(v.begin(), v.end());
-  return hexBytes(f.data(), f.size() * 4);
-}
-std::string hexInt32(const std::vector<int32_t>& v) { return hexBytes(v.data(), v.size() * 4, 4); }
-std::string hexUint16(const std::vector<int32_t>& v) {
-  std::vector<uint16_t> s;
-  for (int32_t i : v) s.push_back(static_cast<uint16_t>(i));
-  return hexBytes(s.data(), s.size() * 2);
-}
+using namespace modelsxml;
 
 struct Loaded {
   TiXmlDocument doc;
@@ -42,12 +22,6 @@ struct Loaded {
     EXPECT_TRUE(mesh.loadXml(doc.RootElement()));
   }
 };
-
-std::string section(const char* name, int count, int size, const std::string& text) {
-  std::string s = "<" + std::string(name) + " count=\"" + std::to_string(count) + "\"";
-  if (size) s += " size=\"" + std::to_string(size) + "\"";
-  return s + ">" + text + "</" + name + ">";
-}
 
 // A unit square of two triangles with normals, uvs and colours.
 const std::vector<double> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};

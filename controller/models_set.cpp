@@ -1,0 +1,291 @@
+// The models-set loader: one XML file of the package becomes a ModelsSet, in
+// passes (textures, materials, meshes, animated meshes, animations, objects,
+// object links, skinning bind), so that every name an entry uses is known by
+// the time it is looked up, whatever the order of the file.
+#include "controller/models_set.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <tinyxml.h>
+
+#include "controller/ctrl_generic.h"
+#include "controller/debug_log.h"
+#include "model/camera.h"
+#include "model/collision_volume.h"
+#include "model/image_source.h"
+#include "model/lamp.h"
+#include "model/material.h"
+#include "model/mesh.h"
+#include "model/mesh_data.h"
+#include "model/object.h"
+#include "model/resource_id.h"
+#include "model/sound.h"
+#include "model/xml_values.h"
+
+namespace {
+
+// Deeper trees than this are cut when linked: every walk over the object
+// tree (placements, instantiation, deletion) goes up or down its depth.
+constexpr int32_t kMaxTreeDepth = 1024;
+
+// An "object" entry and what the creation pass made of it.
+struct Entry {
+  const TiXmlElement* element;
+  MDL_Object* object;
+};
+
+// The first record of the list whose name is exactly `wanted`; null for a
+// null name or no match.
+template <class T>
+T* findNamed(const PtrArray<T>& list, const char* wanted) {
+  if (!wanted) return nullptr;
+  for (T* item : list)
+    if (item && item->name && std::strcmp(item->name, wanted) == 0) return item;
+  return nullptr;
+}
+
+// Calls f(entry) for each child named `entry` of the document's first
+// top-level `section` element, in document order.
+template <class F>
+void forEachEntry(const TiXmlDocument& doc, const char* section, const char* entry, F f) {
+  const TiXmlElement* s = doc.FirstChildElement(section);
+  if (!s) return;
+  for (const TiXmlElement* e = s->FirstChildElement(entry); e; e = e->NextSiblingElement(entry)) f(e);
+}
+
+const char* childText(const TiXmlElement* element, const char* child) {
+  return elementText(element->FirstChildElement(child));
+}
+
+// Reads every entry of a section into a new record of T appended to list.
+template <class T>
+void loadRecords(const TiXmlDocument& doc, const char* section, const char* entry, PtrArray<T>& list) {
+  forEachEntry(doc, section, entry, [&list](const TiXmlElement* e) {
+    T* record = new (std::nothrow) T();
+    if (!record) return;
+    record->loadXml(e);
+    if (!list.append(record)) delete record;
+  });
+}
+
+void loadTextures(const TiXmlDocument& doc, ModelsSet& set) {
+  forEachEntry(doc, "textures", "texture", [&set](const TiXmlElement* e) {
+    ImageSource* source = new (std::nothrow) ImageSource();
+    if (!source) return;
+    source->id = MDL_nextResourceId();
+    source->name = MDL_copyString(e->Attribute("name"));
+    int size = 0;
+    intAttribute(e, "size", &size);
+    if (size < 0) size = 0;
+    if (size > kModelsSetMaxElements) {
+      debugPrintf("Models set %s: texture %s of %d bytes refused", set.name,
+                  source->name ? source->name : "", size);
+      size = 0;
+    }
+    if (size > 0) {
+      // Zero-filled, so that a short or missing text leaves zeros, not garbage.
+      source->data = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1));
+      if (source->data) {
+        source->size = size;
+        source->owns = true;
+        if (const char* text = elementText(e)) hexDecode(text, size, source->data);
+      }
+    }
+    source->filter = CTRL_textureFilterCode(e->Attribute("filter"));
+    if (!set.textures.append(source)) CTRL_destroyImageSource(source);
+  });
+}
+
+void loadMaterials(const TiXmlDocument& doc, ModelsSet& set) {
+  forEachEntry(doc, "materials", "material", [&set](const TiXmlElement* e) {
+    Material* material = new (std::nothrow) Material();
+    if (!material) return;
+    material->loadXml(e, set.textures);
+    if (!set.materials.append(material)) material->destroy();
+  });
+}
+
+int32_t typeCode(const char* text) {
+  if (!text) return -1;
+  for (int32_t type = 0; type < OBJECT_TYPE_COUNT; ++type)
+    if (std::strcmp(MDL_objectTypeName(type), text) == 0) return type;
+  return -1;
+}
+
+int32_t volumeShape(const char* text) {
+  if (!text) return 0;
+  if (std::strcmp(text, "sphere") == 0) return SHAPE_SPHERE;
+  if (std::strcmp(text, "box") == 0) return SHAPE_BOX;
+  if (std::strcmp(text, "cylinder") == 0) return SHAPE_CYLINDER;
+  return 0;
+}
+
+// A new object of the entry's type; null for the types a models set does
+// not make. *stop is set by a collision volume without a known shape, which
+// ends the creation pass.
+MDL_Object* newObjectFor(const TiXmlElement* e, bool* stop) {
+  switch (typeCode(e->Attribute("type"))) {
+    case OBJECT_NONE: return new (std::nothrow) MDL_Object();
+    case OBJECT_LAMP: return new (std::nothrow) MDL_Lamp();
+    case OBJECT_CAMERA: return new (std::nothrow) MDL_Camera();
+    case OBJECT_MESH: return new (std::nothrow) MDL_Mesh();
+    case OBJECT_SOUND: return new (std::nothrow) MDL_Sound();
+    case OBJECT_LOCATOR: return new (std::nothrow) MDL_Locator();
+    case OBJECT_COLLISION_VOLUME: {
+      int32_t shape = volumeShape(childText(e, "volume_type"));
+      if (shape == 0) {
+        *stop = true;
+        return nullptr;
+      }
+      return new (std::nothrow) MDL_CollisionVolume(shape);
+    }
+    default: return nullptr;
+  }
+}
+
+// Pass 1: one object per entry of a type the set makes, each read by its own
+// reader. Entries that make nothing are not paired.
+void createObjects(const TiXmlDocument& doc, ModelsSet& set, GrowArray<Entry>& entries) {
+  bool stop = false;
+  forEachEntry(doc, "objects", "object", [&](const TiXmlElement* e) {
+    if (stop) return;
+    MDL_Object* object = newObjectFor(e, &stop);
+    if (!object) return;
+    object->loadXml(e);
+    if (!set.objects.append(object)) {
+      delete object;
+      return;
+    }
+    entries.append(Entry{e, object});
+  });
+}
+
+// How many ancestors `object` has, walking up at most kMaxTreeDepth steps;
+// -1 when `object` or an ancestor is `avoid` (a link would close a loop).
+int32_t depthAvoiding(const MDL_Object* object, const MDL_Object* avoid) {
+  int32_t depth = 0;
+  for (const MDL_Object* a = object; a; a = a->parent, ++depth) {
+    if (a == avoid) return -1;
+    if (depth > kMaxTreeDepth) return depth;
+  }
+  return depth - 1;
+}
+
+void linkParent(ModelsSet& set, MDL_Object* object, const char* parentName) {
+  MDL_Object* parent = set.findByName(parentName);
+  if (!parent) return;
+  // Linking to itself or below itself would close a loop that every tree
+  // walk would then follow forever.
+  int32_t depth = depthAvoiding(parent, object);
+  if (depth < 0) return;
+  if (depth >= kMaxTreeDepth) {
+    debugPrintf("Models set %s: %s is nested too deep", set.name, object->name ? object->name : "");
+    return;
+  }
+  object->parent = parent;
+  object->nextSibling = parent->firstChild;
+  parent->firstChild = object;
+  // The local placement read from the file is now relative to the parent.
+  // Objects below this one were linked earlier and are stale already, so no
+  // walk down the subtree is needed.
+  object->localValid = 1;
+  object->worldValid = 0;
+  object->changed = 1;
+}
+
+// Links made one at a time can still chain subtrees deeper than the bound;
+// any object that ends up too deep is cut loose as a root of its own.
+void cutDeepChains(ModelsSet& set) {
+  for (MDL_Object* object : set.objects) {
+    MDL_Object* a = object;
+    for (int32_t depth = 0; a && depth < kMaxTreeDepth; ++depth) a = a->parent;
+    if (!a || !a->parent) continue;
+    debugPrintf("Models set %s: %s is nested too deep", set.name, a->name ? a->name : "");
+    // Its file placement becomes its world placement: working out the old
+    // one would mean walking the over-deep chain above it.
+    a->unlinkFromParent();
+    a->parent = nullptr;
+    a->localValid = 1;
+    a->worldValid = 0;
+  }
+}
+
+// Pass 2: parents, geometry and looks, each by name among the set's records.
+void linkObjects(ModelsSet& set, const GrowArray<Entry>& entries) {
+  for (const Entry& entry : entries) {
+    MDL_Object* object = entry.object;
+    if (const char* parentName = childText(entry.element, "parent")) linkParent(set, object, parentName);
+    if (object->type != OBJECT_MESH && object->type != OBJECT_ANIMATED_MESH) continue;
+    MDL_Mesh* mesh = static_cast<MDL_Mesh*>(object);
+    if (entry.element->FirstChildElement("mesh")) mesh->meshData = findNamed(set.meshes, childText(entry.element, "mesh"));
+    if (entry.element->FirstChildElement("material"))
+      mesh->material = findNamed(set.materials, childText(entry.element, "material"));
+  }
+  cutDeepChains(set);
+}
+
+}  // namespace
+
+int32_t CTRL_textureFilterCode(const char* text) {
+  if (!text) return 0;
+  if (std::strcmp(text, "nearest_point") == 0) return 1;
+  if (std::strcmp(text, "linear") == 0) return 2;
+  if (std::strcmp(text, "mipmap") == 0) return 3;
+  return 0;
+}
+
+ModelsSet::~ModelsSet() {
+  for (MDL_Object* object : objects) delete object;
+  objects.freeStorage();
+  for (Material* material : materials) material->destroy();
+  materials.freeStorage();
+  for (ImageSource* texture : textures) CTRL_destroyImageSource(texture);
+  textures.freeStorage();
+  for (MeshData* mesh : meshes) delete mesh;
+  meshes.freeStorage();
+  for (AnimatedMeshData* group : animatedMeshes) delete group;
+  animatedMeshes.freeStorage();
+  for (AnimationData* animation : animations) delete animation;
+  animations.freeStorage();
+  std::free(name);
+  name = nullptr;
+}
+
+MDL_Object* ModelsSet::findByName(const char* wanted) const { return findNamed(objects, wanted); }
+
+ModelsSet* CTRL_Generic::loadModelsSet(const char* fileName) {
+  uint8_t* text = nullptr;
+  int32_t size = 0;
+  bool mustFree = readFile(fileName, &text, &size, true);
+  if (!text) return nullptr;
+  ModelsSet* set = new (std::nothrow) ModelsSet();
+  if (set) set->name = MDL_copyString(fileName);
+  if (!set || !set->name || !resources.modelsSets.append(set)) {
+    delete set;
+    if (mustFree) std::free(text);
+    return nullptr;
+  }
+
+  TiXmlDocument doc(fileName);
+  doc.Parse(reinterpret_cast<const char*>(text));
+  if (doc.Error()) {
+    resources.modelsSets.removeFirst(set);
+    set->destroy();
+    if (mustFree) std::free(text);
+    return nullptr;
+  }
+
+  loadTextures(doc, *set);
+  loadMaterials(doc, *set);
+  loadRecords(doc, "meshes", "mesh", set->meshes);
+  loadRecords(doc, "animated_meshes", "animated_mesh", set->animatedMeshes);
+  loadRecords(doc, "animations", "animation", set->animations);
+  GrowArray<Entry> entries;
+  createObjects(doc, *set, entries);
+  linkObjects(*set, entries);
+
+  if (mustFree) std::free(text);
+  return set;
+}

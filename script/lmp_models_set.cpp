@@ -1,0 +1,69 @@
+#include "script/lmp_models_set.h"
+
+#include "controller/ctrl_generic.h"
+#include "model/object.h"
+#include "script/engine.h"
+#include "script/lmp_args.h"
+#include "script/lmp_object.h"
+
+const char* const LMP_ModelsSet::luaName = "newModelsSet";
+
+LMP_ModelsSet::~LMP_ModelsSet() {
+  if (set() && set()->proxy.get() == this) set()->proxy.proxy = nullptr;
+}
+
+LMP_Proxy* LMP_ModelsSet::construct(lua_State* L) {
+  LMP_ModelsSet* proxy = new LMP_ModelsSet();
+  CTRL_Generic* ctrl = LMP_getController(L);
+  const char* name = nullptr;
+  if (!ctrl || !LMP_getArgs(L, "S", &name)) return proxy;
+  ModelsSet* set = ctrl->loadModelsSet(name);
+  if (!set) {
+    LMP_reportError(L, "File %s not found", name);
+    return proxy;
+  }
+  proxy->model = set;
+  set->proxy.assign(proxy);
+  return proxy;
+}
+
+// Names of the top-level objects of one type, indexed from 1.
+int LMP_ModelsSet::getNames(lua_State* L) {
+  int type = 0;
+  if (!set() || !LMP_getArgs(L, "I", &type)) return 0;
+  int found = 0;
+  for (MDL_Object* object : set()->objects) {
+    if (object->parent || object->type != type) continue;
+    if (found == 0) lua_newtable(L);
+    ++found;
+    if (object->name) {
+      lua_pushstring(L, object->name);
+      lua_rawseti(L, -2, found);
+    }
+  }
+  return found ? 1 : 0;
+}
+
+int LMP_ModelsSet::get(lua_State* L) {
+  const char* name = nullptr;
+  if (!set() || !LMP_getArgs(L, "S", &name)) return 0;
+  return LMP_iPushProxy(L, set()->findByName(name));
+}
+
+int LMP_ModelsSet::del(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl || !LMP_getArgs(L, "")) return 0;
+  // Clones in scenes still share the set's geometry, looks and tracks, so
+  // the records stay with the controller (freed with it); only the script's
+  // handle goes.
+  if (ModelsSet* gone = set()) gone->proxy.release();
+  model = nullptr;
+  return 0;
+}
+
+const LMP_MethodReg<LMP_ModelsSet> LMP_ModelsSet::methods[] = {
+    {"getNames", &LMP_ModelsSet::getNames},
+    {"get", &LMP_ModelsSet::get},
+    {"delete", &LMP_ModelsSet::del},
+    {nullptr, nullptr},
+};
