@@ -12,6 +12,8 @@
 
 #include "controller/ctrl_generic.h"
 #include "controller/debug_log.h"
+#include "model/animated_mesh.h"
+#include "model/bone.h"
 #include "model/camera.h"
 #include "model/collision_volume.h"
 #include "model/image_source.h"
@@ -132,6 +134,8 @@ MDL_Object* newObjectFor(const TiXmlElement* e, bool* stop) {
     case OBJECT_CAMERA: return new (std::nothrow) MDL_Camera();
     case OBJECT_MESH: return new (std::nothrow) MDL_Mesh();
     case OBJECT_SOUND: return new (std::nothrow) MDL_Sound();
+    case OBJECT_BONE: return new (std::nothrow) MDL_Bone();
+    case OBJECT_ANIMATED_MESH: return new (std::nothrow) MDL_AnimatedMesh();
     case OBJECT_LOCATOR: return new (std::nothrow) MDL_Locator();
     case OBJECT_COLLISION_VOLUME: {
       int32_t shape = volumeShape(childText(e, "volume_type"));
@@ -226,6 +230,102 @@ void linkObjects(ModelsSet& set, const GrowArray<Entry>& entries) {
   cutDeepChains(set);
 }
 
+void swapBonePoses(ModelsSet& set) {
+  for (MDL_Object* object : set.objects)
+    if (object->type == OBJECT_BONE) static_cast<MDL_Bone*>(object)->swapPose();
+}
+
+// Entries a group can use: weights and vertex indices both present.
+int32_t usableEntries(const AnimatedMeshData& group) {
+  if (!group.vertexIndices || !group.weights) return 0;
+  return group.count < group.weightCount ? group.count : group.weightCount;
+}
+
+// The group's vertices and normals in the bone's frame, with the mesh where
+// it stands now; each weight is added to its vertex's total. False (the
+// group stays unbound) when out of memory.
+bool bindGroup(MDL_AnimatedMesh& mesh, MDL_Bone& bone, AnimatedMeshData& group, double* totals) {
+  const MeshData& data = *mesh.meshData;
+  const int32_t n = usableEntries(group);
+  if (n <= 0) return false;
+  group.restPositions = new (std::nothrow) Vec3[static_cast<size_t>(n)]();
+  group.restNormals = new (std::nothrow) Vec3[static_cast<size_t>(n)]();
+  if (!group.restPositions || !group.restNormals) {
+    delete[] group.restPositions;
+    delete[] group.restNormals;
+    group.restPositions = group.restNormals = nullptr;
+    return false;
+  }
+  RigidTransform t = mesh.getWorld();
+  bone.getWorld().makeRelative(t);
+  for (int32_t j = 0; j < n; ++j) {
+    const int32_t v = group.vertexIndices[j];
+    if (v < 0 || v >= data.vertexCount) continue;
+    totals[v] += group.weights[j];
+    group.restPositions[j] = t.basis * data.vertices[v] + t.position;
+    if (data.normals) group.restNormals[j] = t.basis * data.normals[v];
+  }
+  return true;
+}
+
+// Binds one animated mesh to the groups and bones its entry names, pair by
+// pair, then scales the weights it bound so that each vertex's sum to 1.
+void bindAnimatedMesh(ModelsSet& set, MDL_AnimatedMesh& mesh, const TiXmlElement* pairs) {
+  MeshData* data = mesh.meshData;
+  if (!data) return;
+  int32_t slots = 0;
+  for (const TiXmlElement* g = pairs->FirstChildElement("animated_mesh"); g && slots <= MDL_AnimatedMesh::kMaxBones;
+       g = g->NextSiblingElement("animated_mesh"))
+    ++slots;
+  if (!mesh.allocateBones(slots)) {
+    debugPrintf("Models set %s: %s has too many bones", set.name, mesh.name ? mesh.name : "");
+    return;
+  }
+  double* totals = data->vertexCount > 0 ? new (std::nothrow) double[static_cast<size_t>(data->vertexCount)]() : nullptr;
+  if (data->vertexCount > 0 && !totals) return;
+  // Groups whose rest arrays this mesh made; a group an earlier mesh bound
+  // keeps the weights that mesh scaled.
+  GrowArray<AnimatedMeshData*> bound;
+  const TiXmlElement* g = pairs->FirstChildElement("animated_mesh");
+  const TiXmlElement* b = pairs->FirstChildElement("bone");
+  for (int32_t i = 0; i < slots; ++i) {
+    AnimatedMeshData* group = findNamed(set.animatedMeshes, elementText(g));
+    MDL_Object* bone = b ? set.findByName(elementText(b)) : nullptr;
+    if (bone && bone->type != OBJECT_BONE) bone = nullptr;
+    mesh.boneData[i] = group;
+    mesh.bones[i] = static_cast<MDL_Bone*>(bone);
+    if (group && bone && !group->restPositions && bindGroup(mesh, *static_cast<MDL_Bone*>(bone), *group, totals))
+      bound.append(group);
+    g = g->NextSiblingElement("animated_mesh");
+    if (b) b = b->NextSiblingElement("bone");
+  }
+  for (AnimatedMeshData* group : bound) {
+    const int32_t n = usableEntries(*group);
+    for (int32_t j = 0; j < n; ++j) {
+      const int32_t v = group->vertexIndices[j];
+      if (v >= 0 && v < data->vertexCount && totals[v] != 0) group->weights[j] /= totals[v];
+    }
+  }
+  delete[] totals;
+}
+
+// Pass 3: every animated mesh is bound with its bones in their rest pose
+// ("original_matrix"); the poses are swapped back afterwards, so the bones
+// stand as the file placed them and keep the rest pose for skinning.
+void bindSkinning(ModelsSet& set, const GrowArray<Entry>& entries) {
+  swapBonePoses(set);
+  for (const Entry& entry : entries) {
+    const TiXmlElement* pairs = entry.element->FirstChildElement("animated_meshes");
+    if (!pairs || entry.object->type != OBJECT_ANIMATED_MESH) continue;
+    bindAnimatedMesh(set, *static_cast<MDL_AnimatedMesh*>(entry.object), pairs);
+  }
+  // Every animated mesh with geometry gets its skinned arrays, bound or not,
+  // starting from the rest shape.
+  for (MDL_Object* object : set.objects)
+    if (object->type == OBJECT_ANIMATED_MESH) static_cast<MDL_AnimatedMesh*>(object)->allocateSkinned();
+  swapBonePoses(set);
+}
+
 }  // namespace
 
 int32_t CTRL_textureFilterCode(const char* text) {
@@ -285,6 +385,7 @@ ModelsSet* CTRL_Generic::loadModelsSet(const char* fileName) {
   GrowArray<Entry> entries;
   createObjects(doc, *set, entries);
   linkObjects(*set, entries);
+  bindSkinning(*set, entries);
 
   if (mustFree) std::free(text);
   return set;

@@ -7,11 +7,14 @@
 #include <string>
 
 #include "controller/ctrl_generic.h"
+#include "model/animated_mesh.h"
+#include "model/bone.h"
 #include "model/collision_volume.h"
 #include "model/image_source.h"
 #include "model/lamp.h"
 #include "model/material.h"
 #include "model/mesh.h"
+#include "model/mesh_data.h"
 #include "platform/testing.h"
 #include "support/models_xml.h"
 #include "support/test_package.h"
@@ -212,6 +215,89 @@ TEST(ModelsSetLoader, AChainDeeperThanTheTreeBoundIsCut) {
   EXPECT_LE(deepest, 1024);
   EXPECT_GT(deepest, 500);
   EXPECT_NE(log.text().find("nested too deep"), std::string::npos);
+}
+
+// A skinning group: vertex indices and weights, packed.
+std::string group(const char* name, const std::vector<int32_t>& vertices, const std::vector<double>& weights) {
+  return std::string("<animated_mesh name=\"") + name + "\">" +
+         section("vertices", static_cast<int>(vertices.size()), 4, hexInt32(vertices)) +
+         section("weights", static_cast<int>(weights.size()), 8, hexDoubles(weights)) + "</animated_mesh>";
+}
+
+// Two vertices on the x axis, with normals along z.
+const char kLine[] = "line";
+std::string lineMesh() {
+  return std::string("<meshes><mesh name=\"") + kLine + "\">" + section("vertices", 2, 8, hexDoubles({1, 0, 0, 2, 0, 0})) +
+         section("normals", 2, 8, hexDoubles({0, 0, 1, 0, 0, 1})) + "</mesh></meshes>";
+}
+
+TEST(ModelsSetLoader, SkinningBindsGroupsToBonesInTheirRestPose) {
+  // Bone a rests at z = 1 and is placed at z = 3 by the file; b rests at
+  // x = 1 turned a quarter about z. Vertex 0 is held 0.2 by a and 0.6 by b.
+  const std::string quarter = "0 1 0 0 -1 0 0 0 0 0 1 0 1 0 0 1";
+  Loaded l(lineMesh() +
+           "<animated_meshes>" + group("ga", {0, 1}, {0.2, 1.0}) + group("gb", {0, 5}, {0.6, 0.5}) +
+           group("gshort", {1, 0}, {0.5}) + "</animated_meshes>" +
+           objects(object("Bone", "a", child("matrix", translation(0, 0, 3)) + child("original_matrix", translation(0, 0, 1))) +
+                   object("Bone", "b", child("matrix", quarter) + child("original_matrix", quarter)) +
+                   object("AnimatedMesh", "skin", child("mesh", kLine) +
+                                                      "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
+                                                      "<animated_mesh>gb</animated_mesh><bone>b</bone>"
+                                                      "<animated_mesh>nothing</animated_mesh><bone>a</bone>"
+                                                      "<animated_mesh>gshort</animated_mesh><bone>skin</bone>"
+                                                      "</animated_meshes>") +
+                   object("AnimatedMesh", "bare") +
+                   object("Mesh", "plain", child("mesh", kLine) +
+                                               "<animated_meshes><animated_mesh>gshort</animated_mesh><bone>a</bone>"
+                                               "</animated_meshes>")));
+  ASSERT_NE(l.set, nullptr);
+  MDL_Bone* a = static_cast<MDL_Bone*>(l["a"]);
+  MDL_Bone* b = static_cast<MDL_Bone*>(l["b"]);
+  // After loading a bone stands where "matrix" puts it and rests at
+  // "original_matrix".
+  EXPECT_EQ(a->getWorld().position, Vec3(0, 0, 3));
+  EXPECT_EQ(a->restTransform.position, Vec3(0, 0, 1));
+  EXPECT_EQ(b->restTransform.basis.axis[0], Vec3(0, 1, 0));
+
+  MDL_AnimatedMesh* skin = static_cast<MDL_AnimatedMesh*>(l["skin"]);
+  ASSERT_EQ(skin->boneCount, 4);
+  EXPECT_EQ(skin->bones[0], a);
+  EXPECT_EQ(skin->bones[1], b);
+  EXPECT_EQ(skin->boneData[2], nullptr);  // no group of that name: the slot stays, empty
+  EXPECT_EQ(skin->bones[3], nullptr);     // "skin" is no bone
+  AnimatedMeshData* ga = skin->boneData[0];
+  AnimatedMeshData* gb = skin->boneData[1];
+  // Weights of vertex 0 sum to 1 over its bones; vertex 1 has only a.
+  EXPECT_DOUBLE_EQ(ga->weights[0], 0.25);
+  EXPECT_DOUBLE_EQ(gb->weights[0], 0.75);
+  EXPECT_DOUBLE_EQ(ga->weights[1], 1.0);
+  EXPECT_DOUBLE_EQ(gb->weights[1], 0.5);  // its vertex 5 does not exist
+  // Rest positions are the vertices in each bone's rest frame.
+  ASSERT_NE(ga->restPositions, nullptr);
+  EXPECT_EQ(ga->restPositions[0], Vec3(1, 0, -1));
+  EXPECT_EQ(ga->restPositions[1], Vec3(2, 0, -1));
+  EXPECT_EQ(ga->restNormals[0], Vec3(0, 0, 1));
+  EXPECT_EQ(gb->restPositions[0], Vec3(0, 0, 0));
+  // A group paired with no bone, or only with a plain mesh, is never bound.
+  AnimatedMeshData* gshort = skin->boneData[3];
+  ASSERT_NE(gshort, nullptr);
+  EXPECT_EQ(gshort->restPositions, nullptr);
+  EXPECT_EQ(static_cast<MDL_Mesh*>(l["plain"])->type, OBJECT_MESH);
+
+  // Skinned arrays start from the rest shape; a mesh without geometry has none.
+  ASSERT_NE(skin->skinnedVertices, nullptr);
+  EXPECT_EQ(skin->skinnedVertices[1], Vec3(2, 0, 0));
+  ASSERT_NE(skin->skinnedNormals, nullptr);
+  MDL_AnimatedMesh* bare = static_cast<MDL_AnimatedMesh*>(l["bare"]);
+  EXPECT_EQ(bare->skinnedVertices, nullptr);
+  EXPECT_EQ(bare->vertex(0), nullptr);
+
+  // Skinned where the file placed the bones: a is 2 higher than at rest,
+  // b unmoved, so vertex 0 rises by 0.25 x 2 and vertex 1 by 2.
+  skin->update(true);
+  EXPECT_NEAR(skin->vertex(0)->z, 0.5, 1e-12);
+  EXPECT_NEAR(skin->vertex(0)->x, 1.0, 1e-12);
+  EXPECT_NEAR(skin->vertex(1)->z, 2.0, 1e-12);
 }
 
 }  // namespace
