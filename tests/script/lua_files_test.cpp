@@ -5,24 +5,15 @@
 #include <fstream>
 #include <string>
 
-#include "script_harness.h"
+#include "lua_files_case.h"
 
 using scripttest::Player;
 
 namespace {
 
-// A disk file in the current directory for the test's lifetime.
-struct DiskFile {
-  std::string name;
-  DiskFile(const std::string& n, const std::string& content) : name(n) {
-    std::ofstream(name, std::ios::binary) << content;
-  }
-  ~DiskFile() { std::remove(name.c_str()); }
-};
+using filecase::DiskFile;
 
-std::string uniqueName(const char* stem) {
-  return std::string("vs_engine_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + stem;
-}
+std::string uniqueName(const char* stem) { return filecase::uniqueName("vs_engine_", stem); }
 
 TEST(ScriptModules, RequireFindsAPackageMemberOnTheDefaultPath) {
   Player p({{"tools.lua", "return { twice = function(x) return 2 * x end }\n"},
@@ -85,17 +76,7 @@ TEST(ScriptLoading, DofileAndLoadfile) {
 }
 
 TEST(ScriptLoading, PrecompiledChunksOnlyFromDisk) {
-  lua_State* L = luaL_newstate();
-  luaL_loadstring(L, "return 'compiled'");
-  std::string binary;
-  lua_dump(
-      L,
-      [](lua_State*, const void* p, size_t n, void* ud) {
-        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
-        return 0;
-      },
-      &binary);
-  lua_close(L);
+  std::string binary = filecase::compiled("return 'compiled'");
   DiskFile disk(uniqueName("compiled.luac"), binary);
   Player p({{"compiled.luac", binary}});
   std::string error = p.run("local f, e = loadfile('compiled.luac') assert(f == nil) error(e, 0)");
