@@ -1,9 +1,12 @@
-// Lua's io library over the package file layer. Streams are "FILE*"
-// userdata holding a PackageFile handle: a package member (read in memory,
-// writes dropped), a "//" disk file (stdio underneath), or one of the
-// standard values 1 (an empty input), 2 and 3 (the debug log).
+// The io library over the package file layer. A script's file is a "FILE*"
+// userdata holding a PackageFile handle of one of three kinds: a package
+// member (read in memory, writes dropped), a "//" disk file (stdio
+// underneath) or one of the standard values 1 (an empty input), 2 and 3
+// (the debug log). Everything a read does that depends on the kind lives in
+// that kind's Reader; the read formats are a table over the readers.
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,123 +20,381 @@
 
 namespace {
 
+// Registry keys of the default input and output files.
 const char kInput[] = "_IO_input";
 const char kOutput[] = "_IO_output";
 
+// Most formats one lines iterator keeps; the count is also the argument
+// number reported when there are more.
+const int kMaxLineFormats = LUA_MINSTACK - 3;
+
+const size_t kLinePiece = 512;          // fgets piece of a disk line
+const size_t kFirstAllPiece = 512;      // "*a" reads pieces twice the one before...
+const size_t kLastAllPiece = 1u << 30;  // ...up to this
+const size_t kCountPiece = 65536;       // a count is read in pieces of at most this
+
+// ---- the file userdata -----------------------------------------------------
+
+// A file as scripts hold it. closef is the operation that closes it; null
+// once it is closed (or before it ever held a handle).
 struct LMP_Stream {
   PackageFile* f;
-  lua_CFunction closef;  // null once closed
+  lua_CFunction closef;
 };
 
-enum Kind { STANDARD, DISK, MEMBER };
+bool isOpen(const LMP_Stream* s) { return s->closef != nullptr; }
 
-Kind kindOf(PackageFile* f) {
-  if (vfs_isStandard(f)) return STANDARD;
-  return f->isDisk ? DISK : MEMBER;
+LMP_Stream* checkStream(lua_State* L, int arg) {
+  return static_cast<LMP_Stream*>(luaL_checkudata(L, arg, LUA_FILEHANDLE));
 }
 
-LMP_Stream* tolstream(lua_State* L) { return static_cast<LMP_Stream*>(luaL_checkudata(L, 1, LUA_FILEHANDLE)); }
-
-bool isclosed(const LMP_Stream* p) { return p->closef == nullptr; }
-
-int io_type(lua_State* L) {
-  luaL_checkany(L, 1);
-  LMP_Stream* p = static_cast<LMP_Stream*>(luaL_testudata(L, 1, LUA_FILEHANDLE));
-  if (!p)
-    lua_pushnil(L);
-  else if (isclosed(p))
-    lua_pushliteral(L, "closed file");
-  else
-    lua_pushliteral(L, "file");
-  return 1;
+// The first argument's handle; raises for a closed file.
+PackageFile* openHandle(lua_State* L) {
+  LMP_Stream* s = checkStream(L, 1);
+  if (!isOpen(s)) luaL_error(L, "attempt to use a closed file");
+  return s->f;
 }
 
-int f_tostring(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  if (isclosed(p))
-    lua_pushliteral(L, "file (closed)");
-  else
-    lua_pushfstring(L, "file (%p)", static_cast<void*>(p->f));
-  return 1;
-}
-
-PackageFile* tofile(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  if (isclosed(p)) luaL_error(L, "attempt to use a closed file");
-  return p->f;
-}
-
-// A stream marked closed first, so that a memory error leaves no handle open.
-LMP_Stream* newprefile(lua_State* L) {
-  LMP_Stream* p = static_cast<LMP_Stream*>(lua_newuserdata(L, sizeof(LMP_Stream)));
-  p->f = nullptr;
-  p->closef = nullptr;
+// Pushes a stream that holds nothing yet, so that a failure between here
+// and the open leaves nothing to close.
+LMP_Stream* pushStream(lua_State* L) {
+  LMP_Stream* s = static_cast<LMP_Stream*>(lua_newuserdata(L, sizeof(LMP_Stream)));
+  s->f = nullptr;
+  s->closef = nullptr;
   luaL_setmetatable(L, LUA_FILEHANDLE);
-  return p;
+  return s;
 }
 
-int aux_close(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  lua_CFunction cf = p->closef;
-  p->closef = nullptr;
-  return (*cf)(L);
-}
+int io_fclose(lua_State* L) { return luaL_fileresult(L, vfs_fclose(checkStream(L, 1)->f) == 0, nullptr); }
 
-int io_close(lua_State* L) {
-  if (lua_isnone(L, 1)) lua_getfield(L, LUA_REGISTRYINDEX, kOutput);
-  tofile(L);
-  return aux_close(L);
-}
-
-int f_gc(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  if (!isclosed(p) && p->f) aux_close(L);
-  return 0;
-}
-
-int io_fclose(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  int res = vfs_fclose(p->f);
-  return luaL_fileresult(L, res == 0, nullptr);
-}
-
+// The standard files stay open whatever a script does.
 int io_noclose(lua_State* L) {
-  LMP_Stream* p = tolstream(L);
-  p->closef = &io_noclose;  // keep the standard file open
+  checkStream(L, 1)->closef = &io_noclose;
   lua_pushnil(L);
   lua_pushliteral(L, "cannot close standard file");
   return 2;
 }
 
-LMP_Stream* newfile(lua_State* L) {
-  LMP_Stream* p = newprefile(L);
-  p->closef = &io_fclose;
-  return p;
+// The stream takes the handle (when there is one) and will close it.
+bool adopt(LMP_Stream* s, PackageFile* f) {
+  if (!f) return false;
+  s->f = f;
+  s->closef = &io_fclose;
+  return true;
 }
 
-void opencheckfile(lua_State* L, const char* fname, const char* mode) {
-  LMP_Stream* p = newfile(L);
-  p->f = vfs_fopen(LMP_getController(L), fname, mode);
-  if (!p->f) {
-    p->closef = nullptr;
-    luaL_error(L, "cannot open file '%s' (%s)", fname, strerror(errno));
-  }
+// Closes the stream at index 1 (marked closed first: its close function
+// may reopen it, as the standard files do).
+int closeStream(lua_State* L) {
+  LMP_Stream* s = checkStream(L, 1);
+  lua_CFunction close = s->closef;
+  s->closef = nullptr;
+  return close(L);
 }
+
+// Pushes the named file opened as a new stream, or raises.
+void opencheckfile(lua_State* L, const char* name, const char* mode) {
+  if (!adopt(pushStream(L), vfs_fopen(LMP_getController(L), name, mode)))
+    luaL_error(L, "cannot open file '%s' (%s)", name, strerror(errno));
+}
+
+// The default input or output's handle (the stream stays pushed); raises
+// when it has been closed.
+PackageFile* defaultHandle(lua_State* L, const char* key, const char* what) {
+  lua_getfield(L, LUA_REGISTRYINDEX, key);
+  LMP_Stream* s = static_cast<LMP_Stream*>(lua_touserdata(L, -1));
+  if (!s || !isOpen(s)) luaL_error(L, "standard %s file is closed", what);
+  return s->f;
+}
+
+// ---- readers ---------------------------------------------------------------
+
+// What a read does on one kind of handle. line and number push exactly one
+// value and report whether it is a result (the caller turns a failure into
+// nil).
+class Reader {
+ public:
+  virtual bool line(lua_State* L, PackageFile* f, bool keepEnd) const = 0;
+  virtual bool number(lua_State* L, PackageFile* f) const = 0;
+  // Whether a byte waits, without taking it.
+  virtual bool more(PackageFile* f) const = 0;
+  // Copies up to count bytes; the number copied.
+  virtual size_t take(PackageFile* f, char* into, size_t count) const = 0;
+  // Only stdio streams keep an error state.
+  virtual void clearError(PackageFile*) const {}
+  virtual bool failed(PackageFile*) const { return false; }
+
+ protected:
+  ~Reader() = default;
+};
+
+size_t takeThroughLayer(PackageFile* f, char* into, size_t count) {
+  int32_t got = vfs_fread(into, static_cast<int32_t>(count), f);
+  return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+// A member's bytes are all in memory: lines and numbers are found there.
+class MemberReader final : public Reader {
+ public:
+  bool line(lua_State* L, PackageFile* f, bool keepEnd) const override {
+    const char* at = "";
+    size_t left = unread(f, &at);
+    const char* end = left ? static_cast<const char*>(memchr(at, '\n', left)) : nullptr;
+    size_t len = end ? static_cast<size_t>(end - at) + 1 : left;
+    lua_pushlstring(L, at, end && !keepEnd ? len - 1 : len);
+    f->pos += static_cast<int32_t>(len);
+    return len > 0;
+  }
+
+  bool number(lua_State* L, PackageFile* f) const override {
+    const char* at = "";
+    size_t left = unread(f, &at);
+    size_t blanks = 0;
+    while (blanks < left && isspace(static_cast<unsigned char>(at[blanks]))) ++blanks;
+    f->pos += static_cast<int32_t>(blanks);  // taken even when no number follows
+    // strtod wants a terminated text; no number's text is this long.
+    char text[200];
+    size_t len = left - blanks < sizeof text - 1 ? left - blanks : sizeof text - 1;
+    if (len > 0) memcpy(text, at + blanks, len);
+    text[len] = '\0';
+    char* end = nullptr;
+    double value = strtod(text, &end);
+    if (end == text) {
+      lua_pushnil(L);
+      return false;
+    }
+    f->pos += static_cast<int32_t>(end - text);
+    lua_pushnumber(L, value);
+    return true;
+  }
+
+  bool more(PackageFile* f) const override { return vfs_load(f) && f->pos < f->size; }
+
+  size_t take(PackageFile* f, char* into, size_t count) const override { return takeThroughLayer(f, into, count); }
+
+ private:
+  // The unread bytes (loaded on first use); none when the member is missing.
+  static size_t unread(PackageFile* f, const char** at) {
+    if (!vfs_load(f) || f->pos >= f->size) return 0;
+    *at = reinterpret_cast<const char*>(f->data) + f->pos;
+    return static_cast<size_t>(f->size - f->pos);
+  }
+};
+
+// A disk file reads as stdio reads it.
+class DiskReader final : public Reader {
+ public:
+  bool line(lua_State* L, PackageFile* f, bool keepEnd) const override {
+    luaL_Buffer b;
+    luaL_buffinit(L, &b);
+    for (;;) {
+      char* piece = luaL_prepbuffsize(&b, kLinePiece);
+      if (!fgets(piece, static_cast<int>(kLinePiece), f->file)) {  // the end without a line end
+        luaL_pushresult(&b);
+        return lua_rawlen(L, -1) > 0;
+      }
+      size_t len = strlen(piece);
+      bool ended = len > 0 && piece[len - 1] == '\n';
+      luaL_addsize(&b, ended && !keepEnd ? len - 1 : len);
+      if (ended) {
+        luaL_pushresult(&b);
+        return true;
+      }
+    }
+  }
+
+  bool number(lua_State* L, PackageFile* f) const override {
+    double value = 0;
+    if (fscanf(f->file, LUA_NUMBER_SCAN, &value) != 1) {
+      lua_pushnil(L);
+      return false;
+    }
+    lua_pushnumber(L, value);
+    return true;
+  }
+
+  bool more(PackageFile* f) const override {
+    int c = getc(f->file);
+    ungetc(c, f->file);
+    return c != EOF;
+  }
+
+  size_t take(PackageFile* f, char* into, size_t count) const override { return takeThroughLayer(f, into, count); }
+
+  void clearError(PackageFile* f) const override { clearerr(f->file); }
+  bool failed(PackageFile* f) const override { return ferror(f->file) != 0; }
+};
+
+// The standard values: an empty stream that is never treated as a record.
+class EmptyReader final : public Reader {
+ public:
+  bool line(lua_State* L, PackageFile*, bool) const override {
+    lua_pushliteral(L, "");
+    return false;
+  }
+  bool number(lua_State* L, PackageFile*) const override {
+    lua_pushnil(L);
+    return false;
+  }
+  bool more(PackageFile*) const override { return false; }
+  size_t take(PackageFile*, char*, size_t) const override { return 0; }
+};
+
+const MemberReader kMemberReader{};
+const DiskReader kDiskReader{};
+const EmptyReader kEmptyReader{};
+
+const Reader& readerOf(PackageFile* f) {
+  if (vfs_isStandard(f)) return kEmptyReader;
+  if (f->isDisk) return kDiskReader;
+  return kMemberReader;
+}
+
+// ---- read formats ----------------------------------------------------------
+
+// "*l", "*L", and lines without formats.
+bool read_line(lua_State* L, const Reader& r, PackageFile* f, bool keepEnd) { return r.line(L, f, keepEnd); }
+
+bool readNumber(lua_State* L, const Reader& r, PackageFile* f) { return r.number(L, f); }
+
+// Always a result, "" at the end.
+bool readAll(lua_State* L, const Reader& r, PackageFile* f) {
+  luaL_Buffer b;
+  luaL_buffinit(L, &b);
+  size_t piece = kFirstAllPiece;
+  for (;;) {
+    size_t got = r.take(f, luaL_prepbuffsize(&b, piece), piece);
+    luaL_addsize(&b, got);
+    if (got < piece) break;
+    if (piece < kLastAllPiece) piece *= 2;
+  }
+  luaL_pushresult(&b);
+  return true;
+}
+
+// Up to count bytes, in pieces, so that a huge count costs only what is there.
+bool readCount(lua_State* L, const Reader& r, PackageFile* f, size_t count) {
+  luaL_Buffer b;
+  luaL_buffinit(L, &b);
+  size_t total = 0;
+  while (total < count) {
+    size_t want = count - total < kCountPiece ? count - total : kCountPiece;
+    size_t got = r.take(f, luaL_prepbuffsize(&b, want), want);
+    luaL_addsize(&b, got);
+    total += got;
+    if (got < want) break;
+  }
+  luaL_pushresult(&b);
+  return total > 0;
+}
+
+// read(0): "" while a byte waits, a failure at the end.
+bool readEndTest(lua_State* L, const Reader& r, PackageFile* f) {
+  bool waiting = r.more(f);
+  lua_pushliteral(L, "");
+  return waiting;
+}
+
+struct ReadFormat {
+  char letter;  // the format is "*" followed by this
+  bool (*read)(lua_State* L, const Reader& r, PackageFile* f);
+};
+
+const ReadFormat kReadFormats[] = {
+    {'n', readNumber},
+    {'l', [](lua_State* L, const Reader& r, PackageFile* f) { return read_line(L, r, f, false); }},
+    {'L', [](lua_State* L, const Reader& r, PackageFile* f) { return read_line(L, r, f, true); }},
+    {'a', readAll},
+};
+
+// Reads what argument arg asks for and pushes it.
+bool readArgument(lua_State* L, const Reader& r, PackageFile* f, int arg) {
+  if (lua_type(L, arg) == LUA_TNUMBER) {
+    long long count = 0;
+    luaL_argcheck(L, LMP_roundToInteger(lua_tonumber(L, arg), 0, 9007199254740992.0, &count), arg, "invalid option");
+    if (count == 0) return readEndTest(L, r, f);
+    return readCount(L, r, f, static_cast<size_t>(count));
+  }
+  const char* format = lua_tostring(L, arg);
+  luaL_argcheck(L, format && format[0] == '*', arg, "invalid option");
+  for (const ReadFormat& entry : kReadFormats)
+    if (entry.letter == format[1]) return entry.read(L, r, f);
+  luaL_argerror(L, arg, "invalid format");
+  return false;
+}
+
+// file:read and io.read: the arguments from index first on are formats (none:
+// one line). A result per format up to the first that fails, which gives
+// nil; a stdio error gives nil, its message and number instead.
+int g_read(lua_State* L, PackageFile* f, int first) {
+  const Reader& r = readerOf(f);
+  int last = lua_gettop(L);
+  r.clearError(f);
+  int results = 0;
+  bool ok = true;
+  if (last < first) {
+    ok = read_line(L, r, f, false);
+    results = 1;
+  } else {
+    luaL_checkstack(L, last - first + 1 + LUA_MINSTACK, "too many arguments");
+    for (int arg = first; ok && arg <= last; ++arg, ++results) ok = readArgument(L, r, f, arg);
+  }
+  if (r.failed(f)) return luaL_fileresult(L, 0, nullptr);
+  if (!ok) {
+    lua_pop(L, 1);
+    lua_pushnil(L);
+  }
+  return results;
+}
+
+// ---- lines iterators -------------------------------------------------------
+
+// Upvalues: the stream, whether the iterator opened it (and so closes it at
+// the end), then the formats.
+int nextLine(lua_State* L) {
+  LMP_Stream* s = static_cast<LMP_Stream*>(lua_touserdata(L, lua_upvalueindex(1)));
+  if (!isOpen(s)) return luaL_error(L, "file is already closed");
+  lua_settop(L, 0);
+  lua_pushvalue(L, lua_upvalueindex(1));  // index 1, then the formats
+  for (int i = 3; !lua_isnone(L, lua_upvalueindex(i)); ++i) lua_pushvalue(L, lua_upvalueindex(i));
+  int results = g_read(L, s->f, 2);
+  if (!lua_isnil(L, -results)) return results;
+  if (results > 1) return luaL_error(L, "%s", lua_tostring(L, -results + 1));  // a read error
+  if (lua_toboolean(L, lua_upvalueindex(2))) {
+    lua_settop(L, 0);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    closeStream(L);
+  }
+  return 0;
+}
+
+// The stream at index 1 and the formats after it become the iterator.
+int pushLines(lua_State* L, bool closeAtEnd) {
+  int formats = lua_gettop(L) - 1;
+  luaL_argcheck(L, formats <= kMaxLineFormats, kMaxLineFormats, "too many options");
+  lua_pushboolean(L, closeAtEnd);
+  lua_insert(L, 2);  // the stack is the stream, the flag and the formats
+  lua_pushcclosure(L, nextLine, 2 + formats);
+  return 1;
+}
+
+// ---- the io table ----------------------------------------------------------
 
 int io_open(lua_State* L) {
-  const char* filename = luaL_checkstring(L, 1);
+  const char* name = luaL_checkstring(L, 1);
   const char* mode = luaL_optstring(L, 2, "r");
-  LMP_Stream* p = newfile(L);
-  int i = 0;
-  // mode must match [rwa]%+?b?
-  if (!(mode[i] != '\0' && strchr("rwa", mode[i++]) != nullptr && (mode[i] != '+' || ++i) &&
-        (mode[i] != 'b' || ++i) && (mode[i] == '\0')))
-    return luaL_error(L, "invalid mode '%s' (should match '[rwa]%%+?b?')", mode);
-  p->f = vfs_fopen(LMP_getController(L), filename, mode);
-  if (!p->f) {
-    p->closef = nullptr;
-    return luaL_fileresult(L, 0, filename);
+  LMP_Stream* s = pushStream(L);
+  // Lua's rule for the mode: [rwa]%+?b?
+  const char* m = mode;
+  bool valid = *m != '\0' && strchr("rwa", *m) != nullptr;
+  if (valid) {
+    ++m;
+    if (*m == '+') ++m;
+    if (*m == 'b') ++m;
+    valid = *m == '\0';
   }
+  if (!valid) return luaL_error(L, "invalid mode '%s' (should match '[rwa]%%+?b?')", mode);
+  if (!adopt(s, vfs_fopen(LMP_getController(L), name, mode))) return luaL_fileresult(L, 0, name);
   return 1;
 }
 
@@ -144,383 +405,207 @@ int io_popen(lua_State* L) {
   return luaL_fileresult(L, 0, command);
 }
 
+// A stdio temporary file, kept as a disk handle.
 int io_tmpfile(lua_State* L) {
-  LMP_Stream* p = newfile(L);
+  LMP_Stream* s = pushStream(L);
   FILE* tmp = tmpfile();
-  if (!tmp) {
-    p->closef = nullptr;
-    return luaL_fileresult(L, 0, nullptr);
-  }
+  if (!tmp) return luaL_fileresult(L, 0, nullptr);
   PackageFile* f = new (std::nothrow) PackageFile{};
   if (!f) {
     fclose(tmp);
-    p->closef = nullptr;
     return luaL_error(L, "not enough memory");
   }
   f->isDisk = true;
   f->file = tmp;
-  p->f = f;
+  adopt(s, f);
   return 1;
 }
 
-PackageFile* getiofile(lua_State* L, const char* findex) {
-  lua_getfield(L, LUA_REGISTRYINDEX, findex);
-  LMP_Stream* p = static_cast<LMP_Stream*>(lua_touserdata(L, -1));
-  if (!p || isclosed(p)) luaL_error(L, "standard %s file is closed", findex + strlen("_IO_"));
-  return p->f;
+int io_close(lua_State* L) {
+  if (lua_isnone(L, 1)) lua_getfield(L, LUA_REGISTRYINDEX, kOutput);
+  openHandle(L);
+  return closeStream(L);
 }
 
-int g_iofile(lua_State* L, const char* f, const char* mode) {
+int io_type(lua_State* L) {
+  luaL_checkany(L, 1);
+  const LMP_Stream* s = static_cast<const LMP_Stream*>(luaL_testudata(L, 1, LUA_FILEHANDLE));
+  if (!s)
+    lua_pushnil(L);
+  else
+    lua_pushstring(L, isOpen(s) ? "file" : "closed file");
+  return 1;
+}
+
+// io.input and io.output: a name opens a file, a file is taken as it is;
+// either becomes the default. The default is returned.
+int changeDefault(lua_State* L, const char* key, const char* mode) {
   if (!lua_isnoneornil(L, 1)) {
-    const char* filename = lua_tostring(L, 1);
-    if (filename) {
-      opencheckfile(L, filename, mode);
+    const char* name = lua_tostring(L, 1);
+    if (name) {
+      opencheckfile(L, name, mode);
     } else {
-      tofile(L);
+      openHandle(L);
       lua_pushvalue(L, 1);
     }
-    lua_setfield(L, LUA_REGISTRYINDEX, f);
+    lua_setfield(L, LUA_REGISTRYINDEX, key);
   }
-  lua_getfield(L, LUA_REGISTRYINDEX, f);
+  lua_getfield(L, LUA_REGISTRYINDEX, key);
   return 1;
 }
 
-int io_input(lua_State* L) { return g_iofile(L, kInput, "r"); }
-int io_output(lua_State* L) { return g_iofile(L, kOutput, "w"); }
+int io_input(lua_State* L) { return changeDefault(L, kInput, "r"); }
+int io_output(lua_State* L) { return changeDefault(L, kOutput, "w"); }
 
-// ---- reading ----------------------------------------------------------------
-
-// The member's unread bytes (loading them on first use); none for the
-// standard values.
-size_t memberRemaining(PackageFile* f, const char** at) {
-  if (!vfs_load(f) || f->pos >= f->size) return 0;
-  *at = reinterpret_cast<const char*>(f->data) + f->pos;
-  return static_cast<size_t>(f->size - f->pos);
+int io_read(lua_State* L) {
+  PackageFile* f = defaultHandle(L, kInput, "input");
+  lua_pop(L, 1);  // the registry keeps the stream; the arguments are the formats
+  return g_read(L, f, 1);
 }
 
-int read_number(lua_State* L, PackageFile* f) {
-  Kind kind = kindOf(f);
-  if (kind == DISK) {
-    double d;
-    if (fscanf(f->file, LUA_NUMBER_SCAN, &d) == 1) {
-      lua_pushnumber(L, d);
-      return 1;
-    }
-  } else if (kind == MEMBER) {
-    const char* at = nullptr;
-    size_t n = memberRemaining(f, &at);
-    size_t skip = 0;
-    while (skip < n && isspace(static_cast<unsigned char>(at[skip]))) ++skip;
-    f->pos += static_cast<int32_t>(skip);
-    char text[200];  // far longer than any number's text
-    size_t len = n - skip < sizeof text - 1 ? n - skip : sizeof text - 1;
-    if (len > 0) memcpy(text, at + skip, len);
-    text[len] = '\0';
-    char* end = nullptr;
-    double d = strtod(text, &end);
-    if (end != text) {
-      f->pos += static_cast<int32_t>(end - text);
-      lua_pushnumber(L, d);
-      return 1;
-    }
-  }
-  lua_pushnil(L);  // "result" to be removed
-  return 0;
-}
-
-int test_eof(lua_State* L, PackageFile* f) {
-  int c = -1;
-  switch (kindOf(f)) {
-    case DISK:
-      c = getc(f->file);
-      ungetc(c, f->file);
-      break;
-    case MEMBER:
-      c = vfs_fgetc(f);
-      if (c != -1) vfs_fseek(f, -1, SEEK_CUR);
-      break;
-    case STANDARD:
-      break;
-  }
-  lua_pushlstring(L, nullptr, 0);
-  return c != -1;
-}
-
-int read_line(lua_State* L, PackageFile* f, int chop) {
-  Kind kind = kindOf(f);
-  if (kind == MEMBER) {
-    const char* at = nullptr;
-    size_t n = memberRemaining(f, &at);
-    const char* eol = n ? static_cast<const char*>(memchr(at, '\n', n)) : nullptr;
-    if (eol) {
-      size_t len = static_cast<size_t>(eol - at) + 1;
-      lua_pushlstring(L, at, len - static_cast<size_t>(chop));
-      f->pos += static_cast<int32_t>(len);
-      return 1;
-    }
-    lua_pushlstring(L, at, n);
-    f->pos += static_cast<int32_t>(n);
-    return n > 0;
-  }
-  if (kind == STANDARD) {
-    lua_pushliteral(L, "");
-    return 0;
-  }
-  luaL_Buffer b;
-  luaL_buffinit(L, &b);
-  for (;;) {
-    char* p = luaL_prepbuffsize(&b, 512);
-    if (fgets(p, 512, f->file) == nullptr) {
-      luaL_pushresult(&b);
-      return lua_rawlen(L, -1) > 0;
-    }
-    size_t l = strlen(p);
-    if (l == 0 || p[l - 1] != '\n') {
-      luaL_addsize(&b, l);
-    } else {
-      luaL_addsize(&b, l - static_cast<size_t>(chop));
-      luaL_pushresult(&b);
-      return 1;
-    }
-  }
-}
-
-void read_all(lua_State* L, PackageFile* f) {
-  luaL_Buffer b;
-  luaL_buffinit(L, &b);
-  if (kindOf(f) != STANDARD) {
-    size_t rlen = 512;  // each piece twice the one before
-    for (;;) {
-      char* p = luaL_prepbuffsize(&b, rlen);
-      int32_t got = vfs_fread(p, static_cast<int32_t>(rlen), f);
-      size_t nr = got > 0 ? static_cast<size_t>(got) : 0;
-      luaL_addsize(&b, nr);
-      if (nr < rlen) break;
-      if (rlen <= (1u << 29)) rlen *= 2;
-    }
-  }
-  luaL_pushresult(&b);
-}
-
-int read_chars(lua_State* L, PackageFile* f, size_t n) {
-  luaL_Buffer b;
-  luaL_buffinit(L, &b);
-  size_t total = 0;
-  if (kindOf(f) != STANDARD) {
-    // In pieces, so that a huge count costs only what is really there.
-    while (total < n) {
-      size_t want = n - total < 65536 ? n - total : 65536;
-      char* p = luaL_prepbuffsize(&b, want);
-      int32_t got = vfs_fread(p, static_cast<int32_t>(want), f);
-      size_t nr = got > 0 ? static_cast<size_t>(got) : 0;
-      luaL_addsize(&b, nr);
-      total += nr;
-      if (nr < want) break;
-    }
-  }
-  luaL_pushresult(&b);
-  return total > 0;
-}
-
-int g_read(lua_State* L, PackageFile* f, int first) {
-  int nargs = lua_gettop(L) - 1;
-  int success;
-  int n;
-  bool disk = kindOf(f) == DISK;
-  if (disk) clearerr(f->file);
-  if (nargs == 0) {
-    success = read_line(L, f, 1);
-    n = first + 1;
+// io.lines(): the default input, left open; io.lines(name): the file,
+// closed at the end.
+int io_lines(lua_State* L) {
+  if (lua_isnone(L, 1)) lua_pushnil(L);
+  bool named = !lua_isnil(L, 1);
+  if (named) {
+    opencheckfile(L, luaL_checkstring(L, 1), "r");
   } else {
-    luaL_checkstack(L, nargs + LUA_MINSTACK, "too many arguments");
-    success = 1;
-    for (n = first; nargs-- && success; n++) {
-      if (lua_type(L, n) == LUA_TNUMBER) {
-        long long count = 0;
-        luaL_argcheck(L, LMP_roundToInteger(lua_tonumber(L, n), 0, 9007199254740992.0, &count), n,
-                      "invalid option");
-        size_t l = static_cast<size_t>(count);
-        success = (l == 0) ? test_eof(L, f) : read_chars(L, f, l);
-      } else {
-        const char* p = lua_tostring(L, n);
-        luaL_argcheck(L, p && p[0] == '*', n, "invalid option");
-        switch (p[1]) {
-          case 'n': success = read_number(L, f); break;
-          case 'l': success = read_line(L, f, 1); break;
-          case 'L': success = read_line(L, f, 0); break;
-          case 'a':
-            read_all(L, f);
-            success = 1;
-            break;
-          default: return luaL_argerror(L, n, "invalid format");
-        }
-      }
+    lua_getfield(L, LUA_REGISTRYINDEX, kInput);
+  }
+  lua_replace(L, 1);
+  if (!named) openHandle(L);
+  return pushLines(L, named);
+}
+
+// Each argument from index first on, in order; after a failed write the rest
+// are still checked but not written. The stream just above the arguments is
+// the result.
+int g_write(lua_State* L, PackageFile* f, int first) {
+  int last = lua_gettop(L) - 1;
+  bool ok = true;
+  for (int arg = first; arg <= last; ++arg) {
+    if (lua_type(L, arg) == LUA_TNUMBER) {
+      ok = ok && vfs_fprintf(f, "%.14g", lua_tonumber(L, arg)) > 0;
+      continue;
     }
+    size_t len = 0;
+    const char* text = luaL_checklstring(L, arg, &len);
+    ok = ok && len <= static_cast<size_t>(INT32_MAX) &&
+         vfs_fwrite(text, static_cast<int32_t>(len), f) == static_cast<int32_t>(len);
   }
-  if (disk && ferror(f->file)) return luaL_fileresult(L, 0, nullptr);
-  if (!success) {
-    lua_pop(L, 1);
-    lua_pushnil(L);
-  }
-  return n - first;
+  if (!ok) return luaL_fileresult(L, 0, nullptr);
+  return 1;
 }
 
-int io_read(lua_State* L) { return g_read(L, getiofile(L, kInput), 1); }
-int f_read(lua_State* L) { return g_read(L, tofile(L), 2); }
+int io_write(lua_State* L) { return g_write(L, defaultHandle(L, kOutput, "output"), 1); }
 
-int io_readline(lua_State* L) {
-  LMP_Stream* p = static_cast<LMP_Stream*>(lua_touserdata(L, lua_upvalueindex(1)));
-  int n = static_cast<int>(lua_tonumber(L, lua_upvalueindex(2)));  // our own small count
-  if (isclosed(p)) return luaL_error(L, "file is already closed");
-  lua_settop(L, 1);
-  for (int i = 1; i <= n; i++) lua_pushvalue(L, lua_upvalueindex(3 + i));
-  n = g_read(L, p->f, 2);
-  if (!lua_isnil(L, -n)) return n;
-  if (n > 1) return luaL_error(L, "%s", lua_tostring(L, -n + 1));
-  if (lua_toboolean(L, lua_upvalueindex(3))) {  // the iterator opened the file
-    lua_settop(L, 0);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    aux_close(L);
-  }
-  return 0;
+// Only stdio streams hold anything to flush.
+int flushHandle(lua_State* L, PackageFile* f) {
+  if (!vfs_isStandard(f) && f->isDisk) return luaL_fileresult(L, fflush(f->file) == 0, nullptr);
+  lua_pushboolean(L, 1);
+  return 1;
 }
 
-void aux_lines(lua_State* L, bool toclose) {
-  int n = lua_gettop(L) - 1;
-  luaL_argcheck(L, n <= LUA_MINSTACK - 3, LUA_MINSTACK - 3, "too many options");
-  lua_pushvalue(L, 1);
-  lua_pushnumber(L, n);
-  lua_pushboolean(L, toclose);
-  for (int i = 1; i <= n; i++) lua_pushvalue(L, i + 1);
-  lua_pushcclosure(L, io_readline, 3 + n);
-}
+int io_flush(lua_State* L) { return flushHandle(L, defaultHandle(L, kOutput, "output")); }
+
+// ---- file methods ----------------------------------------------------------
+
+int f_read(lua_State* L) { return g_read(L, openHandle(L), 2); }
 
 int f_lines(lua_State* L) {
-  tofile(L);
-  aux_lines(L, false);
-  return 1;
+  openHandle(L);
+  return pushLines(L, false);
 }
-
-int io_lines(lua_State* L) {
-  bool toclose;
-  if (lua_isnone(L, 1)) lua_pushnil(L);
-  if (lua_isnil(L, 1)) {
-    lua_getfield(L, LUA_REGISTRYINDEX, kInput);
-    lua_replace(L, 1);
-    tofile(L);
-    toclose = false;
-  } else {
-    const char* filename = luaL_checkstring(L, 1);
-    opencheckfile(L, filename, "r");
-    lua_replace(L, 1);
-    toclose = true;
-  }
-  aux_lines(L, toclose);
-  return 1;
-}
-
-// ---- writing, seeking, buffering ------------------------------------------
-
-int g_write(lua_State* L, PackageFile* f, int arg) {
-  int nargs = lua_gettop(L) - arg;
-  bool status = true;
-  for (; nargs--; arg++) {
-    if (lua_type(L, arg) == LUA_TNUMBER) {
-      status = status && vfs_fprintf(f, "%.14g", lua_tonumber(L, arg)) > 0;
-    } else {
-      size_t l;
-      const char* s = luaL_checklstring(L, arg, &l);
-      status = status && l <= static_cast<size_t>(INT32_MAX) &&
-               vfs_fwrite(s, static_cast<int32_t>(l), f) == static_cast<int32_t>(l);
-    }
-  }
-  if (status) return 1;  // the file is on top
-  return luaL_fileresult(L, 0, nullptr);
-}
-
-int io_write(lua_State* L) { return g_write(L, getiofile(L, kOutput), 1); }
 
 int f_write(lua_State* L) {
-  PackageFile* f = tofile(L);
+  PackageFile* f = openHandle(L);
   lua_pushvalue(L, 1);
   return g_write(L, f, 2);
 }
 
 int f_seek(lua_State* L) {
-  static const int mode[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-  static const char* const modenames[] = {"set", "cur", "end", nullptr};
-  PackageFile* f = tofile(L);
-  int op = luaL_checkoption(L, 2, "cur", modenames);
-  lua_Number p3 = luaL_optnumber(L, 3, 0);
-  int32_t offset = static_cast<int32_t>(p3 >= -2147483648.0 && p3 <= 2147483647.0 ? p3 : 0);
-  luaL_argcheck(L, static_cast<lua_Number>(offset) == p3, 3, "not an integer in proper range");
-  switch (kindOf(f)) {
-    case STANDARD:
-      errno = ESPIPE;  // the standard files are not seekable
-      return luaL_fileresult(L, 0, nullptr);
-    case MEMBER:
-      vfs_fseek(f, offset, mode[op]);
-      lua_pushnumber(L, f->pos);
-      return 1;
-    case DISK:
-      if (vfs_fseek(f, offset, mode[op]) != 0) return luaL_fileresult(L, 0, nullptr);
-      lua_pushnumber(L, static_cast<lua_Number>(ftell(f->file)));
-      return 1;
+  static const char* const kWhenceNames[] = {"set", "cur", "end", nullptr};
+  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  PackageFile* f = openHandle(L);
+  int whence = kWhence[luaL_checkoption(L, 2, "cur", kWhenceNames)];
+  lua_Number offset = luaL_optnumber(L, 3, 0);
+  luaL_argcheck(L, offset >= -2147483648.0 && offset <= 2147483647.0 && std::trunc(offset) == offset, 3,
+                "not an integer in proper range");
+  if (vfs_isStandard(f)) {
+    errno = ESPIPE;
+    return luaL_fileresult(L, 0, nullptr);
   }
-  return 0;
+  int failed = vfs_fseek(f, static_cast<int32_t>(offset), whence);
+  if (!f->isDisk) {  // a member's seek always lands inside it
+    lua_pushnumber(L, f->pos);
+    return 1;
+  }
+  if (failed != 0) return luaL_fileresult(L, 0, nullptr);
+  lua_pushnumber(L, static_cast<lua_Number>(ftell(f->file)));
+  return 1;
 }
 
 // Buffering is the layer's business: the arguments are checked, nothing changes.
 int f_setvbuf(lua_State* L) {
-  static const char* const modenames[] = {"no", "full", "line", nullptr};
-  tofile(L);
-  luaL_checkoption(L, 2, nullptr, modenames);
+  static const char* const kModes[] = {"no", "full", "line", nullptr};
+  openHandle(L);
+  luaL_checkoption(L, 2, nullptr, kModes);
   luaL_optnumber(L, 3, LUAL_BUFFERSIZE);
   lua_pushboolean(L, 1);
   return 1;
 }
 
-int flushResult(lua_State* L, PackageFile* f) {
-  if (kindOf(f) == DISK) return luaL_fileresult(L, fflush(f->file) == 0, nullptr);
-  lua_pushboolean(L, 1);
+int f_flush(lua_State* L) { return flushHandle(L, openHandle(L)); }
+
+int f_gc(lua_State* L) {
+  LMP_Stream* s = checkStream(L, 1);
+  if (isOpen(s) && s->f) closeStream(L);
+  return 0;
+}
+
+int f_tostring(lua_State* L) {
+  LMP_Stream* s = checkStream(L, 1);
+  if (isOpen(s))
+    lua_pushfstring(L, "file (%p)", static_cast<void*>(s->f));
+  else
+    lua_pushliteral(L, "file (closed)");
   return 1;
 }
 
-int io_flush(lua_State* L) { return flushResult(L, getiofile(L, kOutput)); }
-int f_flush(lua_State* L) { return flushResult(L, tofile(L)); }
+const luaL_Reg kIoFunctions[] = {{"close", io_close}, {"flush", io_flush}, {"input", io_input},
+                                 {"lines", io_lines}, {"open", io_open},   {"output", io_output},
+                                 {"popen", io_popen}, {"read", io_read},   {"tmpfile", io_tmpfile},
+                                 {"type", io_type},   {"write", io_write}, {nullptr, nullptr}};
 
-const luaL_Reg iolib[] = {{"close", io_close}, {"flush", io_flush},   {"input", io_input},
-                          {"lines", io_lines}, {"open", io_open},     {"output", io_output},
-                          {"popen", io_popen}, {"read", io_read},     {"tmpfile", io_tmpfile},
-                          {"type", io_type},   {"write", io_write},   {nullptr, nullptr}};
+const luaL_Reg kFileMethods[] = {
+    {"close", io_close},    {"flush", f_flush}, {"lines", f_lines}, {"read", f_read},           {"seek", f_seek},
+    {"setvbuf", f_setvbuf}, {"write", f_write}, {"__gc", f_gc},     {"__tostring", f_tostring}, {nullptr, nullptr}};
 
-const luaL_Reg flib[] = {{"close", io_close},     {"flush", f_flush},     {"lines", f_lines},
-                         {"read", f_read},        {"seek", f_seek},       {"setvbuf", f_setvbuf},
-                         {"write", f_write},      {"__gc", f_gc},         {"__tostring", f_tostring},
-                         {nullptr, nullptr}};
-
-void createstdfile(lua_State* L, PackageFile* f, const char* k, const char* fname) {
-  LMP_Stream* p = newprefile(L);
-  p->f = f;
-  p->closef = &io_noclose;
-  if (k) {
+// io[field] := a stream over a standard value that refuses to close; the
+// default files are also kept under their registry key.
+void addStandardFile(lua_State* L, PackageFile* f, const char* field, const char* defaultKey) {
+  LMP_Stream* s = pushStream(L);
+  s->f = f;
+  s->closef = &io_noclose;
+  if (defaultKey) {
     lua_pushvalue(L, -1);
-    lua_setfield(L, LUA_REGISTRYINDEX, k);
+    lua_setfield(L, LUA_REGISTRYINDEX, defaultKey);
   }
-  lua_setfield(L, -2, fname);
+  lua_setfield(L, -2, field);
 }
 
 }  // namespace
 
 int LMP_openIo(lua_State* L) {
-  luaL_newlib(L, iolib);
+  luaL_newlib(L, kIoFunctions);
   luaL_newmetatable(L, LUA_FILEHANDLE);
   lua_pushvalue(L, -1);
-  lua_setfield(L, -2, "__index");
-  luaL_setfuncs(L, flib, 0);
+  lua_setfield(L, -2, "__index");  // the methods are looked up in the metatable itself
+  luaL_setfuncs(L, kFileMethods, 0);
   lua_pop(L, 1);
-  createstdfile(L, vfs_stdin(), kInput, "stdin");
-  createstdfile(L, vfs_stdout(), kOutput, "stdout");
-  createstdfile(L, vfs_stderr(), nullptr, "stderr");
+  addStandardFile(L, vfs_stdin(), "stdin", kInput);
+  addStandardFile(L, vfs_stdout(), "stdout", kOutput);
+  addStandardFile(L, vfs_stderr(), "stderr", nullptr);
   return 1;
 }

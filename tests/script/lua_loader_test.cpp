@@ -72,6 +72,7 @@ TEST(ScriptRequire, SearchpathResults) {
       {"assert(package.searchpath('q.q', '?', '') == 'q.q')", ""},
       {"assert(package.searchpath('q', '?.?') == 'q.q')", ""},  // every mark is replaced
       {"local f, e = package.searchpath('a', '') assert(f == nil and e == '')", ""},
+      {"package.searchpath()", "bad argument #1 to 'searchpath' (string expected, got no value)"},  // in order
       {"package.searchpath(nil, '?')", "bad argument #1 to 'searchpath' (string expected, got nil)"},
       {"package.searchpath('a')", "bad argument #2 to 'searchpath' (string expected, got no value)"},
   };
