@@ -1,4 +1,6 @@
 // Physics phases of the scene step and the scene's spring and joint records.
+#include <new>
+
 #include "model/joint.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
@@ -23,7 +25,7 @@ bool Scene::collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, i
 }
 
 Spring* Scene::addSpring() {
-  Spring* s = new Spring;
+  Spring* s = new (std::nothrow) Spring;
   if (!springs.append(s)) {
     delete s;
     return nullptr;

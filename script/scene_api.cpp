@@ -2,8 +2,11 @@
 // one file with its method table and one line here.
 #include "script/scene_api.h"
 
+#include "script/lmp_animation.h"
+#include "script/lmp_animation_data.h"
 #include "script/lmp_camera.h"
 #include "script/lmp_collision_volume.h"
+#include "script/lmp_joint.h"
 #include "script/lmp_lamp.h"
 #include "script/lmp_material.h"
 #include "script/lmp_mesh.h"
@@ -13,6 +16,7 @@
 #include "script/lmp_rigid_body.h"
 #include "script/lmp_scene.h"
 #include "script/lmp_sound.h"
+#include "script/lmp_spring.h"
 #include "script/lmp_viewport.h"
 
 void LMP_registerClasses(lua_State* L) {
@@ -33,5 +37,9 @@ void LMP_registerClasses(lua_State* L) {
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
   LMP_Binder<LMP_ModelsSet>::registerClass(L);
   LMP_Binder<LMP_Material>::registerClass(L);
+  LMP_Binder<LMP_Spring>::registerClass(L);
+  LMP_Binder<LMP_Joint>::registerClass(L);
   LMP_registerObjectClass<LMP_CollisionVolume>(L, OBJECT_COLLISION_VOLUME);
+  LMP_Binder<LMP_AnimationData>::registerClass(L);
+  LMP_Binder<LMP_Animation>::registerClass(L);
 }
