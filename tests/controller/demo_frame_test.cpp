@@ -19,7 +19,7 @@ namespace {
 
 std::map<std::string, std::string> demoMembers() {
   std::map<std::string, std::string> members;
-  const fs::path root = fs::path(VS_SOURCE_DIR) / "content/demo";
+  const fs::path root = fs::path(VS_BINARY_DIR) / "demo_content";  // content/demo as the build packs it
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     if (!entry.is_regular_file()) continue;
     std::ifstream in(entry.path(), std::ios::binary);
