@@ -3,6 +3,8 @@ function(vs_subsystem target folder)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        "${CMAKE_SOURCE_DIR}/${folder}/*.cpp" "${CMAKE_SOURCE_DIR}/${folder}/*.c")
   list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  # A testing/ folder holds test backends: a library of its own, for tests only.
+  list(FILTER srcs EXCLUDE REGEX "/testing/")
   if(NOT srcs)
     # A folder without code yet still gives a linkable library.
     set(stub "${CMAKE_BINARY_DIR}/stub_${target}.cpp")
@@ -21,7 +23,7 @@ function(vs_test_folder folder)
   endif()
   set(target "test_${folder}")
   add_executable(${target} ${srcs})
-  target_link_libraries(${target} PRIVATE vs_all GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE vs_platform_testing vs_all GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_SOURCE_DIR}/tests")
   target_compile_definitions(${target} PRIVATE
     VS_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VS_BINARY_DIR="${CMAKE_BINARY_DIR}")

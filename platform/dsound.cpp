@@ -20,7 +20,7 @@
 #include <new>
 #include <vector>
 
-#include "platform/dsound_testing.h"
+#include "platform/dsound_seam.h"
 
 namespace {
 
@@ -73,13 +73,12 @@ struct Shared {
   DWORD chunk = 0;  // bytes of one device pull, as SDL obtained it
   // Guarded by the SDL audio lock once the device is open.
   std::vector<Secondary*> rings;
-  bool held = false;  // a test pulls instead of the device thread
-  const char* failing = nullptr;  // a test makes this call fail
-  DWORD skew = 0;                 // a test shifts the reported cursors
+  const vsplat::SoundDeviceSeam* seam = nullptr;
 };
 Shared g;
 
-bool fails(const char* call) { return g.failing && std::strcmp(g.failing, call) == 0; }
+bool fails(const char* call) { return g.seam && g.seam->fails(call); }
+DWORD cursorShift() { return g.seam ? g.seam->cursorShift() : 0; }
 
 void lockDevice() {
   if (g.id) SDL_LockAudioDevice(g.id);
@@ -104,8 +103,8 @@ class Secondary final : public IDirectSoundBuffer {
   HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
     if (fails("GetCurrentPosition")) return DSERR_GENERIC;
     DeviceLock lock;
-    if (play) *play = (play_ + g.skew) % size_;
-    if (write) *write = ((playing_ ? write_ : play_) + g.skew) % size_;
+    if (play) *play = (play_ + cursorShift()) % size_;
+    if (write) *write = ((playing_ ? write_ : play_) + cursorShift()) % size_;
     return DS_OK;
   }
   HRESULT GetFormat(LPWAVEFORMATEX format, DWORD size, LPDWORD written) override {
@@ -241,8 +240,8 @@ void mixAll(Uint8* stream, int len) {
 }
 
 void SDLCALL deviceCallback(void*, Uint8* stream, int len) {
-  if (g.held) {
-    std::memset(stream, 0, len);  // a test drives the rings meanwhile
+  if (g.seam && g.seam->holdsDevice()) {
+    std::memset(stream, 0, len);  // the seam drives the rings meanwhile
     return;
   }
   mixAll(stream, len);
@@ -453,34 +452,12 @@ extern "C" HRESULT DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* out, LPUNKNO
 
 namespace vsplat {
 
-SoundDeviceHold::SoundDeviceHold() {
-  DeviceLock lock;
-  g.held = true;
-}
+SoundDeviceLock::SoundDeviceLock() { lockDevice(); }
+SoundDeviceLock::~SoundDeviceLock() { unlockDevice(); }
 
-SoundDeviceHold::~SoundDeviceHold() {
-  DeviceLock lock;
-  g.held = false;
-}
+void setSoundDeviceSeam(const SoundDeviceSeam* seam) { g.seam = seam; }
 
-std::vector<int16_t> SoundDeviceHold::pull(size_t bytes) {
-  std::vector<int16_t> out(wholeFrames(static_cast<DWORD>(bytes)) / 2, 0);
-  DeviceLock lock;
-  mixAll(reinterpret_cast<Uint8*>(out.data()), static_cast<int>(out.size() * 2));
-  return out;
-}
-
-SoundDeviceFault::SoundDeviceFault(const char* call, uint32_t skew) {
-  DeviceLock lock;
-  g.failing = skew ? nullptr : call;
-  g.skew = skew;
-}
-
-SoundDeviceFault::~SoundDeviceFault() {
-  DeviceLock lock;
-  g.failing = nullptr;
-  g.skew = 0;
-}
+void mixSoundDevice(uint8_t* out, size_t bytes) { mixAll(out, static_cast<int>(bytes)); }
 
 size_t soundDeviceChunkBytes() { return g.chunk; }
 

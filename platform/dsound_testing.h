@@ -1,10 +1,13 @@
-// Test side of the DirectSound stand-in: lets tests move the device's
-// cursors one pull at a time and read what the device would play.
+// Test side of the DirectSound stand-in, built into platform/testing/ (a
+// library only tests link): lets tests move the device's cursors one pull at
+// a time, read what the device would play and make calls fail.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "platform/dsound_seam.h"  // soundDeviceChunkBytes, soundDeviceOpen
 
 namespace vsplat {
 
@@ -35,9 +38,5 @@ class SoundDeviceFault {
   SoundDeviceFault(const SoundDeviceFault&) = delete;
   SoundDeviceFault& operator=(const SoundDeviceFault&) = delete;
 };
-
-// The size of one pull of the open SDL device, in bytes; 0 when none is open.
-size_t soundDeviceChunkBytes();
-bool soundDeviceOpen();
 
 }  // namespace vsplat

@@ -6,38 +6,73 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/hid_backend.h"
 #include "platform/internal.h"
 
 namespace vsplat {
 
 namespace {
 
+class SdlPort final : public HidPort {
+ public:
+  explicit SdlPort(SDL_hid_device* device) : device_(device) {}
+  ~SdlPort() override { SDL_hid_close(device_); }
+  int read(uint8_t* buffer, size_t size) override { return SDL_hid_read(device_, buffer, size); }
+  int write(const uint8_t* bytes, size_t size) override { return SDL_hid_write(device_, bytes, size); }
+
+ private:
+  SDL_hid_device* device_;
+};
+
+class SdlBackend final : public HidBackend {
+ public:
+  std::vector<HidDeviceDesc> enumerate() override {
+    std::vector<HidDeviceDesc> found;
+    if (SDL_hid_init() != 0) return found;
+    SDL_hid_device_info* list = SDL_hid_enumerate(0, 0);
+    for (SDL_hid_device_info* d = list; d; d = d->next) {
+      if (!d->path) continue;
+      HidDeviceDesc desc;
+      desc.path = d->path;
+      desc.info.dwVendorId = d->vendor_id;
+      desc.info.dwProductId = d->product_id;
+      desc.info.dwVersionNumber = d->release_number;
+      desc.info.usUsagePage = d->usage_page;
+      desc.info.usUsage = d->usage;
+      found.push_back(desc);
+    }
+    SDL_hid_free_enumeration(list);
+    return found;
+  }
+  std::unique_ptr<HidPort> open(const std::string& path) override {
+    SDL_hid_device* device = SDL_hid_open_path(path.c_str(), 0);
+    if (!device) return nullptr;
+    SDL_hid_set_nonblocking(device, 1);
+    return std::make_unique<SdlPort>(device);
+  }
+};
+
 struct HidDevice {
   uintptr_t handle = 0;
   std::string path;
   RID_DEVICE_INFO_HID info = {};
-  bool fake = false;
-  SDL_hid_device* reader = nullptr;  // open while registered for input
-  std::deque<std::vector<uint8_t>> fakeInput;
-  std::vector<std::vector<uint8_t>> fakeWrites;
+  std::unique_ptr<HidPort> reader;  // open while registered for input
 };
 
 struct DeviceFile : KernelObject {
   uintptr_t device = 0;
-  SDL_hid_device* hid = nullptr;
-  ~DeviceFile() override {
-    if (hid) SDL_hid_close(hid);
-  }
+  std::unique_ptr<HidPort> port;
 };
 
+SdlBackend g_sdl;
+HidBackend* g_backend = &g_sdl;
 std::vector<HidDevice> g_devices;
 bool g_enumerated = false;
-bool g_fakeOnly = false;
 uintptr_t g_nextDevice = 0x2000;
 std::vector<std::pair<USHORT, USHORT>> g_registered;  // usage page, usage
 std::map<uintptr_t, std::vector<uint8_t>> g_inputs;   // HRAWINPUT -> its RAWINPUT bytes
@@ -46,26 +81,6 @@ const size_t kKeptInputs = 64;
 
 const char kNamePrefix[] = "\\??\\";  // as raw input names a device
 const char kOpenPrefix[] = "\\\\?\\";  // as CreateFileA opens one
-
-void enumerate() {
-  if (g_enumerated) return;
-  g_enumerated = true;
-  if (g_fakeOnly || SDL_hid_init() != 0) return;
-  SDL_hid_device_info* list = SDL_hid_enumerate(0, 0);
-  for (SDL_hid_device_info* d = list; d; d = d->next) {
-    if (!d->path) continue;
-    HidDevice dev;
-    dev.handle = g_nextDevice++;
-    dev.path = d->path;
-    dev.info.dwVendorId = d->vendor_id;
-    dev.info.dwProductId = d->product_id;
-    dev.info.dwVersionNumber = d->release_number;
-    dev.info.usUsagePage = d->usage_page;
-    dev.info.usUsage = d->usage;
-    g_devices.push_back(dev);
-  }
-  SDL_hid_free_enumeration(list);
-}
 
 HidDevice* findDevice(uintptr_t handle) {
   for (auto& d : g_devices)
@@ -77,6 +92,37 @@ bool registered(const HidDevice& d) {
   for (auto& r : g_registered)
     if (r.first == d.info.usUsagePage && r.second == d.info.usUsage) return true;
   return false;
+}
+
+// Registered devices are read from; the others are not opened.
+void openReaders() {
+  for (auto& d : g_devices) {
+    if (!d.reader && registered(d)) d.reader = g_backend->open(d.path);
+  }
+}
+
+void list() {
+  std::vector<HidDevice> kept;
+  for (HidDeviceDesc& desc : g_backend->enumerate()) {
+    HidDevice dev;
+    auto old = std::find_if(g_devices.begin(), g_devices.end(),
+                            [&](const HidDevice& d) { return d.path == desc.path; });
+    if (old != g_devices.end()) {
+      dev.handle = old->handle;
+      dev.reader = std::move(old->reader);
+    } else {
+      dev.handle = g_nextDevice++;
+    }
+    dev.path = std::move(desc.path);
+    dev.info = desc.info;
+    kept.push_back(std::move(dev));
+  }
+  g_devices = std::move(kept);
+  g_enumerated = true;
+}
+
+void enumerate() {
+  if (!g_enumerated) list();
 }
 
 void deliver(const HidDevice& d, const uint8_t* report, size_t size) {
@@ -91,77 +137,48 @@ void deliver(const HidDevice& d, const uint8_t* report, size_t size) {
   ri->data.hid.dwSizeHid = (DWORD)size;
   ri->data.hid.dwCount = 1;
   memcpy(bytes.data() + offsetof(RAWINPUT, data.hid.bRawData), report, size);
-  uintptr_t h = g_nextInput++;
-  g_inputs[h] = std::move(bytes);
-  // Input nobody read is dropped after a while, as Windows drops it.
-  while (g_inputs.size() > kKeptInputs) g_inputs.erase(g_inputs.begin());
-  postInput(target, WM_INPUT, 0, (LPARAM)h);
+  queueRawInput(target, std::move(bytes));
 }
 
 }  // namespace
 
+void queueRawInput(HWND hwnd, std::vector<uint8_t> record) {
+  uintptr_t h = g_nextInput++;
+  g_inputs[h] = std::move(record);
+  // Input nobody read is dropped after a while, as Windows drops it.
+  while (g_inputs.size() > kKeptInputs) g_inputs.erase(g_inputs.begin());
+  postInput(hwnd, WM_INPUT, 0, (LPARAM)h);
+}
+
+void setHidBackend(HidBackend* backend) {
+  g_backend = backend ? backend : &g_sdl;
+  g_devices.clear();
+  g_registered.clear();
+  g_enumerated = false;
+}
+
+void refreshHidDevices() {
+  list();
+  openReaders();
+}
+
+HANDLE hidDeviceHandle(const std::string& path) {
+  enumerate();
+  for (auto& d : g_devices)
+    if (d.path == path) return (HANDLE)d.handle;
+  return nullptr;
+}
+
 void pollRawInput() {
   for (auto& d : g_devices) {
-    if (!registered(d)) continue;
-    if (d.fake) {
-      while (!d.fakeInput.empty()) {
-        deliver(d, d.fakeInput.front().data(), d.fakeInput.front().size());
-        d.fakeInput.pop_front();
-      }
-      continue;
-    }
-    if (!d.reader) continue;
+    if (!d.reader || !registered(d)) continue;
     uint8_t report[1024];
     for (int i = 0; i < 16; ++i) {
-      int n = SDL_hid_read(d.reader, report, sizeof report);
+      int n = d.reader->read(report, sizeof report);
       if (n <= 0) break;
       deliver(d, report, (size_t)n);
     }
   }
-}
-
-// Test side.
-HANDLE addFakeHidDevice(WORD vendor, WORD product, USHORT usagePage, USHORT usage) {
-  if (!g_enumerated) {
-    g_enumerated = true;
-    g_fakeOnly = true;
-  }
-  HidDevice dev;
-  dev.handle = g_nextDevice++;
-  dev.fake = true;
-  dev.path = "fake-hid-" + std::to_string(dev.handle);
-  dev.info.dwVendorId = vendor;
-  dev.info.dwProductId = product;
-  dev.info.usUsagePage = usagePage;
-  dev.info.usUsage = usage;
-  g_devices.push_back(dev);
-  return (HANDLE)dev.handle;
-}
-
-void queueFakeHidInput(HANDLE device, const std::vector<uint8_t>& report) {
-  if (HidDevice* d = findDevice((uintptr_t)device)) d->fakeInput.push_back(report);
-}
-
-void postRawInputRecord(HWND hwnd, const std::vector<uint8_t>& record) {
-  uintptr_t h = g_nextInput++;
-  g_inputs[h] = record;
-  postInput(hwnd, WM_INPUT, 0, (LPARAM)h);
-}
-
-std::vector<std::vector<uint8_t>> fakeHidWrites(HANDLE device) {
-  HidDevice* d = findDevice((uintptr_t)device);
-  return d ? d->fakeWrites : std::vector<std::vector<uint8_t>>();
-}
-
-void removeFakeHidDevices() {
-  g_devices.erase(std::remove_if(g_devices.begin(), g_devices.end(),
-                                 [](const HidDevice& d) { return d.fake; }),
-                  g_devices.end());
-  for (auto& d : g_devices) {
-    if (d.reader) SDL_hid_close(d.reader);
-    d.reader = nullptr;
-  }
-  g_registered.clear();
 }
 
 }  // namespace vsplat
@@ -236,11 +253,7 @@ BOOL RegisterRawInputDevices(const RAWINPUTDEVICE* devices, UINT count, UINT ent
     for (auto& r : g_registered) known = known || r == key;
     if (!known) g_registered.push_back(key);
   }
-  for (auto& d : g_devices) {
-    if (d.fake || d.reader || !registered(d)) continue;
-    d.reader = SDL_hid_open_path(d.path.c_str(), 0);
-    if (d.reader) SDL_hid_set_nonblocking(d.reader, 1);
-  }
+  openReaders();
   return TRUE;
 }
 
@@ -270,15 +283,12 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void*, DWORD creation, DWOR
   std::string path = name + prefix;
   for (auto& d : g_devices) {
     if (d.path != path) continue;
+    if (!(access & GENERIC_WRITE)) return INVALID_HANDLE_VALUE;
+    std::unique_ptr<HidPort> port = g_backend->open(d.path);
+    if (!port) return INVALID_HANDLE_VALUE;
     auto* f = new DeviceFile;
     f->device = d.handle;
-    if (!d.fake) {
-      f->hid = (access & GENERIC_WRITE) ? SDL_hid_open_path(d.path.c_str(), 0) : nullptr;
-      if (!f->hid) {
-        delete f;
-        return INVALID_HANDLE_VALUE;
-      }
-    }
+    f->port = std::move(port);
     return newHandle(f);
   }
   return INVALID_HANDLE_VALUE;
@@ -289,16 +299,9 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, void*) {
   auto* f = dynamic_cast<DeviceFile*>(findHandle(file));
   if (!f || (!data && size)) return FALSE;
   const uint8_t* p = static_cast<const uint8_t*>(data);
-  if (f->hid) {
-    int n = SDL_hid_write(f->hid, p, size);
-    if (n < 0) return FALSE;
-    if (written) *written = (DWORD)n;
-    return TRUE;
-  }
-  HidDevice* d = findDevice(f->device);
-  if (!d) return FALSE;
-  d->fakeWrites.emplace_back(p, p + size);
-  if (written) *written = size;
+  int n = f->port ? f->port->write(p, size) : -1;
+  if (n < 0) return FALSE;
+  if (written) *written = (DWORD)n;
   return TRUE;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/internal.h"
 #include "platform/payload.h"
 #include "platform/resources.h"
+#include "platform/seams.h"
 
 namespace vsplat {
 
@@ -59,8 +60,7 @@ WORD intResource(LPCSTR p, bool* ok) {
 
 }  // namespace
 
-// Test side: a package to serve as RCDATA 130 instead of the executable's.
-void setTestPackage(const std::vector<uint8_t>* bytes) {
+void overrideProgramPackage(const std::vector<uint8_t>* bytes) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_payloadRead = true;
   g_hasPayload = bytes != nullptr;

@@ -1,5 +1,6 @@
 // Test side of the platform layer: lets tests observe what the player sends
-// to the platform and drive it without a user. Not used by the player itself.
+// to the platform and drive it without a user. Built into platform/testing/, a
+// library only tests and benchmarks link; the player holds none of it.
 #pragma once
 
 #include <cstdint>
