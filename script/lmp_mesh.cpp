@@ -10,6 +10,7 @@
 #include "script/lmp_values.h"
 
 const char* const LMP_Mesh::luaName = "newMesh";
+const char* const LMP_AnimatedMesh::luaName = "newAnimatedMesh";
 
 namespace {
 
@@ -67,7 +68,7 @@ int LMP_Mesh::setColor(lua_State* L) {
 int LMP_Mesh::getMaterial(lua_State* L) { return mesh() ? LMP_pushMaterial(L, mesh()->material) : 0; }
 
 int LMP_Mesh::setOwnMaterial(lua_State* L) {
-  if (mesh() && LMP_getArgs(L, "")) mesh()->ownMaterial();
+  if (mesh()) mesh()->ownMaterial();
   return 0;
 }
 
@@ -124,7 +125,7 @@ int LMP_Mesh::setVertexPosition(lua_State* L) {
 }
 
 int LMP_Mesh::resetVertexPosition(lua_State* L) {
-  if (!mesh() || !LMP_getArgs(L, "")) return 0;
+  if (!mesh()) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedVertices) return 0;
   std::memcpy(static_cast<void*>(data->vertices), data->savedVertices, sizeof(Vec3) * static_cast<size_t>(data->vertexCount));
@@ -158,7 +159,7 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
 }
 
 int LMP_Mesh::resetVertexColor(lua_State* L) {
-  if (!mesh() || !LMP_getArgs(L, "")) return 0;
+  if (!mesh()) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedColors) return 0;
   std::memcpy(static_cast<void*>(data->colors), data->savedColors, sizeof(ColorRGBA) * static_cast<size_t>(data->colorCount));
@@ -168,6 +169,39 @@ int LMP_Mesh::resetVertexColor(lua_State* L) {
   mesh()->geometryDirty = true;
   return 0;
 }
+
+LMP_Proxy* LMP_AnimatedMesh::construct(lua_State* L) {
+  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
+  MDL_Object* model =
+      LMP_constructModel<LMP_AnimatedMesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_AnimatedMesh()); });
+  return new (std::nothrow) LMP_AnimatedMesh(model);
+}
+
+int LMP_AnimatedMesh::setLocked(lua_State* L) {
+  bool locked = false;
+  if (animatedMesh() && LMP_getArgs(L, "B", &locked)) animatedMesh()->locked = locked;
+  return 0;
+}
+
+int LMP_AnimatedMesh::update(lua_State*) {
+  if (animatedMesh()) animatedMesh()->update(true);
+  return 0;
+}
+
+// The looks rows of newMesh, then the skinning rows; not the vertex rows.
+const LMP_MethodReg<LMP_AnimatedMesh> LMP_AnimatedMesh::methods[] = {
+    {"getColor", &LMP_Mesh::getColor},
+    {"setColor", &LMP_Mesh::setColor},
+    {"getMaterial", &LMP_Mesh::getMaterial},
+    {"setOwnMaterial", &LMP_Mesh::setOwnMaterial},
+    {"setCastShadow", &LMP_Mesh::setCastShadow},
+    {"setReceiveShadow", &LMP_Mesh::setReceiveShadow},
+    {"getDisplayMode", &LMP_Mesh::getDisplayMode},
+    {"setDisplayMode", &LMP_Mesh::setDisplayMode},
+    {"setLocked", &LMP_AnimatedMesh::setLocked},
+    {"update", &LMP_AnimatedMesh::update},
+    {nullptr, nullptr},
+};
 
 const LMP_MethodReg<LMP_Mesh> LMP_Mesh::methods[] = {
     {"getColor", &LMP_Mesh::getColor},

@@ -52,7 +52,7 @@ int LMP_ModelsSet::get(lua_State* L) {
 
 int LMP_ModelsSet::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
-  if (!ctrl || !LMP_getArgs(L, "")) return 0;
+  if (!ctrl) return 0;
   // Clones in scenes still share the set's geometry, looks and tracks, so
   // the records stay with the controller (freed with it); only the script's
   // handle goes.

@@ -4,6 +4,7 @@
 
 #include "script/lmp_animation.h"
 #include "script/lmp_animation_data.h"
+#include "script/lmp_bone.h"
 #include "script/lmp_camera.h"
 #include "script/lmp_collision_volume.h"
 #include "script/lmp_joint.h"
@@ -30,11 +31,13 @@ void LMP_registerClasses(lua_State* L) {
   LMP_Binder<LMP_Viewport>::registerClass(L);
   LMP_registerObjectClass<LMP_Object>(L, OBJECT_NONE);
   LMP_registerObjectClass<LMP_Mesh>(L, OBJECT_MESH);
+  LMP_registerObjectClass<LMP_AnimatedMesh>(L, OBJECT_ANIMATED_MESH);
   LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
   LMP_registerObjectClass<LMP_Sound>(L, OBJECT_SOUND);
   LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
   LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
+  LMP_registerObjectClass<LMP_Bone>(L, OBJECT_BONE);
   LMP_Binder<LMP_ModelsSet>::registerClass(L);
   LMP_Binder<LMP_Material>::registerClass(L);
   LMP_Binder<LMP_Spring>::registerClass(L);
