@@ -17,3 +17,7 @@ public:
 
   AnimationData* data() const { return static_cast<AnimationData*>(model); }
 };
+
+// Pushes the proxy of a models set's animation data, making and linking one
+// when the record has none; nil for null.
+int LMP_pushAnimationData(lua_State* L, AnimationData* data);

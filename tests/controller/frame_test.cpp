@@ -8,6 +8,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "model/animation.h"
 #include "model/camera.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
@@ -169,6 +170,31 @@ TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
   p.controller.timerRunning = true;
   p.controller.update();
   EXPECT_LT(p.controller.dt, 0.05);
+}
+
+// Playing animations advance by the frame time after the skinning; a frame
+// without time poses nothing and moves no clock.
+TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
+  Player p;
+  CountingScene* scene = p.addScene();
+  MDL_Object* target = new MDL_Object;
+  scene->registerObject(target);
+  Animation* playing = new Animation;
+  Animation* paused = new Animation;
+  for (Animation* a : {playing, paused}) {
+    a->target = target;
+    a->duration = 10;
+    scene->animations.append(a);
+  }
+  paused->playing = 0;
+  p.controller.timerRunning = false;
+  p.controller.update();
+  EXPECT_EQ(playing->time, 0.0);
+  p.elapse(0.05);
+  p.controller.update();
+  EXPECT_EQ(playing->time, p.controller.dt);
+  EXPECT_GT(playing->time, 0.0);
+  EXPECT_EQ(paused->time, 0.0);
 }
 
 // A step of 0 or less (or not a number) is never divided by: the scene gets

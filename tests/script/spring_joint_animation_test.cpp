@@ -107,10 +107,7 @@ struct KeyedPlayer {
       data.locations[i] = Vec3(x[i], 0, 0);
       data.scales[i] = Vec3(1, 1, 1);
     }
-    LMP_AnimationData* proxy = new LMP_AnimationData();
-    proxy->model = &data;
-    data.proxy.assign(proxy);
-    LMP_Binder<LMP_AnimationData>::push(p.L, proxy);
+    LMP_pushAnimationData(p.L, &data);
     lua_setglobal(p.L, "keys");
   }
 };
