@@ -22,14 +22,17 @@ constexpr double kDotPeriod = 0.5;                       // seconds per loading-
 constexpr int32_t kMaxDots = 10;
 constexpr double kHeldFriction = static_cast<double>(0.7f);  // a body held by the mouse
 
+constexpr int32_t kMaxSubSteps = 1000;  // a tiny step must not freeze the frame
+
 // Sub-steps for dt with the scene's integration step. A step that is not a
 // positive number (a script may set anything) makes none: such a scene is
-// not stepped. The count never leaves the int range.
+// not stepped. Past the ceiling the steps just get longer, so the simulated
+// time still follows the clock.
 int32_t subSteps(double dt, double step) {
   if (!(step > 0)) return 0;
   const double n = std::ceil(dt / step);
   if (!(n >= 1)) return 1;
-  return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+  return n > kMaxSubSteps ? kMaxSubSteps : static_cast<int32_t>(n);
 }
 
 // frames of the output rate expressed at another rate, truncated. 64-bit:

@@ -212,6 +212,24 @@ TEST(FrameUpdate, OddIntegrationStepsAreNotStepped) {
   }
 }
 
+// A tiny step would freeze the player: a frame runs at most 1000 sub-steps,
+// each then dt / 1000, so the simulated time still follows the clock.
+TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
+  struct Case {
+    double step;
+    int subSteps;
+  };
+  for (const Case& k : {Case{1e-9, 1000}, Case{1e-4, 1000}, Case{0.1 / 999.5, 1000}, Case{0.1 / 998.5, 999}}) {
+    Player p;
+    CountingScene* scene = p.addScene();
+    scene->integrationStep = k.step;
+    p.elapse(0.25);
+    p.controller.update();
+    ASSERT_EQ(scene->positiveSteps(), k.subSteps) << k.step;
+    EXPECT_EQ(scene->steps[0], p.controller.dt / k.subSteps) << k.step;
+  }
+}
+
 // The mouse holds a body with friction 0.7f while the scene steps; anything
 // else (the zero-time pass, CB_UPDATE) sees the body's own friction.
 TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
