@@ -144,8 +144,11 @@ bool CTRL_Generic::readFile(const char* name, uint8_t** data, int32_t* size, boo
     } else if (member.method == 8) {
       // A size that is negative as a signed count, or cannot be had, makes the
       // member missing rather than trusting it.
+      // Inflating never yields more than 1032 bytes per compressed byte, so a
+      // larger claim is a lie and the member is missing too.
       const int32_t claimed = static_cast<int32_t>(member.uncompressedSize);
-      if (claimed > 0) {
+      const int64_t most = int64_t{1032} * member.compressedSize + 1024;
+      if (claimed > 0 && claimed <= most) {
         bytes = inflateMember(stored, member.compressedSize, claimed);
         if (bytes) {
           count = claimed;

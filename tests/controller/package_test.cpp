@@ -338,12 +338,17 @@ TEST(PackageReadFile, UntrustworthyDeflatedSizes) {
   member("zero", 0, packed.size());
   member("longer", static_cast<uint32_t>(text.size() + 500), packed.size());
   member("truncated", static_cast<uint32_t>(text.size()), packed.size() / 2);
+  // Inflating yields at most 1032 bytes per compressed byte: a claim beyond
+  // that (plus 1 KiB of slack) is a lie, not a block to zero-fill.
+  const uint32_t most = static_cast<uint32_t>(1032 * packed.size() + 1024);
+  member("most", most, packed.size());
+  member("lying", most + 1, packed.size());
   putHeader(&a, 8, 4, 300, "garbage");
   a.insert(a.end(), {0xFF, 0xFF, 0xFF, 0xFF});
   auto c = openBytes(testpkg::sealArchive(a));
   ASSERT_NE(c->package, nullptr);
 
-  for (const char* name : {"negative", "minus-one", "zero"}) {
+  for (const char* name : {"negative", "minus-one", "zero", "lying"}) {
     bool mustFree = true;
     EXPECT_EQ(readMember(*c, name, &mustFree), "<missing>") << name;
     EXPECT_FALSE(mustFree);
@@ -356,6 +361,7 @@ TEST(PackageReadFile, UntrustworthyDeflatedSizes) {
   EXPECT_EQ(text.compare(0, 10, truncated, 0, 10), 0);
   EXPECT_EQ(truncated.back(), '\0');
   EXPECT_EQ(readMember(*c, "garbage"), std::string(300, '\0'));
+  EXPECT_EQ(readMember(*c, "most"), text + std::string(most - text.size(), '\0'));
   EXPECT_TRUE(c->failures.empty());
 }
 
