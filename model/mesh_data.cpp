@@ -6,6 +6,7 @@
 
 #include <tinyxml.h>
 
+#include "controller/debug_log.h"
 #include "model/hash_map.h"
 #include "model/object.h"
 #include "model/xml_values.h"
@@ -17,9 +18,17 @@ namespace {
 
 // Zeroed array of n elements, or null for n <= 0 or when memory runs out.
 template <class T>
-T* newZeroed(int32_t n) {
+T* newZeroed(int64_t n) {
   if (n <= 0) return nullptr;
   return new (std::nothrow) T[static_cast<size_t>(n)]();
+}
+
+// The array for section e's count, or null when the count asks for more than
+// the bound (logged) or memory runs out.
+template <class T>
+T* newSection(const TiXmlElement* e, int64_t n) {
+  if (!sectionFits(e, n)) return nullptr;
+  return newZeroed<T>(n);
 }
 
 template <class T>
@@ -53,9 +62,8 @@ void readRealSection(const TiXmlElement* parent, const char* name, int perItem, 
   if (!e) return;
   static_assert(sizeof(T) % sizeof(double) == 0, "sections hold doubles");
   const int perElement = static_cast<int>(sizeof(T) / sizeof(double));
-  int32_t n = countOf(e);
-  if (n > INT32_MAX / perItem) n = 0;
-  T* data = newZeroed<T>(n * perItem / perElement);
+  const int32_t n = countOf(e);
+  T* data = newSection<T>(e, int64_t{n} * perItem / perElement);
   if (!data) return;
   readRealArray(elementText(e), sizeOf(e, 8), n * perItem, reinterpret_cast<double*>(data));
   *count = n;
@@ -104,6 +112,13 @@ struct WeldHash {
 
 }  // namespace
 
+bool sectionFits(const TiXmlElement* section, int64_t elements) {
+  if (elements <= kMaxSectionElements) return true;
+  debugPrintf("Section \"%s\" count asks for %lld elements, more than %lld: ignored.", section->Value(),
+              static_cast<long long>(elements), static_cast<long long>(kMaxSectionElements));
+  return false;
+}
+
 void MeshData::clear() {
   std::free(name);
   name = nullptr;
@@ -134,7 +149,7 @@ bool MeshData::loadXml(const TiXmlElement* element) {
 
   if (const TiXmlElement* e = element->FirstChildElement("colors")) {
     int32_t n = countOf(e);
-    colors = newZeroed<ColorRGBA>(n);
+    colors = newSection<ColorRGBA>(e, n);
     if (colors) {
       colorCount = n;
       const char* p = elementText(e);
@@ -160,9 +175,8 @@ bool MeshData::loadXml(const TiXmlElement* element) {
 
   int32_t fileTriangles = 0;
   if (const TiXmlElement* e = element->FirstChildElement("triangles")) {
-    int32_t n = countOf(e);
-    if (n > INT32_MAX / 3) n = 0;
-    triangles = newZeroed<int32_t>(n * 3);
+    const int32_t n = countOf(e);
+    triangles = newSection<int32_t>(e, int64_t{n} * 3);
     if (triangles) {
       fileTriangles = n;
       readIntArray(elementText(e), sizeOf(e, 4), n * 3, triangles);
@@ -297,7 +311,8 @@ bool AnimationData::loadXml(const TiXmlElement* element) {
   name = MDL_copyString(element->Attribute("name"));
   const TiXmlElement* keys = element->FirstChildElement("keys");
   if (!keys) return true;
-  if (!allocateKeys(countOf(keys))) return true;
+  const int32_t n = countOf(keys);
+  if (!allocateKeys(sectionFits(keys, n) ? n : 0)) return true;
   int32_t i = 0;
   for (const TiXmlElement* key = keys->FirstChildElement("key"); key && i < keyCount;
        key = key->NextSiblingElement("key"), ++i) {
@@ -325,7 +340,7 @@ bool AnimatedMeshData::loadXml(const TiXmlElement* element) {
   name = MDL_copyString(element->Attribute("name"));
   if (const TiXmlElement* e = element->FirstChildElement("vertices")) {
     int32_t n = countOf(e);
-    vertexIndices = newZeroed<int32_t>(n);
+    vertexIndices = newSection<int32_t>(e, n);
     if (vertexIndices) {
       count = n;
       readIntArray(elementText(e), sizeOf(e, 4), n, vertexIndices);

@@ -10,6 +10,13 @@
 
 class TiXmlElement;
 
+// No model XML section's count may make an array of more elements than this:
+// a few bytes of XML must not ask for gigabytes.
+constexpr int64_t kMaxSectionElements = int64_t{1} << 26;
+// True when an array of that many elements may be made for the section;
+// otherwise logs the refusal (the caller treats the section as absent).
+bool sectionFits(const TiXmlElement* section, int64_t elements);
+
 // One per triangle, parallel to the index triples.
 struct TriangleInfo {
   // Entry k: the triangle across the edge from corner k to corner (k+1)%3, or -1.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing.h"
 #include "support/models_xml.h"
 
 namespace {
@@ -221,6 +222,54 @@ TEST(MeshData, NegativeCountsMissingSectionsAndShortText) {
   EXPECT_EQ(empty.mesh.name, nullptr);
   EXPECT_EQ(empty.mesh.vertexCount, 0);
   EXPECT_EQ(empty.mesh.triangleInfos, nullptr);
+}
+
+// A few bytes of XML must not ask for gigabytes: a count whose array would
+// pass 2^26 elements is refused (the section reads as absent) with a log line.
+// Triangles hold three indices each, so their bound is a third.
+TEST(MeshData, CountsPastTheBoundAreRefusedWithALogLine) {
+  const int over = (1 << 26) + 1;
+  const std::string counts[] = {
+      "<mesh>" + section("vertices", over, 4, "") + "</mesh>",
+      "<mesh>" + section("vertices", 3, 4, "") + section("colors", over, 0, "") + "</mesh>",
+      "<mesh>" + section("vertices", 3, 4, "") + section("triangles", (1 << 26) / 3 + 1, 4, "") + "</mesh>",
+      "<animation><keys count=\"" + std::to_string(over) + "\"/></animation>",
+      "<animated_mesh>" + section("vertices", over, 4, "") + "</animated_mesh>",
+      "<animated_mesh>" + section("weights", over, 4, "") + "</animated_mesh>",
+      "<mesh>" + section("uvs", 2147483647, 4, "") + "</mesh>",
+  };
+  const char* sections[] = {"vertices", "colors", "triangles", "keys", "vertices", "weights", "uvs"};
+  for (size_t i = 0; i < sizeof sections / sizeof *sections; ++i) {
+    vsplat::DebugCapture log;
+    TiXmlDocument doc;
+    doc.Parse(counts[i].c_str());
+    MeshData mesh;
+    AnimationData animation;
+    AnimatedMeshData group;
+    const std::string root = doc.RootElement()->Value();
+    if (root == "mesh") {
+      mesh.loadXml(doc.RootElement());
+      EXPECT_EQ(mesh.vertexCount, i == 0 || i == 6 ? 0 : 3) << i;
+      EXPECT_EQ(mesh.colorCount, 0) << i;
+      EXPECT_EQ(mesh.triangleCount, 0) << i;
+      EXPECT_EQ(mesh.uvCount, 0) << i;
+    } else if (root == "animation") {
+      animation.loadXml(doc.RootElement());
+      EXPECT_EQ(animation.keyCount, 0);
+      EXPECT_EQ(animation.times, nullptr);
+    } else {
+      group.loadXml(doc.RootElement());
+      EXPECT_EQ(group.count, 0) << i;
+      EXPECT_EQ(group.weightCount, 0) << i;
+    }
+    EXPECT_NE(log.text().find(std::string("\"") + sections[i] + "\" count"), std::string::npos)
+        << i << ": " << log.text();
+  }
+  // Counts that fit log nothing.
+  vsplat::DebugCapture log;
+  Loaded fine("<mesh>" + section("vertices", 3, 4, "") + section("triangles", 1000, 4, "") + "</mesh>");
+  EXPECT_EQ(fine.mesh.triangleCount, 1000);
+  EXPECT_EQ(log.calls(), 0u);
 }
 
 TEST(AnimationData, KeysAreReadInOrderAndMissingOnesAreZero) {
