@@ -11,6 +11,7 @@
 #include "model/animation.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
+#include "model/shadow_volume.h"
 #include "model/sound.h"
 #include "view/sound.h"
 #include "view/view_generic.h"
@@ -162,7 +163,8 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     renderer->clear(kWhite);
   } else if (package && loadState == 3) {
     if (loadingImage || loadingImageSource) dropLoadingScreen();
-    // Shadow volumes are brought up to date here once they exist.
+    for (int32_t i = 0; i < scenes.count; ++i)
+      if (scenes[i]) updateShadowVolumes(*scenes[i]);
     view->beginFrame(dc, false);
     for (int32_t i = 0; i < resources.imageSources.count;) {
       ImageSource* source = resources.imageSources[i];

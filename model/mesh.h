@@ -55,6 +55,10 @@ class MDL_Mesh : public MDL_Object {
   // target). Only hits with 0 < t < nearest count; on success nearest is
   // the nearest t and triangle the first triangle, in index order, there.
   bool raycast(const Vec3& origin, const Vec3& target, double& nearest, int32_t& triangle);
+
+  // Rebuilds the shadow arrays for lamp (in the mesh's frame) when the mesh
+  // or the lamp moved or the lamp is another one; clears `changed`.
+  void updateShadowVolume(MDL_Lamp* lamp);
 };
 
 // One triangle against origin + t direction. Single-sided unless the mesh's

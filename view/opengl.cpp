@@ -128,7 +128,7 @@ bool VIEW_OpenGL::readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_
 
 bool VIEW_OpenGL::readStencil(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) {
   if (!out || !out->allocate(width, height, 1)) return false;
-  if (!readRectangle(dc, x, y, width, height, GL_STENCIL_INDEX, GL_BYTE, out->pixels)) {
+  if (!readRectangle(dc, x, y, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, out->pixels)) {
     out->release();
     return false;
   }

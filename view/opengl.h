@@ -5,8 +5,15 @@
 
 #include <cstdint>
 
+#include "model/vec3.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
+
+class MDL_Camera;
+class MDL_Lamp;
+class MDL_Mesh;
+class Material;
+class Scene;
 
 constexpr int32_t kGeometryClientArrays = 0;  // "NONE"
 constexpr int32_t kGeometryBufferObjects = 1;  // "VBO"
@@ -32,6 +39,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   bool readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   void clear(const double rgba[4]) override;
+  void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font,
+                      int32_t reserved0, int32_t reserved1, int32_t reserved2, int32_t reserved3,
+                      int32_t reserved4) override;
   const char* getGLVersion() override;
   const char* getGLRenderer() override;
   const char* getGLVendor() override;
@@ -50,6 +60,57 @@ class VIEW_OpenGL : public VIEW_Generic {
   // 10 x major + minor from a GL_VERSION string ("2.1 Mesa" gives 21); 0 for
   // null or a string too short to hold both digits.
   static int32_t parseVersion(const char* version);
+
+  // ---- The viewport pass and what it is made of; each lives in its own
+  // file under view/gl/.
+  // The plane a mirror mesh reflects in (world space).
+  struct Mirror {
+    MDL_Mesh* mesh = nullptr;
+    Vec3 point, normal;  // normal of unit length
+  };
+  // Viewport, scissor and both matrices; without a camera the overlay
+  // projection (pixels from the top left, depth 0). viewport.cpp
+  void setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]);
+  // Up to eight of the scene's lamps; answers the shadow lamp (or null) and
+  // its light number. lights.cpp
+  MDL_Lamp* setupLights(Scene* scene, int32_t* lightIndex);
+  // Colours, lighting, blending and the layer's texture; true when
+  // texturing is on. materials.cpp
+  bool applyMaterial(Material* material, int32_t layer, bool overlay, bool forceBlend);
+  // The mesh's matrix (or its sprite matrix) after the view. meshes.cpp
+  void loadObjectMatrix(MDL_Mesh* mesh);
+  void drawMesh(MDL_Mesh* mesh);
+  // Positions only, for the depth buffer.
+  void drawMeshDepth(MDL_Mesh* mesh);
+  // Buffer objects of the scene's meshes, uploaded or dropped as their data
+  // changed. buffers.cpp
+  void uploadBuffers(Scene* scene);
+  // Opaque meshes, then the depth of invisible ones; the viewport's mirror
+  // is left out. opaque.cpp
+  void drawOpaque(Scene* scene);
+  // The last visible mirror of the scene that can give a plane. mirror.cpp
+  Mirror chooseMirror(Scene* scene);
+  // The reflection seen in the mirror, left in the colour buffer with the
+  // depth of the mirror itself.
+  void drawReflection(Viewport* viewport, const Mirror& mirror, const double origin[2], const double size[2]);
+  // Stencil shadow volumes of the scene's casters. shadows.cpp
+  void drawShadowVolumes(Scene* scene, bool depthFail);
+  // Darkens (mode 0) or relights (other modes) what the volumes marked.
+  void drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, int32_t lightIndex, const Mirror& mirror);
+  // A quad over the whole viewport at a depth, with identity matrices;
+  // the camera's matrices are loaded again afterwards. viewport.cpp
+  void drawViewportQuad(double depth);
+  void reloadMatrices();
+
+  // ---- Passes and caches built with the translucent, overlay and texture
+  // code; each has its own file under view/gl/.
+  void drawTranslucent(MDL_Camera* camera);
+  void drawOverlays(Scene* scene, FontRecord* font);
+  // The texture of an image source, bound; null when it has none.
+  ImageTexture* getTexture(ImageSource* source);
+
+  // The mirror of the viewport being drawn (null: none).
+  MDL_Mesh* mirrorMesh = nullptr;
 
   double viewportWidth = 0, viewportHeight = 0;  // pixels, set per viewport
   double modelView[16] = {};                     // column-major

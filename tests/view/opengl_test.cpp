@@ -8,42 +8,14 @@
 
 #include "model/image_source.h"
 #include "platform/testing.h"
+#include "tests/view/render_scene.h"
 #include "view/pixel_image.h"
 
 namespace {
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 // A hidden 64 x 48 window with the renderer on its device context.
-class Renderer : public ::testing::Test {
+class Renderer : public rendertest::Frame {
  protected:
-  void SetUp() override {
-    vsplat::setOffscreen(true);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = windowProc;
-    wc.lpszClassName = "vsRendererTest";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, wc.lpszClassName, "renderer", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr,
-                             nullptr, nullptr, nullptr);
-    ASSERT_TRUE(window);
-    dc = GetDC(window);
-    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 1);
-    ASSERT_TRUE(view->context);
-    RECT r;
-    GetClientRect(window, &r);
-    width = r.right - r.left;
-    height = r.bottom - r.top;
-  }
-  void TearDown() override {
-    view.reset();
-    if (window) {
-      ReleaseDC(window, dc);
-      DestroyWindow(window);
-    }
-  }
-
   // The pixel at (x, y) of the back buffer, read through the renderer.
   std::vector<int> pixel(int x, int y) {
     PixelImage image;
@@ -51,11 +23,6 @@ class Renderer : public ::testing::Test {
     if (!image.pixels) return {};
     return {image.pixels[0], image.pixels[1], image.pixels[2]};
   }
-
-  HWND window = nullptr;
-  HDC dc = nullptr;
-  int width = 0, height = 0;
-  std::unique_ptr<VIEW_OpenGLWin32> view;
 };
 
 }  // namespace
@@ -122,6 +89,12 @@ TEST_F(Renderer, StencilReadBackStretchesOnlyWhenValuesDiffer) {
   ASSERT_TRUE(view->readStencil(dc, 0, 0, 4, 2, &image));
   ASSERT_EQ(image.channels, 1);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(image.pixels[i], 5) << i;  // uniform: raw values
+
+  view->beginFrame(dc, false);
+  glClearStencil(200);  // read as unsigned bytes: no sign to lose
+  glClear(GL_STENCIL_BUFFER_BIT);
+  ASSERT_TRUE(view->readStencil(dc, 0, 0, 4, 2, &image));
+  EXPECT_EQ(image.pixels[0], 200);
 
   view->beginFrame(dc, false);
   glEnable(GL_SCISSOR_TEST);

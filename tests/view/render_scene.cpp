@@ -1,0 +1,175 @@
+#include "tests/view/render_scene.h"
+
+#include <GL/glew.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "model/shadow_volume.h"
+#include "platform/testing.h"
+#include "view/pixel_image.h"
+
+namespace rendertest {
+
+std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+  return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+::testing::AssertionResult near(const Rgb& got, const Rgb& want, int tolerance) {
+  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+      std::abs(got.b - want.b) <= tolerance)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << got << ", want " << want << " +-" << tolerance;
+}
+
+namespace {
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+void Frame::open(int w, int h) {
+  TearDown();
+  vsplat::setOffscreen(true);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = windowProc;
+  wc.lpszClassName = "vsRenderScene";
+  RegisterClassA(&wc);
+  window = CreateWindowExA(0, wc.lpszClassName, "scene", WS_POPUP, 0, 0, w, h, nullptr, nullptr, nullptr,
+                           nullptr);
+  ASSERT_TRUE(window);
+  dc = GetDC(window);
+  view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 1);
+  ASSERT_TRUE(view->context);
+  RECT r;
+  GetClientRect(window, &r);
+  width = r.right - r.left;
+  height = r.bottom - r.top;
+  ASSERT_EQ(width, w);
+  ASSERT_EQ(height, h);
+  scene = std::make_unique<Scene>("test");
+  viewport.camera = nullptr;
+  viewport.background[0] = viewport.background[1] = viewport.background[2] = 0;
+  viewport.background[3] = 1;
+  viewport.shadowMode = 1;
+}
+
+void Frame::TearDown() {
+  if (view && view->makeCurrent(dc)) {
+    view->releaseBuffers();
+    view->doneCurrent(dc);
+  }
+  view.reset();
+  scene.reset();  // deletes the objects before the data they show
+  data.clear();
+  for (Material* m : materials) m->destroy();
+  materials.clear();
+  cam = nullptr;
+  if (window) {
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+    window = nullptr;
+  }
+}
+
+Material* Frame::material(const ColorRGBA& diffuse, bool shadeless) {
+  Material* m = new Material;
+  m->diffuse = diffuse;
+  m->shadeless = shadeless;
+  m->ambient = {0, 0, 0, 1};
+  m->specular = {0, 0, 0, 1};
+  materials.push_back(m);
+  return m;
+}
+
+MDL_Mesh* Frame::mesh(MeshData* d, Material* m, const Vec3& position) {
+  bool known = false;
+  for (auto& owned : data) known = known || owned.get() == d;
+  if (!known) data.emplace_back(d);
+  MDL_Mesh* mesh = new MDL_Mesh;
+  mesh->meshData = d;
+  mesh->material = m;
+  placeAt(mesh, position);
+  scene->registerObject(mesh);
+  return mesh;
+}
+
+MDL_Lamp* Frame::lamp(int kind, const Vec3& position, const ColorRGBA& color) {
+  MDL_Lamp* lamp = new MDL_Lamp;
+  lamp->kind = kind;
+  lamp->color = color;
+  placeAt(lamp, position);
+  scene->registerObject(lamp);
+  return lamp;
+}
+
+MDL_Camera* Frame::camera(const Vec3& eye, const Vec3& target) {
+  cam = new MDL_Camera;
+  lookAt(cam, eye, target);
+  scene->registerObject(cam);
+  viewport.camera = cam;
+  return cam;
+}
+
+void Frame::draw(bool shadowStep) {
+  if (shadowStep) updateShadowVolumes(*scene);
+  view->beginFrame(dc, false);
+  static const double grey[4] = {0.5, 0.5, 0.5, 1};
+  view->clear(grey);
+  const double origin[2] = {0, 0};
+  const double size[2] = {double(width), double(height)};
+  view->renderViewport(&viewport, origin, size, nullptr, 0, 0, 0, 0, 0);
+  // The pass ends in the overlay projection: the camera's, to find points.
+  if (cam) view->setupViewport(cam, origin, size);
+  for (int i = 0; i < 16; ++i) clip[i] = view->clipMatrix[i];
+  PixelImage image;
+  ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+  pixels.assign(image.pixels, image.pixels + size_t(width) * height * 3);
+  view->beginFrame(dc, false);
+  depths.assign(size_t(width) * height, 0.0f);
+  glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+  view->beginFrame(dc, false);
+  view->endFrame(dc);
+}
+
+Rgb Frame::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height || pixels.empty()) return {-1, -1, -1};
+  const uint8_t* p = &pixels[(size_t(height - 1 - y) * width + x) * 3];
+  return {p[0], p[1], p[2]};
+}
+
+float Frame::depthAt(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height || depths.empty()) return -1;
+  return depths[size_t(height - 1 - y) * width + x];
+}
+
+void Frame::windowPoint(const Vec3& p, int* x, int* y) const {
+  const double c[4] = {clip[0] * p.x + clip[4] * p.y + clip[8] * p.z + clip[12],
+                       clip[1] * p.x + clip[5] * p.y + clip[9] * p.z + clip[13],
+                       clip[2] * p.x + clip[6] * p.y + clip[10] * p.z + clip[14],
+                       clip[3] * p.x + clip[7] * p.y + clip[11] * p.z + clip[15]};
+  *x = static_cast<int>(std::floor((c[0] / c[3] + 1) * 0.5 * width));
+  *y = height - 1 - static_cast<int>(std::floor((c[1] / c[3] + 1) * 0.5 * height));
+}
+
+Rgb Frame::atWorld(const Vec3& p) const {
+  int x, y;
+  windowPoint(p, &x, &y);
+  return at(x, y);
+}
+
+bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_RGB;
+  // A negative row stride writes the bottom-up rows top row first.
+  const png_int_32 stride = -static_cast<png_int_32>(width * 3);
+  return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), stride, nullptr) != 0;
+}
+
+}  // namespace rendertest

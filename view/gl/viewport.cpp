@@ -1,0 +1,129 @@
+// One viewport's picture: the order of the passes, and the viewport and
+// projection they share.
+#include <GL/glew.h>
+
+#include <cmath>
+
+#include "controller/viewport.h"
+#include "model/camera.h"
+#include "model/material.h"
+#include "model/mesh.h"
+#include "model/qsort_bm.h"
+#include "model/scene.h"
+#include "view/gl/matrix.h"
+#include "view/opengl.h"
+
+void VIEW_OpenGL::setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]) {
+  const GLint x0 = static_cast<GLint>(origin[0]), y0 = static_cast<GLint>(origin[1]);
+  const GLsizei w = static_cast<GLsizei>(std::floor(size[0] + 0.5));
+  const GLsizei h = static_cast<GLsizei>(std::floor(size[1] + 0.5));
+  glViewport(x0, y0, w, h);
+  glScissor(x0, y0, w, h);
+  viewportWidth = w;
+  viewportHeight = h;
+
+  for (double& e : projection) e = 0;
+  if (camera) {
+    const double c = camera->invTanHalfAngle;
+    const double n = camera->clipStart, f = camera->clipEnd;
+    projection[0] = c;
+    projection[5] = size[0] / size[1] * c;
+    projection[10] = (f + n) / (n - f);
+    projection[11] = -1;
+    projection[14] = 2 * f * n / (n - f);
+    double world[16];
+    glm4::fromTransform(world, camera->getWorld());
+    glm4::invert(modelView, world);
+  } else {
+    projection[0] = 2 / size[0];
+    projection[5] = -2 / size[1];
+    projection[12] = -1;
+    projection[13] = 1;
+    projection[15] = 1;
+    glm4::identity(modelView);
+  }
+  reloadMatrices();
+  glm4::multiply(clipMatrix, projection, modelView);
+}
+
+void VIEW_OpenGL::reloadMatrices() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixd(projection);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixd(modelView);
+}
+
+void VIEW_OpenGL::drawViewportQuad(double depth) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const float z = static_cast<float>(depth);
+  // Counter-clockwise, so that culling keeps it.
+  const GLfloat quad[6][3] = {{-1, -1, z}, {1, -1, z}, {1, 1, z}, {-1, -1, z}, {1, 1, z}, {-1, 1, z}};
+  glVertexPointer(3, GL_FLOAT, 0, quad);
+  glDrawArrays(GL_TRIANGLES, 0, 6);
+  reloadMatrices();
+}
+
+void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], const double size[2],
+                                 FontRecord* font, int32_t, int32_t, int32_t, int32_t, int32_t) {
+  if (!viewport || !viewport->camera || !origin || !size) return;
+  MDL_Camera* camera = viewport->camera;
+  Scene* scene = camera->scene;
+  if (!scene) return;
+  // Nothing can be seen through less than a pixel or an empty depth range
+  // (the projection would divide by zero).
+  if (!(std::floor(size[0] + 0.5) >= 1) || !(std::floor(size[1] + 0.5) >= 1)) return;
+  if (camera->clipStart == camera->clipEnd) return;
+
+  if (scene->overlays.count > 1)
+    qsortBM(scene->overlays.data, static_cast<size_t>(scene->overlays.count), sizeof(MDL_Object*), compareDepth);
+  uploadBuffers(scene);
+  const Mirror mirror = chooseMirror(scene);
+  mirrorMesh = mirror.mesh;
+
+  setupViewport(camera, origin, size);
+  int32_t lightIndex = 0;
+  MDL_Lamp* shadowLamp = setupLights(scene, &lightIndex);
+
+  const double* background = viewport->background;
+  glEnable(GL_SCISSOR_TEST);
+  glClearStencil(0);
+  glDepthMask(GL_TRUE);
+  if (background[3] > 0) {
+    glClearColor(static_cast<float>(background[0]), static_cast<float>(background[1]),
+                 static_cast<float>(background[2]), static_cast<float>(background[3]));
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  } else {
+    glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  }
+  glDisable(GL_SCISSOR_TEST);
+
+  if (mirror.mesh) drawReflection(viewport, mirror, origin, size);
+
+  glDisable(GL_STENCIL_TEST);
+  drawOpaque(scene);
+  if (mirror.mesh && mirror.mesh->material->diffuse.a > 0) {
+    glEnable(GL_BLEND);
+    drawMesh(mirror.mesh);
+  }
+
+  if (shadowLamp) drawShadows(viewport, scene, shadowLamp, lightIndex, mirror);
+
+  glDisable(GL_STENCIL_TEST);
+  drawTranslucent(camera);
+
+  setupViewport(nullptr, origin, size);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_LIGHTING);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  drawOverlays(scene, font);
+  mirrorMesh = nullptr;
+}
