@@ -163,8 +163,8 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     renderer->clear(kWhite);
   } else if (package && loadState == 3) {
     if (loadingImage || loadingImageSource) dropLoadingScreen();
-    for (int32_t i = 0; i < scenes.count; ++i)
-      if (scenes[i]) updateShadowVolumes(*scenes[i]);
+    for (int32_t i = 0; i < resources.scenes.count; ++i)
+      if (resources.scenes[i]) updateShadowVolumes(*resources.scenes[i]);
     view->beginFrame(dc, false);
     for (int32_t i = 0; i < resources.imageSources.count;) {
       ImageSource* source = resources.imageSources[i];
