@@ -81,6 +81,17 @@ TEST(BonePose, SwapExchangesAndChildrenFollow) {
     child.unlinkFromParent();
 }
 
+TEST(BonePose, TheLoadersSwapBeforeAndAfterBindingKeepsTheFilesRoles) {
+    MDL_Bone b = loadBone(
+        "<object><matrix>1 0 0 0 0 1 0 0 0 0 1 0 5 0 0 1</matrix>"
+        "<original_matrix>1 0 0 0 0 1 0 0 0 0 1 0 0 7 0 1</original_matrix></object>");
+    b.swapPose();  // binding sees the bone at its "original_matrix"
+    expectNear(b.getWorld().position, {0, 7, 0});
+    b.swapPose();
+    expectNear(b.getWorld().position, {5, 0, 0});  // local: "matrix"
+    expectNear(b.restTransform.position, {0, 7, 0});  // rest: "original_matrix"
+}
+
 struct LimitCase {
     const char* what;
     double restAngle, angle;  // about z, radians
