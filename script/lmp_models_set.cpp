@@ -2,7 +2,9 @@
 
 #include "controller/ctrl_generic.h"
 #include "model/object.h"
+#include "model/mesh_data.h"
 #include "script/engine.h"
+#include "script/lmp_animation_data.h"
 #include "script/lmp_args.h"
 #include "script/lmp_object.h"
 
@@ -50,6 +52,24 @@ int LMP_ModelsSet::get(lua_State* L) {
   return LMP_iPushProxy(L, set()->findByName(name));
 }
 
+// The first track whose name matches in any letter case.
+int LMP_ModelsSet::getAnimationData(lua_State* L) {
+  const char* name = nullptr;
+  if (!set() || !LMP_getArgs(L, "S", &name)) return 0;
+  for (AnimationData* data : set()->animations) {
+    if (!data->name || !LMP_sameNameIgnoringCase(data->name, name)) continue;
+    LMP_Proxy* proxy = data->proxy.get();
+    if (!proxy) {
+      proxy = new LMP_AnimationData();
+      proxy->model = data;
+      data->proxy.assign(proxy);
+    }
+    LMP_Binder<LMP_AnimationData>::push(L, proxy);
+    return 1;
+  }
+  return 0;
+}
+
 int LMP_ModelsSet::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
@@ -64,6 +84,7 @@ int LMP_ModelsSet::del(lua_State* L) {
 const LMP_MethodReg<LMP_ModelsSet> LMP_ModelsSet::methods[] = {
     {"getNames", &LMP_ModelsSet::getNames},
     {"get", &LMP_ModelsSet::get},
+    {"getAnimationData", &LMP_ModelsSet::getAnimationData},
     {"delete", &LMP_ModelsSet::del},
     {nullptr, nullptr},
 };

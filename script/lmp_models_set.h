@@ -19,5 +19,6 @@ public:
 
   int getNames(lua_State* L);
   int get(lua_State* L);
+  int getAnimationData(lua_State* L);
   int del(lua_State* L);
 };

@@ -103,6 +103,8 @@ TEST(ModelsSetContent, NamesTreePlacementsAndDefaultsFromTheFile) {
     for _, name in ipairs({'ball', 'crate', 'can'}) do
       assert(h:getChild(name):getType() == OBJECT_COLLISION_VOLUME)
     end
+    local wave = m:getAnimationData('wave')
+    assert(wave ~= nil and rawequal(wave, m:getAnimationData('WAVE')) and m:getAnimationData('run') == nil)
     assert(m:get('eye'):getType() == OBJECT_CAMERA and m:get('light'):getType() == OBJECT_LAMP)
   )");
   MDL_Mesh* tile = static_cast<MDL_Mesh*>(f.controller->resources.modelsSets[0]->findByName("tile"));
