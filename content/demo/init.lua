@@ -3,17 +3,19 @@
 --
 -- A small physics scene: balls and a box dropped onto the floor at z = 0.
 -- Space drops another ball; the log reports where everything is each second.
+-- The floor, the ball and box shapes, the sun and the camera come from the
+-- models set scene.xml; each body carries a copy of a shape, whose collision
+-- volume gives the body its size.
 
-local scene
+local scene, models
 local bodies = {}
 local clock, nextReport = 0, 1
 
-local function addBody(name, position, size)
+local function addBody(name, position, size, shape)
   local body = newRigidBody(scene)
   body:setName(name)
+  newMesh(body, models:get(shape)):setScale(v3(size, size, size))
   body:setPosition(position)
-  local volume = newCollisionVolume(body)
-  volume:setScale(v3(size, size, size))
   bodies[#bodies + 1] = body
   return body
 end
@@ -37,7 +39,7 @@ end
 
 local function event(kind, code)
   if kind == EVENT_KEY_DOWN and code == KEY_SPACE then
-    addBody("ball" .. #bodies, v3(math.random() - 0.5, math.random() - 0.5, 4), 0.3)
+    addBody("ball" .. #bodies, v3(math.random() - 0.5, math.random() - 0.5, 4), 0.3, "ball")
     return true
   end
   if kind == EVENT_CLOSE then
@@ -49,10 +51,14 @@ end
 function startup()
   setBackgroundColor(color(0.18, 0.24, 0.34, 1))
   scene = newScene()
+  models = newModelsSet("scene.xml")
+  newMesh(scene, models:get("floor"))
+  newLamp(scene, models:get("sun"))
+  newViewport(0, 0, 1, 0.75):setCamera(newCamera(scene, models:get("eye")))
   for i = 1, 3 do
-    addBody("ball" .. i, v3(i - 2, 0, 1 + i), 0.4)
+    addBody("ball" .. i, v3(i - 2, 0, 1 + i), 0.4, "ball")
   end
-  addBody("box", v3(0, 0.1, 6), 0.5)
+  addBody("box", v3(0, 0.1, 6), 0.5, "box")
   setCallback(CB_UPDATE, update)
   setCallback(CB_EVENT, event)
   io.write("Vostrelle demo started: space drops a ball, Ctrl+Q quits")
