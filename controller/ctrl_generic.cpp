@@ -41,12 +41,7 @@ void deleteAll(PtrArray<T>& list) {
 
 }  // namespace
 
-void CTRL_destroyImageSource(ImageSource* source) {
-  if (!source) return;
-  free(source->name);
-  if (source->owns) free(source->data);
-  delete source;  // the proxy link releases the proxy
-}
+void CTRL_destroyImageSource(ImageSource* source) { delete source; }
 
 int32_t CTRL_Generic::liveControllers() { return g_liveControllers; }
 

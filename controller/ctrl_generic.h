@@ -64,6 +64,10 @@ class CTRL_Generic {
   // modelsSets; null when the file is missing or not XML.
   ModelsSet* loadModelsSet(const char* name);
 
+  // Decodes a package Ogg Vorbis file into a new record on the sound list
+  // (no channels when it does not decode); null only when there is no file.
+  SoundRecord* loadSound(const char* name);
+
   // The package name for messages; nothing gives the package a name, so this
   // is usually a fixed word.
   const char* packageLabel() const;

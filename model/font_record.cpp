@@ -5,6 +5,7 @@
 
 #include "assets/assets.h"
 #include "model/font_library.h"
+#include "model/object.h"
 #include "model/resource_id.h"
 
 bool MDL_isDefaultFontName(const char* name) {
@@ -20,11 +21,7 @@ bool MDL_isDefaultFontName(const char* name) {
 
 FontRecord::FontRecord(const char* fontName, const uint8_t* bytes, int32_t byteCount, bool ownsBytes)
     : data(bytes), size(byteCount), owns(ownsBytes) {
-    if (fontName) {
-        size_t n = std::strlen(fontName) + 1;
-        name = static_cast<char*>(std::malloc(n));
-        if (name) std::memcpy(name, fontName, n);
-    }
+    name = MDL_copyString(fontName);
     id = MDL_nextResourceId();
     if (MDL_isDefaultFontName(fontName)) {
         // Nothing keeps the replaced bytes, so owned ones go now; the

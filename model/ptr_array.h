@@ -83,6 +83,18 @@ struct GrowArray {
         return true;
     }
 
+    // Appends n elements copied from items (which must not lie inside this
+    // array); false, and nothing appended, when n is negative or the count
+    // would pass int32 or the storage cannot be had.
+    bool append(const E* items, int32_t n) {
+        if (n < 0 || n > INT32_MAX - count) return false;
+        if (n == 0) return true;
+        const int32_t at = count;
+        if (!resize(count + n)) return false;
+        std::memcpy(static_cast<void*>(data + at), static_cast<const void*>(items), sizeof(E) * static_cast<size_t>(n));
+        return true;
+    }
+
     // Removes entry i keeping the order of the rest; the list shrinks by the
     // growth rule.
     void removeAt(int32_t i) {

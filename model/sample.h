@@ -51,7 +51,16 @@ struct SoundRecord {
   SoundRecord() = default;
   SoundRecord(const SoundRecord&) = delete;
   SoundRecord& operator=(const SoundRecord&) = delete;
-  ~SoundRecord() { std::free(name); }
+  ~SoundRecord() { destroy(); }
+
+  // Frees the name and every channel's samples and releases the proxy link;
+  // the record is then empty (rate kept) and a second call does nothing.
+  void destroy() {
+    std::free(name);
+    name = nullptr;
+    channels.setSize(0);
+    proxy.release();
+  }
 
   // Frames of the first channel: the length the sound pump plays against.
   int32_t frameCount() const { return channels.count > 0 ? channels[0].count : 0; }
