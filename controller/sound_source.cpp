@@ -111,7 +111,7 @@ SoundRecord* CTRL_Generic::loadSound(const char* name) {
     CTRL_decodeVorbis(record, bytes, size);
   }
   if (mustFree) std::free(bytes);
-  if (record && !soundRecords.append(record)) {
+  if (record && !resources.soundRecords.append(record)) {
     delete record;
     record = nullptr;
   }

@@ -33,8 +33,8 @@ TEST(SoundSource, MonoAndStereoAtTwoRatesDecodeToTheirChannels) {
       ASSERT_NE(ctrl->package, nullptr);
       SoundRecord* sound = ctrl->loadSound("s.ogg");
       ASSERT_NE(sound, nullptr);
-      ASSERT_EQ(ctrl->soundRecords.count, 1);
-      EXPECT_EQ(ctrl->soundRecords[0], sound);
+      ASSERT_EQ(ctrl->resources.soundRecords.count, 1);
+      EXPECT_EQ(ctrl->resources.soundRecords[0], sound);
       EXPECT_STREQ(sound->name, "s.ogg");
       EXPECT_EQ(sound->sampleRate, c.rate);
       ASSERT_EQ(sound->channels.count, c.channels);
@@ -56,7 +56,7 @@ TEST(SoundSource, AMissingFileIsNullAndBytesThatAreNoOggAreASilentRecord) {
                                     {"font.ogg", testmedia::readFile(testmedia::kPackageFontPath)}});
   ASSERT_NE(ctrl->package, nullptr);
   EXPECT_EQ(ctrl->loadSound("missing.ogg"), nullptr);
-  EXPECT_EQ(ctrl->soundRecords.count, 0);
+  EXPECT_EQ(ctrl->resources.soundRecords.count, 0);
   for (const char* name : {"noise.ogg", "empty.ogg", "headers-cut.ogg", "font.ogg"}) {
     SoundRecord* sound = ctrl->loadSound(name);
     ASSERT_NE(sound, nullptr) << name;
@@ -64,7 +64,7 @@ TEST(SoundSource, AMissingFileIsNullAndBytesThatAreNoOggAreASilentRecord) {
     EXPECT_EQ(sound->channels.count, 0) << name;
     EXPECT_EQ(sound->frameCount(), 0) << name;
   }
-  EXPECT_EQ(ctrl->soundRecords.count, 4);
+  EXPECT_EQ(ctrl->resources.soundRecords.count, 4);
 }
 
 TEST(SoundSource, DamagedStreamsDecodeWhatTheyCanWithChannelsOfOneLength) {
