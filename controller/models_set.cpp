@@ -93,6 +93,7 @@ void loadTextures(const TiXmlDocument& doc, ModelsSet& set) {
         source->size = size;
         source->owns = true;
         if (const char* text = elementText(e)) hexDecode(text, size, source->data);
+        source->sniffHeader();  // as every image source is, for its size and alpha
       }
     }
     source->filter = CTRL_textureFilterCode(e->Attribute("filter"));

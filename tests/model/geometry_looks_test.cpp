@@ -308,8 +308,6 @@ TEST(Material, ReadsItsElementWithTextureLayers) {
   EXPECT_EQ(m.layers[1].image, nullptr);
   EXPECT_EQ(m.layers[0].color.a, 0.25);
   EXPECT_EQ(m.layers[1].color.a, 1.0);
-  std::free(a.name);
-  std::free(b.name);
 }
 
 }  // namespace
