@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <new>
 
 #include <tinyxml.h>
@@ -109,6 +110,39 @@ struct WeldHash {
     return static_cast<uint32_t>(h);
   }
 };
+
+// Welded corner ids: an edge is the unordered pair of its corners' ids, a
+// face the sorted triple.
+struct EdgeKey {
+  int32_t lo, hi;
+};
+struct FaceKey {
+  int32_t a, b, c;
+  int32_t pad;  // keys hash as 16-bit words
+};
+// Mixes every bit of the ids, so chains stay short whatever the numbering.
+template <class K>
+struct IdHash {
+  uint32_t operator()(const K& k) const {
+    int32_t ids[sizeof(K) / sizeof(int32_t)];
+    std::memcpy(ids, &k, sizeof ids);
+    uint64_t h = 0;
+    for (int32_t id : ids) {
+      h = (h ^ static_cast<uint32_t>(id)) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+    }
+    h ^= h >> 32;
+    return static_cast<uint32_t>(h);
+  }
+};
+EdgeKey edgeKey(int32_t a, int32_t b) { return a < b ? EdgeKey{a, b} : EdgeKey{b, a}; }
+FaceKey faceKey(const int32_t* ids) {
+  int32_t a = ids[0], b = ids[1], c = ids[2];
+  if (a > b) std::swap(a, b);
+  if (b > c) std::swap(b, c);
+  if (a > b) std::swap(a, b);
+  return FaceKey{a, b, c, 0};
+}
 
 }  // namespace
 
@@ -241,37 +275,62 @@ void MeshData::computeTriangleNormals() {
   }
 }
 
+// Triangles meet across an edge when its two corners sit at equal positions
+// (as doubles; NaN meets nothing). Each triangle, in order, takes for each
+// edge the first earlier triangle holding it, and that triangle's matching
+// edge (its first) is pointed back at the later one. Where one triangle's
+// edge avoids its corner 0, an earlier triangle on all three of its corners
+// goes first. Every lookup is by key, so coincident corners cost nothing.
 void MeshData::buildAdjacency() {
   if (triangleCount <= 0) return;
-  HashMap<WeldKey, int32_t, WeldEqual, WeldHash> weld(triangleCount);
-  auto corner = [this](int32_t t, int c) -> const Vec3& { return vertices[triangles[3 * t + c]]; };
+  const int64_t corners = int64_t{triangleCount} * 3;
+  int32_t* ids = newZeroed<int32_t>(corners);
+  if (!ids) return;
+  {
+    HashMap<WeldKey, int32_t, WeldEqual, WeldHash> weld(triangleCount);
+    int32_t next = 0;
+    for (int64_t i = 0; i < corners; ++i) {
+      const WeldKey key = weldKey(vertices[triangles[i]]);
+      int32_t* id = weld.find(key);
+      if (!id && key.x == key.x && key.y == key.y && key.z == key.z) {
+        id = weld.insert(key);
+        if (id) *id = next;
+      }
+      ids[i] = id ? *id : next;
+      if (!id || *id == next) ++next;
+    }
+  }
+  HashMap<EdgeKey, int32_t, BytewiseEqual<EdgeKey>, IdHash<EdgeKey>> edges(triangleCount);
+  HashMap<FaceKey, int32_t, BytewiseEqual<FaceKey>, IdHash<FaceKey>> faces(triangleCount);
+  auto edgeOf = [ids](int32_t t, int k) { return edgeKey(ids[3 * t + k], ids[3 * t + (k + 1) % 3]); };
   for (int32_t t = 0; t < triangleCount; ++t) {
-    for (int c = 0; c < 3; ++c)
-      if (int32_t* slot = weld.insert(weldKey(corner(t, c)))) *slot = t;
+    const int32_t* own = &ids[3 * t];
+    const int32_t* sameFace = faces.find(faceKey(own));
     TriangleInfo& info = triangleInfos[t];
-    // Every edge holds corner 0 or corner 1, so these two lookups reach
-    // every earlier triangle that can share an edge with t.
-    for (int c = 0; c < 2; ++c) {
-      for (auto* node = weld.findNode(weldKey(corner(t, c))); node; node = node->next) {
-        int32_t other = node->value;
-        if (other == t) continue;
-        for (int k = 0; k < 3; ++k) {
-          if (info.neighbours[k] != -1) continue;
-          const Vec3& a = corner(t, k);
-          const Vec3& b = corner(t, (k + 1) % 3);
-          for (int j = 0; j < 3; ++j) {
-            const Vec3& c0 = corner(other, j);
-            const Vec3& d0 = corner(other, (j + 1) % 3);
-            if ((a == c0 && b == d0) || (a == d0 && b == c0)) {
-              info.neighbours[k] = other;
-              triangleInfos[other].neighbours[j] = t;
-              break;
-            }
-          }
+    for (int k = 0; k < 3; ++k) {
+      const EdgeKey e = edgeOf(t, k);
+      const int32_t* first = edges.find(e);
+      if (!first) continue;
+      int32_t other = *first;
+      if (e.lo != own[0] && e.hi != own[0] && sameFace) other = *sameFace;
+      info.neighbours[k] = other;
+      for (int j = 0; j < 3; ++j) {
+        const EdgeKey o = edgeOf(other, j);
+        if (o.lo == e.lo && o.hi == e.hi) {
+          triangleInfos[other].neighbours[j] = t;
+          break;
         }
       }
     }
+    for (int k = 0; k < 3; ++k) {
+      const EdgeKey e = edgeOf(t, k);
+      if (!edges.find(e))
+        if (int32_t* slot = edges.insert(e)) *slot = t;
+    }
+    if (!sameFace)
+      if (int32_t* slot = faces.insert(faceKey(own))) *slot = t;
   }
+  delete[] ids;
 }
 
 void AnimationData::clear() {

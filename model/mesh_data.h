@@ -57,7 +57,8 @@ struct MeshData {
   // outside the vertex range drop their triangle, per-vertex arrays shorter
   // than the vertex count are dropped, bad neighbour indices become -1.
   bool loadXml(const TiXmlElement* element);
-  // Neighbours from corners at exactly equal positions, through a weld map.
+  // Neighbours from corners at exactly equal positions: edges keyed by their
+  // welded corner pair, so the cost is linear in the triangle count.
   void buildAdjacency();
   // Face normals of every triangle from the current vertices; clears facesLight.
   void computeTriangleNormals();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -158,6 +160,83 @@ TEST(MeshData, OpenStripLeavesBorderEdgesOpen) {
   EXPECT_EQ(info[0].neighbours[1], 1);  // edge 2->1 of the first
   EXPECT_EQ(info[3].neighbours[1], -1);  // edge 4->5 is the far end
   expectConsistentLinks(strip.mesh);
+}
+
+// The neighbour rule written out by brute force: triangle t visits the
+// earlier triangles on its corner 0's position, then those on its corner 1's,
+// each in index order, and takes for every still open edge the first that
+// holds it, pointing that triangle's first matching edge back at t.
+std::vector<int32_t> referenceNeighbours(const std::vector<Vec3>& v, const std::vector<int32_t>& tri) {
+  const int32_t n = static_cast<int32_t>(tri.size() / 3);
+  std::vector<int32_t> nb(tri.size(), -1);
+  auto at = [&](int32_t t, int c) { return v[tri[3 * t + c]]; };
+  for (int32_t t = 0; t < n; ++t) {
+    for (int c = 0; c < 2; ++c) {
+      for (int32_t other = 0; other < t; ++other) {
+        const Vec3 p = at(t, c);
+        if (!(at(other, 0) == p || at(other, 1) == p || at(other, 2) == p)) continue;
+        for (int k = 0; k < 3; ++k) {
+          if (nb[3 * t + k] != -1) continue;
+          const Vec3 a = at(t, k), b = at(t, (k + 1) % 3);
+          for (int j = 0; j < 3; ++j) {
+            const Vec3 c0 = at(other, j), d0 = at(other, (j + 1) % 3);
+            if ((a == c0 && b == d0) || (a == d0 && b == c0)) {
+              nb[3 * t + k] = other;
+              nb[3 * other + j] = t;
+              break;
+            }
+          }
+        }
+      }
+    }
+  }
+  return nb;
+}
+
+// Random meshes on a few positions: edges shared by many triangles,
+// degenerate and repeated faces, -0 beside +0 and NaN corners.
+TEST(MeshData, AdjacencyFollowsTheFirstMatchRuleOnCrowdedMeshes) {
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<Vec3> v;
+    const uint32_t positions = 2 + next(6);
+    for (uint32_t i = 0; i < positions; ++i) v.push_back(Vec3(double(i % 3), double(i / 3), 0));
+    v.push_back(Vec3(-0.0, 0, 0));
+    v.push_back(Vec3(std::nan(""), 0, 0));
+    std::vector<int32_t> tri;
+    const uint32_t count = 1 + next(40);
+    for (uint32_t i = 0; i < 3 * count; ++i) tri.push_back(static_cast<int32_t>(next(uint32_t(v.size()))));
+    MeshData mesh;
+    mesh.vertexCount = static_cast<int32_t>(v.size());
+    mesh.vertices = new Vec3[v.size()];
+    std::copy(v.begin(), v.end(), mesh.vertices);
+    mesh.triangleCount = static_cast<int32_t>(count);
+    mesh.triangles = new int32_t[tri.size()];
+    std::copy(tri.begin(), tri.end(), mesh.triangles);
+    mesh.triangleInfos = new TriangleInfo[count];
+    for (uint32_t t = 0; t < count; ++t)
+      for (int32_t& nb : mesh.triangleInfos[t].neighbours) nb = -1;
+    mesh.buildAdjacency();
+    const std::vector<int32_t> want = referenceNeighbours(v, tri);
+    for (uint32_t t = 0; t < count; ++t)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(mesh.triangleInfos[t].neighbours[k], want[3 * t + k]) << round << " " << t << " " << k;
+  }
+}
+
+// 200,000 triangles on one point (a few bytes of XML): every edge is shared by
+// all of them, and the load still takes no time.
+TEST(MeshData, CoincidentCornersLoadWithoutAHang) {
+  Loaded m("<mesh>" + section("vertices", 1, 4, "") + "<triangles count=\"200000\"/></mesh>");
+  ASSERT_EQ(m.mesh.triangleCount, 200000);
+  EXPECT_EQ(m.mesh.triangleInfos[0].neighbours[0], 199999);
+  EXPECT_EQ(m.mesh.triangleInfos[0].neighbours[1], -1);
+  for (int t : {1, 1000, 199999})
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(m.mesh.triangleInfos[t].neighbours[k], 0) << t << " " << k;
 }
 
 TEST(MeshData, NeighboursFromTheFileAreKeptAndBadOnesCleared) {
