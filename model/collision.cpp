@@ -396,7 +396,7 @@ void respondBoth(CTRL_ScriptEngine* engine, Scene* scene, const Contact& c, MDL_
 
 // One pair of the sweep, skipped at the first rule that applies.
 void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b) {
-  if (b->pendingDelete) return;
+  if (a->pendingDelete || b->pendingDelete) return;  // a callback of an earlier pair may flag a
   if (!(a->collisionLayer & b->collisionMask) && !(a->collisionMask & b->collisionLayer)) return;
   if (a == b) return;
   // The reach test comes before the body rules: it touches nothing, so the
@@ -409,6 +409,10 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   Contact c;
   if (!collideShapes(a, b, c)) return;
   if (!scene->firePreCollision(engine, c.point, c.normal, c.depth, bodyA, a, bodyB, b)) return;
+  // The callback may have deleted a party to its own contact: a flagged
+  // object takes no impulse and is never reported again.
+  if (a->pendingDelete || b->pendingDelete || (bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete))
+    return;
 
   if (bodyA && bodyB)
     respondBoth(engine, scene, c, bodyA, a, bodyB, b);

@@ -379,6 +379,25 @@ TEST(CollisionPass, VetoedPairPassesThroughWithoutImpulseOrSeparation) {
   EXPECT_GT(proxy.calls[1].value, 0);  // the reported impulse is positive
 }
 
+// A pre-collision callback that deletes either body or volume of its own
+// contact gets no response for it: no impulse, no separation, no report.
+TEST(CollisionPass, ContactDeletedByItsOwnPreCollisionCallbackIsSkipped) {
+  for (int which = 0; which < 4; ++which) {
+    SCOPED_TRACE(which);
+    FakeProxyHooks hooks;
+    FakeProxy proxy;
+    Pair p;
+    MDL_Object* doomed[] = {p.a, p.b, p.a->firstChild, p.b->firstChild};
+    proxy.duringPreCollision = [&] { doomed[which]->pendingDelete = true; };
+    p.s.proxy.assign(&proxy.base());
+    p.s.collide(fakeEngine());
+    EXPECT_FALSE(p.touched());
+    EXPECT_EQ(p.b->getWorld().position, Vec3(0.9, 0, 5));
+    ASSERT_EQ(proxy.calls.size(), 1u);
+    EXPECT_EQ(proxy.calls[0].id, CB_PRE_COLLISION);
+  }
+}
+
 TEST(CollisionPass, RestingContactIsStillSeparated) {
   Scene s;
   s.gravity = Vec3();

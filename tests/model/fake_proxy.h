@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <functional>
 #include <vector>
 
 #include "model/callbacks.h"
@@ -14,6 +15,8 @@ struct FakeProxy {
     int releases = 0;
     // Answer given to CB_PRE_COLLISION.
     bool preCollisionAnswer = true;
+    // Run inside CB_PRE_COLLISION, as a script's callback would.
+    std::function<void()> duringPreCollision;
     struct Call {
         int id;
         double value;  // dt, depth or impulse
@@ -51,6 +54,7 @@ public:
             }
             f->calls.push_back({id, value});
             fakeEventLog().push_back(id);
+            if (id == CB_PRE_COLLISION && f->duringPreCollision) f->duringPreCollision();
             return id == CB_PRE_COLLISION ? f->preCollisionAnswer : true;
         };
         LMP_setProxyHooks(&hooks_);
