@@ -115,6 +115,8 @@ int32_t vfs_fwrite(const void* source, int32_t count, PackageFile* file) {
     char text[kLogPiece + 1];
     size_t n = 0;
     if (source && count > 0) n = static_cast<size_t>(count) < kLogPiece ? static_cast<size_t>(count) : kLogPiece;
+    // A cut write is short: say why, or the caller reports a stale errno.
+    if (source && static_cast<size_t>(count) > n) errno = EMSGSIZE;
     if (n) memcpy(text, source, n);
     text[n] = '\0';
     debugPrintf("%s", text);

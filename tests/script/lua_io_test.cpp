@@ -220,6 +220,16 @@ TEST(ScriptIoWrite, ResultsAndNumberText) {
             "");
 }
 
+// The log takes 1023 bytes a write: a longer one is short, and says why
+// rather than repeating whatever errno held before.
+TEST(ScriptIoWrite, ALongWriteToTheLogFailsWithItsOwnMessage) {
+  Player p({});
+  EXPECT_EQ(p.run("local r, msg, code = io.write(string.rep('x', 1024)) "
+                  "assert(r == nil and msg == 'Message too long' and code == 90, msg) "
+                  "assert(io.write(string.rep('x', 1023)) == io.stdout)"),
+            "");
+}
+
 TEST(ScriptIoWrite, StandardFilesDoNotSeek) {
   Player p({});
   EXPECT_EQ(p.run("for _, f in ipairs({io.stdin, io.stdout, io.stderr}) do "
