@@ -1,0 +1,116 @@
+// Whole pictures of small scenes against reference images kept beside this
+// file. After a deliberate change of the picture, scripts/update-render-references
+// draws them anew.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/view/render_scene.h"
+
+using namespace rendertest;
+
+namespace {
+
+const std::string kReferences = std::string(VS_SOURCE_DIR) + "/tests/view/references/";
+const std::string kOutput = std::string(VS_BINARY_DIR) + "/render-references/";
+
+// Pixels that differ by more than 2% in any channel, counted by ImageMagick.
+long differingPixels(const std::string& want, const std::string& got, const std::string& diff) {
+  const std::string command =
+      "compare -metric AE -fuzz 2% '" + want + "' '" + got + "' '" + diff + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char text[256] = {};
+  const size_t n = fread(text, 1, sizeof text - 1, pipe);
+  pclose(pipe);
+  text[n] = 0;
+  char* end = nullptr;
+  const double count = std::strtod(text, &end);
+  return end == text ? -1 : static_cast<long>(count);
+}
+
+class References : public Frame, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {}
+
+  // Draws on the parameter's geometry path and compares with the reference.
+  void check(const std::string& name) {
+    view->geometryPath = GetParam();
+    draw();
+    std::system(("mkdir -p '" + kOutput + "'").c_str());
+    const std::string path = GetParam() == kGeometryBufferObjects ? "-vbo" : "-arrays";
+    const std::string got = kOutput + name + path + ".png";
+    ASSERT_TRUE(writePng(got, width, height, pixels));
+    const std::string want = kReferences + name + ".png";
+    if (std::getenv("VS_UPDATE_REFERENCES")) {
+      if (GetParam() == kGeometryClientArrays) ASSERT_TRUE(writePng(want, width, height, pixels));
+      return;
+    }
+    const std::string diff = kOutput + name + path + "-diff.png";
+    const long differing = differingPixels(want, got, diff);
+    ASSERT_GE(differing, 0) << "no reference " << want << ": run scripts/update-render-references";
+    EXPECT_LT(differing, width * height / 200) << "see " << diff;
+    if (differing < width * height / 200) std::remove(diff.c_str());
+  }
+};
+
+}  // namespace
+
+TEST_P(References, CubeOnTheGroundUnderAPointLampWithItsShadow) {
+  open(128, 96);
+  camera({-4, -7, 6}, {0, 0, 0.5});
+  viewport.background[0] = 0.1, viewport.background[1] = 0.1, viewport.background[2] = 0.2;
+  MDL_Lamp* l = lamp(LAMP_LAMP, {2, -1, 6}, {1, 0.95, 0.9, 1});
+  l->shadows = true;
+  l->ambientColor = {0.1, 0.1, 0.1, 1};
+  mesh(gridData(16, 4), material({0.7, 0.8, 0.7, 1}));
+  Material* red = material({0.9, 0.2, 0.1, 1});
+  red->specular = {1, 1, 1, 1};
+  red->ambient = {0.5, 0.5, 0.5, 1};
+  mesh(cubeData(0.75), red, {0, 0, 1});
+  check("point-lamp-shadow");
+}
+
+TEST_P(References, DepthFailShadowsDarkenedAndAMirrorFloor) {
+  open(160, 120);
+  camera({0, -9, 6}, {0, 0, 1});
+  viewport.background[0] = 0.3, viewport.background[1] = 0.5, viewport.background[2] = 0.8;
+  viewport.shadowMode = 0;
+  MDL_Lamp* sun = lamp(LAMP_SUN, {});
+  lookAt(sun, {3, -2, 6}, {0, 0, 0});
+  sun->shadows = true;
+  sun->shadowType = SHADOW_3D;
+  sun->shadowCoeff = 0.6;
+  Material* glass = material({0.6, 0.6, 0.7, 0.4});
+  glass->mirror = true;
+  mesh(gridData(8, 3), glass);
+  mesh(cubeData(0.6), material({0.2, 0.8, 0.3, 1}), {-1, 0.5, 1.2});
+  mesh(cubeData(0.4), material({0.9, 0.8, 0.1, 1}, true), {1.4, -0.5, 2});
+  check("mirror-depth-fail");
+}
+
+TEST_P(References, ColouredLampsSpotAndVertexColours) {
+  open(96, 72);
+  camera({0, -6, 5}, {0, 0, 0});
+  lamp(LAMP_SUN, {0, 0, 5}, {0.3, 0, 0, 1})->noSpecular = true;
+  MDL_Lamp* spot = lamp(LAMP_SPOT, {});
+  lookAt(spot, {-1, -1, 4}, {0.5, 0.5, 0});
+  spot->color = {0.2, 0.4, 1, 1};
+  spot->spotSize = 30;
+  spot->spotExponent = 5;
+  MeshData* d = gridData(12, 3);
+  d->colorCount = d->vertexCount;
+  d->colors = new ColorRGBA[d->vertexCount];
+  for (int32_t i = 0; i < d->vertexCount; ++i)
+    d->colors[i] = {0.5 + d->vertices[i].x / 6, 0.5 + d->vertices[i].y / 6, 0.8, 1};
+  mesh(d, material({1, 1, 1, 1}));
+  MDL_Mesh* sprite = mesh(quadData(0.5), material({1, 1, 1, 1}, true), {2, 1, 1});
+  sprite->displayMode = DISPLAY_MODE_SPRITE;
+  check("lamps-and-colours");
+}
+
+INSTANTIATE_TEST_SUITE_P(GeometryPaths, References,
+                         ::testing::Values(kGeometryClientArrays, kGeometryBufferObjects),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == kGeometryBufferObjects ? "BufferObjects" : "ClientArrays";
+                         });
