@@ -108,6 +108,14 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
   for (int32_t t = 0; t < n; ++t) {
     const TriangleInfo& info = infos[t];
     if (!info.facesLight) continue;
+    // Most lit triangles lie inside the lit region: without caps they add
+    // nothing, and nothing needs extruding.
+    bool silhouette[3];
+    for (int e = 0; e < 3; ++e) {
+      const int32_t other = info.neighbours[e];
+      silhouette[e] = !(other >= 0 && other < n && infos[other].facesLight);
+    }
+    if (!caps && !silhouette[0] && !silhouette[1] && !silhouette[2]) continue;
     const int32_t* k3 = tri + 3 * t;
     const Vec3 c[3] = {v[k3[0]], v[k3[1]], v[k3[2]]};
     const Vec3 far[3] = {extrude(c[0]), extrude(c[1]), extrude(c[2])};
@@ -121,8 +129,7 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
       }
     }
     for (int e = 0; e < 3; ++e) {
-      const int32_t other = info.neighbours[e];
-      if (other >= 0 && other < n && infos[other].facesLight) continue;
+      if (!silhouette[e]) continue;
       const int b = (e + 1) % 3;
       Vec3* s = extend(shadowSides, 6);
       if (!s) return;
@@ -137,6 +144,12 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
   for (int32_t t = 0; t < n; ++t) {
     const TriangleInfo& info = infos[t];
     if (info.facesLight) continue;
+    bool silhouette[3];
+    for (int e = 0; e < 3; ++e) {
+      const int32_t other = info.neighbours[e];
+      silhouette[e] = !(other >= 0 && other < n && !infos[other].facesLight);
+    }
+    if (!caps && !silhouette[0] && !silhouette[1] && !silhouette[2]) continue;
     const int32_t* k3 = tri + 3 * t;
     const Vec3 c[3] = {v[k3[0]], v[k3[1]], v[k3[2]]};
     const Vec3 far[3] = {extrude(c[0]), extrude(c[1]), extrude(c[2])};
@@ -150,8 +163,7 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
       }
     }
     for (int e = 2; e >= 0; --e) {
-      const int32_t other = info.neighbours[e];
-      if (other >= 0 && other < n && !infos[other].facesLight) continue;
+      if (!silhouette[e]) continue;
       const int b = (e + 1) % 3;
       Vec3* s = extend(shadowSides, 6);
       if (!s) return;
