@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <tinyxml.h>
 
@@ -27,6 +28,36 @@ Material::~Material() { std::free(name); }
 MaterialLayer* Material::addLayer() {
   if (!layers.append(MaterialLayer())) return nullptr;
   return &layers[layers.count - 1];
+}
+
+ImageSource* Material::firstLayerImage() const {
+  for (const MaterialLayer& layer : layers)
+    if (layer.image) return layer.image;
+  return nullptr;
+}
+
+bool MDL_ownMaterial(Material*& material, bool& owns) {
+  if (owns) return true;
+  Material* copy = material ? new (std::nothrow) Material(*material) : new (std::nothrow) Material();
+  if (!copy) return false;
+  material = copy;
+  owns = true;
+  return true;
+}
+
+void MDL_copyMaterialRef(Material* sourceMaterial, bool sourceOwns, Material*& material, bool& owns) {
+  material = sourceMaterial;
+  owns = false;
+  if (sourceOwns && sourceMaterial) {
+    material = new (std::nothrow) Material(*sourceMaterial);
+    owns = material != nullptr;
+  }
+}
+
+void MDL_releaseMaterial(Material*& material, bool& owns) {
+  if (owns && material) material->destroy();
+  material = nullptr;
+  owns = false;
 }
 
 static bool strictlyBetween01(double a) { return a > 0.0 && a < 1.0; }

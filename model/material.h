@@ -51,4 +51,20 @@ class Material {
 
   // Appends a layer with the defaults; null when memory runs out.
   MaterialLayer* addLayer();
+
+  // The image of the first layer that has one; null when none has.
+  ImageSource* firstLayerImage() const;
 };
+
+// Copy-on-write looks, one set of rules for every object holding a material
+// (meshes, images, polylines): the material stays shared with its models set
+// until the object changes it, then the object owns a private copy.
+//
+// Replaces a shared material by a private copy (a default material when there
+// is none) and sets owns. False only when out of memory; nothing changes then.
+bool MDL_ownMaterial(Material*& material, bool& owns);
+// For an object's copy: shares what the source shares, copies what the source
+// owns so that the copy never points at a material its source will delete.
+void MDL_copyMaterialRef(Material* sourceMaterial, bool sourceOwns, Material*& material, bool& owns);
+// Deletes a private material; a shared one is only let go.
+void MDL_releaseMaterial(Material*& material, bool& owns);

@@ -11,17 +11,11 @@ Vec3 noBox;
 }  // namespace
 
 MDL_Mesh::MDL_Mesh(const MDL_Mesh& other)
-    : MDL_Object(other), meshData(other.meshData), material(other.material), displayMode(other.displayMode) {
-  if (other.ownsMaterial && other.material) {
-    material = new (std::nothrow) Material(*other.material);
-    ownsMaterial = material != nullptr;
-  }
+    : MDL_Object(other), meshData(other.meshData), displayMode(other.displayMode) {
+  MDL_copyMaterialRef(other.material, other.ownsMaterial, material, ownsMaterial);
 }
 
-MDL_Mesh::~MDL_Mesh() {
-  if (ownsMaterial && material) material->destroy();
-  material = nullptr;
-}
+MDL_Mesh::~MDL_Mesh() { MDL_releaseMaterial(material, ownsMaterial); }
 
 Vec3* MDL_Mesh::vertex(int32_t i) {
   return meshData && meshData->vertices ? meshData->vertices + i : nullptr;
@@ -45,14 +39,7 @@ Vec3* MDL_Mesh::boundsMax() {
   return &noBox;
 }
 
-bool MDL_Mesh::ownMaterial() {
-  if (ownsMaterial) return true;
-  Material* copy = material ? new (std::nothrow) Material(*material) : new (std::nothrow) Material();
-  if (!copy) return false;
-  material = copy;
-  ownsMaterial = true;
-  return true;
-}
+bool MDL_Mesh::ownMaterial() { return MDL_ownMaterial(material, ownsMaterial); }
 
 bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& direction,
                           const Vec3& a, const Vec3& b, const Vec3& c, double& nearest,

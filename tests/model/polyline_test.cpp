@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "model/image_source.h"
+#include "model/material.h"
+#include "model/polyline.h"
+
+namespace {
+
+constexpr double kThin = 0.009999999776482582;
+
+void setPoints(MDL_Polyline& line, const std::vector<Vec2>& pts) {
+  line.clearPoints();
+  for (const Vec2& p : pts) ASSERT_TRUE(line.addPoint(p));
+}
+
+Vec2Array toArray(const std::vector<Vec2>& pts) {
+  Vec2Array a;
+  for (const Vec2& p : pts) EXPECT_TRUE(a.append(p));
+  return a;
+}
+
+double cross(const Vec2& o, const Vec2& a, const Vec2& b) {
+  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+double signedArea(const std::vector<Vec2>& pts) {
+  double s = 0.0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const Vec2& a = pts[i];
+    const Vec2& b = pts[(i + 1) % pts.size()];
+    s += a.x * b.y - b.x * a.y;
+  }
+  return 0.5 * s;
+}
+
+// Even-odd rule; the points tested never lie on the outline.
+bool insideOutline(const std::vector<Vec2>& pts, const Vec2& p) {
+  bool in = false;
+  for (size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+    const Vec2& a = pts[i];
+    const Vec2& b = pts[j];
+    if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) in = !in;
+  }
+  return in;
+}
+
+bool insideTriangle(const Vec2& p, const Vec2& a, const Vec2& b, const Vec2& c) {
+  return cross(a, b, p) >= -1e-12 && cross(b, c, p) >= -1e-12 && cross(c, a, p) >= -1e-12;
+}
+
+TEST(PolylineGeometry, DistanceAndHitTable) {
+  MDL_Polyline line;
+  EXPECT_EQ(line.type, OBJECT_POLYLINE);
+  EXPECT_EQ(line.distanceToPoint({0, 0}), DBL_MAX);
+  EXPECT_FALSE(line.hitTest({0, 0}));
+  setPoints(line, {{3, 4}});
+  EXPECT_NEAR(line.distanceToPoint({0, 0}), 5.0 - kThin, 1e-15);
+
+  struct Case {
+    std::vector<Vec2> points;
+    bool closed;
+    double thickness;
+    Vec2 probe;
+    double distance;
+    bool hit;
+  } cases[] = {
+      // One open segment along x.
+      {{{0, 0}, {1, 0}}, false, kThin, {0.5, 0.009}, 0.009 - kThin, true},
+      {{{0, 0}, {1, 0}}, false, kThin, {0.5, 0.011}, 0.011 - kThin, false},
+      {{{0, 0}, {1, 0}}, false, kThin, {0.5, -0.005}, 0.005 - kThin, true},
+      {{{0, 0}, {1, 0}}, false, kThin, {1.006, 0.007}, std::hypot(0.006, 0.007) - kThin, true},  // past the end
+      {{{0, 0}, {1, 0}}, false, kThin, {1.006, 0.008}, 0.01 - kThin, false},
+      {{{0, 0}, {1, 0}}, false, kThin, {-0.02, 0}, 0.02 - kThin, false},
+      {{{0, 0}, {1, 0}}, false, kThin, {0.5, kThin}, 0.0, false},  // the edge itself is out
+      // A closed square: the closing side counts, its open twin has none.
+      {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, true, 0.1, {-0.05, 0.5}, -0.05, true},
+      {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false, 0.1, {-0.05, 0.5}, std::hypot(0.05, 0.5) - 0.1, false},
+      {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, true, 0.1, {0.5, 0.5}, 0.4, false},
+      // A line without width is never hit, even on its points.
+      {{{0, 0}, {1, 0}}, false, 0.0, {0.5, 0}, 0.0, false},
+      {{{0, 0}, {1, 0}}, false, -0.5, {0.5, 0}, 0.5, false},
+      // Equal neighbours are a zero-length segment measured to its point.
+      {{{0, 0}, {0, 0}}, false, kThin, {0, 0.005}, 0.005 - kThin, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "probe (" << c.probe.x << ", " << c.probe.y << ") closed "
+                                      << c.closed << " thickness " << c.thickness);
+    MDL_Polyline l;
+    setPoints(l, c.points);
+    l.closed = c.closed;
+    l.thickness = c.thickness;
+    EXPECT_NEAR(l.distanceToPoint(c.probe), c.distance, 1e-12);
+    EXPECT_EQ(l.hitTest(c.probe), c.hit);
+  }
+}
+
+TEST(PolylineGeometry, DistanceToSegmentClampsToTheEnds) {
+  EXPECT_DOUBLE_EQ(distanceToSegment({5, 1}, {0, 0}, {2, 0}), std::sqrt(10.0));
+  EXPECT_DOUBLE_EQ(distanceToSegment({-3, -4}, {0, 0}, {2, 0}), 5.0);
+  EXPECT_DOUBLE_EQ(distanceToSegment({1, 2}, {0, 0}, {2, 0}), 2.0);
+  EXPECT_DOUBLE_EQ(distanceToSegment({1, 1}, {1, 4}, {1, 4}), 3.0);
+}
+
+TEST(PolylineGeometry, FilledPolygonHitsInsideAndRecomputesLazily) {
+  MDL_Polyline square;
+  setPoints(square, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+  EXPECT_FALSE(square.hitTest({0.5, 0.5}));  // not filled yet
+  square.filled = true;
+  square.outlined = false;
+  EXPECT_TRUE(square.hitTest({0.5, 0.5}));
+  EXPECT_TRUE(square.hitTest({1.0, 0.5}));  // an edge of the fill
+  EXPECT_FALSE(square.hitTest({1.001, 0.5}));
+  EXPECT_EQ(square.fillTriangles.count, 6);
+  EXPECT_FALSE(square.fillDirty);
+
+  // New points change the fill only at the next update.
+  ASSERT_TRUE(square.addPoint({-1, 1}));
+  EXPECT_TRUE(square.fillDirty);
+  EXPECT_EQ(square.fillTriangles.count, 6);
+  EXPECT_EQ(square.updateFill().count, 9);
+
+  // Points that do not make a polygon give no fill.
+  setPoints(square, {{0, 0}, {1, 1}, {2, 2}});
+  EXPECT_EQ(square.updateFill().count, 0);
+  EXPECT_FALSE(square.hitTest({1, 1}));
+}
+
+struct Outline {
+  const char* name;
+  std::vector<Vec2> points;
+};
+
+// Checks what any triangulation of an outline must give: every point used,
+// counter-clockwise triangles inside the outline, the outline's area.
+void expectGoodTriangulation(const Outline& o) {
+  SCOPED_TRACE(o.name);
+  Vec2Array pts = toArray(o.points);
+  GrowArray<int32_t> tris;
+  ASSERT_TRUE(triangulatePolygon(pts, tris));
+  ASSERT_EQ(tris.count % 3, 0);
+  std::set<std::pair<double, double>> used, all;
+  for (const Vec2& p : o.points) all.insert({p.x, p.y});
+  double area = 0.0;
+  for (int32_t i = 0; i < tris.count; i += 3) {
+    for (int32_t k = 0; k < 3; ++k) {
+      ASSERT_GE(tris[i + k], 0);
+      ASSERT_LT(tris[i + k], pts.count);
+      used.insert({pts[tris[i + k]].x, pts[tris[i + k]].y});
+    }
+    const Vec2& a = pts[tris[i]];
+    const Vec2& b = pts[tris[i + 1]];
+    const Vec2& c = pts[tris[i + 2]];
+    const double twice = cross(a, b, c);
+    EXPECT_GT(twice, 0.0) << "triangle " << i / 3 << " is not counter-clockwise";
+    area += 0.5 * twice;
+    const Vec2 centre{(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3};
+    EXPECT_TRUE(insideOutline(o.points, centre)) << "triangle " << i / 3 << " lies outside";
+  }
+  EXPECT_EQ(used, all) << "a point is left out";
+  EXPECT_NEAR(area, std::fabs(signedArea(o.points)), 1e-9);
+}
+
+std::vector<Vec2> reversed(std::vector<Vec2> v) { return {v.rbegin(), v.rend()}; }
+
+std::vector<Vec2> star(int tips, double outer, double inner) {
+  std::vector<Vec2> v;
+  for (int i = 0; i < 2 * tips; ++i) {
+    const double r = i % 2 ? inner : outer;
+    const double a = 3.141592653589793 * i / tips;
+    v.push_back({r * std::cos(a), r * std::sin(a)});
+  }
+  return v;
+}
+
+TEST(Triangulation, ConvexConcaveAndSelfTouchingOutlines) {
+  const std::vector<Vec2> square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+  const std::vector<Vec2> ell{{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 3}, {0, 3}};
+  const std::vector<Vec2> comb{{0, 0}, {5, 0}, {5, 3}, {4, 3}, {4, 1}, {3, 1},
+                               {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}};
+  // Two squares meeting at (1, 1), the point visited twice.
+  const std::vector<Vec2> corners{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 2}, {1, 2}, {1, 1}, {0, 1}};
+  // Two triangles whose tips meet at (1, 1).
+  const std::vector<Vec2> bow{{0, 0}, {2, 0}, {1, 1}, {2, 2}, {0, 2}, {1, 1}};
+  // A square with a hole that opens at its corner (0, 0).
+  const std::vector<Vec2> notch{{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}, {1, 2}, {2, 2}, {2, 1}};
+  const Outline outlines[] = {
+      {"square", square},
+      {"clockwise square", reversed(square)},
+      {"hexagon", {{2, 0}, {1, 1.7}, {-1, 1.7}, {-2, 0}, {-1, -1.7}, {1, -1.7}}},
+      {"ell", ell},
+      {"clockwise ell", reversed(ell)},
+      {"comb", comb},
+      {"star", star(7, 3.0, 1.0)},
+      {"touching squares", corners},
+      {"clockwise touching squares", reversed(corners)},
+      {"bow", bow},
+      {"notch", notch},
+      {"clockwise notch", reversed(notch)},
+      // A closing point equal to the first adds nothing.
+      {"repeated first point", {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}}},
+  };
+  for (const Outline& o : outlines) expectGoodTriangulation(o);
+
+  // A simple polygon of n corners gives n - 2 triangles.
+  Vec2Array pts = toArray(comb);
+  GrowArray<int32_t> tris;
+  ASSERT_TRUE(triangulatePolygon(pts, tris));
+  EXPECT_EQ(tris.count, 3 * (12 - 2));
+}
+
+TEST(Triangulation, RefusesWhatIsNoPolygon) {
+  const std::vector<std::vector<Vec2>> bad{
+      {},
+      {{0, 0}, {1, 0}},
+      {{0, 0}, {1, 1}, {2, 2}},                  // collinear
+      {{0, 0}, {2, 2}, {2, 0}, {0, 2}},          // crossing edges
+      {{0, 0}, {1, 0}, {0, 0}},                  // a point and its twin
+  };
+  for (const auto& b : bad) {
+    Vec2Array pts = toArray(b);
+    GrowArray<int32_t> tris;
+    EXPECT_FALSE(triangulatePolygon(pts, tris)) << b.size() << " points";
+  }
+}
+
+// Every point well inside the line (clear of the 45-degree chords of the
+// rounded parts) lies on an outline triangle.
+void expectOutlineCovers(MDL_Polyline& line) {
+  line.updateOutline();
+  const Vec2Array& v = line.outlineVertices;
+  ASSERT_GT(v.count, 0);
+  ASSERT_EQ(v.count % 3, 0);
+  ASSERT_EQ(line.outlineTexCoords.count, v.count);
+  double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
+  for (const Vec2& p : line.points) {
+    minX = std::min(minX, p.x);
+    minY = std::min(minY, p.y);
+    maxX = std::max(maxX, p.x);
+    maxY = std::max(maxY, p.y);
+  }
+  const double t = line.thickness;
+  int checked = 0;
+  for (double y = minY - t; y <= maxY + t; y += t / 20) {
+    for (double x = minX - t; x <= maxX + t; x += t / 20) {
+      const Vec2 p{x, y};
+      if (line.distanceToPoint(p) > -0.08 * t) continue;
+      ++checked;
+      bool covered = false;
+      for (int32_t i = 0; i < v.count && !covered; i += 3)
+        covered = insideTriangle(p, v[i], v[i + 1], v[i + 2]);
+      ASSERT_TRUE(covered) << "gap at (" << x << ", " << y << ")";
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
+TEST(PolylineOutline, BandsJoinsAndCapsCoverTheLine) {
+  MDL_Polyline zigzag;
+  zigzag.thickness = 0.1;
+  zigzag.closed = false;
+  // Left turns of 90, 150 and 120 degrees, a turn straight back, a right
+  // turn of 150 degrees and a left one of 20.
+  const double y3 = 1 - 0.8660254037844386;
+  const Vec2 p6{1.8660254037844386, y3 + 0.5};
+  setPoints(zigzag, {{0, 0}, {1, 0}, {1, 1}, {0.5, y3}, {1.5, y3}, {1.0, y3}, p6,
+                     {p6.x + std::cos(50 * 3.141592653589793 / 180), p6.y + std::sin(50 * 3.141592653589793 / 180)}});
+  expectOutlineCovers(zigzag);
+
+  MDL_Polyline ring;
+  ring.thickness = 0.05;
+  setPoints(ring, {{0, 0}, {1, 0}, {1, 1}, {0.6, 0.3}, {0, 1}});
+  expectOutlineCovers(ring);
+  ring.closed = false;
+  ring.outlineDirty = true;
+  expectOutlineCovers(ring);
+}
+
+TEST(PolylineOutline, TriangleCountsAndTextureCoordinates) {
+  MDL_Polyline line;
+  line.closed = false;
+  setPoints(line, {{0, 0}, {1, 0}});
+  line.updateOutline();
+  EXPECT_FALSE(line.outlineDirty);
+  // One band and two half-disc caps of four triangles.
+  ASSERT_EQ(line.outlineVertices.count, 3 * (2 + 8));
+  // Across the line v runs from 0 to 1; caps use the 45-degree values.
+  std::set<double> vs;
+  for (const Vec2& tc : line.outlineTexCoords) vs.insert(tc.y);
+  EXPECT_EQ(vs, (std::set<double>{0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0}));
+  // Without an image u advances by minus the length.
+  double minU = 0.0;
+  for (const Vec2& tc : line.outlineTexCoords) minU = std::min(minU, tc.x);
+  EXPECT_NEAR(minU, -1.0 - kThin, 1e-12);
+
+  // A 200 x 100 image repeats every 2 thickness / aspect along the line.
+  ImageSource image;
+  image.width = 200;
+  image.height = 100;
+  Material looks;
+  ASSERT_NE(looks.addLayer(), nullptr);
+  ASSERT_NE(looks.addLayer(), nullptr);
+  looks.layers[1].image = &image;
+  line.material = &looks;
+  EXPECT_EQ(line.outlineImage(), &image);
+  line.outlineDirty = true;
+  line.updateOutline();
+  double maxU = 0.0;
+  for (int32_t i = 0; i < 6; ++i) maxU = std::max(maxU, line.outlineTexCoords[i].x);
+  EXPECT_NEAR(maxU, 0.5 * 0.5 / kThin, 1e-9);
+  // Without width the unit scale holds.
+  line.thickness = 0.0;
+  line.outlineDirty = true;
+  line.updateOutline();
+  minU = 0.0;
+  for (int32_t i = 0; i < 6; ++i) minU = std::min(minU, line.outlineTexCoords[i].x);
+  EXPECT_EQ(minU, -1.0);
+  line.material = nullptr;
+
+  // A closed square: four bands and four right-angle joins of two steps.
+  MDL_Polyline square;
+  square.thickness = 0.1;
+  setPoints(square, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+  square.updateOutline();
+  const int32_t squareCount = square.outlineVertices.count;
+  EXPECT_EQ(squareCount, 3 * (4 * 2 + 4 * 2));
+  // Repeated points, a closing point equal to the first: the same outline.
+  setPoints(square, {{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 1}, {0, 0}});
+  square.updateOutline();
+  EXPECT_EQ(square.outlineVertices.count, squareCount);
+  // A nearly straight turn adds no join.
+  setPoints(square, {{0, 0}, {1, 0}, {2, 0.1}});
+  square.closed = false;
+  square.updateOutline();
+  EXPECT_EQ(square.outlineVertices.count, 3 * (4 + 8));
+  // A single point (or none) has no outline.
+  setPoints(square, {{1, 1}, {1, 1}});
+  square.updateOutline();
+  EXPECT_EQ(square.outlineVertices.count, 0);
+  EXPECT_EQ(square.outlineTexCoords.count, 0);
+}
+
+TEST(PolylineLooks, OwnMaterialCopiesOnFirstChange) {
+  Material shared;
+  shared.diffuse = {0.1, 0.2, 0.3, 1};
+  {
+    MDL_Polyline line;
+    line.material = &shared;
+    ASSERT_TRUE(line.ownMaterial());
+    EXPECT_TRUE(line.ownsMaterial);
+    EXPECT_NE(line.material, &shared);
+    line.material->diffuse.r = 1.0;
+    Material* own = line.material;
+    ASSERT_TRUE(line.ownMaterial());
+    EXPECT_EQ(line.material, own);
+  }  // the private copy goes with the line
+  EXPECT_EQ(shared.diffuse.r, 0.1);
+  MDL_Polyline bare;
+  EXPECT_EQ(bare.outlineImage(), nullptr);
+  ASSERT_TRUE(bare.ownMaterial());
+  EXPECT_EQ(bare.material->layers.count, 0);
+  EXPECT_EQ(bare.material->diffuse.a, 1.0);
+}
+
+}  // namespace
