@@ -54,6 +54,7 @@ void CTRL_ResourceLists::clear() {
   imageSources.freeStorage();
   deleteAll(videoStreams);
   deleteAll(fonts);
+  retired.clear();
 }
 
 CTRL_Generic::CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, std::unique_ptr<VIEW_Generic> view,

@@ -170,7 +170,9 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
       ImageSource* source = resources.imageSources[i];
       if (source && source->releasePending) {
         view->forgetTexture(source);
+        // Materials may still point at it: kept until the controller goes.
         resources.imageSources.removeAt(i);  // the next entry moves into place i
+        resources.retired.add(source);
       } else {
         ++i;
       }

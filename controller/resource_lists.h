@@ -3,6 +3,7 @@
 #pragma once
 
 #include "controller/resources.h"
+#include "controller/retired_list.h"
 #include "controller/viewport.h"
 #include "model/image_source.h"
 #include "model/ptr_array.h"
@@ -26,4 +27,5 @@ struct CTRL_ResourceLists {
   PtrArray<ModelsSet> modelsSets;
   PtrArray<FontRecord> fonts;
   PtrArray<ImageSource> imageSources;
+  CTRL_RetiredList retired;  // deleted by scripts, freed last
 };

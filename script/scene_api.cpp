@@ -15,6 +15,7 @@
 #include "script/lmp_models_set.h"
 #include "script/lmp_object.h"
 #include "script/lmp_rigid_body.h"
+#include "script/lmp_resources.h"
 #include "script/lmp_scene.h"
 #include "script/lmp_sound.h"
 #include "script/lmp_spring.h"
@@ -37,7 +38,10 @@ void LMP_registerClasses(lua_State* L) {
   LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
   LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
+  LMP_Binder<LMP_Texture>::registerClass(L);
+  LMP_Binder<LMP_Sample>::registerClass(L);
   LMP_registerObjectClass<LMP_Bone>(L, OBJECT_BONE);
+  LMP_Binder<LMP_Font>::registerClass(L);
   LMP_Binder<LMP_ModelsSet>::registerClass(L);
   LMP_Binder<LMP_Material>::registerClass(L);
   LMP_Binder<LMP_Spring>::registerClass(L);

@@ -383,8 +383,11 @@ TEST(FrameRender, ReleasedImageSourcesAreForgottenAndDropped) {
   ASSERT_EQ(p.controller.resources.imageSources.count, 2);
   EXPECT_EQ(p.controller.resources.imageSources[0], sources[0]);
   EXPECT_EQ(p.controller.resources.imageSources[1], sources[3]);
-  delete sources[1];
-  delete sources[2];
+  // Dropped from the list but kept (materials may still point at them) until
+  // the controller frees them.
+  EXPECT_TRUE(p.controller.resources.retired.holds(sources[1]));
+  EXPECT_TRUE(p.controller.resources.retired.holds(sources[2]));
+  EXPECT_FALSE(p.controller.resources.retired.holds(sources[0]));
 }
 
 TEST(FrameRender, LoadingScreenUntilTheScriptsRun) {
