@@ -11,6 +11,7 @@
 #include "controller/event.h"
 #include "controller/perf_counter.h"
 #include "model/callbacks.h"
+#include "script/lmp_proxy.h"
 #include "script/lua_files.h"
 #include "script/scene_api.h"
 
@@ -177,6 +178,7 @@ LMP_Engine::LMP_Engine() : callbacks(), L(nullptr), controller(nullptr), link_(n
   if (!link_) return;
   L = lua_newstate(allocate, link_);
   if (!L) return;
+  LMP_stateOpened(L);
   lua_atpanic(L, LMP_panic);
   LMP_openLibraries(L);
   lua_gc(L, LUA_GCSETPAUSE, 100);
@@ -190,7 +192,10 @@ LMP_Engine::LMP_Engine() : callbacks(), L(nullptr), controller(nullptr), link_(n
 
 LMP_Engine::~LMP_Engine() {
   // Pending __gc metamethods may still ask for the controller: the link goes last.
-  if (L) lua_close(L);
+  if (L) {
+    LMP_stateClosing(L);  // lua_close frees every reference anyway
+    lua_close(L);
+  }
   delete link_;
 }
 

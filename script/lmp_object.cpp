@@ -529,8 +529,8 @@ int LMP_Object::toggleState(lua_State* L) {
 // ---- Script data
 
 int LMP_Object::setCallback(lua_State* L) { return object() ? LMP_setCallbackBody(L, this) : 0; }
-int LMP_Object::setUserData(lua_State* L) { return object() ? LMP_setUserDataBody(L, &userDataRef) : 0; }
-int LMP_Object::getUserData(lua_State* L) { return object() ? LMP_getUserDataBody(L, userDataRef) : 0; }
+int LMP_Object::setUserData(lua_State* L) { return object() ? LMP_setUserDataBody(L, this) : 0; }
+int LMP_Object::getUserData(lua_State* L) { return object() ? LMP_getUserDataBody(L, this) : 0; }
 
 const LMP_MethodReg<LMP_Object> LMP_Object::methods[] = {
     {"delete", &LMP_Object::del},
@@ -667,18 +667,22 @@ int LMP_setCallbackBody(lua_State* L, LMP_Proxy* proxy) {
   }
   int old = proxy->callbacks[id - 1];
   proxy->callbacks[id - 1] = ref;
+  proxy->holdRefsIn(L);
   if (old > 0) luaL_unref(L, LUA_REGISTRYINDEX, old);
   return 0;
 }
 
-int LMP_setUserDataBody(lua_State* L, int32_t* ref) {
+int LMP_setUserDataBody(lua_State* L, LMP_Proxy* proxy) {
+  int32_t* ref = &proxy->userDataRef;
   if (*ref) luaL_unref(L, LUA_REGISTRYINDEX, *ref);
   lua_pushvalue(L, lastArg(L));
   *ref = luaL_ref(L, LUA_REGISTRYINDEX);
+  proxy->holdRefsIn(L);
   return 0;
 }
 
-int LMP_getUserDataBody(lua_State* L, int32_t ref) {
+int LMP_getUserDataBody(lua_State* L, const LMP_Proxy* proxy) {
+  const int32_t ref = proxy->userDataRef;
   if (!ref) return 0;
   lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
   return 1;

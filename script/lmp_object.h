@@ -28,7 +28,6 @@ public:
   static LMP_Proxy* construct(lua_State* L);
 
   MDL_Object* object() const { return static_cast<MDL_Object*>(model); }
-  int32_t userDataRef = 0;
 
   // Methods (self already removed from the stack).
   int del(lua_State* L);
@@ -143,5 +142,5 @@ MDL_Object* LMP_constructModel(lua_State* L, MDL_Object* (*make)()) {
 // Bodies shared by the scene and object classes.
 bool LMP_sameNameIgnoringCase(const char* a, const char* b);
 int LMP_setCallbackBody(lua_State* L, LMP_Proxy* proxy);
-int LMP_setUserDataBody(lua_State* L, int32_t* ref);
-int LMP_getUserDataBody(lua_State* L, int32_t ref);
+int LMP_setUserDataBody(lua_State* L, LMP_Proxy* proxy);
+int LMP_getUserDataBody(lua_State* L, const LMP_Proxy* proxy);

@@ -5,6 +5,49 @@
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 
+namespace {
+
+// The open states; a handful at most (one per engine).
+constexpr int kMaxStates = 64;
+lua_State* openStates[kMaxStates] = {};
+
+bool isOpen(lua_State* L) {
+  for (lua_State* s : openStates)
+    if (s == L) return true;
+  return false;
+}
+
+}  // namespace
+
+void LMP_stateOpened(lua_State* L) {
+  for (lua_State*& s : openStates)
+    if (!s) {
+      s = L;
+      return;
+    }
+}
+
+void LMP_stateClosing(lua_State* L) {
+  for (lua_State*& s : openStates)
+    if (s == L) s = nullptr;
+}
+
+void LMP_Proxy::holdRefsIn(lua_State* L) {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+  refState = lua_tothread(L, -1);
+  lua_pop(L, 1);
+}
+
+void LMP_Proxy::releaseRefs() {
+  lua_State* L = refState && isOpen(refState) ? refState : nullptr;
+  if (L && userDataRef) luaL_unref(L, LUA_REGISTRYINDEX, userDataRef);
+  userDataRef = 0;
+  for (int32_t& ref : callbacks) {
+    if (L && ref > 0) luaL_unref(L, LUA_REGISTRYINDEX, ref);
+    ref = 0;
+  }
+}
+
 void LMP_Proxy::unref(LMP_Proxy* proxy) {
   if (--proxy->refCount <= 0) delete proxy;
 }
@@ -19,6 +62,7 @@ void retain(LMP_Proxy* proxy) { ++proxy->refCount; }
 // it sees a dead object instead of freed memory.
 void release(LMP_Proxy* proxy) {
   proxy->model = nullptr;
+  proxy->releaseRefs();
   LMP_Proxy::unref(proxy);
 }
 

@@ -169,8 +169,8 @@ int LMP_Scene::clear(lua_State* L) {
 }
 
 int LMP_Scene::setCallback(lua_State* L) { return scene() ? LMP_setCallbackBody(L, this) : 0; }
-int LMP_Scene::setUserData(lua_State* L) { return scene() ? LMP_setUserDataBody(L, &userDataRef) : 0; }
-int LMP_Scene::getUserData(lua_State* L) { return scene() ? LMP_getUserDataBody(L, userDataRef) : 0; }
+int LMP_Scene::setUserData(lua_State* L) { return scene() ? LMP_setUserDataBody(L, this) : 0; }
+int LMP_Scene::getUserData(lua_State* L) { return scene() ? LMP_getUserDataBody(L, this) : 0; }
 
 const LMP_MethodReg<LMP_Scene> LMP_Scene::methods[] = {
     {"clear", &LMP_Scene::clear},

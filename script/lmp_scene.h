@@ -17,7 +17,6 @@ public:
   static LMP_Proxy* construct(lua_State* L);
 
   Scene* scene() const { return static_cast<Scene*>(model); }
-  int32_t userDataRef = 0;
 
   int clear(lua_State* L);
   int getBounds(lua_State* L);
