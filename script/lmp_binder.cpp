@@ -108,6 +108,12 @@ void addMethod(lua_State* L, int methods, const char* name, lua_CFunction thunk,
   lua_setfield(L, methods, name);
 }
 
+void outOfMemory(lua_State* L) {
+  lua_pushliteral(L, "not enough memory");
+  lua_error(L);
+  std::abort();  // not reached: lua_error unwinds
+}
+
 void badSelf(lua_State* L, const char* name) {
   luaL_argerror(L, 1, name);
   std::abort();  // not reached: luaL_argerror unwinds

@@ -12,6 +12,8 @@
 
 #include <lua5.2/lua.hpp>
 
+#include <new>
+
 #include "script/lmp_proxy.h"
 
 // The Lua value of a bound object: one proxy pointer, null after __gc.
@@ -45,6 +47,8 @@ void registerClass(lua_State* L, const char* name, lua_CFunction construct, lua_
 // give the member-function pointer copied into the closure's upvalue.
 void addMethod(lua_State* L, int methods, const char* name, lua_CFunction thunk, const void* fn, size_t size);
 [[noreturn]] void badSelf(lua_State* L, const char* name);
+// Raises "not enough memory", as Lua does when its own allocation fails.
+[[noreturn]] void outOfMemory(lua_State* L);
 }  // namespace lmp_binder
 
 // Raises Lua's argument error for explicit argument `arg` of the running bound
@@ -73,9 +77,19 @@ public:
     }
   }
 
+  // No C++ exception may cross Lua's C frames: a refused allocation becomes
+  // Lua's own memory error, raised once the handler has unwound.
   static int construct(lua_State* L) {
     if (lua_gettop(L) > 0) lua_remove(L, 1);
-    push(L, T::construct(L));
+    LMP_Proxy* proxy = nullptr;
+    bool exhausted = false;
+    try {
+      proxy = T::construct(L);
+    } catch (const std::bad_alloc&) {
+      exhausted = true;
+    }
+    if (exhausted) lmp_binder::outOfMemory(L);
+    push(L, proxy);
     return 1;
   }
 
@@ -94,7 +108,15 @@ public:
     if (!own || !ud->proxy) lmp_binder::badSelf(L, T::luaName);
     lua_remove(L, 1);
     Method m = *static_cast<Method*>(lua_touserdata(L, lua_upvalueindex(1)));
-    return (static_cast<T*>(ud->proxy)->*m)(L);
+    int results = 0;
+    bool exhausted = false;
+    try {
+      results = (static_cast<T*>(ud->proxy)->*m)(L);
+    } catch (const std::bad_alloc&) {
+      exhausted = true;
+    }
+    if (exhausted) lmp_binder::outOfMemory(L);
+    return results;
   }
 
   static int push(lua_State* L, LMP_Proxy* proxy) { return lmp_binder::push(L, proxy, T::luaName); }

@@ -1,0 +1,77 @@
+// Memory exhaustion reached from a script: C++ allocations are refused after
+// a limit, and every bound constructor and method fails as Lua does when it
+// runs out ("not enough memory") instead of throwing through Lua's C frames.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "script_harness.h"
+
+namespace {
+
+// Allocations still allowed; negative: no limit.
+std::atomic<long> allowed{-1};
+
+void* allocate(std::size_t size) {
+  for (long left = allowed.load(); left >= 0; left = allowed.load()) {
+    if (left == 0) throw std::bad_alloc();
+    if (allowed.compare_exchange_weak(left, left - 1)) break;
+  }
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+
+// refuseAfter(n): the next n C++ allocations succeed, then every one fails;
+// refuseAfter(-1) lifts the limit.
+int refuseAfter(lua_State* L) {
+  allowed = static_cast<long>(luaL_checkinteger(L, 1));
+  return 0;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
+  const char* calls[] = {
+      "newScene()",         "newObject(s)",    "newRigidBody(s)",    "newCollisionVolume(s)",
+      "newCollisionVolume(b)", "newObject(s, o)", "newRigidBody(s, b)", "newLamp(s)",
+      "newCamera(s)",       "o:setPosition(v3(1, 2, 3))", "newObject(o):delete()",
+  };
+  scripttest::Player p({});
+  lua_register(p.L, "refuseAfter", refuseAfter);
+  ASSERT_EQ(p.run("s = newScene() o = newObject(s) newObject(o) b = newRigidBody(s) newCollisionVolume(b)"), "");
+  for (const char* call : calls) {
+    // These constructors cannot do without an allocation (others may answer
+    // nil instead).
+    const std::string c = call;
+    if (c.compare(0, 8, "newScene") == 0 || c.compare(0, 9, "newObject") == 0 ||
+        c.compare(0, 12, "newRigidBody") == 0 || c.compare(0, 18, "newCollisionVolume") == 0)
+      ASSERT_EQ(p.run(std::string("refuseAfter(0) local ok, e = pcall(function() return ") + call + " end) "
+                      "refuseAfter(-1) assert(not ok and e == 'not enough memory', tostring(e))"),
+                "")
+          << call;
+    // Every allocation in turn is the one refused, until the call needs no more.
+    for (int limit = 0; limit < 40; ++limit) {
+      SCOPED_TRACE(std::string(call) + " after " + std::to_string(limit));
+      ASSERT_EQ(p.run("refuseAfter(" + std::to_string(limit) + ") "
+                      "local ok, e = pcall(function() return " + call + " end) "
+                      "refuseAfter(-1) "
+                      "assert(ok or e == 'not enough memory', tostring(e))"),
+                "");
+    }
+  }
+  allowed = -1;
+}
+
+}  // namespace
