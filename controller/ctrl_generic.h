@@ -88,6 +88,18 @@ class CTRL_Generic {
   Vec3& getPickPointWorld(Vec3& out);
   // Finds the object under the mouse again (hovered, pick position, depth).
   void pick();
+  // The view ray through a window point in the current viewport: from the
+  // near plane (origin) to the far plane (origin + direction). Zeros without
+  // a camera, with an empty client area or a viewport without width.
+  void getMouseRay(const double window[2], Vec3& origin, Vec3& direction);
+  // Makes the last active viewport under the window point current (null
+  // when none is).
+  void selectViewportAt(double x, double y);
+  // Moves the window mouse and maps it into the current viewport.
+  void setWindowMouse(double x, double y);
+  // Moves a dragged object (or the body or bone holding it) so that the
+  // pick point follows velocity for one sub-step of h seconds.
+  void dragObject(MDL_Object* object, const Vec3& velocity, double h);
   // Deletes the loading screen's logo object and image source, if any.
   void dropLoadingScreen();
 
@@ -120,8 +132,8 @@ class CTRL_Generic {
   // and the scripts when size or aspect change.
   void setViewSize(double width, double height);
 
-  // Mouse input from the window, in client pixels. Until picking, dragging
-  // and the mouse callbacks exist these only keep the mouse and button state.
+  // Mouse input from the window, in client pixels: hover, press, click,
+  // drag, camera navigation and the wheel's zoom.
   void onMouseMove(bool shift, bool control, double x, double y);
   void onLeftButtonDown(double x, double y);
   void onLeftButtonUp(double x, double y);

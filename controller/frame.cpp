@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/ctrl_generic.h"
+#include "controller/drag.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "model/animation.h"
@@ -51,7 +52,7 @@ void CTRL_Generic::frame(HDC dc, VIEW_Generic* view) {
     started = true;
   }
   update();
-  // Keeping a dragged object under the mouse comes with dragging.
+  CTRL_constrainMouse(*this, dc);
   pumpSound();
   updateStreams();
   if (!stopped) {
@@ -83,14 +84,22 @@ void CTRL_Generic::update() {
         mouse.picked && mouse.picked->type == OBJECT_RIGID_BODY ? static_cast<MDL_RigidBody*>(mouse.picked) : nullptr;
     const double ownFriction = held ? held->friction : 0.0;
     if (held) held->friction = kHeldFriction;
-    // The drag velocity comes with dragging.
+    // No velocity (no camera to aim with), no drag.
+    MDL_Object* const dragged = mouse.picked;
+    Vec3 velocity;
+    const bool drags = CTRL_dragVelocity(*this, dt, velocity);
     for (int32_t i = 0; i < resources.scenes.count; ++i) {
       Scene* scene = resources.scenes[i];
       if (!scene || !scene->active) continue;
       const int32_t n = subSteps(dt, scene->integrationStep);
       if (n == 0) continue;
       const double h = dt / n;
-      for (int32_t k = 0; k < n; ++k) scene->step(engine.get(), h);
+      for (int32_t k = 0; k < n; ++k) {
+        // A callback of the last sub-step may have deleted or dropped it.
+        if (drags && mouse.picked == dragged && !dragged->pendingDelete && dragged->scene == scene)
+          dragObject(dragged, velocity, h);
+        scene->step(engine.get(), h);
+      }
     }
     if (held) held->friction = ownFriction;
     // A callback during the steps may have failed.

@@ -1,0 +1,386 @@
+// Picking, the mouse callbacks and the drag, against hand-worked geometry: a
+// 400 x 300 client area showing one viewport 1 wide and 0.75 high through a
+// camera at the origin looking down -z with a quarter-turn field of view
+// (k = 1) and clip distances 1 and 101. The window centre (200, 150) looks
+// straight down -z; t along the view ray is (distance - 1) / 100.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdarg>
+#include <memory>
+#include <vector>
+
+#include "controller/ctrl_generic.h"
+#include "controller/drag.h"
+#include "controller/null_engine.h"
+#include "model/animated_mesh.h"
+#include "model/camera.h"
+#include "model/mesh.h"
+#include "model/rigid_body.h"
+#include "model/scene.h"
+#include "support/test_geometry.h"
+
+namespace {
+
+const double kPi = 3.141592653589793;
+
+// A stand-in proxy: what it was called with, and whether it handles it.
+struct Probe {
+  bool handles = true;
+  struct Call {
+    int id;
+    MDL_Object* hit;
+    Vec3 point;
+  };
+  std::vector<Call> calls;
+  LMP_Proxy* base() { return reinterpret_cast<LMP_Proxy*>(this); }
+  int count(int id) const {
+    int n = 0;
+    for (const Call& c : calls) n += c.id == id;
+    return n;
+  }
+};
+
+class ProbeHooks {
+ public:
+  ProbeHooks() {
+    hooks_.retain = [](LMP_Proxy*) {};
+    hooks_.release = [](LMP_Proxy*) {};
+    hooks_.fire = [](LMP_Proxy* p, CTRL_ScriptEngine*, int id, va_list args) {
+      Probe* probe = reinterpret_cast<Probe*>(p);
+      Probe::Call call{id, nullptr, Vec3()};
+      if (id == CB_MOUSE_DOWN || id == CB_MOUSE_UP || id == CB_MOUSE_CLICK) {
+        call.hit = va_arg(args, MDL_Object*);
+        call.point = *va_arg(args, const Vec3*);
+      }
+      probe->calls.push_back(call);
+      return probe->handles;
+    };
+    LMP_setProxyHooks(&hooks_);
+  }
+  ~ProbeHooks() { LMP_setProxyHooks(nullptr); }
+
+ private:
+  LMP_ProxyHooks hooks_{};
+};
+
+// An overlay that answers hits inside its unit square.
+class Square : public MDL_Object {
+ public:
+  Square() { type = OBJECT_IMAGE; state |= STATE_ACTIVE; }
+  bool hitTest(const Vec2& p) override { return p.x >= 0 && p.y >= 0 && p.x <= 1 && p.y <= 1; }
+};
+
+class CountingController : public CTRL_Generic {
+ public:
+  CountingController() : CTRL_Generic(std::make_unique<ctrltest::NullEngine>()) {}
+  void setCursor(int32_t shape) override { cursor = shape; }
+  int32_t cursor = -1;
+};
+
+struct Rig {
+  ProbeHooks hooks;  // outlives the objects that hold probes
+  std::vector<std::unique_ptr<MeshData>> geometry;
+  CountingController ctrl;
+  Scene* scene = new Scene();
+  MDL_Camera* camera = new MDL_Camera();
+  Viewport* viewport = new Viewport();
+
+  Rig() {
+    ctrl.setViewSize(400, 300);
+    ctrl.resources.scenes.append(scene);
+    scene->registerObject(camera);
+    camera->setAngle(kPi / 2);
+    camera->clipStart = 1;
+    camera->clipEnd = 101;
+    viewport->camera = camera;
+    viewport->width = 1;
+    viewport->height = 0.75;
+    ctrl.resources.viewports.append(viewport);
+    ctrl.currentViewport = viewport;
+  }
+
+  // A square of side 2 half facing the camera at depth z (world), registered.
+  template <class M = MDL_Mesh>
+  M* quadAt(double x, double y, double z, MDL_Object* parent = nullptr, double half = 1.0) {
+    geometry.emplace_back(testgeometry::quadData(half));
+    M* mesh = new M();
+    mesh->meshData = geometry.back().get();
+    mesh->state |= STATE_ACTIVE;
+    testgeometry::placeAt(mesh, Vec3(x, y, z));
+    if (parent) parent->addChild(mesh);  // keeps the world placement
+    scene->registerObject(mesh);
+    return mesh;
+  }
+
+  void hover(double x, double y) { ctrl.onMouseMove(false, false, x, y); }
+};
+
+void expectVec(const Vec3& got, double x, double y, double z, double eps = 1e-9) {
+  EXPECT_NEAR(got.x, x, eps);
+  EXPECT_NEAR(got.y, y, eps);
+  EXPECT_NEAR(got.z, z, eps);
+}
+
+TEST(Picking, TheNearestMeshAlongTheRayWinsWhateverTheListOrder) {
+  Rig r;
+  MDL_Mesh* far = r.quadAt(0, 0, -20, nullptr, 5);
+  MDL_Mesh* near = r.quadAt(0.5, 0, -10);
+  MDL_Mesh* gone = r.quadAt(0, 0, -5);
+  gone->pendingDelete = 1;  // flagged but not yet purged: never picked
+  MDL_Mesh* off = r.quadAt(0, 0, -3);
+  off->state &= ~STATE_ACTIVE;
+  r.hover(200, 150);
+  ASSERT_EQ(r.ctrl.mouse.hovered, near);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[2], 0.09, 1e-12);
+  expectVec(r.ctrl.mouse.pickPosition, -0.5, 0, 0);  // in the mesh's frame
+  EXPECT_EQ(r.ctrl.cursor, 3);
+  // Beside the near square (x = 1.75 at depth 10 is past its edge at 1.5)
+  // the far one is hit.
+  r.hover(235, 150);
+  EXPECT_EQ(r.ctrl.mouse.hovered, far);
+  r.hover(399, 1);
+  EXPECT_EQ(r.ctrl.mouse.hovered, nullptr);
+  EXPECT_EQ(r.ctrl.cursor, 0);
+}
+
+TEST(Picking, ABackgroundObjectIsHoveredButNeverPicked) {
+  Rig r;
+  MDL_Mesh* wall = r.quadAt(0, 0, -10);
+  wall->state |= STATE_BACKGROUND;
+  r.hover(200, 150);
+  EXPECT_EQ(r.ctrl.mouse.hovered, wall);
+  EXPECT_EQ(r.ctrl.cursor, 0);
+  r.ctrl.onLeftButtonDown(200, 150);
+  EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
+  EXPECT_EQ(r.ctrl.mouse.hovered, nullptr);
+  EXPECT_EQ(r.ctrl.cursor, 1);
+}
+
+TEST(Picking, AnAnimatedMeshAnswersWithTheBoneCarryingTheHitPointMost) {
+  Rig r;
+  MDL_AnimatedMesh* body = r.quadAt<MDL_AnimatedMesh>(0, 0, -10);
+  ASSERT_TRUE(body->allocateBones(4));
+  ASSERT_TRUE(body->allocateSkinned());
+  // Corners 0 (-1,-1), 1 (1,-1), 2 (1,1), 3 (-1,1); triangles 0 1 2 and 0 2 3.
+  struct Group {
+    std::vector<int32_t> vertices;
+    std::vector<double> weights;
+  };
+  const Group groups[4] = {
+      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},      // everywhere a half
+      {{1, 7, -1, 1}, {1.0, 9.0, 9.0, NAN}},     // vertex 1; bad entries ignored
+      {{3}, {1.0}},                               // vertex 3, but its bone is flagged
+      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},      // ties with group 0: never wins
+  };
+  std::vector<std::unique_ptr<AnimatedMeshData>> data;
+  MDL_Bone* bones[4];
+  for (int i = 0; i < 4; ++i) {
+    data.emplace_back(new AnimatedMeshData);
+    AnimatedMeshData& g = *data.back();
+    g.count = g.weightCount = static_cast<int32_t>(groups[i].vertices.size());
+    g.vertexIndices = new int32_t[g.count];
+    g.weights = new double[g.count];
+    for (int32_t j = 0; j < g.count; ++j) {
+      g.vertexIndices[j] = groups[i].vertices[j];
+      g.weights[j] = groups[i].weights[j];
+    }
+    body->boneData[i] = &g;
+    bones[i] = new MDL_Bone();
+    r.scene->registerObject(bones[i]);
+    body->bones[i] = bones[i];
+  }
+  bones[2]->pendingDelete = 1;
+
+  // The window point (wx, wy) meets the plane z = -10 at
+  // x = wx / 20 - 10, y = 7.5 - wy / 20.
+  struct Case {
+    double wx, wy;
+    int bone;
+    const char* why;
+  };
+  const Case cases[] = {
+      {218, 166, 1, "(0.9, -0.8): near corner 1, weight 0.85"},
+      {202, 150, 0, "(0.1, 0) on triangle 0 1 2: corner 1 weighs 0.05, the half wins"},
+      {182, 134, 0, "(-0.9, 0.8) near corner 3, whose bone is flagged"},
+  };
+  for (const Case& c : cases) {
+    r.hover(c.wx, c.wy);
+    EXPECT_EQ(r.ctrl.mouse.hovered, bones[c.bone]) << c.why;
+  }
+  body->boneCount = 0;  // the groups die with the test, not with the mesh
+}
+
+TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
+  Rig r;
+  r.quadAt(0, 0, -10);
+  Square* low = new Square();
+  Square* first = new Square();
+  Square* second = new Square();
+  testgeometry::placeAt(low, Vec3(0.25, 0.25, 1));
+  testgeometry::placeAt(first, Vec3(0.25, 0.25, 2));
+  testgeometry::placeAt(second, Vec3(0.25, 0.25, 2));
+  for (MDL_Object* o : {static_cast<MDL_Object*>(low), static_cast<MDL_Object*>(first), static_cast<MDL_Object*>(second)})
+    r.scene->registerObject(o);
+  r.hover(200, 150);  // viewport (0.5, 0.375): (0.25, 0.125) in each square
+  EXPECT_EQ(r.ctrl.mouse.hovered, first);
+  EXPECT_EQ(r.ctrl.mouse.viewportMouse[2], 2);
+  expectVec(r.ctrl.mouse.pickPosition, 0.25, 0.125, 0);
+  first->pendingDelete = 1;
+  r.hover(200, 150);
+  EXPECT_EQ(r.ctrl.mouse.hovered, second);
+}
+
+TEST(MouseRay, ZerosWithoutCameraClientWidthOrViewportWidth) {
+  Rig r;
+  const double centre[2] = {200, 150};
+  Vec3 o(1, 1, 1), d(1, 1, 1);
+  r.ctrl.getMouseRay(centre, o, d);
+  expectVec(o, 0, 0, -1);
+  expectVec(d, 0, 0, -100);
+  r.viewport->width = 0;
+  r.ctrl.getMouseRay(centre, o, d);
+  expectVec(o, 0, 0, 0);
+  expectVec(d, 0, 0, 0);
+  r.viewport->width = 1;
+  r.ctrl.setViewSize(0, 300);
+  d = Vec3(1, 1, 1);
+  r.ctrl.getMouseRay(centre, o, d);
+  expectVec(d, 0, 0, 0);
+  r.ctrl.setViewSize(400, 300);
+  r.viewport->camera = nullptr;
+  d = Vec3(1, 1, 1);
+  r.ctrl.getMouseRay(centre, o, d);
+  expectVec(d, 0, 0, 0);
+}
+
+TEST(ViewportSelection, TheLastActiveViewportWithWidthContainingThePointWins) {
+  Rig r;
+  Viewport* corner = new Viewport();  // the top-left quarter, made later
+  corner->width = 0.5;
+  corner->height = 0.375;
+  r.ctrl.resources.viewports.append(corner);
+  Viewport* empty = new Viewport();  // no width: maps every point to its corner
+  r.ctrl.resources.viewports.append(empty);
+  r.ctrl.selectViewportAt(0, 0);
+  EXPECT_EQ(r.ctrl.currentViewport, corner);
+  r.ctrl.selectViewportAt(200, 150);  // the corner's bottom-right edge
+  EXPECT_EQ(r.ctrl.currentViewport, corner);
+  r.ctrl.selectViewportAt(201, 150);
+  EXPECT_EQ(r.ctrl.currentViewport, r.viewport);
+  corner->active = false;
+  r.ctrl.selectViewportAt(0, 0);
+  EXPECT_EQ(r.ctrl.currentViewport, r.viewport);
+  r.ctrl.selectViewportAt(0, 301);
+  EXPECT_EQ(r.ctrl.currentViewport, nullptr);
+}
+
+TEST(MouseCallbacks, BubbleToTheFirstAncestorWithACallbackWithTheChildAsTheObject) {
+  Rig r;
+  Probe grand, parent, child;
+  child.handles = false;  // no callback of its own
+  MDL_Locator* g = new MDL_Locator();
+  MDL_Locator* p = new MDL_Locator();
+  r.scene->registerObject(g);
+  r.scene->registerObject(p);
+  g->addChild(p);
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10, p);
+  g->proxy.assign(grand.base());
+  p->proxy.assign(parent.base());
+  mesh->proxy.assign(child.base());
+
+  r.ctrl.onLeftButtonDown(200, 150);
+  ASSERT_EQ(r.ctrl.mouse.picked, mesh);
+  EXPECT_EQ(r.ctrl.cursor, 2);
+  ASSERT_EQ(child.count(CB_MOUSE_DOWN), 1);
+  ASSERT_EQ(parent.count(CB_MOUSE_DOWN), 1);
+  EXPECT_EQ(grand.count(CB_MOUSE_DOWN), 0);  // the parent handled it
+  EXPECT_EQ(parent.calls[0].hit, mesh);
+  expectVec(parent.calls[0].point, 0, 0, 0);
+
+  r.ctrl.onMouseMove(false, false, 201, 153);  // exactly 10 squared pixels
+  r.ctrl.onLeftButtonUp(201, 153);
+  EXPECT_EQ(parent.count(CB_MOUSE_UP), 1);
+  EXPECT_EQ(parent.count(CB_MOUSE_CLICK), 1);
+  EXPECT_EQ(parent.calls.back().hit, mesh);
+  EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
+  EXPECT_EQ(r.ctrl.mouse.hovered, mesh);  // picked again after the release
+  EXPECT_EQ(r.ctrl.cursor, 3);
+
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseMove(false, false, 201, 154);  // 1 + 16: no click
+  r.ctrl.onLeftButtonUp(201, 154);
+  EXPECT_EQ(parent.count(CB_MOUSE_UP), 2);
+  EXPECT_EQ(parent.count(CB_MOUSE_CLICK), 1);
+
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseWheel(false, 120, 200, 150);  // a wheel turn makes it no click
+  r.ctrl.onLeftButtonUp(200, 150);
+  EXPECT_EQ(parent.count(CB_MOUSE_CLICK), 1);
+
+  // An up handler that deletes the object: no click reaches anyone.
+  parent.calls.clear();
+  r.ctrl.onLeftButtonDown(200, 150);
+  parent.handles = false;
+  grand.handles = true;
+  mesh->pendingDelete = 1;
+  r.ctrl.onLeftButtonUp(200, 150);
+  EXPECT_EQ(parent.count(CB_MOUSE_UP), 0);
+  EXPECT_EQ(grand.count(CB_MOUSE_CLICK), 0);
+}
+
+TEST(Drag, TheVelocityBringsThePickPointToTheMouseWithinTheBoundsAndTheLimit) {
+  Rig r;
+  MDL_RigidBody* body = new MDL_RigidBody();
+  body->state |= STATE_MOVABLE;
+  testgeometry::placeAt(body, Vec3(0, 0, -10));
+  r.scene->registerObject(body);
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10, body);
+  r.ctrl.onLeftButtonDown(200, 150);
+  ASSERT_EQ(r.ctrl.mouse.picked, mesh);
+  r.ctrl.onMouseMove(false, false, 220, 150);  // (1, 0) at depth 10
+
+  Vec3 v;
+  for (int axis = 0; axis < 6; ++axis) r.scene->bounds[axis] = axis % 2 ? Scene::kUnbounded : -Scene::kUnbounded;
+  ASSERT_TRUE(CTRL_dragVelocity(r.ctrl, 0.01, v));
+  expectVec(v, 100, 0, 0, 1e-7);
+
+  // The floor at z = 0: the target (1, 0, -10) slides back along the ray
+  // (10, 0, -100) to (0, 0, 0).
+  r.scene->bounds[4] = 0;
+  ASSERT_TRUE(CTRL_dragVelocity(r.ctrl, 0.01, v));
+  expectVec(v, 0, 0, 1000, 1e-7);
+  r.scene->bounds[4] = -Scene::kUnbounded;
+
+  // At most the object's own move per integration step.
+  mesh->maxMouseMove = 0.01;
+  ASSERT_TRUE(CTRL_dragVelocity(r.ctrl, 0.01, v));
+  expectVec(v, 0.01 / r.scene->integrationStep, 0, 0, 1e-7);
+
+  // The mesh is not movable: its body takes the velocity at the pick point.
+  Probe moved;
+  body->proxy.assign(moved.base());
+  body->still = 1;
+  r.ctrl.dragObject(mesh, Vec3(3, 0, 0), 0.002);
+  expectVec(body->speed, 3, 0, 0);
+  EXPECT_EQ(body->still, 0);
+  EXPECT_EQ(moved.count(CB_MOVED), 1);
+
+  // Without a camera there is no velocity, so no drag.
+  r.viewport->camera = nullptr;
+  EXPECT_FALSE(CTRL_dragVelocity(r.ctrl, 0.01, v));
+}
+
+TEST(Drag, AMovableObjectMovesByTheVelocityOverTheStep) {
+  Rig r;
+  MDL_Locator* holder = new MDL_Locator();
+  holder->state |= STATE_MOVABLE;
+  r.scene->registerObject(holder);
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10, holder);
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.dragObject(mesh, Vec3(10, -5, 0), 0.1);
+  expectVec(holder->getWorld().position, 1, -0.5, 0);
+  expectVec(mesh->getWorld().position, 1, -0.5, -10);
+}
+
+}  // namespace
