@@ -81,6 +81,14 @@ void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) 
   record->sampleRate = static_cast<int32_t>(info->rate);
   const int channels = info->channels;
   const int64_t maxFrames = kMaxDecodedSamples / channels;
+  // Room for the length the stream claims, so the arrays do not grow while
+  // decoding; a lying claim is held to what such a file could plausibly
+  // hold, and a true one beyond that just grows by doubling.
+  int64_t claimed = ov_pcm_total(&file, -1);
+  const int64_t plausible = static_cast<int64_t>(size) * 64;
+  if (claimed > plausible) claimed = plausible;
+  if (claimed > maxFrames) claimed = maxFrames;
+  for (int32_t c = 0; claimed > 0 && c < channels; ++c) record->channels[c].reserve(static_cast<int32_t>(claimed));
   int64_t frames = 0;
   int link = 0;
   for (;;) {

@@ -83,14 +83,26 @@ struct GrowArray {
         return true;
     }
 
+    // Makes room for n elements by the growth rule without changing the
+    // count; false when the storage cannot be had.
+    bool reserve(int32_t n) {
+        const int32_t kept = count;
+        if (n <= capacity) return true;
+        if (!resize(n)) return false;
+        count = kept;
+        return true;
+    }
+
     // Appends n elements copied from items (which must not lie inside this
     // array); false, and nothing appended, when n is negative or the count
-    // would pass int32 or the storage cannot be had.
+    // would pass int32 or the storage cannot be had. It grows by the rule
+    // but never shrinks, so room made by reserve stays.
     bool append(const E* items, int32_t n) {
         if (n < 0 || n > INT32_MAX - count) return false;
         if (n == 0) return true;
         const int32_t at = count;
-        if (!resize(count + n)) return false;
+        if (count + n <= capacity) count += n;
+        else if (!resize(count + n)) return false;
         std::memcpy(static_cast<void*>(data + at), static_cast<const void*>(items), sizeof(E) * static_cast<size_t>(n));
         return true;
     }

@@ -123,3 +123,20 @@ TEST(GrowArrayRemove, RemoveIfHalvesNoMoreThanOneByOneRemoval) {
 }
 
 }  // namespace
+
+TEST(GrowArrayRule, BlockAppendAndReserveKeepTheRule) {
+    GrowArray<float> a;
+    const float block[3] = {1, 2, 3};
+    EXPECT_TRUE(a.reserve(200));
+    EXPECT_EQ(a.count, 0);
+    EXPECT_EQ(a.capacity, 256);
+    EXPECT_TRUE(a.append(block, 3));
+    EXPECT_TRUE(a.append(block, 0));
+    ASSERT_EQ(a.count, 3);
+    EXPECT_EQ(a[2], 3.0f);
+    EXPECT_FALSE(a.append(block, -1));
+    a.count = INT32_MAX - 1;  // a count near the end of int32 refuses more
+    EXPECT_FALSE(a.append(block, 2));
+    a.count = 3;
+    EXPECT_EQ(a.capacity, 256);
+}
