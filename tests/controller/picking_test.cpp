@@ -7,12 +7,14 @@
 
 #include <cmath>
 #include <cstdarg>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "controller/ctrl_generic.h"
 #include "controller/drag.h"
 #include "controller/null_engine.h"
+#include "controller/perf_counter.h"
 #include "model/animated_mesh.h"
 #include "model/camera.h"
 #include "model/mesh.h"
@@ -31,8 +33,10 @@ struct Probe {
     int id;
     MDL_Object* hit;
     Vec3 point;
+    Event event;
   };
   std::vector<Call> calls;
+  std::function<void(int id)> action;  // runs inside the callback
   LMP_Proxy* base() { return reinterpret_cast<LMP_Proxy*>(this); }
   int count(int id) const {
     int n = 0;
@@ -48,12 +52,15 @@ class ProbeHooks {
     hooks_.release = [](LMP_Proxy*) {};
     hooks_.fire = [](LMP_Proxy* p, CTRL_ScriptEngine*, int id, va_list args) {
       Probe* probe = reinterpret_cast<Probe*>(p);
-      Probe::Call call{id, nullptr, Vec3()};
+      Probe::Call call{id, nullptr, Vec3(), Event()};
       if (id == CB_MOUSE_DOWN || id == CB_MOUSE_UP || id == CB_MOUSE_CLICK) {
         call.hit = va_arg(args, MDL_Object*);
         call.point = *va_arg(args, const Vec3*);
+      } else if (id == CB_EVENT) {
+        call.event = *va_arg(args, const Event*);
       }
       probe->calls.push_back(call);
+      if (probe->action) probe->action(id);
       return probe->handles;
     };
     LMP_setProxyHooks(&hooks_);
@@ -75,7 +82,14 @@ class CountingController : public CTRL_Generic {
  public:
   CountingController() : CTRL_Generic(std::make_unique<ctrltest::NullEngine>()) {}
   void setCursor(int32_t shape) override { cursor = shape; }
+  void warpCursor(void*, const double point[2]) override {
+    warped[0] = point[0];
+    warped[1] = point[1];
+    ++warps;
+  }
   int32_t cursor = -1;
+  int32_t warps = 0;
+  double warped[2] = {0, 0};
 };
 
 struct Rig {
@@ -114,6 +128,14 @@ struct Rig {
   }
 
   void hover(double x, double y) { ctrl.onMouseMove(false, false, x, y); }
+  // One update whose time step is about seconds long.
+  void updateAfter(double seconds) {
+    ctrl.timerRunning = true;
+    double now = 0;
+    ctrl_readCounter(&now);
+    ctrl.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+    ctrl.update();
+  }
 };
 
 void expectVec(const Vec3& got, double x, double y, double z, double eps = 1e-9) {
@@ -381,6 +403,141 @@ TEST(Drag, AMovableObjectMovesByTheVelocityOverTheStep) {
   r.ctrl.dragObject(mesh, Vec3(10, -5, 0), 0.1);
   expectVec(holder->getWorld().position, 1, -0.5, 0);
   expectVec(mesh->getWorld().position, 1, -0.5, -10);
+}
+
+TEST(Drag, TheFrameDragsAHeldBodyEverySubStepWithItsFrictionSetAside) {
+  Rig r;
+  MDL_RigidBody* body = new MDL_RigidBody();
+  body->state |= STATE_MOVABLE;
+  body->friction = 0.25;
+  testgeometry::placeAt(body, Vec3(0, 0, -10));
+  r.scene->registerObject(body);
+  r.scene->gravity = Vec3();
+  for (int axis = 0; axis < 6; ++axis) r.scene->bounds[axis] = axis % 2 ? Scene::kUnbounded : -Scene::kUnbounded;
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10, body);
+  Probe moved, sceneProbe;
+  body->proxy.assign(moved.base());
+  r.scene->proxy.assign(sceneProbe.base());
+  double friction = 0;
+  sceneProbe.action = [&](int id) {
+    if (id == CB_POST_INTEGRATION && friction == 0) friction = body->friction;  // the first sub-step
+  };
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseMove(false, false, 220, 150);  // the target is (1, 0, -10)
+  // The press picks the body's mesh; the friction rule is for a picked body
+  // (both frames coincide, so the pick point stays).
+  r.ctrl.mouse.picked = body;
+  r.updateAfter(0.05);
+  const int steps = sceneProbe.count(CB_POST_INTEGRATION) - 1;  // and the zero-time step
+  ASSERT_GE(steps, 25);
+  EXPECT_EQ(moved.count(CB_MOVED), steps);  // once per sub-step
+  EXPECT_EQ(friction, static_cast<double>(0.7f));
+  EXPECT_EQ(body->friction, 0.25);
+  // Each sub-step asks for what is left of the way: the body ends near the
+  // target, never past it.
+  const Vec3 at = body->getWorld().position;
+  EXPECT_GT(at.x, 0.9);
+  EXPECT_LE(at.x, 1.0 + 1e-9);
+  EXPECT_NEAR(at.z, -10, 1e-6);
+
+  // A callback that deletes the picked object ends the drag at once.
+  moved.calls.clear();
+  sceneProbe.calls.clear();
+  r.ctrl.onMouseMove(false, false, 180, 150);
+  r.ctrl.mouse.picked = mesh;
+  sceneProbe.action = [&](int id) {
+    if (id == CB_POST_INTEGRATION && !mesh->pendingDelete) r.ctrl.deleteObject(mesh);
+  };
+  r.updateAfter(0.05);
+  EXPECT_EQ(moved.count(CB_MOVED), 1);
+  EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
+  EXPECT_EQ(body->friction, 0.25);
+}
+
+TEST(Drag, AConstrainedObjectKeepsTheMouseOnItsPickPoint) {
+  Rig r;
+  MDL_Locator* holder = new MDL_Locator();
+  holder->state |= STATE_MOVABLE;
+  r.scene->registerObject(holder);
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10, holder);
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseMove(false, false, 220, 170);
+  holder->editWorld().position = Vec3(0.5, 0, 0);  // the pick point is now (0.5, 0, -10)
+  r.ctrl.frame(nullptr, nullptr);
+  EXPECT_EQ(r.ctrl.warps, 0);  // only the depth follows
+  EXPECT_EQ(r.ctrl.mouse.windowMouse[0], 220);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[2], 0.09, 1e-12);
+  mesh->state |= STATE_CONSTRAIN_MOUSE;
+  r.ctrl.frame(nullptr, nullptr);
+  ASSERT_EQ(r.ctrl.warps, 1);
+  EXPECT_NEAR(r.ctrl.warped[0], 210, 1e-9);  // x = wx / 20 - 10 at depth 10
+  EXPECT_NEAR(r.ctrl.warped[1], 150, 1e-9);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[0], 0.525, 1e-12);
+}
+
+TEST(MouseWheel, ZoomEventToTheViewportThenTheZoomWhateverItAnswered) {
+  Rig r;
+  Probe viewportProbe;
+  r.viewport->proxy.assign(viewportProbe.base());
+  r.viewport->navigationMode = NAVIGATION_MIXED;
+  r.viewport->navigationRadius = 10;
+  r.ctrl.onMouseWheel(false, 240, 100, 50);
+  ASSERT_EQ(viewportProbe.count(CB_EVENT), 1);
+  const Event& e = viewportProbe.calls[0].event;
+  EXPECT_EQ(e.type, EVENT_ZOOM);
+  EXPECT_EQ(e.amount, 240);
+  EXPECT_EQ(e.point[0], 0.25);
+  EXPECT_EQ(e.point[1], 0.125);
+  EXPECT_NEAR(r.viewport->navigationRadius, 10 - 240 * static_cast<double>(0.002f), 1e-12);
+  EXPECT_NEAR(length3(r.camera->getWorld().position), r.viewport->navigationRadius, 1e-12);
+
+  r.viewport->navigationMode = NAVIGATION_FREE;
+  r.ctrl.onMouseWheel(false, -120, 100, 50);  // backwards along the camera's z
+  const Vec3 was = r.camera->getWorld().position;
+  const Vec3 ahead = was + r.camera->getWorld().basis.Z() * (-120 * static_cast<double>(0.002f));
+  r.ctrl.onMouseWheel(false, 120, 100, 50);
+  expectVec(r.camera->getWorld().position, ahead.x, ahead.y, ahead.z);
+
+  r.ctrl.setViewSize(0, 300);  // no width: the point is (0, 0), not a division by zero
+  r.ctrl.onMouseWheel(false, 120, 100, 50);
+  EXPECT_EQ(viewportProbe.calls.back().event.point[0], 0);
+  EXPECT_EQ(viewportProbe.calls.back().event.point[1], 0);
+}
+
+TEST(MouseWheel, MovesAPickedObjectsTargetInDepthOrTurnsItAboutTheViewRay) {
+  Rig r;
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10);
+  mesh->state |= STATE_MOVABLE;
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseWheel(false, 1000, 200, 150);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[2], 0.09 + 1000 * static_cast<double>(2e-5f), 1e-12);
+  r.ctrl.onMouseWheel(true, 1963.495, 200, 150);  // about a quarter turn about -z
+  const Vec3 x = mesh->getWorld().basis.X();
+  const double angle = 1963.495 * static_cast<double>(0.0008f);
+  EXPECT_NEAR(x.x, std::cos(angle), 1e-9);
+  EXPECT_NEAR(x.y, -std::sin(angle), 1e-9);
+}
+
+TEST(MouseNavigation, TheRightButtonOrAPressOffObjectsTurnsTheCamera) {
+  Rig r;
+  r.viewport->navigationMode = NAVIGATION_GLASSBALL;
+  r.viewport->navigationRadius = 10;
+  r.viewport->updateCamera();
+  MDL_Mesh* wall = r.quadAt(0, 0, -10, nullptr, 50);
+  wall->state |= STATE_BACKGROUND;
+  r.ctrl.onRightButtonDown(200, 150);
+  EXPECT_EQ(r.ctrl.cursor, 1);
+  r.ctrl.onMouseMove(false, false, 240, 150);  // a tenth of the width
+  const double g = 2.0 * r.camera->angle;
+  EXPECT_NEAR(r.viewport->navigationAzimuth, -0.1 * g, 1e-12);
+  r.ctrl.onRightButtonUp(240, 150);
+  EXPECT_EQ(r.ctrl.cursor, 0);
+
+  // A left press on the background object picks nothing and navigates too.
+  r.ctrl.onLeftButtonDown(240, 150);
+  EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
+  r.ctrl.onMouseMove(false, false, 200, 150);
+  EXPECT_NEAR(r.viewport->navigationAzimuth, 0, 1e-12);
 }
 
 }  // namespace
