@@ -35,6 +35,14 @@ int refuseAfter(lua_State* L) {
 
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -56,11 +64,12 @@ TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
     // nil instead).
     const std::string c = call;
     if (c.compare(0, 8, "newScene") == 0 || c.compare(0, 9, "newObject") == 0 ||
-        c.compare(0, 12, "newRigidBody") == 0 || c.compare(0, 18, "newCollisionVolume") == 0)
+        c.compare(0, 12, "newRigidBody") == 0 || c.compare(0, 18, "newCollisionVolume") == 0) {
       ASSERT_EQ(p.run(std::string("refuseAfter(0) local ok, e = pcall(function() return ") + call + " end) "
                       "refuseAfter(-1) assert(not ok and e == 'not enough memory', tostring(e))"),
                 "")
           << call;
+    }
     // Every allocation in turn is the one refused, until the call needs no more.
     for (int limit = 0; limit < 40; ++limit) {
       SCOPED_TRACE(std::string(call) + " after " + std::to_string(limit));
