@@ -1,0 +1,25 @@
+// The model XML readers on any text: meshes, keyframe tracks and weighted
+// vertex groups, with their counts, packed values and neighbour lists.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <tinyxml.h>
+
+#include "model/mesh_data.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1 << 16)) return 0;
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  TiXmlDocument doc;
+  doc.Parse(text.c_str());
+  for (const TiXmlElement* e = doc.FirstChildElement(); e; e = e->NextSiblingElement()) {
+    MeshData mesh;
+    mesh.loadXml(e);
+    AnimationData animation;
+    animation.loadXml(e);
+    AnimatedMeshData group;
+    group.loadXml(e);
+  }
+  return 0;
+}
