@@ -22,7 +22,6 @@
 #include "model/mesh.h"
 #include "model/mesh_data.h"
 #include "model/object.h"
-#include "model/resource_id.h"
 #include "model/sound.h"
 #include "model/xml_values.h"
 
@@ -74,30 +73,27 @@ void loadRecords(const TiXmlDocument& doc, const char* section, const char* entr
 
 void loadTextures(const TiXmlDocument& doc, ModelsSet& set) {
   forEachEntry(doc, "textures", "texture", [&set](const TiXmlElement* e) {
-    ImageSource* source = new (std::nothrow) ImageSource();
-    if (!source) return;
-    source->id = MDL_nextResourceId();
-    source->name = MDL_copyString(e->Attribute("name"));
+    const char* name = e->Attribute("name");
     int size = 0;
     intAttribute(e, "size", &size);
     if (size < 0) size = 0;
     if (size > kModelsSetMaxElements) {
-      debugPrintf("Models set %s: texture %s of %d bytes refused", set.name,
-                  source->name ? source->name : "", size);
+      debugPrintf("Models set %s: texture %s of %d bytes refused", set.name, name ? name : "", size);
       size = 0;
     }
-    if (size > 0) {
-      // Zero-filled, so that a short or missing text leaves zeros, not garbage.
-      source->data = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1));
-      if (source->data) {
-        source->size = size;
-        source->owns = true;
-        if (const char* text = elementText(e)) hexDecode(text, size, source->data);
-        source->sniffHeader();  // as every image source is, for its size and alpha
-      }
+    // Zero-filled, so that a short or missing text leaves zeros, not garbage;
+    // the header is sniffed once the bytes are in.
+    unsigned char* data = size > 0 ? static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1)) : nullptr;
+    if (!data) size = 0;
+    const char* text = elementText(e);
+    if (data && text) hexDecode(text, size, data);
+    ImageSource* source = new (std::nothrow) ImageSource(name, data, size, data != nullptr);
+    if (!source) {
+      std::free(data);
+      return;
     }
     source->filter = CTRL_textureFilterCode(e->Attribute("filter"));
-    if (!set.textures.append(source)) CTRL_destroyImageSource(source);
+    if (!set.textures.append(source)) delete source;
   });
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "script/lmp_args.h"
+#include "script/lmp_resources.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_Material::luaName = "newMaterial";
@@ -79,6 +80,60 @@ int LMP_Material::setColor(lua_State* L) {
   return 0;
 }
 
+int LMP_pushTextureProxy(lua_State* L, ImageSource* texture) {
+  if (!texture) return 0;
+  LMP_Proxy* proxy = texture->proxy.get();
+  if (!proxy) {
+    proxy = new LMP_Texture();
+    proxy->model = texture;
+    texture->proxy.assign(proxy);
+  }
+  LMP_Binder<LMP_Texture>::push(L, proxy);
+  return 1;
+}
+
+ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed) {
+  int last = lua_gettop(L);
+  if (last == 0 || lua_isnil(L, last)) {
+    if (nilAllowed) return nullptr;
+    if (last == 0) {
+      lua_pushnil(L);
+      last = 1;
+    }
+  }
+  LMP_Proxy* proxy = LMP_Binder<LMP_Texture>::check(L, last);
+  if (!proxy->model) LMP_argError(L, last, LMP_Texture::luaName);
+  return static_cast<ImageSource*>(proxy->model);
+}
+
+// A proxy is made for a texture that has none, as meshes and images do, so
+// every texture a script can see is reachable the same way.
+int LMP_Material::getTexture(lua_State* L) {
+  int index = 0;
+  if (!material() || !LMP_getArgs(L, "I", &index)) return 0;
+  MaterialLayer* layer = layerAt(L, material(), index);
+  return layer ? LMP_pushTextureProxy(L, layer->image) : 0;
+}
+
+int LMP_Material::setTexture(lua_State* L) {
+  if (!material()) return 0;
+  ImageSource* texture = LMP_lastTextureArg(L, false);
+  const int layerArg = lua_gettop(L) - 1;
+  if (layerArg < 1 || !lua_isnumber(L, layerArg)) LMP_argError(L, layerArg < 1 ? 1 : layerArg, "number expected");
+  if (MaterialLayer* layer = layerAt(L, material(), LMP_toInt(L, layerArg))) layer->image = texture;
+  return 0;
+}
+
+int LMP_Material::addLayer(lua_State* L) {
+  if (!material()) return 0;
+  ImageSource* texture = LMP_lastTextureArg(L, true);
+  if (MaterialLayer* layer = material()->addLayer()) {
+    layer->image = texture;
+    layer->changed = true;
+  }
+  return 0;
+}
+
 int LMP_Material::deleteLayer(lua_State* L) {
   int index = 0;
   if (!material() || !LMP_getArgs(L, "I", &index)) return 0;
@@ -152,6 +207,9 @@ const LMP_MethodReg<LMP_Material> LMP_Material::methods[] = {
     {"setSpecular", &LMP_Material::setSpecular},
     {"getColor", &LMP_Material::getColor},
     {"setColor", &LMP_Material::setColor},
+    {"getTexture", &LMP_Material::getTexture},
+    {"setTexture", &LMP_Material::setTexture},
+    {"addLayer", &LMP_Material::addLayer},
     {"deleteLayer", &LMP_Material::deleteLayer},
     {"rotate", &LMP_Material::rotate},
     {"dilate", &LMP_Material::dilate},

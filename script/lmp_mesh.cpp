@@ -67,6 +67,21 @@ int LMP_Mesh::setColor(lua_State* L) {
 
 int LMP_Mesh::getMaterial(lua_State* L) { return mesh() ? LMP_pushMaterial(L, mesh()->material) : 0; }
 
+int LMP_Mesh::setTexture(lua_State* L) {
+  if (!mesh()) return 0;
+  ImageSource* texture = LMP_lastTextureArg(L, false);
+  Material* m = ownedMaterial(mesh());
+  if (!m || (m->layers.count == 0 && !m->addLayer())) return 0;
+  m->layers[m->layers.count - 1].image = texture;
+  return 0;
+}
+
+int LMP_Mesh::getTexture(lua_State* L) {
+  Material* m = mesh() ? mesh()->material : nullptr;
+  if (!m || m->layers.count == 0) return 0;
+  return LMP_pushTextureProxy(L, m->layers[0].image);
+}
+
 int LMP_Mesh::setOwnMaterial(lua_State* L) {
   if (mesh()) mesh()->ownMaterial();
   return 0;
@@ -193,6 +208,8 @@ const LMP_MethodReg<LMP_AnimatedMesh> LMP_AnimatedMesh::methods[] = {
     {"getColor", &LMP_Mesh::getColor},
     {"setColor", &LMP_Mesh::setColor},
     {"getMaterial", &LMP_Mesh::getMaterial},
+    {"setTexture", &LMP_Mesh::setTexture},
+    {"getTexture", &LMP_Mesh::getTexture},
     {"setOwnMaterial", &LMP_Mesh::setOwnMaterial},
     {"setCastShadow", &LMP_Mesh::setCastShadow},
     {"setReceiveShadow", &LMP_Mesh::setReceiveShadow},
@@ -207,6 +224,8 @@ const LMP_MethodReg<LMP_Mesh> LMP_Mesh::methods[] = {
     {"getColor", &LMP_Mesh::getColor},
     {"setColor", &LMP_Mesh::setColor},
     {"getMaterial", &LMP_Mesh::getMaterial},
+    {"setTexture", &LMP_Mesh::setTexture},
+    {"getTexture", &LMP_Mesh::getTexture},
     {"setOwnMaterial", &LMP_Mesh::setOwnMaterial},
     {"setCastShadow", &LMP_Mesh::setCastShadow},
     {"setReceiveShadow", &LMP_Mesh::setReceiveShadow},

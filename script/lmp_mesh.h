@@ -23,6 +23,8 @@ public:
   int getColor(lua_State* L);
   int setColor(lua_State* L);
   int getMaterial(lua_State* L);
+  int setTexture(lua_State* L);
+  int getTexture(lua_State* L);
   int setOwnMaterial(lua_State* L);
   int setCastShadow(lua_State* L);
   int setReceiveShadow(lua_State* L);

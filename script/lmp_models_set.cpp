@@ -74,10 +74,10 @@ int LMP_ModelsSet::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
   // Clones in scenes still share the set's geometry, looks and tracks, so
-  // the records stay with the controller (freed with it); only the script's
-  // handle goes.
-  if (ModelsSet* gone = set()) gone->proxy.release();
+  // the set waits on the retired list; only the script's handle goes now.
+  ModelsSet* gone = set();
   model = nullptr;
+  if (gone && ctrl->resources.modelsSets.removeFirst(gone)) ctrl->resources.retired.add(gone);
   return 0;
 }
 

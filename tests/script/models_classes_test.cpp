@@ -67,8 +67,13 @@ std::string figureXml() {
   return xml;
 }
 
+std::string checkerFile() {
+  std::vector<unsigned char> png = checkerPng();
+  return std::string(png.begin(), png.end());
+}
+
 struct Figure : Player {
-  Figure() : Player({{"figure.xml", figureXml()}}) {
+  Figure() : Player({{"figure.xml", figureXml()}, {"checker.png", checkerFile()}}) {
     EXPECT_EQ(run(std::string(kSceneAndNear) + "m = newModelsSet('figure.xml')"), "");
   }
   void expectOk(const char* code) {
@@ -113,6 +118,8 @@ TEST(ModelsSetContent, NamesTreePlacementsAndDefaultsFromTheFile) {
   ImageSource* checker = tile->material->layers[0].image;
   ASSERT_NE(checker, nullptr);
   EXPECT_EQ(checker->filter, 2);
+  EXPECT_EQ(checker->width, 2);  // sniffed once the bytes were decoded
+  EXPECT_EQ(checker->height, 2);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(checker->data) + 1, 3), "PNG");
   EXPECT_FALSE(tile->material->castShadows);
   EXPECT_EQ(tile->material->layers[0].color.a, 0.5);
@@ -217,6 +224,31 @@ TEST(ModelsSetContent, MaterialMethods) {
   EXPECT_EQ(layer.textureTransform.basis.axis[0], Vec3(1, 0, 0));
 }
 
+TEST(ModelsSetContent, TexturesOfMeshesAndMaterialLayers) {
+  Figure f;
+  f.expectOk(R"(
+    local tile = newObject(s, m:get('rig')):getChild('tile')
+    local t = tile:getTexture()
+    assert(getmetatable(t) == getmetatable(newTexture('checker.png')) and rawequal(t, tile:getTexture()))
+    local mt = tile:getMaterial()
+    assert(rawequal(mt:getTexture(0), t))
+    -- a mesh whose material has no layer gets one from setTexture
+    local floor = newMesh(s, m:get('floor'))
+    assert(floor:getTexture() == nil)
+    local own = newTexture('checker.png')
+    floor:setTexture(own)
+    assert(rawequal(floor:getTexture(), own) and newMesh(s, m:get('floor')):getTexture() == nil)
+    -- layers: add, set, delete
+    mt:addLayer(nil); mt:addLayer(own)
+    assert(mt:getColor(1) == color(1, 1, 1, 1) and mt:getTexture(1) == nil and rawequal(mt:getTexture(2), own))
+    mt:setTexture(1, own); assert(rawequal(mt:getTexture(1), own))
+    mt:deleteLayer(0); assert(rawequal(mt:getTexture(0), own) and rawequal(mt:getTexture(1), own))
+    assert(not pcall(floor.setTexture, floor, nil))
+    assert(not pcall(mt.setTexture, mt, 'one', own))
+    assert(not pcall(mt.addLayer, mt, 5))
+  )");
+}
+
 TEST(ModelsSetContent, UsageErrors) {
   const scripttest::UsageCase cases[] = {
       {"newModelsSet('absent.xml')", "File absent.xml not found"},
@@ -244,6 +276,8 @@ TEST(ModelsSetContent, ADeletedSetLeavesItsClonesWorking) {
     assert(vnear(a:getVertexPosition(3), 1, 1, 0) and a:getColor() == color(0, 0.5, 0, 1))
   )");
   EXPECT_EQ(f.proxy("m")->model, nullptr);
+  EXPECT_EQ(f.controller->resources.modelsSets.count, 0);
+  EXPECT_EQ(f.controller->resources.retired.entries.count, 1);
 }
 
 }  // namespace
