@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "e2e/player_run.h"
 #include "support/test_package.h"
 
 namespace fs = std::filesystem;
@@ -24,58 +25,12 @@ const char kInitLua[] =
     "  io.write('e2e startup ran\\n')\n"
     "end\n";
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-int run(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A player carrying the test package, and a folder for what the run leaves.
-struct PlayerRun {
-  explicit PlayerRun(const std::string& name, const char* initLua = kInitLua)
-      : dir(fs::path(VS_BINARY_DIR) / ("e2e_" + name)) {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::vector<uint8_t> pkg = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", initLua}});
-    std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
-    embedded = run(std::string(VS_BINARY_DIR) + "/vpack embed " + VS_BINARY_DIR + "/vostrelle " +
-                   (dir / "test.pkg").string() + " " + (dir / "player").string()) == 0;
-  }
-  // Runs the player under its own X server with the driver's commands after
-  // the window shows up; the player's exit status lands in "status".
-  void play(const std::string& driver) {
-    std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
-                                     << "SDL_AUDIODRIVER=dummy ./player >out 2>log & pid=$!\n"
-                                     << "timeout 20 xdotool search --sync --class vKorplayer >wid || exit 1\n"
-                                     << "sleep 1.5\n"
-                                     << driver << "\n"
-                                     << "for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done\n"
-                                     << "kill $pid 2>/dev/null\n"
-                                     << "wait $pid; echo $? >status\n";
-    run("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1280x1024x24' bash driver.sh");
-  }
-  std::string file(const char* name) const { return slurp(dir / name); }
-  // The colour of one screenshot pixel as "r,g,b".
-  std::string pixel(const char* shot, int x, int y) const {
-    std::string out = (dir / "pixel").string();
-    run("convert '" + (dir / shot).string() + "' -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' " +
-        "-crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " info: >'" + out + "'");
-    return slurp(out);
-  }
-  fs::path dir;
-  bool embedded = false;
-};
-
 }  // namespace
 
+using e2e::PlayerRun;
+
 TEST(Player, ShowsTheWindowRunsTheScriptsAndCtrlQEndsItWithStatusZero) {
-  PlayerRun r("window");
+  PlayerRun r("window", kInitLua);
   ASSERT_TRUE(r.embedded);
   r.play(
       "xdotool getwindowname $(head -1 wid) >name\n"
@@ -111,7 +66,7 @@ TEST(Player, ShowsTheWindowRunsTheScriptsAndCtrlQEndsItWithStatusZero) {
 }
 
 TEST(Player, F10OpensTheMenuAndFileExitEndsIt) {
-  PlayerRun r("menu");
+  PlayerRun r("menu", kInitLua);
   ASSERT_TRUE(r.embedded);
   r.play(
       "xdotool key F10; sleep 1\n"
@@ -123,7 +78,7 @@ TEST(Player, F10OpensTheMenuAndFileExitEndsIt) {
 }
 
 TEST(Player, EnglishFromTheLanguageMenuRestartsTheContent) {
-  PlayerRun r("language");
+  PlayerRun r("language", kInitLua);
   ASSERT_TRUE(r.embedded);
   r.play(
       "xdotool key F10; sleep 0.5; xdotool key Down Down Right; sleep 0.3\n"

@@ -1,0 +1,72 @@
+// The real player binary carrying a test package, run under a private Xvfb
+// server and observed from outside: its files, its exit status, screenshots.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "support/test_package.h"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+inline std::string slurp(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline int run(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A player carrying the test package, and a folder for what the run leaves.
+struct PlayerRun {
+  explicit PlayerRun(const std::string& name, const char* initLua)
+      : PlayerRun(name, std::map<std::string, std::string>{{"init.lua", initLua}}) {}
+  // A package of these members and an accepted config.xml.
+  PlayerRun(const std::string& name, std::map<std::string, std::string> members)
+      : dir(fs::path(VS_BINARY_DIR) / ("e2e_" + name)) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    members.emplace("config.xml", testpkg::kConfigXml);
+    std::vector<uint8_t> pkg = testpkg::makePackage(members);
+    std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
+    embedded = run(std::string(VS_BINARY_DIR) + "/vpack embed " + VS_BINARY_DIR + "/vostrelle " +
+                   (dir / "test.pkg").string() + " " + (dir / "player").string()) == 0;
+  }
+  // Runs the player under its own X server with the driver's commands after
+  // the window shows up; the player's exit status lands in "status".
+  void play(const std::string& driver) {
+    std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
+                                     << "SDL_AUDIODRIVER=dummy ./player >out 2>log & pid=$!\n"
+                                     << "timeout 20 xdotool search --sync --class vKorplayer >wid || exit 1\n"
+                                     << "sleep 1.5\n"
+                                     << driver << "\n"
+                                     << "for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done\n"
+                                     << "kill $pid 2>/dev/null\n"
+                                     << "wait $pid; echo $? >status\n";
+    run("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1280x1024x24' bash driver.sh");
+  }
+  std::string file(const char* name) const { return slurp(dir / name); }
+  // The colour of one screenshot pixel as "r,g,b".
+  std::string pixel(const char* shot, int x, int y) const {
+    std::string out = (dir / "pixel").string();
+    run("convert '" + (dir / shot).string() + "' -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' " +
+        "-crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " info: >'" + out + "'");
+    return slurp(out);
+  }
+  fs::path dir;
+  bool embedded = false;
+};
+
+}  // namespace e2e
