@@ -5,18 +5,15 @@
 #include "model/sample.h"
 #include "model/scene.h"
 #include "script/lmp_fields.h"
+#include "script/lmp_resources.h"
 
 const char* const LMP_Sound::luaName = "newSound";
 
 namespace {
 
-// The record of the newSample userdata at idx; anything else, or a sample
-// whose userdata was collected, raises an argument error naming newSample.
-SoundRecord* sampleArg(lua_State* L, int idx) {
-  LMP_UserData* ud = lmp_binder::test(L, idx, "newSample");
-  if (!ud || !ud->proxy) LMP_argError(L, idx, "newSample");
-  return static_cast<SoundRecord*>(ud->proxy->model);
-}
+// The record of the newSample userdata at idx; anything else raises an
+// argument error naming newSample.
+SoundRecord* sampleArg(lua_State* L, int idx) { return LMP_Binder<LMP_Sample>::check(L, idx)->sample(); }
 
 }  // namespace
 

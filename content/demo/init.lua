@@ -5,11 +5,14 @@
 -- Space drops another ball; the log reports where everything is each second.
 -- The floor, the ball and box shapes, the sun and the camera come from the
 -- models set scene.xml; each body carries a copy of a shape, whose collision
--- volume gives the body its size.
+-- volume gives the body its size. Each landing knocks where it happens,
+-- heard from the camera (sounds/knock.ogg is made by the build).
 
 local scene, models
 local bodies = {}
 local clock, nextReport = 0, 1
+local knock
+local lastKnock = {}  -- body -> clock of its last knock
 
 local function addBody(name, position, size, shape)
   local body = newRigidBody(scene)
@@ -37,6 +40,17 @@ local function update(dt)
   end
 end
 
+-- A hard enough contact with the floor plays the knock at the contact point,
+-- louder for a harder landing; a body knocks at most every 0.15 s.
+local function landed(_, point, _, impulse, body, _, other)
+  if other ~= nil or impulse < 1 or not knock then return end
+  if lastKnock[body] and clock - lastKnock[body] < 0.15 then return end
+  lastKnock[body] = clock
+  local sound = newSound(scene, knock)
+  sound:setPosition(point)
+  sound:setVolume(math.min(1, impulse / 10))
+end
+
 local function event(kind, code)
   if kind == EVENT_KEY_DOWN and code == KEY_SPACE then
     addBody("ball" .. #bodies, v3(math.random() - 0.5, math.random() - 0.5, 4), 0.3, "ball")
@@ -54,7 +68,12 @@ function startup()
   models = newModelsSet("scene.xml")
   newMesh(scene, models:get("floor"))
   newLamp(scene, models:get("sun"))
-  newViewport(0, 0, 1, 0.75):setCamera(newCamera(scene, models:get("eye")))
+  local eye = newCamera(scene, models:get("eye"))
+  local view = newViewport(0, 0, 1, 0.75)
+  view:setCamera(eye)
+  view:setMike(newMike(eye))  -- the listener rides with the camera
+  knock = newSample("sounds/knock.ogg")
+  scene:setCallback(CB_POST_COLLISION, landed)
   for i = 1, 3 do
     addBody("ball" .. i, v3(i - 2, 0, 1 + i), 0.4, "ball")
   end

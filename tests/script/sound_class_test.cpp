@@ -5,6 +5,7 @@
 #include "model/sample.h"
 #include "model/sound.h"
 #include "script_harness.h"
+#include "support/test_media.h"
 
 using scripttest::kSceneAndNear;
 using scripttest::Player;
@@ -55,6 +56,27 @@ TEST(SoundClass, SeekAndTimeFollowTheSampleRate) {
   EXPECT_EQ(sound->position, 0);
   sound->sample = nullptr;
   EXPECT_TRUE(p.controller->failures.empty());
+}
+
+TEST(SoundClass, ARealSamplePlaysFromItsSeekPosition) {
+  Player p({{"tone.ogg", testmedia::makeOgg(2, 22050, 22050)}});
+  ASSERT_EQ(p.run(std::string(kSceneAndNear) + R"(
+    sample = newSample("tone.ogg")
+    o = newSound(s, sample)
+    o:seek(0.5); assert(o:getTime() == 0.5)
+    other = newSound(s); other:setSample(sample); other:seek(2); assert(other:getTime() == 2)
+  )"),
+            "");
+  MDL_Sound* sound = p.model<MDL_Sound>("o");
+  ASSERT_NE(sound, nullptr);
+  ASSERT_NE(sound->sample, nullptr);
+  EXPECT_EQ(sound->sample, p.model<MDL_Sound>("other")->sample);
+  EXPECT_EQ(sound->position, 11025);
+  EXPECT_EQ(sound->sample->sampleRate, 22050);
+  EXPECT_TRUE(p.controller->failures.empty());
+  // A deleted sample leaves the sounds silent, never pointing at it.
+  ASSERT_EQ(p.run("sample:delete(); assert(o:getTime() == 0)"), "");
+  EXPECT_EQ(sound->sample, nullptr);
 }
 
 }  // namespace
