@@ -1,18 +1,44 @@
-# vs_subsystem(TARGET FOLDER): a static library of every source under FOLDER.
-function(vs_subsystem target folder)
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
-       "${CMAKE_SOURCE_DIR}/${folder}/*.cpp" "${CMAKE_SOURCE_DIR}/${folder}/*.c")
-  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
-  # A testing/ folder holds test backends: a library of its own, for tests only.
-  list(FILTER srcs EXCLUDE REGEX "/testing/")
-  if(NOT srcs)
-    # A folder without code yet still gives a linkable library.
-    set(stub "${CMAKE_BINARY_DIR}/stub_${target}.cpp")
-    file(WRITE "${stub}" "// no code in ${folder} yet\n")
-    set(srcs "${stub}")
-  endif()
-  add_library(${target} STATIC ${srcs})
-  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
+# vs_library(TARGET FOLDER SOURCE...): a static library of the sources listed
+# (relative to FOLDER). Configuring stops when a .cpp or .c under FOLDER is not
+# listed, so a new file is never left out silently; main.cpp files (program
+# entries) and a testing/ subfolder (a library of its own) are not sources.
+# The library exports only its own folder: users include "FOLDER/x.h" through
+# a build-tree directory that holds just that folder.
+function(vs_library target folder)
+  set(dir "${CMAKE_SOURCE_DIR}/${folder}")
+  set(listed "")
+  foreach(src IN LISTS ARGN)
+    if(NOT EXISTS "${dir}/${src}")
+      message(FATAL_ERROR "${target}: listed source ${folder}/${src} does not exist")
+    endif()
+    list(APPEND listed "${dir}/${src}")
+  endforeach()
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.c")
+  foreach(file IN LISTS found)
+    file(RELATIVE_PATH rel "${dir}" "${file}")
+    if(rel MATCHES "(^|/)main\\.cpp$" OR rel MATCHES "^testing/")
+      continue()
+    endif()
+    if(NOT file IN_LIST listed)
+      message(FATAL_ERROR "${folder}/${rel} is in no library: add it to the sources of ${target} in CMakeLists.txt")
+    endif()
+  endforeach()
+  add_library(${target} STATIC ${listed})
+  set(include_root "${CMAKE_BINARY_DIR}/include/${target}")
+  get_filename_component(parent "${include_root}/${folder}" DIRECTORY)
+  file(MAKE_DIRECTORY "${parent}")
+  file(CREATE_LINK "${dir}" "${include_root}/${folder}" SYMBOLIC)
+  target_include_directories(${target} PUBLIC "${include_root}")
+endfunction()
+
+# vs_uses(TARGET LIBRARY...): TARGET's sources include the headers of these
+# libraries (their folders and compile definitions), without a link of their
+# own: the subsystems link as one group.
+function(vs_uses target)
+  foreach(lib IN LISTS ARGN)
+    target_include_directories(${target} PRIVATE "$<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>")
+    target_compile_definitions(${target} PRIVATE "$<TARGET_PROPERTY:${lib},INTERFACE_COMPILE_DEFINITIONS>")
+  endforeach()
 endfunction()
 
 # vs_test_folder(FOLDER): one GoogleTest executable of every .cpp in tests/FOLDER.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
 #include "controller/debug_log.h"

@@ -2,7 +2,7 @@
 // Argument parsing and usage-error reporting shared by every global function
 // and bound method.
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 // Reads the arguments 1..n against `spec`, one letter per argument, "|"
 // starting the optional ones. Out-pointers follow the letters:

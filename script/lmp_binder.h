@@ -10,7 +10,7 @@
 //                                               from the constructor arguments
 // Object classes also get the LMP_Object rows first (see lmp_object.h).
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include <new>
 

@@ -5,7 +5,7 @@
 #include "script/engine.h"
 #include "script/scene_api.h"
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 namespace {
 

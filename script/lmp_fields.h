@@ -3,7 +3,7 @@
 // value (nothing when the proxy has lost its model), the setters read one
 // argument of the field's kind and store it (nothing after a reported error).
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // (or in world coordinates without a body) and handed to scripts in the
 // frame they ask for: REF_LOCAL or REF_GLOBAL.
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "model/vec3.h"
 

@@ -1,6 +1,6 @@
 #include "script/lmp_proxy.h"
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"

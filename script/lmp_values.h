@@ -3,7 +3,7 @@
 // doubles directly (2, 3, 9 and 4 of them), with operators and methods in
 // one metatable registered under the type's name.
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 struct Vec3;
 struct Matrix3;

@@ -3,7 +3,7 @@
 // cleanly (its own asserts hold) or raises an error containing a fragment.
 
 #include <gtest/gtest.h>
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // an in-memory package of the given members (plus an accepted config.xml).
 #pragma once
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include <cstddef>
 #include <initializer_list>

@@ -1,5 +1,5 @@
 // The v2, v3, m33 and color value types on a bare Lua state.
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "script/lmp_values.h"
 #include "script/lua_case.h"
