@@ -74,6 +74,11 @@ struct Shared {
   // Guarded by the SDL audio lock once the device is open.
   std::vector<Secondary*> rings;
   const vsplat::SoundDeviceSeam* seam = nullptr;
+  // A process that ends with the device open (exit() from a script) must
+  // stop the audio thread before the rings it mixes from go.
+  ~Shared() {
+    if (id) SDL_CloseAudioDevice(id);
+  }
 };
 Shared g;
 
