@@ -1,6 +1,7 @@
 // Colours the rules fix exactly, drawn by the viewport pass.
 #include <GL/glew.h>
 
+#include "model/animated_mesh.h"
 #include "model/shadow_volume.h"
 #include "tests/view/render_scene.h"
 #include "view/pixel_image.h"
@@ -330,4 +331,40 @@ TEST_F(Colours, EmptyViewportsAndDepthRangesDrawNothing) {
   view->renderViewport(&viewport, origin, tiny, nullptr, 0, 0, 0, 0, 0);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   view->endFrame(dc);
+}
+
+TEST_F(Colours, ChangedGeometryIsUploadedAgain) {
+  MeshData* d = quadData(3);
+  d->colorCount = 4;
+  d->colors = new ColorRGBA[4];
+  for (int i = 0; i < 4; ++i) d->colors[i] = {0, 0.6, 0, 1};
+  MDL_Mesh* m = mesh(d, material({1, 1, 1, 1}, true));
+  view->geometryPath = kGeometryBufferObjects;
+  draw();
+  EXPECT_EQ(middle(), (Rgb{0, 153, 0}));
+  for (int i = 0; i < 4; ++i) d->colors[i] = {0.6, 0, 0, 1};
+  draw();
+  EXPECT_EQ(middle(), (Rgb{0, 153, 0}));  // the buffer still holds the old colours
+  m->geometryDirty = true;
+  draw();
+  EXPECT_EQ(middle(), (Rgb{153, 0, 0}));
+  EXPECT_FALSE(m->geometryDirty);
+}
+
+TEST_F(Colours, SkinnedMeshSharingPlainDataIsDrawnFromItsOwnShape) {
+  MeshData* d = quadData(0.5);
+  mesh(d, material({1, 0, 0, 1}, true), {-2, 0, 0});
+  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
+  skinned->meshData = d;
+  skinned->material = material({0, 0, 1, 1}, true);
+  placeAt(skinned, {2, 0, 0});
+  scene->registerObject(skinned);
+  ASSERT_TRUE(skinned->allocateSkinned());
+  for (int32_t i = 0; i < d->vertexCount; ++i) skinned->skinnedVertices[i].y += 1.5;  // its own pose
+  view->geometryPath = kGeometryBufferObjects;
+  draw();
+  EXPECT_EQ(atWorld({-2, 0, 0}), (Rgb{255, 0, 0}));
+  EXPECT_NE(view->meshBuffers.find(d), nullptr);  // the plain mesh uploaded the rest shape
+  EXPECT_EQ(atWorld({2, 1.5, 0}), (Rgb{0, 0, 255}));
+  EXPECT_EQ(atWorld({2, 0, 0}), (Rgb{0, 0, 0}));
 }
