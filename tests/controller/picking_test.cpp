@@ -128,6 +128,15 @@ struct Rig {
   }
 
   void hover(double x, double y) { ctrl.onMouseMove(false, false, x, y); }
+  // A movable holder at the origin with a square at depth 10 below it,
+  // pressed at the window centre.
+  MDL_Mesh* pressHeld(MDL_Object* holder) {
+    holder->state |= STATE_MOVABLE;
+    scene->registerObject(holder);
+    MDL_Mesh* mesh = quadAt(0, 0, -10, holder);
+    ctrl.onLeftButtonDown(200, 150);
+    return mesh;
+  }
   // One update whose time step is about seconds long.
   void updateAfter(double seconds) {
     ctrl.timerRunning = true;
@@ -396,10 +405,7 @@ TEST(Drag, TheVelocityBringsThePickPointToTheMouseWithinTheBoundsAndTheLimit) {
 TEST(Drag, AMovableObjectMovesByTheVelocityOverTheStep) {
   Rig r;
   MDL_Locator* holder = new MDL_Locator();
-  holder->state |= STATE_MOVABLE;
-  r.scene->registerObject(holder);
-  MDL_Mesh* mesh = r.quadAt(0, 0, -10, holder);
-  r.ctrl.onLeftButtonDown(200, 150);
+  MDL_Mesh* mesh = r.pressHeld(holder);
   r.ctrl.dragObject(mesh, Vec3(10, -5, 0), 0.1);
   expectVec(holder->getWorld().position, 1, -0.5, 0);
   expectVec(mesh->getWorld().position, 1, -0.5, -10);
@@ -457,10 +463,7 @@ TEST(Drag, TheFrameDragsAHeldBodyEverySubStepWithItsFrictionSetAside) {
 TEST(Drag, AConstrainedObjectKeepsTheMouseOnItsPickPoint) {
   Rig r;
   MDL_Locator* holder = new MDL_Locator();
-  holder->state |= STATE_MOVABLE;
-  r.scene->registerObject(holder);
-  MDL_Mesh* mesh = r.quadAt(0, 0, -10, holder);
-  r.ctrl.onLeftButtonDown(200, 150);
+  MDL_Mesh* mesh = r.pressHeld(holder);
   r.ctrl.onMouseMove(false, false, 220, 170);
   holder->editWorld().position = Vec3(0.5, 0, 0);  // the pick point is now (0.5, 0, -10)
   r.ctrl.frame(nullptr, nullptr);

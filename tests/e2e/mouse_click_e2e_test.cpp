@@ -1,0 +1,57 @@
+// End to end: a click with xdotool on a box in the real player's window
+// fires the box's CB_MOUSE_CLICK with the box itself and the hit point on
+// its front face, in the box's own frame.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "e2e/player_run.h"
+
+namespace {
+
+// The demo's camera sits at (0, -12, 2.5) looking along +y; the box (half
+// size 1.5) straight ahead shows its face y = -1 (box frame) at the centre.
+const char kInit[] = R"(
+function startup()
+  local scene = newScene()
+  local models = newModelsSet("scene.xml")
+  newLamp(scene, models:get("sun"))
+  newViewport(0, 0, 1, 0.75):setCamera(newCamera(scene, models:get("eye")))
+  local box = newMesh(scene, models:get("box"))
+  box:setScale(v3(1.5, 1.5, 1.5))
+  box:setPosition(v3(0, -6, 2.5))
+  box:enableState(STATE_ACTIVE)
+  box:setCallback(CB_MOUSE_CLICK, function(self, what, point)
+    io.write(string.format("click %s %.2f %.2f %.2f\n", tostring(what == self), point:x(), point:y(), point:z()))
+    return true
+  end)
+  io.write("script ready\n")
+end
+)";
+
+TEST(MouseEvents, AClickOnABoxReachesItsCallbackWithTheHitPoint) {
+  if (e2e::run("command -v xdotool >/dev/null && command -v xvfb-run >/dev/null") != 0)
+    GTEST_SKIP() << "needs xvfb-run and xdotool";
+  e2e::PlayerRun player("mouse_click",
+                        {{"init.lua", kInit}, {"scene.xml", e2e::slurp(std::string(VS_SOURCE_DIR) + "/content/demo/scene.xml")}});
+  ASSERT_TRUE(player.embedded);
+  // The centre of the window's client area, then a click without moving.
+  player.play(
+      "for i in $(seq 50); do grep -q 'script ready' log && break; sleep 0.2; done\n"
+      "w=$(head -1 wid); eval $(xdotool getwindowgeometry --shell $w)\n"
+      "xdotool mousemove --window $w $((WIDTH / 2)) $((HEIGHT / 2)); sleep 0.3; xdotool click 1\n"
+      "for i in $(seq 25); do grep -q 'click' log && break; sleep 0.2; done\n"
+      "kill $pid");
+  const std::string log = player.file("log");
+  const size_t at = log.find("click true");
+  ASSERT_NE(at, std::string::npos) << log;
+  double x = 9, y = 9, z = 9;
+  ASSERT_EQ(sscanf(log.c_str() + at, "click true %lf %lf %lf", &x, &y, &z), 3) << log;
+  EXPECT_NEAR(y, -1.0, 0.01) << log;
+  EXPECT_NEAR(x, 0.0, 0.1) << log;
+  EXPECT_NEAR(z, 0.0, 0.1) << log;
+}
+
+}  // namespace
