@@ -5,6 +5,7 @@
 #include "controller/ctrl_generic.h"
 #include "model/animated_mesh.h"
 #include "model/camera.h"
+#include "model/constants.h"
 #include "model/mesh.h"
 #include "model/scene.h"
 
@@ -125,7 +126,7 @@ void CTRL_Generic::setWindowMouse(double x, double y) {
 
 void CTRL_Generic::pick() {
   double& depth = mouse.viewportMouse[2];
-  depth = -1.7976931348623157e308;
+  depth = -kDoubleMax;
   mouse.hovered = nullptr;
   Scene* scene = getScene();
   if (!scene || !currentViewport) return;

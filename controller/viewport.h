@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/callbacks.h"
+#include "model/constants.h"
 #include "model/vec3.h"
 
 class MDL_Camera;
@@ -19,7 +20,7 @@ enum NavigationMode : int32_t {
 };
 
 struct Viewport {
-  static constexpr double kNoLimit = 1.7976931348623157e308;
+  static constexpr double kNoLimit = kDoubleMax;
 
   LMP_ProxyRef proxy;
   Vec3 navigationPosition;  // the point the camera orbits

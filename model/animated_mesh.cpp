@@ -3,12 +3,13 @@
 #include <cstring>
 #include <new>
 
+#include "model/constants.h"
 #include "model/mesh_data.h"
 #include "model/scene.h"
 
 namespace {
 
-constexpr double kHuge = 1.7976931348623157e308;  // DBL_MAX
+constexpr double kHuge = kDoubleMax;
 
 }  // namespace
 

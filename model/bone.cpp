@@ -5,11 +5,11 @@
 
 #include <tinyxml.h>
 
+#include "model/constants.h"
 #include "model/xml_values.h"
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
 // The single-precision 1e-7 the limits have always been compared with.
 constexpr double kTwistEpsilon = 1.0000000116860974e-07;
 constexpr int kLimitPasses = 9;

@@ -3,13 +3,14 @@
 // holds toward a target by turning itself and the bones above it.
 #pragma once
 
+#include "model/constants.h"
 #include "model/object.h"
 
 class CTRL_ScriptEngine;
 
 class MDL_Bone : public MDL_Object {
 public:
-    static constexpr double kNoLimit = 1.7976931348623157e308;  // DBL_MAX
+    static constexpr double kNoLimit = kDoubleMax;
 
     RigidTransform restTransform;
     // Radians: x min, x max, y min, y max, z min, z max. (-DBL_MAX, DBL_MAX)

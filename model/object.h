@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/callbacks.h"
+#include "model/constants.h"
 #include "model/vec3.h"
 
 class TiXmlElement;
@@ -71,7 +72,7 @@ public:
     MDL_Object* nextSibling = nullptr;
     uint8_t changed = 1;  // set on every placement change; consumers clear it
     uint8_t pendingDelete = 0;
-    double maxMouseMove = 1.7976931348623157e308;
+    double maxMouseMove = kDoubleMax;
     MDL_Object* parent = nullptr;
     Scene* scene = nullptr;
     uint32_t state = STATE_VISIBLE;

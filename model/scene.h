@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/callbacks.h"
+#include "model/constants.h"
 #include "model/object.h"
 #include "model/ptr_array.h"
 #include "model/vec3.h"
@@ -44,7 +45,7 @@ T* listItem(const PtrArray<MDL_Object>& list, int32_t i) {
 
 class Scene {
 public:
-    static constexpr double kUnbounded = 1.7976931348623157e308;  // DBL_MAX
+    static constexpr double kUnbounded = kDoubleMax;
 
     LMP_ProxyRef proxy;
     PtrArray<MDL_Object> objects;           // every registered object; the scene deletes them

@@ -1,11 +1,11 @@
 // The m33 value type: three axis columns X, Y, Z as the model's Matrix3.
+#include "model/constants.h"
 #include "model/vec3.h"
 #include "script/lmp_values_impl.h"
 
 namespace lmp_values {
 namespace {
 
-const double kDegToRad = 0.017453292519943295;
 
 Matrix3 toMatrix(const double* p) { return LMP_toMatrix3(p); }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/constants.h"
 #include "script/lmp_args.h"
 #include "script/lmp_resources.h"
 #include "script/lmp_values.h"
@@ -10,7 +11,6 @@ const char* const LMP_Material::luaName = "newMaterial";
 
 namespace {
 
-const double kDegToRad = 0.017453292519943295;
 
 int getColorField(lua_State* L, Material* m, ColorRGBA Material::*field) {
   return m ? LMP_pushColorRGBA(L, m->*field) : 0;

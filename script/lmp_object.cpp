@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controller/ctrl_generic.h"
+#include "model/constants.h"
 #include "model/scene.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
@@ -14,7 +15,6 @@ const char* const LMP_Object::luaName = "newObject";
 
 namespace {
 
-const double kDegToRad = 0.017453292519943295;
 const double kPi = 3.141592653589793;
 const double kHalfPi = 1.5707963267948966;
 

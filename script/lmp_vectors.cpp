@@ -1,13 +1,13 @@
 // The v3 and v2 value types.
 #include <cmath>
 
+#include "model/constants.h"
 #include "model/vec3.h"
 #include "script/lmp_values_impl.h"
 
 namespace lmp_values {
 namespace {
 
-const double kDegToRad = 0.017453292519943295;
 
 using V3 = Ops<kV3>;
 using V2 = Ops<kV2>;

@@ -5,11 +5,12 @@
 #include "controller/ctrl_generic.h"
 #include "controller/event.h"
 #include "model/camera.h"
+#include "model/constants.h"
 #include "model/sound.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
-#include "script/lmp_fields.h"
 #include "script/lmp_camera.h"
+#include "script/lmp_fields.h"
 #include "script/lmp_mike.h"
 #include "script/lmp_object.h"
 #include "script/lmp_values.h"
@@ -19,7 +20,6 @@ const char* const LMP_Viewport::luaName = "newViewport";
 
 namespace {
 
-const double kDegToRad = 0.017453292519943295;
 const double kRadToDeg = 57.29577951308232;
 
 // (viewport proxy, event) -> the callback's four arguments. Run protected:
