@@ -1,6 +1,7 @@
 #include "model/scene.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "model/animated_mesh.h"
 
@@ -60,14 +61,15 @@ bool Scene::registerObject(MDL_Object* object) {
     if (!objects.append(object)) return false;
     if (PtrArray<MDL_Object>* list = kindList(*this, object->type)) list->append(object);
     if (object->type == OBJECT_COLLISION_VOLUME) {
-        SweepEntry* open = new SweepEntry;
+        // Both entries or neither: a refused second allocation frees the first.
+        std::unique_ptr<SweepEntry> open(new SweepEntry);
         open->begin = 1;
         open->volume = object;
-        SweepEntry* close = new SweepEntry;
+        std::unique_ptr<SweepEntry> close(new SweepEntry);
         close->begin = 0;
         close->volume = object;
-        sweepEntries.append(open);
-        sweepEntries.append(close);
+        sweepEntries.append(open.release());
+        sweepEntries.append(close.release());
     }
     object->scene = this;
     // The local placement becomes authoritative; make sure there is one

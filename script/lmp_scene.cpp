@@ -1,5 +1,7 @@
 #include "script/lmp_scene.h"
 
+#include <memory>
+
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
@@ -9,18 +11,19 @@
 const char* const LMP_Scene::luaName = "newScene";
 
 LMP_Proxy* LMP_Scene::construct(lua_State* L) {
-  LMP_Scene* proxy = new LMP_Scene();
+  // Held until handed out, so a refused allocation below frees it.
+  std::unique_ptr<LMP_Scene> proxy(new LMP_Scene());
   CTRL_Generic* ctrl = LMP_getController(L);
-  if (!ctrl) return proxy;
+  if (!ctrl) return proxy.release();
   const char* name = lua_type(L, 1) == LUA_TSTRING || lua_type(L, 1) == LUA_TNUMBER ? lua_tostring(L, 1) : nullptr;
   Scene* scene = new Scene(name);
   if (!ctrl->resources.scenes.append(scene)) {
     delete scene;
-    return proxy;
+    return proxy.release();
   }
   proxy->model = scene;
-  scene->proxy.assign(proxy);
-  return proxy;
+  scene->proxy.assign(proxy.get());
+  return proxy.release();
 }
 
 LMP_Scene::~LMP_Scene() {
