@@ -7,6 +7,7 @@
 #include "model/sound.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
+#include "script/lmp_overlays.h"
 
 const char* const LMP_Texture::luaName = "newTexture";
 const char* const LMP_Sample::luaName = "newSample";
@@ -191,7 +192,9 @@ LMP_Proxy* LMP_Font::construct(lua_State* L) {
 int LMP_Font::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
-  // Texts still showing it keep a valid record (retired, not freed).
+  // Texts showing it take the default font; the record is retired, not
+  // freed, for whatever else may still point at it.
+  LMP_textsFallBackToDefaultFont(ctrl, font());
   retire(ctrl, ctrl->resources.fonts, this);
   return 0;
 }

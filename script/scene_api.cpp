@@ -14,6 +14,7 @@
 #include "script/lmp_mike.h"
 #include "script/lmp_models_set.h"
 #include "script/lmp_object.h"
+#include "script/lmp_overlays.h"
 #include "script/lmp_rigid_body.h"
 #include "script/lmp_resources.h"
 #include "script/lmp_scene.h"
@@ -35,9 +36,12 @@ void LMP_registerClasses(lua_State* L) {
   LMP_registerObjectClass<LMP_AnimatedMesh>(L, OBJECT_ANIMATED_MESH);
   LMP_registerObjectClass<LMP_RigidBody>(L, OBJECT_RIGID_BODY);
   LMP_registerObjectClass<LMP_Sound>(L, OBJECT_SOUND);
+  LMP_registerObjectClass<LMP_Text>(L, OBJECT_TEXT);
   LMP_registerObjectClass<LMP_Lamp>(L, OBJECT_LAMP);
   LMP_registerObjectClass<LMP_Camera>(L, OBJECT_CAMERA);
   LMP_registerObjectClass<LMP_Mike>(L, OBJECT_MIKE);
+  LMP_registerObjectClass<LMP_Image>(L, OBJECT_IMAGE);
+  LMP_registerObjectClass<LMP_Polyline>(L, OBJECT_POLYLINE);
   LMP_Binder<LMP_Texture>::registerClass(L);
   LMP_Binder<LMP_Sample>::registerClass(L);
   LMP_registerObjectClass<LMP_Bone>(L, OBJECT_BONE);
@@ -49,4 +53,5 @@ void LMP_registerClasses(lua_State* L) {
   LMP_registerObjectClass<LMP_CollisionVolume>(L, OBJECT_COLLISION_VOLUME);
   LMP_Binder<LMP_AnimationData>::registerClass(L);
   LMP_Binder<LMP_Animation>::registerClass(L);
+  LMP_registerObjectClass<LMP_Locator>(L, OBJECT_LOCATOR);
 }

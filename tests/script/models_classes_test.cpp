@@ -92,7 +92,7 @@ TEST(ModelsSetContent, NamesTreePlacementsAndDefaultsFromTheFile) {
     assert(m:getNames(OBJECT_TEXT) == nil)
     assert(m:get('nobody') == nil)
     assert(m:get('elbow'):getType() == OBJECT_BONE)
-    r = newObject(s, m:get('rig'))
+    r = newLocator(s, m:get('rig'))
     -- rig holds, last linked first: arm, shoulder, light, tile
     assert(r:getChildrenCount() == 4 and r:getChild():getName() == 'arm')
     local tile = r:getChild('tile')
@@ -164,7 +164,7 @@ TEST(ModelsSetContent, TheArmFollowsItsElbow) {
   // quarter turn of the elbow about z carries its half from (2, 0, 0) to
   // (1.5, 0.5, 0): the vertex ends at 0.5 (2, 0, 0) + 0.5 (1.5, 0.5, 0).
   f.expectOk(R"(
-    r = newObject(s, m:get('rig'))
+    r = newLocator(s, m:get('rig'))
     arm = r:getChild('arm')
     assert(getmetatable(arm) == getmetatable(newAnimatedMesh(s)))
     r:getDescendant('elbow'):rotateAxis(AXIS_Z, 90)
@@ -188,7 +188,7 @@ TEST(ModelsSetContent, TheArmFollowsItsElbow) {
 
 const LuaCase kMaterialCases[] = {
     {"layers count from 0; deleting moves the later ones down", R"(
-      local mt = newObject(s, m:get('rig')):getChild('tile'):getMaterial()
+      local mt = newLocator(s, m:get('rig')):getChild('tile'):getMaterial()
       assert(mt:getColor(0) == color(1, 1, 1, 0.5))
       mt:setColor(0, color(0.25, 0.5, 0.75, 1)); assert(mt:getColor(0) == color(0.25, 0.5, 0.75, 1))
       mt:setDiffuse(color(0, 0, 0, 1)); assert(mt:getDiffuse() == color(0, 0, 0, 1))
@@ -206,7 +206,7 @@ TEST(ModelsSetContent, MaterialMethods) {
   // takes the offset from (0, 0) to (-0.5, -0.5); a quarter turn about the
   // origin then takes it to (0.5, -0.5).
   f.expectOk(R"(
-    mt = newObject(s, m:get('rig')):getChild('tile'):getMaterial()
+    mt = newLocator(s, m:get('rig')):getChild('tile'):getMaterial()
     mt:dilate(0, v2(0.5, 0.5), 2)
     mt:rotate(0, v2(0, 0), 90)
     mt:translate(0, v2(1, 1))
@@ -227,7 +227,7 @@ TEST(ModelsSetContent, MaterialMethods) {
 TEST(ModelsSetContent, TexturesOfMeshesAndMaterialLayers) {
   Figure f;
   f.expectOk(R"(
-    local tile = newObject(s, m:get('rig')):getChild('tile')
+    local tile = newLocator(s, m:get('rig')):getChild('tile')
     local t = tile:getTexture()
     assert(getmetatable(t) == getmetatable(newTexture('checker.png')) and rawequal(t, tile:getTexture()))
     local mt = tile:getMaterial()
@@ -253,8 +253,8 @@ TEST(ModelsSetContent, UsageErrors) {
   const scripttest::UsageCase cases[] = {
       {"newModelsSet('absent.xml')", "File absent.xml not found"},
       {"newBone()", "Unsupported usage of a Lua constructor LMP_Bone"},
-      {"newObject(s, m:get('rig')):getChild('tile'):getMaterial():getColor(1)", "Material layer 1 does not exist"},
-      {"newObject(s, m:get('rig')):getChild('tile'):getMaterial():deleteLayer(-1)", "Material layer -1 does not exist"},
+      {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():getColor(1)", "Material layer 1 does not exist"},
+      {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():deleteLayer(-1)", "Material layer -1 does not exist"},
       {"newMesh(s, newMesh(s), 1)", "Too much arguments for newMesh"},
   };
   std::string setup = "m = newModelsSet('figure.xml')";
