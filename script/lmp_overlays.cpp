@@ -217,9 +217,10 @@ int LMP_Text::getCenter(lua_State* L) {
 }
 
 void LMP_textsFallBackToDefaultFont(CTRL_Generic* ctrl, FontRecord* font) {
-  if (!ctrl || !font) return;
-  FontRecord* fallback = ctrl->defaultFont.get();
-  if (fallback == font) fallback = nullptr;
+  // The default font is the controller's own: deleting its proxy frees
+  // nothing, so its texts keep it.
+  FontRecord* fallback = ctrl ? ctrl->defaultFont.get() : nullptr;
+  if (!ctrl || !font || font == fallback) return;
   PtrArray<Scene>& scenes = ctrl->resources.scenes;
   for (int32_t i = 0; i < scenes.count; ++i) {
     PtrArray<MDL_Object>& overlays = scenes[i]->overlays;

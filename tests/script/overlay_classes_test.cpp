@@ -130,6 +130,9 @@ TEST(TextClass, ADeletedFontFallsBackToTheDefaultFont) {
   EXPECT_EQ(text->font, p->controller->defaultFont.get());
   EXPECT_TRUE(text->extentDirty);
   EXPECT_EQ(p->model<MDL_Text>("u")->font, p->controller->defaultFont.get());
+  // Deleting the default font's proxy leaves the texts on it.
+  ASSERT_EQ(p->run("t:getFont():delete(); assert(t:getFont() and u:getFont())"), "");
+  EXPECT_EQ(text->font, p->controller->defaultFont.get());
   EXPECT_TRUE(p->controller->failures.empty());
 }
 
