@@ -6,9 +6,6 @@
 #pragma once
 
 #include "controller/models_set.h"
+#include "controller/video_stream.h"
 #include "model/callbacks.h"
 #include "model/font_record.h"
-
-struct VideoStream {
-  LMP_ProxyRef proxy;
-};

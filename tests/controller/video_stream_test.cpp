@@ -1,0 +1,259 @@
+#include "controller/video_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/test_media.h"
+#include "support/test_package.h"
+#include "support/test_video.h"
+
+namespace {
+
+using testmedia::YCbCr;
+
+struct StreamDeleter {
+  void operator()(VideoStream* s) const { delete s; }
+};
+using StreamPtr = std::unique_ptr<VideoStream, StreamDeleter>;
+
+// A stream on the member "v.ogg" of a package holding the bytes; the
+// controller must outlive it.
+struct Opened {
+  std::unique_ptr<testpkg::RecordingController> controller;
+  StreamPtr stream;
+};
+
+Opened openBytes(const std::string& bytes) {
+  Opened o;
+  o.controller = testpkg::openMembers({{"v.ogg", bytes}});
+  EXPECT_TRUE(o.controller->package);
+  o.stream.reset(VideoStream::open("v.ogg", o.controller.get()));
+  EXPECT_TRUE(o.stream);
+  return o;
+}
+
+// Each frame a flat grey of its own, so the picture tells the frame.
+YCbCr greyOf(int f) { return YCbCr{static_cast<uint8_t>(40 + 6 * f), 128, 128}; }
+int greyRed(int f) {  // the red (= green = blue) that grey converts to
+  const int64_t v = (int64_t{4883779} * (40 + 6 * f) + 6694222 * 128 - 932903662) >> 22;
+  return static_cast<int>(v);
+}
+
+// The colour at picture pixel (x, y) counted from the top.
+const unsigned char* pixelAt(const VideoStream& s, int x, int y) {
+  return s.image.data + (static_cast<size_t>(s.image.height - 1 - y) * s.image.width + x) * 3;
+}
+
+void expectNear(const unsigned char* rgb, int r, int g, int b, int tolerance, const char* where) {
+  EXPECT_NEAR(rgb[0], r, tolerance) << where;
+  EXPECT_NEAR(rgb[1], g, tolerance) << where;
+  EXPECT_NEAR(rgb[2], b, tolerance) << where;
+}
+
+TEST(VideoConvert, FixedPointColoursBottomUpWithSharedChroma) {
+  // A 4 x 2 picture at (1, 1) of a 6 x 4 luma plane, 4:2:0 chroma 3 x 2.
+  std::vector<unsigned char> luma(6 * 4, 0), cb(3 * 2, 128), cr(3 * 2, 128);
+  const unsigned char rows[2][4] = {{16, 235, 255, 128}, {235, 16, 255, 128}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) luma[(y + 1) * 6 + x + 1] = rows[y][x];
+  cb[1 * 3 + 1] = 255;  // frame columns 2-3, rows 2-3
+  cb[0 * 3 + 1] = 255;  // frame columns 2-3, rows 0-1
+  const VideoPlane planes[3] = {{luma.data(), 6, 4, 6}, {cb.data(), 3, 2, 3}, {cr.data(), 3, 2, 3}};
+  unsigned char out[4 * 2 * 3];
+  ASSERT_TRUE(VIDEO_convertPicture(planes, 1, 1, 1, 1, 4, 2, out));
+  // Bottom row in memory first: the picture's second row.
+  auto at = [&](int x, int y) { return out + ((1 - y) * 4 + x) * 3; };
+  expectNear(at(0, 0), 0, 0, 0, 0, "Y 16 is black");
+  expectNear(at(0, 1), 255, 255, 255, 0, "Y 235 is white");
+  // Picture column 1 is frame column 2: Cb 255.
+  expectNear(at(1, 0), 255, 205, 255, 0, "Y 235, Cb 255");
+  expectNear(at(1, 1), 0, 0, 255, 0, "Y 16, Cb 255");
+  // Frame column 3 (picture 2) uses chroma column 1: Cb 255 and a bright Y
+  // whose blue sum passes 2^31 in 32 bits; it must stay at 255.
+  const int64_t l = int64_t{4883779} * 255;
+  const int g = static_cast<int>(std::min<int64_t>(255, (l - 1643170 * 255 - 3409833 * 128 + 570741154) >> 22));
+  const int r = static_cast<int>(std::min<int64_t>(255, (l + 6694222 * 128 - 932903662) >> 22));
+  expectNear(at(2, 0), r, g, 255, 0, "bright blue");
+  expectNear(at(2, 1), r, g, 255, 0, "bright blue");
+  // Frame column 4 uses chroma column 2 (neutral).
+  const int mid = static_cast<int>((int64_t{4883779} * 128 + 6694222 * 128 - 932903662) >> 22);
+  expectNear(at(3, 0), mid, mid, mid, 1, "neutral grey");
+}
+
+TEST(VideoConvert, RegionOutsideThePlanesWritesNothing) {
+  std::vector<unsigned char> luma(16 * 16, 16), chroma(8 * 8, 128);
+  const VideoPlane planes[3] = {{luma.data(), 16, 16, 16}, {chroma.data(), 8, 8, 8}, {chroma.data(), 8, 8, 8}};
+  std::vector<unsigned char> out(17 * 16 * 3, 7);
+  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, 1, 0, 16, 16, out.data()));
+  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, 0, 0, 17, 16, out.data()));
+  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, -1, 0, 4, 4, out.data()));
+  for (unsigned char c : out) ASSERT_EQ(c, 7);
+}
+
+struct RateCase {
+  uint32_t numerator, denominator;
+  int frames;
+};
+
+TEST(VideoStreamOpen, FrameCountDurationAndFirstPicture) {
+  for (const RateCase& c : {RateCase{25, 1, 30}, RateCase{30000, 1001, 20}}) {
+    testmedia::TheoraSpec spec;
+    spec.fpsNumerator = c.numerator;
+    spec.fpsDenominator = c.denominator;
+    spec.frames = c.frames;
+    Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+    const VideoStream& s = *o.stream;
+    SCOPED_TRACE(c.numerator);
+    EXPECT_EQ(s.frameCount, c.frames);
+    EXPECT_DOUBLE_EQ(s.duration(), double(c.frames - 1) * c.denominator / c.numerator);
+    EXPECT_EQ(s.image.width, 32);
+    EXPECT_EQ(s.image.height, 16);
+    EXPECT_EQ(s.image.size, 32 * 16 * 3);
+    EXPECT_TRUE(s.image.rawPixels);
+    EXPECT_GT(s.image.id, 0);
+    EXPECT_TRUE(s.sound.streaming);
+    EXPECT_EQ(s.sound.channels.count, 0);  // no sound track
+    EXPECT_EQ(s.currentFrame, 0);
+    EXPECT_EQ(s.time, 0.0);
+    EXPECT_TRUE(s.image.pixelsChanged);
+    expectNear(pixelAt(s, 10, 5), greyRed(0), greyRed(0), greyRed(0), 3, "frame 0");
+  }
+}
+
+TEST(VideoStreamOpen, OddPictureWithOffsetKeepsItsQuadrants) {
+  testmedia::TheoraSpec spec;
+  spec.width = 37;
+  spec.height = 21;
+  spec.picX = 3;
+  spec.picY = 5;
+  spec.frames = 3;
+  // Top-left red, top-right green, bottom-left blue, bottom-right white (BT.601 studio range).
+  auto pattern = [](int, int x, int y) {
+    const bool right = x >= 18, bottom = y >= 10;
+    if (!right && !bottom) return YCbCr{81, 90, 240};
+    if (right && !bottom) return YCbCr{145, 54, 34};
+    if (!right && bottom) return YCbCr{41, 240, 110};
+    return YCbCr{235, 128, 128};
+  };
+  Opened o = openBytes(testmedia::makeTheora(spec, pattern));
+  const VideoStream& s = *o.stream;
+  ASSERT_EQ(s.image.width, 37);
+  ASSERT_EQ(s.image.height, 21);
+  EXPECT_EQ(s.frameCount, 3);
+  struct Probe {
+    int x, y, r, g, b;
+  };
+  const int tolerance = 12;
+  for (const Probe& p : {Probe{5, 3, 255, 0, 0}, Probe{30, 3, 0, 255, 0}, Probe{5, 17, 0, 0, 255},
+                         Probe{30, 17, 255, 255, 255}, Probe{0, 0, 255, 0, 0}, Probe{36, 20, 255, 255, 255}}) {
+    const unsigned char* rgb = pixelAt(s, p.x, p.y);
+    std::string where = "pixel " + std::to_string(p.x) + "," + std::to_string(p.y);
+    expectNear(rgb, p.r, p.g, p.b, tolerance, where.c_str());
+  }
+}
+
+TEST(VideoStreamSeek, ShowsTheFrameDueAndClamps) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 30;
+  spec.keyframeShift = 3;  // key frames every 8: the seek must decode from one
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  ASSERT_EQ(s.frameCount, 30);
+  struct SeekCase {
+    double time;
+    int frame;
+  };
+  for (const SeekCase& c : {SeekCase{0.4, 10}, SeekCase{0.41, 10}, SeekCase{-3.0, 0}, SeekCase{100.0, 29},
+                            SeekCase{0.1, 3}, SeekCase{0.079, 2}, SeekCase{0.86, 22}}) {
+    s.seek(c.time);
+    SCOPED_TRACE(c.time);
+    EXPECT_EQ(s.currentFrame, c.frame);
+    EXPECT_DOUBLE_EQ(s.time, c.frame / 25.0);
+    EXPECT_DOUBLE_EQ(s.nextFrameTime, c.frame / 25.0);
+    expectNear(pixelAt(s, 16, 8), greyRed(c.frame), greyRed(c.frame), greyRed(c.frame), 3, "picture of the frame");
+  }
+  // Seeking to the picture shown decodes nothing.
+  s.image.pixelsChanged = false;
+  s.seek(22 / 25.0);
+  EXPECT_FALSE(s.image.pixelsChanged);
+}
+
+TEST(VideoStreamAdvance, PlaysPausesAndLoops) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 10;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  s.sound.paused = true;
+  s.advance(0.2);
+  EXPECT_EQ(s.time, 0.0);
+  EXPECT_EQ(s.currentFrame, 0);
+  s.sound.paused = false;
+  // 1/25 s steps: each advance shows the next picture, never all of them.
+  s.advance(0.04);
+  EXPECT_NEAR(s.time, 0.04, 1e-12);
+  EXPECT_EQ(s.currentFrame, 2);  // the picture's frame + 1
+  expectNear(pixelAt(s, 3, 3), greyRed(1), greyRed(1), greyRed(1), 3, "frame 1");
+  s.advance(0.04);
+  expectNear(pixelAt(s, 3, 3), greyRed(2), greyRed(2), greyRed(2), 3, "frame 2");
+  // Past the end the stream starts again at 0.
+  for (int i = 0; i < 12; ++i) s.advance(0.04);
+  EXPECT_LT(s.time, 0.2);
+  EXPECT_LE(s.currentFrame, 5);
+}
+
+TEST(VideoStreamOpen, FilesWithoutPicturesGiveEmptyStreams) {
+  std::string noise(20000, '\0');
+  unsigned state = 12345;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  testmedia::TheoraSpec huge;
+  huge.width = 16400;
+  huge.height = 8;
+  huge.frames = 1;
+  const std::string cases[] = {testmedia::makeOgg(1, 22050, 22050), noise, "",
+                               testmedia::makeTheora(huge, [](int, int, int) { return YCbCr{16, 128, 128}; })};
+  ASSERT_FALSE(cases[3].empty());
+  for (const std::string& bytes : cases) {
+    Opened o = openBytes(bytes);
+    VideoStream& s = *o.stream;
+    EXPECT_EQ(s.frameCount, 0);
+    EXPECT_EQ(s.image.data, nullptr);
+    EXPECT_EQ(s.duration(), 0.0);
+    s.seek(1.0);
+    s.advance(0.5);
+    s.convertFrame();
+    EXPECT_EQ(s.currentFrame, -1);
+    EXPECT_FALSE(s.image.pixelsChanged);
+  }
+  // A file the package does not hold.
+  Opened o = openBytes("x");
+  StreamPtr missing(VideoStream::open("nothing.ogg", o.controller.get()));
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->file, nullptr);
+  EXPECT_EQ(missing->frameCount, 0);
+}
+
+TEST(VideoStreamOpen, SoundTrackSetsUpTheStreamingRecord) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 75;
+  spec.audioChannels = 2;
+  spec.audioRate = 22050;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  EXPECT_EQ(s.frameCount, 75);
+  EXPECT_EQ(s.sound.sampleRate, 22050);
+  ASSERT_EQ(s.sound.channels.count, 2);
+  EXPECT_EQ(s.sound.frameCount(), 0);  // the opening seek dropped what was queued
+  for (int i = 0; i < 50; ++i) s.advance(0.04);
+  // The sound read with the pictures of 2 s, and no more than a page ahead.
+  EXPECT_GT(s.sound.frameCount(), 22050);
+  EXPECT_LT(s.sound.frameCount(), 3 * 22050);
+  EXPECT_EQ(s.sound.channels[1].count, s.sound.channels[0].count);
+  s.seek(0.5);
+  EXPECT_EQ(s.sound.frameCount(), 0);
+}
+
+}  // namespace
