@@ -108,6 +108,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawOverlays(Scene* scene, FontRecord* font);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
+  // A source's filter code as applied: 0 takes the default, and anything
+  // outside nearest..mipmap is linear (no filter would leave it incomplete).
+  int32_t resolveFilter(int32_t filter) const;
 
   // The mirror of the viewport being drawn (null: none).
   MDL_Mesh* mirrorMesh = nullptr;

@@ -1,0 +1,336 @@
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "model/image_source.h"
+#include "support/test_media.h"
+#include "tests/view/render_scene.h"
+#include "view/texture_image.h"
+
+namespace {
+
+using testmedia::PngSpec;
+
+const unsigned char* bytesOf(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+// The pixels a file made by testmedia::makePng holds, top row first, after
+// expansion to 8-bit samples with any transparency as alpha.
+std::vector<int> expectedPng(const PngSpec& spec, int* channels) {
+  const int fileChannels = spec.colorType == 2 ? 3 : spec.colorType == 4 ? 2 : spec.colorType == 6 ? 4 : 1;
+  const size_t rowBytes = (size_t(spec.width) * fileChannels * spec.bitDepth + 7) / 8;
+  std::vector<int> raw(rowBytes * spec.height);
+  for (size_t i = 0; i < raw.size(); ++i) raw[i] = (i * 37 + 11) & 0xFF;
+  if (spec.colorType == 3)
+    for (int& b : raw) b = spec.bitDepth == 8 ? b % 4 : b & 0x55;
+  const int maxSample = (1 << spec.bitDepth) - 1;
+  auto sample = [&](int y, int k) {  // k-th sample of row y
+    const int* row = raw.data() + y * rowBytes;
+    if (spec.bitDepth == 16) return row[2 * k + 1];  // written little-endian; the high byte stays
+    if (spec.bitDepth == 8) return row[k];
+    const int perByte = 8 / spec.bitDepth, shift = 8 - spec.bitDepth * (k % perByte + 1);
+    return (row[k / perByte] >> shift) & maxSample;
+  };
+  const int palette[4][3] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  std::vector<int> out;
+  *channels = spec.colorType == 3 ? 3 : fileChannels;
+  if (spec.transparency) ++*channels;
+  for (int y = 0; y < spec.height; ++y)
+    for (int x = 0; x < spec.width; ++x) {
+      if (spec.colorType == 3) {
+        const int index = sample(y, x);
+        out.insert(out.end(), palette[index], palette[index] + 3);
+        if (spec.transparency) out.push_back(index == 0 ? 0 : index == 1 ? 128 : 255);
+        continue;
+      }
+      bool keyed = true;  // the tRNS key is all zero samples
+      for (int k = 0; k < fileChannels; ++k) {
+        const int v = sample(y, x * fileChannels + k);
+        keyed = keyed && v == 0;
+        out.push_back(spec.bitDepth < 8 ? v * 255 / maxSample : v);
+      }
+      if (spec.transparency) out.push_back(keyed ? 0 : 255);
+    }
+  return out;
+}
+
+// The decoded pixels top row first, so they read like the file.
+std::vector<int> topDown(const PixelImage& image) {
+  std::vector<int> out;
+  const size_t row = size_t(image.width) * image.channels;
+  for (int y = image.height - 1; y >= 0; --y)
+    out.insert(out.end(), image.pixels + y * row, image.pixels + (y + 1) * row);
+  return out;
+}
+
+}  // namespace
+
+TEST(TextureImage, PngOfEveryColourTypeDecodesToItsPixelsBottomRowFirst) {
+  const PngSpec cases[] = {
+      {5, 3, 3, 8, false, true},    // palette with tRNS
+      {7, 3, 3, 2, false, false},   // 2-bit palette
+      {5, 4, 0, 8, false, false},   // grey
+      {9, 2, 0, 1, false, false},   // 1-bit grey
+      {5, 3, 0, 4, false, false},   // 4-bit grey
+      {5, 3, 0, 8, false, true},    // grey with a colour key
+      {4, 3, 4, 8, false, false},   // grey + alpha
+      {4, 3, 2, 8, false, false},   // RGB
+      {4, 3, 6, 8, false, false},   // RGBA
+      {4, 3, 2, 16, false, false},  // 16-bit RGB
+      {3, 2, 4, 16, false, false},  // 16-bit grey + alpha
+      {11, 9, 2, 8, true, false},   // interlaced RGB
+      {10, 9, 3, 8, true, true},    // interlaced palette with tRNS
+  };
+  for (const PngSpec& spec : cases) {
+    SCOPED_TRACE(testing::Message() << "type " << spec.colorType << " depth " << spec.bitDepth << " interlaced "
+                                    << spec.interlaced << " tRNS " << spec.transparency);
+    const std::string file = testmedia::makePng(spec);
+    ASSERT_FALSE(file.empty());
+    PixelImage image;
+    ASSERT_TRUE(decodeTextureImage(&image, bytesOf(file), file.size(), "t.png"));
+    int channels = 0;
+    const std::vector<int> want = expectedPng(spec, &channels);
+    EXPECT_TRUE(image.owns);
+    EXPECT_EQ(image.width, spec.width);
+    EXPECT_EQ(image.height, spec.height);
+    ASSERT_EQ(image.channels, channels);
+    EXPECT_EQ(topDown(image), want);
+  }
+}
+
+TEST(TextureImage, JpegGreyAndRgbDecodeUprightWithinCompressionError) {
+  for (int components : {1, 3}) {
+    for (bool progressive : {false, true}) {
+      const std::string file = testmedia::makeJpeg({8, 8, components, progressive, false});
+      PixelImage image;
+      ASSERT_TRUE(decodeTextureImage(&image, bytesOf(file), file.size(), "t.jpg"));
+      ASSERT_EQ(image.channels, components);
+      ASSERT_EQ(image.width, 8);
+      ASSERT_EQ(image.height, 8);
+      const std::vector<int> got = topDown(image);
+      for (int y = 0; y < 8; ++y)
+        for (int i = 0; i < 8 * components; ++i)
+          EXPECT_NEAR(got[y * 8 * components + i], i * 7 + y * 13, 10) << components << " " << y << " " << i;
+    }
+  }
+}
+
+// A PNG whose header claims another size, its CRC mended so libpng reads on.
+std::string withPngSize(std::string file, uint32_t width, uint32_t height) {
+  for (int i = 0; i < 4; ++i) {
+    file[16 + i] = char(width >> (24 - 8 * i));
+    file[20 + i] = char(height >> (24 - 8 * i));
+  }
+  const uint32_t crc = crc32(crc32(0, nullptr, 0), bytesOf(file) + 12, 17);
+  for (int i = 0; i < 4; ++i) file[29 + i] = char(crc >> (24 - 8 * i));
+  return file;
+}
+
+TEST(TextureImage, HostileOrBrokenFilesAreRefusedWithAnEmptyImage) {
+  const std::string png = testmedia::makePng({4, 3, 6, 8, false, false});
+  const std::string jpeg = testmedia::makeJpeg({16, 16, 3, false, false});
+  std::string garbage(200, '\x5a');
+  const std::string cases[] = {
+      withPngSize(png, 16385, 1),      // a side over the limit
+      withPngSize(png, 16384, 16384),  // 1 GiB of RGBA
+      withPngSize(png, 0, 3),
+      withPngSize(png, 400, 300),  // far more rows than the data holds
+      png.substr(0, png.size() / 2),
+      png.substr(0, 8),
+      jpeg.substr(0, jpeg.size() / 2),
+      jpeg.substr(0, 2),
+      garbage,
+      "",
+  };
+  int n = 0;
+  for (const std::string& file : cases) {
+    PixelImage image;
+    EXPECT_FALSE(decodeTextureImage(&image, bytesOf(file), file.size(), "bad")) << n;
+    EXPECT_EQ(image.pixels, nullptr) << n;
+    EXPECT_EQ(image.width, 0) << n;
+    ++n;
+  }
+  PixelImage image;
+  EXPECT_FALSE(decodeTextureImage(&image, nullptr, 0, nullptr));
+}
+
+TEST(TextureImage, TextureSizesRoundUpToPowersOfTwoWithinTheLimit) {
+  struct Case {
+    int w, h, max, wantW, wantH;
+    bool changed;
+  } cases[] = {{300, 200, 4096, 512, 256, true}, {64, 32, 4096, 64, 32, false}, {0, 1, 4096, 1, 1, true},
+               {3, 5000, 2048, 4, 2048, true},   {1, 1, 4096, 1, 1, false}};
+  for (const Case& c : cases) {
+    int32_t w = c.w, h = c.h;
+    EXPECT_EQ(roundTextureSize(&w, &h, c.max), c.changed) << c.w << "x" << c.h;
+    EXPECT_EQ(w, c.wantW);
+    EXPECT_EQ(h, c.wantH);
+  }
+}
+
+TEST(TextureImage, ResamplingKeepsFlatColoursAndCornersAndReducesByAverage) {
+  PixelImage image;
+  ASSERT_TRUE(image.allocate(2, 2, 1));
+  const uint8_t values[4] = {0, 100, 200, 40};
+  std::copy(values, values + 4, image.pixels);
+  ASSERT_TRUE(resampleImage(&image, 8, 4));  // bilinear
+  EXPECT_EQ(image.width, 8);
+  EXPECT_EQ(image.pixels[0], 0);
+  EXPECT_EQ(image.pixels[7], 100);
+  EXPECT_EQ(image.pixels[3 * 8], 200);
+  EXPECT_EQ(image.pixels[3 * 8 + 7], 40);
+  for (int x = 1; x < 8; ++x) EXPECT_GE(image.pixels[x], image.pixels[x - 1]);  // monotone along the row
+  ASSERT_TRUE(resampleImage(&image, 1, 1));  // reduction: the mean of all
+  EXPECT_NEAR(image.pixels[0], (0 + 100 + 200 + 40) / 4, 3);
+}
+
+namespace {
+
+class Textures : public rendertest::Frame {
+ protected:
+  void SetUp() override {
+    Frame::SetUp();
+    view->beginFrame(dc, false);
+  }
+  void TearDown() override {
+    if (view && view->makeCurrent(dc)) view->flushTextureCache();
+    Frame::TearDown();
+  }
+  ImageSource* source(const std::string& file, int32_t filter) {
+    files.push_back(std::make_unique<std::string>(file));
+    sources.push_back(std::make_unique<ImageSource>(
+        "t.png", reinterpret_cast<unsigned char*>(files.back()->data()), int32_t(file.size()), false));
+    sources.back()->filter = filter;
+    return sources.back().get();
+  }
+  static GLint level(GLint lvl, GLenum what) {
+    GLint v = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, lvl, what, &v);
+    return v;
+  }
+  static GLint parameter(GLenum what) {
+    GLint v = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
+    return v;
+  }
+  std::vector<std::unique_ptr<std::string>> files;
+  std::vector<std::unique_ptr<ImageSource>> sources;
+};
+
+}  // namespace
+
+TEST_F(Textures, NonPowerOfTwoImageIsResampledToTheRoundedSizeHalfATexelInside) {
+  ImageSource* s = source(testmedia::makePng({300, 200, 2, 8, false, false}), 2);
+  ImageTexture* t = view->getTexture(s);
+  ASSERT_NE(t, nullptr);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(GLuint(bound), t->texture);
+  EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), 512);
+  EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 256);
+  EXPECT_DOUBLE_EQ(t->s0, 0.5 / 512);
+  EXPECT_DOUBLE_EQ(t->s1, 511.5 / 512);
+  EXPECT_DOUBLE_EQ(t->t0, 0.5 / 256);
+  EXPECT_DOUBLE_EQ(t->t1, 255.5 / 256);
+  EXPECT_EQ(t->bytes, 512u * 256u * 3u);
+  EXPECT_EQ(view->getTexture(s), t);  // cached: no second texture
+  EXPECT_EQ(view->imageTextures.count(), 1);
+}
+
+TEST_F(Textures, PixelsAreUploadedBottomRowFirstWithTheResolvedFilter) {
+  const PngSpec spec{4, 2, 6, 8, false, false};
+  struct Case {
+    int32_t filter;
+    GLint min, mag;
+  } cases[] = {{1, GL_NEAREST, GL_NEAREST}, {2, GL_LINEAR, GL_LINEAR}, {0, GL_LINEAR, GL_LINEAR},
+               {7, GL_LINEAR, GL_LINEAR},   {-1, GL_LINEAR, GL_LINEAR}};
+  int channels = 0;
+  const std::vector<int> file = expectedPng(spec, &channels);
+  for (const Case& c : cases) {
+    ImageTexture* t = view->getTexture(source(testmedia::makePng(spec), c.filter));
+    ASSERT_NE(t, nullptr) << c.filter;
+    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), c.min) << c.filter;
+    EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), c.mag) << c.filter;
+    std::vector<uint8_t> texels(4 * 2 * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    for (int i = 0; i < 16; ++i) {
+      EXPECT_EQ(texels[i], file[16 + i]) << i;  // texture row 0 is the file's last row
+      EXPECT_EQ(texels[16 + i], file[i]) << i;
+    }
+  }
+  view->setDefaultTextureFilter(1);  // asks for a flush at the next frame
+  view->beginFrame(dc, false);
+  EXPECT_EQ(view->imageTextures.count(), 0);
+  ASSERT_NE(view->getTexture(source(testmedia::makePng(spec), 0)), nullptr);
+  EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+}
+
+TEST_F(Textures, MipmapsGoDownToOneTexelByAveraging) {
+  // A 4 x 2 grey image: bottom row 0 40 80 120, top row 200 200 0 0.
+  PixelImage image;
+  ASSERT_TRUE(image.allocate(4, 2, 1));
+  const uint8_t values[8] = {0, 40, 80, 120, 200, 200, 0, 0};
+  std::copy(values, values + 8, image.pixels);
+  std::vector<uint8_t> rgb;
+  std::vector<uint8_t> top(values + 4, values + 8), bottom(values, values + 4);
+  png_image out = {};
+  out.version = PNG_IMAGE_VERSION;
+  out.width = 4;
+  out.height = 2;
+  out.format = PNG_FORMAT_GRAY;
+  std::vector<uint8_t> fileRows(top);
+  fileRows.insert(fileRows.end(), bottom.begin(), bottom.end());
+  png_alloc_size_t size = 0;
+  ASSERT_TRUE(png_image_write_get_memory_size(out, size, 0, fileRows.data(), 0, nullptr));
+  std::string file(size, '\0');
+  ASSERT_TRUE(png_image_write_to_memory(&out, &file[0], &size, 0, fileRows.data(), 0, nullptr));
+  file.resize(size);
+
+  ImageTexture* t = view->getTexture(source(file, 3));
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_DOUBLE_EQ(t->s0, 0);
+  EXPECT_DOUBLE_EQ(t->t1, 1);
+  EXPECT_EQ(t->bytes, 8u + 2u + 1u);
+  EXPECT_EQ(level(1, GL_TEXTURE_WIDTH), 2);
+  EXPECT_EQ(level(1, GL_TEXTURE_HEIGHT), 1);
+  EXPECT_EQ(level(2, GL_TEXTURE_WIDTH), 1);
+  EXPECT_EQ(level(2, GL_TEXTURE_HEIGHT), 1);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  uint8_t l1[2] = {}, l2[1] = {};
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_LUMINANCE, GL_UNSIGNED_BYTE, l1);
+  glGetTexImage(GL_TEXTURE_2D, 2, GL_LUMINANCE, GL_UNSIGNED_BYTE, l2);
+  EXPECT_EQ(l1[0], (0 + 40 + 200 + 200) >> 2);
+  EXPECT_EQ(l1[1], (80 + 120 + 0 + 0) >> 2);
+  EXPECT_EQ(l2[0], (l1[0] + l1[1] + l1[0] + l1[1]) >> 2);  // the 1-texel side used twice
+}
+
+TEST_F(Textures, ImagesOverTheMaximumTextureSizeAreShrunk) {
+  view->maxTextureSize = 4;
+  ImageTexture* t = view->getTexture(source(testmedia::makePng({10, 3, 2, 8, false, false}), 2));
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), 4);
+  EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 4);
+}
+
+TEST_F(Textures, AFailedDecodeIsRememberedUntilForgotten) {
+  const std::string png = testmedia::makePng({4, 3, 6, 8, false, false});
+  ImageSource* bad = source(withPngSize(png, 16385, 16385), 2);
+  EXPECT_EQ(view->getTexture(bad), nullptr);
+  ASSERT_NE(view->imageTextures.find(bad->id), nullptr);
+  EXPECT_EQ(view->imageTextures.find(bad->id)->texture, 0u);
+  EXPECT_EQ(view->getTexture(bad), nullptr);
+  EXPECT_EQ(view->imageTextures.count(), 1);
+  view->forgetTexture(bad);
+  EXPECT_EQ(view->imageTextures.count(), 0);
+  // The same source mended decodes at its next use.
+  files.push_back(std::make_unique<std::string>(png));
+  bad->data = reinterpret_cast<unsigned char*>(files.back()->data());
+  bad->size = int32_t(png.size());
+  EXPECT_NE(view->getTexture(bad), nullptr);
+}
