@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "assets/resource_ids.h"
 #include "platform/resources.h"
 
 using vsplat::DialogControlDef;
@@ -17,32 +18,32 @@ namespace {
 
 const MenuItemDef kMainMenu[] = {
     {0, "&File", MF_POPUP},
-    {101, "E&xit\tCtrl+Q", 0},
+    {res::kCmdExit, "E&xit\tCtrl+Q", 0},
     {0, nullptr, MF_END},
     {0, "Langage", MF_POPUP},
-    {32784, "French", 0},
-    {32785, "German", 0},
-    {32786, "Italian", 0},
-    {32787, "Spanish", 0},
-    {32788, "Russian", 0},
-    {32789, "Chinese", 0},
-    {32790, "English", 0},
+    {res::kFirstLanguage, "French", 0},
+    {res::kFirstLanguage + 1, "German", 0},
+    {res::kFirstLanguage + 2, "Italian", 0},
+    {res::kFirstLanguage + 3, "Spanish", 0},
+    {res::kFirstLanguage + 4, "Russian", 0},
+    {res::kFirstLanguage + 5, "Chinese", 0},
+    {res::kLastLanguage, "English", 0},
     {0, nullptr, MF_END},
     {0, "View", MF_POPUP},
-    {32779, "Fullscreen\tAlt+Enter", 0},
+    {res::kCmdFullscreen, "Fullscreen\tAlt+Enter", 0},
     {0, nullptr, MF_END},
     {0, "&Help", MF_POPUP | MF_RIGHTJUSTIFY},
-    {100, "&About ...\tF1", 0},
+    {res::kCmdAbout, "&About ...\tF1", 0},
     {0, nullptr, MF_END},
 };
 
 const ACCEL kAccelerators[] = {
-    {FVIRTKEY, VK_ESCAPE, 32779},
-    {FVIRTKEY | FCONTROL, 'Q', 101},
+    {FVIRTKEY, VK_ESCAPE, res::kCmdFullscreen},
+    {FVIRTKEY | FCONTROL, 'Q', res::kCmdExit},
 };
 
 const DialogControlDef kAboutControls[] = {
-    {vsplat::kDialogBitmap, 0xFFFF, nullptr, 155, 7, 7, 375, 262},
+    {vsplat::kDialogBitmap, 0xFFFF, nullptr, res::kAboutBitmap, 7, 7, 375, 262},
     {vsplat::kDialogButton, IDOK, "OK", 0, 332, 274, 50, 14},
 };
 
@@ -104,12 +105,12 @@ const uint8_t kIconGroup[] = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0, 0, 0,
 }  // namespace
 
 const ResourceDef vs_program_resources[] = {
-    {4, 104, kMainMenu, sizeof kMainMenu, nullptr},
-    {9, 104, kAccelerators, sizeof kAccelerators, nullptr},
-    {5, 152, &kAboutDialog, sizeof kAboutDialog, nullptr},
-    {2, 155, nullptr, 0, aboutBitmap},
+    {4, res::kMenuId, kMainMenu, sizeof kMainMenu, nullptr},
+    {9, res::kAcceleratorsId, kAccelerators, sizeof kAccelerators, nullptr},
+    {5, res::kAboutDialog, &kAboutDialog, sizeof kAboutDialog, nullptr},
+    {2, res::kAboutBitmap, nullptr, 0, aboutBitmap},
     {3, 1, nullptr, 0, iconImage},
-    {14, 151, kIconGroup, sizeof kIconGroup, nullptr},
+    {14, res::kIconGroupId, kIconGroup, sizeof kIconGroup, nullptr},
 };
 const size_t vs_program_resource_count = sizeof vs_program_resources / sizeof vs_program_resources[0];
 #endif

@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/resource_ids.h"
 #include "controller/event.h"
 #include "view/opengl_win32.h"
 #include "view/sound_win32.h"
 
 namespace {
 
-const WORD kCmdExit = 101;
-const WORD kCmdFullscreen = 32779;
+using res::kCmdExit;
+using res::kCmdFullscreen;
 const int32_t kEnvWindows = 1;
 const double kMinClientWidth = 250.0;
 const double kMinClientHeight = 187.5;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "assets/resource_ids.h"
 #include "controller/byte_buffer.h"
 #include "model/font_library.h"
 #include "controller/win32/ctrl_win32.h"
@@ -12,14 +13,14 @@
 namespace {
 
 const char kClassName[] = "vKorplayer";
-const WORD kMenuId = 104;
-const WORD kAcceleratorsId = 104;
-const WORD kAboutDialog = 152;
-const WORD kPackageId = 130;
-const WORD kClassIcon = 102;
-const WORD kCmdAbout = 100;
-const WORD kFirstLanguage = 32784;
-const WORD kLastLanguage = 32790;
+using res::kAboutDialog;
+using res::kAcceleratorsId;
+using res::kClassIcon;
+using res::kCmdAbout;
+using res::kFirstLanguage;
+using res::kLastLanguage;
+using res::kMenuId;
+using res::kPackageId;
 const char* const kLanguageCodes[] = {"FR", "DE", "IT", "ES", "RU", "ZH", "US"};
 const DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 const DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
