@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
