@@ -70,9 +70,8 @@ void mix(benchmark::State& state) {
   VIEW_SoundWin32 mixer(nullptr);  // no window: a silent output, the mixer alone
   const int32_t frames = VIEW_SoundWin32::kRingBytes / 4;
   std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
-  int16_t scratch = 0;
   for (auto _ : state) {
-    mixer.mixSounds(stage.viewports, frames, 0, out.data(), out.data(), out.data() + 1, &scratch);
+    mixer.mixSounds(stage.viewports, frames, 0, out.data(), out.data() + 1);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

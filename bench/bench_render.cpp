@@ -53,7 +53,7 @@ struct LitScene {
     window = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
                              nullptr, nullptr);
     dc = GetDC(window);
-    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 0);
+    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0);
     mesh->meshData = data.get();
     mesh->material = &material;
     scene.registerObject(mesh);
@@ -93,7 +93,7 @@ void renderThroughViewport(benchmark::State& state, int path) {
   s.view->geometryPath = path;
   s.view->beginFrame(s.dc, false);
   for (auto _ : state) {
-    s.view->renderViewport(&s.viewport, kOrigin, kSize, nullptr, 0, 0, 0, 0, 0);
+    s.view->renderViewport(&s.viewport, kOrigin, kSize, nullptr);
     glFinish();
   }
   s.view->endFrame(s.dc);

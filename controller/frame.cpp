@@ -10,6 +10,7 @@
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "model/animation.h"
+#include "model/constants.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/shadow_volume.h"
@@ -19,10 +20,10 @@
 
 namespace {
 
-constexpr double kMaxStep = static_cast<double>(0.1f);  // a stalled frame counts as 0.1 s
+constexpr double kMaxStep = widen(0.1f);  // a stalled frame counts as 0.1 s
 constexpr double kDotPeriod = 0.5;                       // seconds per loading-dot step
 constexpr int32_t kMaxDots = 10;
-constexpr double kHeldFriction = static_cast<double>(0.7f);  // a body held by the mouse
+constexpr double kHeldFriction = widen(0.7f);  // a body held by the mouse
 
 constexpr int32_t kMaxSubSteps = 1000;  // a tiny step must not freeze the frame
 
@@ -194,7 +195,7 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
       // Pixels from the bottom of the window.
       const double at[2] = {w * v->x + origin[0], h - w * v->y - w * v->height + origin[1]};
       const double extent[2] = {w * v->width, w * v->height};
-      view->renderViewport(v, at, extent, defaultFont.get(), 0, 0, 0, 0, 0);
+      view->renderViewport(v, at, extent, defaultFont.get());
     }
   } else {
     double now = 0;

@@ -5,15 +5,16 @@
 
 #include "controller/ctrl_generic.h"
 #include "model/camera.h"
+#include "model/constants.h"
 
 namespace {
 
 constexpr double kClickSlack2 = 10.0;                        // squared pixels a click may move
-constexpr double kDepthDragRate = static_cast<double>(0.1f);  // shift-drag towards or away from the viewer
+constexpr double kDepthDragRate = widen(0.1f);  // shift-drag towards or away from the viewer
 constexpr double kDepthDragLimit = 1.3407807929942596e154;
-constexpr double kWheelAngle = static_cast<double>(0.0008f);  // radians per wheel unit
-constexpr double kWheelDepth = static_cast<double>(2e-5f);
-constexpr double kWheelRadius = static_cast<double>(0.002f);
+constexpr double kWheelAngle = widen(0.0008f);  // radians per wheel unit
+constexpr double kWheelDepth = widen(2e-5f);
+constexpr double kWheelRadius = widen(0.002f);
 
 bool settles(const MDL_Object* o) { return o && (o->state & STATE_ACTIVE) && !(o->state & STATE_BACKGROUND); }
 

@@ -1,11 +1,12 @@
 #include "controller/perf_counter.h"
 
+#include "model/constants.h"
 #include "platform/win32.h"
 
 namespace {
 
 // Used only when the frequency cannot be read.
-const double kFallbackSecondsPerCount = static_cast<double>(4e-10f);
+const double kFallbackSecondsPerCount = widen(4e-10f);
 
 double g_secondsPerCount = 0;  // 0 until first read
 

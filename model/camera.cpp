@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/constants.h"
 #include "model/xml_values.h"
 
 MDL_Camera::MDL_Camera() {
@@ -17,7 +18,7 @@ void MDL_Camera::setAngle(double radians) {
 bool MDL_Camera::loadXml(const TiXmlElement* element) {
   MDL_Object::loadXml(element);
   double degrees;
-  if (readRealsChild(element, "angle", &degrees, 1)) setAngle(degrees * 0.017453292519943295);
+  if (readRealsChild(element, "angle", &degrees, 1)) setAngle(degrees * kDegToRad);
   readRealsChild(element, "clip_start", &clipStart, 1);
   readRealsChild(element, "clip_end", &clipEnd, 1);
   return true;

@@ -2,11 +2,12 @@
 // the clip distances.
 #pragma once
 
+#include "model/constants.h"
 #include "model/object.h"
 
 class MDL_Camera : public MDL_Object {
  public:
-  double angle = 0.8576547837773691;  // radians, 49.14 degrees
+  double angle = widen(49.14f) * kDegToRad;  // radians, 49.14 degrees
   double invTanHalfAngle;             // 1 / tan(angle / 2)
   double clipStart = 1.0;
   double clipEnd = 100.0;

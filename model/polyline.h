@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/color.h"
+#include "model/constants.h"
 #include "model/object.h"
 #include "model/ptr_array.h"
 
@@ -25,7 +26,7 @@ class MDL_Polyline : public MDL_Object {
   bool outlineDirty = false;
   Vec2Array outlineVertices;   // three per triangle
   Vec2Array outlineTexCoords;  // parallel to outlineVertices
-  double thickness = 0.009999999776482582;  // half-width of the line
+  double thickness = widen(0.01f);  // half-width of the line
   bool closed = true;
   bool filled = false;
   bool outlined = true;

@@ -2,14 +2,15 @@
 // collision volumes and meshes below it in the object tree.
 #pragma once
 
+#include "model/constants.h"
 #include "model/object.h"
 #include "model/vec3.h"
 
 class CTRL_ScriptEngine;
 
 // The still thresholds are single-precision constants widened to double.
-constexpr double kStillAngularSpeed2 = 0.10000000149011612;
-constexpr double kStillLinearSpeed2 = 0.009999999776482582;
+constexpr double kStillAngularSpeed2 = widen(0.1f);
+constexpr double kStillLinearSpeed2 = widen(0.01f);
 constexpr double kDampingThreshold = 1e-5;
 
 class MDL_RigidBody : public MDL_Object {
@@ -21,10 +22,10 @@ class MDL_RigidBody : public MDL_Object {
   Vec3 angularMomentum;
   Vec3 angularSpeed;
   Vec3 inverseInertia{100.0, 100.0, 100.0};
-  double damping = 0.20000000298023224;
-  double angularDamping = 0.20000000298023224;
-  double elasticity = 0.6000000238418579;
-  double friction = 0.800000011920929;
+  double damping = widen(0.2f);
+  double angularDamping = widen(0.2f);
+  double elasticity = widen(0.6f);
+  double friction = widen(0.8f);
   uint8_t still = 0;
   uint8_t verticesGroundCollision = 0;
   uint8_t angularDirty = 0;

@@ -61,9 +61,9 @@ public:
     PtrArray<Animation> animations;         // owned records
     char* name = nullptr;                   // owned, may be null
     Vec3 gravity{0.0, 0.0, -9.8100004196167};
-    double integrationStep = 0.0020000000949949026;
-    double boundsFriction = 0.800000011920929;
-    double boundsElasticity = 0.6000000238418579;
+    double integrationStep = widen(0.002f);
+    double boundsFriction = widen(0.8f);
+    double boundsElasticity = widen(0.6f);
     uint8_t active = 1;
     // xMin, xMax, yMin, yMax, zMin, zMax: a floor at z = 0 only.
     double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "model/constants.h"
 #include "script/lmp_fields.h"
 
 const char* const LMP_Camera::luaName = "newCamera";
@@ -20,7 +21,7 @@ int LMP_Camera::getFOV(lua_State* L) {
 
 int LMP_Camera::setFOV(lua_State* L) {
   double degrees = 0;
-  if (camera() && LMP_getArgs(L, "N", &degrees)) camera()->setAngle(degrees * 0.017453292519943295);
+  if (camera() && LMP_getArgs(L, "N", &degrees)) camera()->setAngle(degrees * kDegToRad);
   return 0;
 }
 

@@ -39,9 +39,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   bool readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   void clear(const double rgba[4]) override;
-  void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font,
-                      int32_t reserved0, int32_t reserved1, int32_t reserved2, int32_t reserved3,
-                      int32_t reserved4) override;
+  void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) override;
   const char* getGLVersion() override;
   const char* getGLRenderer() override;
   const char* getGLVendor() override;

@@ -20,7 +20,7 @@ PIXELFORMATDESCRIPTOR VIEW_OpenGLWin32::pixelFormat() {
   return pfd;
 }
 
-VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t, int32_t swapInterval) : dc_(dc) {
+VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t swapInterval) : dc_(dc) {
   PIXELFORMATDESCRIPTOR pfd = pixelFormat();
   // A window keeps the format it was given first; either way we go on.
   SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);

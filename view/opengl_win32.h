@@ -9,7 +9,7 @@ class VIEW_OpenGLWin32 : public VIEW_OpenGL {
   // Sets the window's pixel format, creates the context, picks the geometry
   // path and sets the swap interval. Without a context the renderer still
   // exists, but every frame is skipped.
-  VIEW_OpenGLWin32(HDC dc, int32_t reserved, int32_t swapInterval);
+  VIEW_OpenGLWin32(HDC dc, int32_t swapInterval);
   ~VIEW_OpenGLWin32() override;
 
   // The one pixel format the renderer asks for: double-buffered RGBA with

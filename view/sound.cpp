@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controller/viewport.h"
+#include "model/constants.h"
 #include "model/scene.h"
 #include "model/sample.h"
 #include "model/sound.h"
@@ -112,7 +113,7 @@ void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const
   if (!sample) return;  // sampleAt gives 0 for every frame
   Vec3 d = sound.getWorld().position - mikePos;
   double d2 = dot3(d, d);
-  double att = 1.0 + 0.10000000149011612 * d2;
+  double att = 1.0 + widen(0.1f) * d2;
   double dist = std::sqrt(d2);
   if (dist > 0.0) d = Vec3(d.x / dist, d.y / dist, d.z / dist);
   double p = dot3(d, mikeX);
@@ -147,7 +148,7 @@ void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const
 }  // namespace
 
 void VIEW_Sound::mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first,
-                           int16_t* left, int16_t*, int16_t* right, int16_t*) {
+                           int16_t* left, int16_t* right) {
   const int32_t outRate = getSampleRate();
   float accL[kChunkFrames];
   float accR[kChunkFrames];

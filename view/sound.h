@@ -24,7 +24,6 @@ class VIEW_Sound {
 
   // Renders frames output frames, the first of which is frame `first` of this
   // fill, for each viewport's mike. left and right address 16-bit samples
-  // 4 bytes apart (interleaved stereo); the reserved words are not used.
-  void mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first, int16_t* left,
-                 int16_t* reserved1, int16_t* right, int16_t* reserved2);
+  // 4 bytes apart (interleaved stereo).
+  void mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first, int16_t* left, int16_t* right);
 };

@@ -104,14 +104,13 @@ int32_t VIEW_SoundWin32::update(const PtrArray<Viewport>& viewports) {
   if (FAILED(secondary_->Lock(offset, bytes, &p1, &n1, &p2, &n2, 0))) return 0;
   const int32_t frames1 = p1 ? static_cast<int32_t>(n1 / 4) : 0;
   const int32_t frames2 = p2 ? static_cast<int32_t>(n2 / 4) : 0;
-  int16_t scratch = 0;
   if (frames1 > 0) {
     int16_t* out = static_cast<int16_t*>(p1);
-    mixSounds(viewports, frames1, 0, out, out, out + 1, &scratch);
+    mixSounds(viewports, frames1, 0, out, out + 1);
   }
   if (frames2 > 0) {
     int16_t* out = static_cast<int16_t*>(p2);
-    mixSounds(viewports, frames2, frames1, out, out, out + 1, &scratch);
+    mixSounds(viewports, frames2, frames1, out, out + 1);
   }
   const int32_t frames = frames1 + frames2;
   writeOffset_ = static_cast<int32_t>((offset + static_cast<DWORD>(frames) * 4) % ring);

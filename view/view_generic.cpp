@@ -18,8 +18,7 @@ bool VIEW_Generic::readStencil(HDC, int32_t, int32_t, int32_t, int32_t, PixelIma
 bool VIEW_Generic::readPixels(HDC, int32_t, int32_t, int32_t, int32_t, PixelImage*) { return true; }
 bool VIEW_Generic::readDepth(HDC, int32_t, int32_t, int32_t, int32_t, PixelImage*) { return true; }
 void VIEW_Generic::clear(const double*) {}
-void VIEW_Generic::renderViewport(Viewport*, const double*, const double*, FontRecord*, int32_t, int32_t, int32_t,
-                                  int32_t, int32_t) {}
+void VIEW_Generic::renderViewport(Viewport*, const double*, const double*, FontRecord*) {}
 void VIEW_Generic::drawCaption(const double*, const double*, const char*, FontRecord*, double, double) {}
 void VIEW_Generic::drawLoadingScreen(const double*, const double*, const char*, FontRecord*, MDL_Object*) {}
 void VIEW_Generic::drawMessage(const double*, const double*, const char*, FontRecord*) {}

@@ -41,11 +41,9 @@ class VIEW_Generic {
   virtual bool readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out);
   virtual bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out);
   virtual void clear(const double rgba[4]);
-  // Origins and sizes are pixels of the letter-boxed content rectangle; the
-  // five trailing words are reserved (callers pass 0).
+  // Origins and sizes are pixels of the letter-boxed content rectangle.
   virtual void renderViewport(Viewport* viewport, const double origin[2], const double size[2],
-                              FontRecord* font, int32_t reserved0, int32_t reserved1, int32_t reserved2,
-                              int32_t reserved3, int32_t reserved4);
+                              FontRecord* font);
   virtual void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
                            double textSize, double alpha);
   virtual void drawLoadingScreen(const double origin[2], const double size[2], const char* text,

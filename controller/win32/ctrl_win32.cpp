@@ -35,7 +35,7 @@ DWORD WINAPI openUrlThread(LPVOID param) {
 std::unique_ptr<VIEW_Generic> makeRenderer(HWND window) {
   std::unique_ptr<VIEW_Generic> view;
   if (HDC dc = GetDC(window)) {
-    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 1);
+    view = std::make_unique<VIEW_OpenGLWin32>(dc, 1);
     ReleaseDC(window, dc);
   }
   return view;

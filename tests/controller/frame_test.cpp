@@ -65,8 +65,7 @@ class RecordingView : public VIEW_Generic {
     log.push_back("clear " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + " " +
                   std::to_string(c[3]));
   }
-  void renderViewport(Viewport*, const double o[2], const double s[2], FontRecord*, int32_t, int32_t, int32_t,
-                      int32_t, int32_t) override {
+  void renderViewport(Viewport*, const double o[2], const double s[2], FontRecord*) override {
     log.push_back("viewport");
     rects.push_back({o[0], o[1], s[0], s[1]});
   }

@@ -204,7 +204,7 @@ TEST_F(Renderer, ReleaseBuffersDeletesBufferObjectsOnlyOnTheBufferPath) {
 }
 
 TEST(RendererWithoutContext, SkipsFramesAndReadsNothing) {
-  VIEW_OpenGLWin32 view(nullptr, 0, 1);
+  VIEW_OpenGLWin32 view(nullptr, 1);
   EXPECT_EQ(view.context, nullptr);
   EXPECT_FALSE(view.makeCurrent(nullptr));
   view.beginFrame(nullptr, false);

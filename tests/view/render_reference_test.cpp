@@ -43,7 +43,9 @@ class References : public Frame, public ::testing::WithParamInterface<int> {
     ASSERT_TRUE(writePng(got, width, height, pixels));
     const std::string want = kReferences + name + ".png";
     if (std::getenv("VS_UPDATE_REFERENCES")) {
-      if (GetParam() == kGeometryClientArrays) ASSERT_TRUE(writePng(want, width, height, pixels));
+      if (GetParam() == kGeometryClientArrays) {
+        ASSERT_TRUE(writePng(want, width, height, pixels));
+      }
       return;
     }
     const std::string diff = kOutput + name + path + "-diff.png";

@@ -42,7 +42,7 @@ void Frame::open(int w, int h) {
                            nullptr);
   ASSERT_TRUE(window);
   dc = GetDC(window);
-  view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 1);
+  view = std::make_unique<VIEW_OpenGLWin32>(dc, 1);
   ASSERT_TRUE(view->context);
   RECT r;
   GetClientRect(window, &r);
@@ -121,7 +121,7 @@ void Frame::draw(bool shadowStep) {
   view->clear(grey);
   const double origin[2] = {0, 0};
   const double size[2] = {double(width), double(height)};
-  view->renderViewport(&viewport, origin, size, nullptr, 0, 0, 0, 0, 0);
+  view->renderViewport(&viewport, origin, size, nullptr);
   // The pass ends in the overlay projection: the camera's, to find points.
   if (cam) view->setupViewport(cam, origin, size);
   for (int i = 0; i < 16; ++i) clip[i] = view->clipMatrix[i];

@@ -328,7 +328,7 @@ TEST_F(Colours, EmptyViewportsAndDepthRangesDrawNothing) {
   cam->clipEnd = 100;
   view->beginFrame(dc, false);
   const double origin[2] = {0, 0}, tiny[2] = {0.3, 20};
-  view->renderViewport(&viewport, origin, tiny, nullptr, 0, 0, 0, 0, 0);
+  view->renderViewport(&viewport, origin, tiny, nullptr);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   view->endFrame(dc);
 }

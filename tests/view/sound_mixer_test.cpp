@@ -73,8 +73,7 @@ class Mixer : public ::testing::Test {
   // Mixed frames as interleaved (left, right) pairs.
   std::vector<int16_t> mix(int32_t frames, int32_t first = 0) {
     std::vector<int16_t> out(static_cast<size_t>(frames) * 2 + 2, 0x5555);
-    int16_t scratch = 0;
-    mixer.mixSounds(viewports, frames, first, out.data(), out.data(), out.data() + 1, &scratch);
+    mixer.mixSounds(viewports, frames, first, out.data(), out.data() + 1);
     EXPECT_EQ(0x5555, out[out.size() - 2]) << "wrote past the frames asked for";
     out.resize(static_cast<size_t>(frames) * 2);
     return out;
@@ -148,8 +147,7 @@ TEST_F(Mixer, ListenerPlacementGainAndTheCapBeforeTheVolume) {
     vp.mike = mike;
     list.append(&vp);
     std::vector<int16_t> out(8, 77);
-    int16_t scratch;
-    m.mixSounds(list, 4, 0, out.data(), out.data(), out.data() + 1, &scratch);
+    m.mixSounds(list, 4, 0, out.data(), out.data() + 1);
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(c.left, out[2 * i]) << c.what;
       EXPECT_EQ(c.right, out[2 * i + 1]) << c.what;
@@ -210,8 +208,7 @@ TEST_F(Mixer, SilentCases) {
     vp.mike = c.noMike ? nullptr : mike;
     list.append(&vp);
     std::vector<int16_t> out(8, 77);
-    int16_t scratch;
-    m.mixSounds(list, 4, 0, out.data(), out.data(), out.data() + 1, &scratch);
+    m.mixSounds(list, 4, 0, out.data(), out.data() + 1);
     EXPECT_EQ(std::vector<int16_t>(8, 0), out) << c.what;
     vp.mike = nullptr;
   }

@@ -4,6 +4,7 @@
 
 #include "controller/viewport.h"
 #include "model/camera.h"
+#include "model/constants.h"
 #include "model/material.h"
 #include "model/mesh.h"
 #include "model/scene.h"
@@ -90,6 +91,6 @@ void VIEW_OpenGL::drawReflection(Viewport* viewport, const Mirror& mirror, const
     glDisable(GL_COLOR_MATERIAL);
     glColor4d(background[0], background[1], background[2], background[3]);
     glDepthFunc(GL_LESS);
-    drawViewportQuad(0.9999499917030334);
+    drawViewportQuad(widen(0.99995f));
   }
 }
