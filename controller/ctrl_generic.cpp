@@ -60,8 +60,8 @@ void CTRL_ResourceLists::clear() {
 CTRL_Generic::CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, std::unique_ptr<VIEW_Generic> view,
                            std::unique_ptr<VIEW_Sound> output)
     : renderer(std::move(view)), soundOutput(std::move(output)), engine(std::move(scriptEngine)) {
-  ctrl_readCounter(&lastCounterTime);
-  ctrl_readCounter(&loadingCounterTime);
+  CTRL_readCounter(&lastCounterTime);
+  CTRL_readCounter(&loadingCounterTime);
   if (engine) engine->setController(this);
   platform = 1;  // ENV_WINDOWS
   dt = 0;

@@ -71,11 +71,11 @@ void CTRL_Generic::update() {
   if (!timerRunning) {
     dt = 0;
   } else {
-    ctrl_readCounter(&now);
-    dt = (now - lastCounterTime) * ctrl_secondsPerCount();
+    CTRL_readCounter(&now);
+    dt = (now - lastCounterTime) * CTRL_secondsPerCount();
     if (dt > kMaxStep) dt = kMaxStep;
   }
-  if (ctrl_readCounter(&now)) lastCounterTime = now;
+  if (CTRL_readCounter(&now)) lastCounterTime = now;
 
   if (dt > 0) {
     // A body held by the mouse drags with its own friction set aside; the
@@ -158,7 +158,7 @@ void CTRL_Generic::updateStreams() {
 }
 
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
-  ctrl_refreshSecondsPerCount();
+  CTRL_refreshSecondsPerCount();
   if (!renderer) return;
   if (!view) view = renderer.get();
 
@@ -199,7 +199,7 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     }
   } else {
     double now = 0;
-    if (ctrl_readCounter(&now) && (now - loadingCounterTime) * ctrl_secondsPerCount() > kDotPeriod) {
+    if (CTRL_readCounter(&now) && (now - loadingCounterTime) * CTRL_secondsPerCount() > kDotPeriod) {
       loadingCounterTime = now;
       loadingDots = loadingDots >= kMaxDots ? 1 : loadingDots + 1;
     }

@@ -12,14 +12,14 @@ double g_secondsPerCount = 0;  // 0 until first read
 
 }  // namespace
 
-bool ctrl_readCounter(double* count) {
+bool CTRL_readCounter(double* count) {
   LARGE_INTEGER now;
   if (!QueryPerformanceCounter(&now)) return false;
   *count = static_cast<double>(now.QuadPart);
   return true;
 }
 
-void ctrl_refreshSecondsPerCount() {
+void CTRL_refreshSecondsPerCount() {
   LARGE_INTEGER frequency;
   if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
     g_secondsPerCount = 1.0 / static_cast<double>(frequency.QuadPart);
@@ -27,7 +27,7 @@ void ctrl_refreshSecondsPerCount() {
     g_secondsPerCount = kFallbackSecondsPerCount;
 }
 
-double ctrl_secondsPerCount() {
-  if (g_secondsPerCount == 0) ctrl_refreshSecondsPerCount();
+double CTRL_secondsPerCount() {
+  if (g_secondsPerCount == 0) CTRL_refreshSecondsPerCount();
   return g_secondsPerCount;
 }

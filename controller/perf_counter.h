@@ -4,11 +4,11 @@
 #pragma once
 
 // Reads the counter into *count; false (nothing written) when it cannot be read.
-bool ctrl_readCounter(double* count);
+bool CTRL_readCounter(double* count);
 
 // Seconds per count. Taken from the counter frequency before its first use,
 // so the first frame's timings are already right.
-double ctrl_secondsPerCount();
+double CTRL_secondsPerCount();
 
 // Reads the counter frequency again (each render does).
-void ctrl_refreshSecondsPerCount();
+void CTRL_refreshSecondsPerCount();

@@ -251,7 +251,7 @@ bool LMP_Engine::call(int nargs, int nresults) {
 bool LMP_Engine::start() {
   if (!L || !controller || !controller->package) return false;
   double t0 = 0;
-  ctrl_readCounter(&t0);
+  CTRL_readCounter(&t0);
   controller->loadState = 2;
   if (LMP_loadfilex(L, "init.lua", nullptr) != LUA_OK) {
     reportTopError();
@@ -267,9 +267,9 @@ bool LMP_Engine::start() {
   controller->dropLoadingScreen();
   controller->loadState = 3;
   double t1 = t0;
-  ctrl_readCounter(&t1);
+  CTRL_readCounter(&t1);
   debugPrintf("%s loaded in %fs.", controller->packageName.empty() ? "(null)" : controller->packageName.c_str(),
-              (t1 - t0) * ctrl_secondsPerCount());
+              (t1 - t0) * CTRL_secondsPerCount());
   return true;
 }
 

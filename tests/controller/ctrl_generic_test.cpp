@@ -293,10 +293,10 @@ namespace {
 TEST(PerformanceCounter, SecondsPerCountComeFromTheFrequencyOnFirstUse) {
   LARGE_INTEGER frequency;
   ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
-  EXPECT_EQ(ctrl_secondsPerCount(), 1.0 / static_cast<double>(frequency.QuadPart));
+  EXPECT_EQ(CTRL_secondsPerCount(), 1.0 / static_cast<double>(frequency.QuadPart));
   double a = 0, b = 0;
-  ASSERT_TRUE(ctrl_readCounter(&a));
-  ASSERT_TRUE(ctrl_readCounter(&b));
+  ASSERT_TRUE(CTRL_readCounter(&a));
+  ASSERT_TRUE(CTRL_readCounter(&b));
   EXPECT_GE(b, a);
 }
 

@@ -103,8 +103,8 @@ struct Player {
   // Makes the next update see `seconds` since the last one.
   void elapse(double seconds) {
     double now = 0;
-    ASSERT_TRUE(ctrl_readCounter(&now));
-    controller.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+    ASSERT_TRUE(CTRL_readCounter(&now));
+    controller.lastCounterTime = now - seconds / CTRL_secondsPerCount();
     controller.timerRunning = true;
   }
   CountingScene* addScene() {

@@ -141,8 +141,8 @@ struct Rig {
   void updateAfter(double seconds) {
     ctrl.timerRunning = true;
     double now = 0;
-    ctrl_readCounter(&now);
-    ctrl.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+    CTRL_readCounter(&now);
+    ctrl.lastCounterTime = now - seconds / CTRL_secondsPerCount();
     ctrl.update();
   }
 };

@@ -20,8 +20,8 @@ namespace {
 // Runs one frame of the player `seconds` after the last one.
 void runFrame(CTRL_Generic& c, double seconds) {
   double now = 0;
-  ASSERT_TRUE(ctrl_readCounter(&now));
-  c.lastCounterTime = now - seconds / ctrl_secondsPerCount();
+  ASSERT_TRUE(CTRL_readCounter(&now));
+  c.lastCounterTime = now - seconds / CTRL_secondsPerCount();
   c.timerRunning = true;
   c.frame(nullptr, nullptr);
 }
