@@ -114,6 +114,16 @@ MDL_Camera* Frame::camera(const Vec3& eye, const Vec3& target) {
   return cam;
 }
 
+Material* Frame::overMirror() {
+  open(128, 96);
+  camera({0, -8, 8}, {0, 0, 0});
+  viewport.background[2] = 1;
+  Material* glass = material({0.5, 0.5, 0.5, 0}, true);
+  glass->mirror = true;
+  mesh(quadData(5), glass);
+  return glass;
+}
+
 void Frame::draw(bool shadowStep) {
   if (shadowStep) updateShadowVolumes(*scene);
   view->beginFrame(dc, false);
