@@ -152,11 +152,11 @@ void BspTree::split(int32_t at, int32_t node, const double d[3], const int side[
 }
 
 bool BspTree::walk(int32_t root, TranslucentStreams* out) {
-  out->positions.freeStorage();
-  out->normals.freeStorage();
-  out->uvs.freeStorage();
-  out->colors.freeStorage();
-  out->materials.freeStorage();
+  out->positions.resize(0);
+  out->normals.resize(0);
+  out->uvs.resize(0);
+  out->colors.resize(0);
+  out->materials.resize(0);
   if (root < 0 || root >= nodes.count) return true;
   // Every node is reached at most once: room for all of them at once.
   const int32_t vertices = 3 * nodes.count;

@@ -39,13 +39,15 @@ struct BspNode {
 };
 
 // The flat vertex streams a walk fills: three vertices per triangle and one
-// material per triangle.
+// material per triangle. Like the nodes, they keep their storage from frame
+// to frame: handing tens of megabytes back and asking for them again every
+// frame costs more than the walk itself.
 struct TranslucentStreams {
-  GrowArray<Vec3> positions;
-  GrowArray<Vec3> normals;
-  GrowArray<Vec2> uvs;
-  GrowArray<ColorRGBA> colors;
-  GrowArray<Material*> materials;
+  GrowArray<Vec3> positions{false};
+  GrowArray<Vec3> normals{false};
+  GrowArray<Vec2> uvs{false};
+  GrowArray<ColorRGBA> colors{false};
+  GrowArray<Material*> materials{false};
 
   int32_t triangles() const { return materials.count; }
 };
@@ -70,8 +72,8 @@ class BspTree {
   // a plane; an empty tree takes it as its root (node 0).
   void insert(int32_t start, const BspNode& record);
 
-  // The triangles below node, far to near, appended to out (whose arrays are
-  // emptied and sized first); a node's coplanar triangles come right after it.
+  // The triangles below node, far to near, in out (emptied first); a node's
+  // coplanar triangles come right after it.
   // False when memory ran out (out then holds what was walked).
   bool walk(int32_t node, TranslucentStreams* out);
 
