@@ -56,7 +56,7 @@ void buildAndWalk(benchmark::State& state, int n) {
     tree.walk(0, &streams);
     benchmark::DoNotOptimize(streams.positions.data);
   }
-  state.counters["pieces"] = tree.nodes.count;
+  state.counters["pieces"] = tree.count();
 }
 
 }  // namespace

@@ -93,9 +93,9 @@ TEST(Bsp, CoplanarTrianglesFollowTheirNodeMostRecentFirst) {
   tree.insert(0, facingAt(3, 0, -5, 2));  // on the plane
   tree.insert(0, facingAt(-3, 1, -5, 3));
   tree.insert(0, facingAt(0, 0, -2, 0));  // before the plane
-  ASSERT_EQ(tree.nodes.count, 5);
-  EXPECT_EQ(tree.nodes[0].nextCoplanar, 3);
-  EXPECT_EQ(tree.nodes[3].nextCoplanar, 2);
+  ASSERT_EQ(tree.count(), 5);
+  EXPECT_EQ(tree.links[0].nextCoplanar, 3);
+  EXPECT_EQ(tree.links[3].nextCoplanar, 2);
   EXPECT_EQ(walk(tree).tags, (std::vector<double>{9, 1, 3, 2, 0}));
 }
 
@@ -201,11 +201,9 @@ TEST(Bsp, DeepTreesAreBuiltAndWalkedWithoutRecursion) {
   // worst case.
   BspTree chain;
   const int depth = 250000;
-  ASSERT_TRUE(chain.nodes.resize(depth));
   for (int i = 0; i < depth; ++i) {
-    chain.nodes[i] = facingAt(0, 0, -1 - i, i);
-    chain.nodes[i].farChild = i + 1 < depth ? i + 1 : -1;
-    chain.nodes[i].nearChild = chain.nodes[i].nextCoplanar = -1;
+    ASSERT_EQ(chain.add(facingAt(0, 0, -1 - i, i)), i);
+    if (i > 0) chain.links[i - 1].farChild = i;
   }
   w = walk(chain);
   ASSERT_EQ(w.tags.size(), size_t(depth));
@@ -218,15 +216,17 @@ TEST(Bsp, NodesPastTheLimitAreDroppedAndTheStorageIsKeptAcrossFrames) {
   tree.maxNodes = 4;
   tree.insert(0, facingAt(0, 0, -5, 0, 20));
   for (int i = 0; i < 5; ++i) tree.insert(0, triangle({0, 0, -3}, {1, -1, -7}, {-1, 1, -6}, 1));
-  EXPECT_EQ(tree.nodes.count, 4);
+  EXPECT_EQ(tree.count(), 4);
   EXPECT_EQ(walk(tree).tags.size(), 4u);
 
   const BspNode* storage = tree.nodes.data;
+  const BspLinks* links = tree.links.data;
   const int32_t capacity = tree.nodes.capacity;
   tree.reset();
-  EXPECT_EQ(tree.nodes.count, 0);
+  EXPECT_EQ(tree.count(), 0);
   EXPECT_EQ(walk(tree).tags.size(), 0u);
   tree.insert(0, facingAt(0, 0, -5, 0));
   EXPECT_EQ(tree.nodes.data, storage);
+  EXPECT_EQ(tree.links.data, links);
   EXPECT_EQ(tree.nodes.capacity, capacity);
 }

@@ -53,8 +53,10 @@ void BspTree::splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& norma
 
 int32_t BspTree::add(const BspNode& record) {
   if (nodes.count >= maxNodes || !nodes.append(record)) return -1;
-  BspNode& node = nodes[nodes.count - 1];
-  node.nearChild = node.farChild = node.nextCoplanar = -1;
+  if (!links.append(BspLinks{record.plane, dot3(record.plane, record.position[0]), -1, -1, -1})) {
+    nodes.resize(nodes.count - 1);
+    return -1;
+  }
   return nodes.count - 1;
 }
 
@@ -75,20 +77,21 @@ void BspTree::insert(int32_t start, const BspNode& record) {
 }
 
 void BspTree::place(int32_t at, int32_t node) {
+  const BspNode& piece = nodes[node];
   for (;;) {
-    BspNode& base = nodes[at];
-    const BspNode& piece = nodes[node];
+    BspLinks& base = links[at];
     double d[3];
     int side[3];
     int nearCount = 0, farCount = 0;
     for (int v = 0; v < 3; ++v) {
-      d[v] = dot3(piece.position[v] - base.position[0], base.plane);
+      // The distance from the node's plane, measured from its first corner.
+      d[v] = dot3(piece.position[v], base.plane) - base.offset;
       side[v] = d[v] < -kOnPlane ? -1 : d[v] > kOnPlane ? 1 : 0;
       nearCount += side[v] < 0;
       farCount += side[v] > 0;
     }
     if (nearCount == 0 && farCount == 0) {
-      nodes[node].nextCoplanar = base.nextCoplanar;
+      links[node].nextCoplanar = base.nextCoplanar;
       base.nextCoplanar = node;
       return;
     }
@@ -107,7 +110,7 @@ void BspTree::place(int32_t at, int32_t node) {
 
 void BspTree::sendTo(int32_t at, int32_t side, int32_t piece) {
   if (piece < 0) return;
-  int32_t& child = side < 0 ? nodes[at].nearChild : nodes[at].farChild;
+  int32_t& child = side < 0 ? links[at].nearChild : links[at].farChild;
   if (child < 0) {
     child = piece;
     return;
@@ -117,7 +120,7 @@ void BspTree::sendTo(int32_t at, int32_t side, int32_t piece) {
 }
 
 void BspTree::split(int32_t at, int32_t node, const double d[3], const int side[3]) {
-  const Vec3 plane = nodes[at].plane;
+  const Vec3 plane = links[at].plane;
   const BspNode whole = nodes[node];
 
   int onPlane = -1;
@@ -129,6 +132,7 @@ void BspTree::split(int32_t at, int32_t node, const double d[3], const int side[
     const int k = onPlane, a = (k + 1) % 3, b = (k + 2) % 3;
     const BspNode::Vertex m = cutVertex(whole, a, b, plane, d[b]);
     nodes[node] = piece(whole, whole.vertex(k), whole.vertex(a), m);
+    links[node].offset = dot3(whole.plane, whole.position[k]);
     const int32_t second = add(piece(whole, whole.vertex(k), m, whole.vertex(b)));
     sendTo(at, side[a], node);
     sendTo(at, side[b], second);
@@ -144,6 +148,7 @@ void BspTree::split(int32_t at, int32_t node, const double d[3], const int side[
   const BspNode::Vertex m1 = cutVertex(whole, l, a, plane, d[a]);
   const BspNode::Vertex m2 = cutVertex(whole, l, b, plane, d[b]);
   nodes[node] = piece(whole, whole.vertex(l), m1, m2);
+  links[node].offset = dot3(whole.plane, whole.position[l]);
   const int32_t quadFirst = add(piece(whole, m1, whole.vertex(a), whole.vertex(b)));
   const int32_t quadSecond = add(piece(whole, m1, whole.vertex(b), m2));
   sendTo(at, loneSide, node);
@@ -168,20 +173,21 @@ bool BspTree::walk(int32_t root, TranslucentStreams* out) {
   stack.append(WalkFrame{root, 0});
   while (stack.count > 0) {
     WalkFrame& frame = stack[stack.count - 1];
-    const BspNode& node = nodes[frame.node];
+    const BspLinks& at = links[frame.node];
     if (frame.stage == 0) {
       frame.stage = 1;
-      if (node.farChild >= 0 && !stack.append(WalkFrame{node.farChild, 0})) return false;
+      if (at.farChild >= 0 && !stack.append(WalkFrame{at.farChild, 0})) return false;
     } else if (frame.stage == 1) {
+      const BspNode& node = nodes[frame.node];
       frame.stage = 2;
       out->positions.append(node.position, 3);
       out->normals.append(node.normal, 3);
       out->uvs.append(node.uv, 3);
       out->colors.append(node.color, 3);
       out->materials.append(&node.material, 1);
-      if (node.nextCoplanar >= 0 && !stack.append(WalkFrame{node.nextCoplanar, 0})) return false;
-    } else if (node.nearChild >= 0) {
-      frame = WalkFrame{node.nearChild, 0};  // the near side takes this frame's place
+      if (at.nextCoplanar >= 0 && !stack.append(WalkFrame{at.nextCoplanar, 0})) return false;
+    } else if (at.nearChild >= 0) {
+      frame = WalkFrame{at.nearChild, 0};  // the near side takes this frame's place
     } else {
       stack.resize(stack.count - 1);
     }

@@ -27,7 +27,6 @@ struct BspNode {
   ColorRGBA color[3];  // alpha -1 marks a mesh without vertex colours
   Vec3 plane;          // unit normal of the triangle's plane, away from the eye
   Material* material;
-  int32_t nearChild, farChild, nextCoplanar;  // node indices, -1 = none
 
   Vertex vertex(int k) const { return {position[k], normal[k], uv[k], color[k]}; }
   void setVertex(int k, const Vertex& v) {
@@ -36,6 +35,15 @@ struct BspNode {
     uv[k] = v.uv;
     color[k] = v.color;
   }
+};
+
+// Where a node sits in the tree, and the plane it divides space by: all that
+// placing a triangle reads of the nodes on its way down, kept apart from the
+// corners so that a deep descent stays in the cache.
+struct BspLinks {
+  Vec3 plane;     // the node's plane normal
+  double offset;  // plane . first corner
+  int32_t nearChild, farChild, nextCoplanar;  // node indices, -1 = none
 };
 
 // The flat vertex streams a walk fills: three vertices per triangle and one
@@ -62,11 +70,15 @@ class BspTree {
   static constexpr double kOnPlane = 9.999999747378752e-6;
 
   // Empties the tree; the node storage stays for the next frame.
-  void reset() { nodes.resize(0); }
+  void reset() {
+    nodes.resize(0);
+    links.resize(0);
+  }
 
   // Appends a copy of record with no links; its index, or -1 when the node
   // limit is reached or memory runs out.
   int32_t add(const BspNode& record);
+  int32_t count() const { return nodes.count; }
 
   // Places record in the tree below start, splitting it where it straddles
   // a plane; an empty tree takes it as its root (node 0).
@@ -83,7 +95,9 @@ class BspTree {
   static void splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& normalA, Vec3* normalB,
                         const Vec2& uvA, Vec2* uvB, const ColorRGBA& colorA, ColorRGBA* colorB, double db);
 
-  GrowArray<BspNode> nodes{false};  // reused from frame to frame
+  // Node i is nodes[i] placed by links[i]; both reused from frame to frame.
+  GrowArray<BspNode> nodes{false};
+  GrowArray<BspLinks> links{false};
   int32_t maxNodes = kMaxNodes;
 
  private:
