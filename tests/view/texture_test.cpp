@@ -448,3 +448,20 @@ TEST_F(TexturedQuad, MinifiedMipmapsShowTheAveragedLevel) {
     }
   EXPECT_GT(farFromLevel0, 4);  // the picture tells the levels apart
 }
+
+TEST_F(TexturedQuad, TexelsWithBlendedAlphaGoThroughTheTranslucentPass) {
+  // Each texel over the black background gives its colour times its alpha.
+  const std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 128,  // top row
+                                     0, 0, 255, 64, 255, 255, 255, 0};
+  ImageSource* image = source(testmedia::makePng(2, 2, 4, rgba), 1);
+  ASSERT_TRUE(image->hasAlpha);
+  quad(image, 32);
+  draw();
+  EXPECT_EQ(view->bsp.count(), 2);
+  for (int y = 0; y < side; y += 5)
+    for (int x = 0; x < side; x += 5) {
+      const uint8_t* t = &rgba[((1 - y / 16) * 2 + x / 16) * 4];  // the file's rows run top down
+      const Rgb want{t[0] * t[3] / 255, t[1] * t[3] / 255, t[2] * t[3] / 255};
+      ASSERT_TRUE(near(pixel(x, y), want)) << x << ", " << y;
+    }
+}
