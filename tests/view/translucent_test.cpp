@@ -1,5 +1,6 @@
 // Translucent meshes on screen: blended far to near from wherever the camera
 // stands, cut where they cross, and which meshes and triangles take part.
+#include "model/animated_mesh.h"
 #include "tests/view/render_scene.h"
 
 using namespace rendertest;
@@ -165,4 +166,30 @@ TEST_F(Translucent, MirrorShowsTheFacesItSeesNotTheOnesTheCameraSees) {
     EXPECT_TRUE(near(atWorld({0, 2, 1.5}), c.direct));
     EXPECT_TRUE(near(atWorld({0, 2, -1.5}), c.reflected));
   }
+}
+
+TEST_F(Translucent, SpritesAndSkinnedMeshesAreTakenWhereTheyShow) {
+  // Seen from the side: a plain pane lying flat is edge on, a sprite pane
+  // keeps facing the screen; a skinned pane shows its own pose.
+  open(128, 96);
+  camera({0, -8, 0.5}, {0, 0, 0.5});
+  MDL_Mesh* sprite = mesh(quadData(1), material({1, 1, 0, 0.5}, true), {-2, 0, 0.5});
+  sprite->displayMode = DISPLAY_MODE_SPRITE;
+  MeshData* d = quadData(0.5);
+  mesh(d, material({0, 1, 1, 0.5}, true), {2, 0, 0.5});  // edge on: nothing
+  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
+  skinned->meshData = d;
+  skinned->material = material({1, 0, 1, 0.5}, true);
+  placeAt(skinned, {2, 0, 0.5});
+  scene->registerObject(skinned);
+  ASSERT_TRUE(skinned->allocateSkinned());
+  // Its pose stands the pane up, facing the camera.
+  for (int32_t i = 0; i < d->vertexCount; ++i) {
+    Vec3& v = skinned->skinnedVertices[i];
+    v = Vec3(v.x, 0, v.y);
+    skinned->skinnedNormals[i] = Vec3(0, -1, 0);
+  }
+  draw();
+  EXPECT_TRUE(near(atWorld({-2, 0, 0.5}), {128, 128, 0}));
+  EXPECT_TRUE(near(atWorld({2, 0, 0.5}), {128, 0, 128}));
 }
