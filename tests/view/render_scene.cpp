@@ -97,6 +97,15 @@ MDL_Mesh* Frame::mesh(MeshData* d, Material* m, const Vec3& position) {
   return mesh;
 }
 
+MDL_AnimatedMesh* Frame::skinnedMesh(MeshData* d, Material* m, const Vec3& position) {
+  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
+  skinned->meshData = d;
+  skinned->material = m;
+  placeAt(skinned, position);
+  scene->registerObject(skinned);
+  return skinned->allocateSkinned() ? skinned : nullptr;
+}
+
 MDL_Lamp* Frame::lamp(int kind, const Vec3& position, const ColorRGBA& color) {
   MDL_Lamp* lamp = new MDL_Lamp;
   lamp->kind = kind;

@@ -352,12 +352,8 @@ TEST_F(Colours, ChangedGeometryIsUploadedAgain) {
 TEST_F(Colours, SkinnedMeshSharingPlainDataIsDrawnFromItsOwnShape) {
   MeshData* d = quadData(0.5);
   mesh(d, material({1, 0, 0, 1}, true), {-2, 0, 0});
-  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
-  skinned->meshData = d;
-  skinned->material = material({0, 0, 1, 1}, true);
-  placeAt(skinned, {2, 0, 0});
-  scene->registerObject(skinned);
-  ASSERT_TRUE(skinned->allocateSkinned());
+  MDL_AnimatedMesh* skinned = skinnedMesh(d, material({0, 0, 1, 1}, true), {2, 0, 0});
+  ASSERT_TRUE(skinned);
   for (int32_t i = 0; i < d->vertexCount; ++i) skinned->skinnedVertices[i].y += 1.5;  // its own pose
   view->geometryPath = kGeometryBufferObjects;
   draw();

@@ -1,6 +1,5 @@
 // Translucent meshes on screen: blended far to near from wherever the camera
 // stands, cut where they cross, and which meshes and triangles take part.
-#include "model/animated_mesh.h"
 #include "tests/view/render_scene.h"
 
 using namespace rendertest;
@@ -177,12 +176,8 @@ TEST_F(Translucent, SpritesAndSkinnedMeshesAreTakenWhereTheyShow) {
   sprite->displayMode = DISPLAY_MODE_SPRITE;
   MeshData* d = quadData(0.5);
   mesh(d, material({0, 1, 1, 0.5}, true), {2, 0, 0.5});  // edge on: nothing
-  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
-  skinned->meshData = d;
-  skinned->material = material({1, 0, 1, 0.5}, true);
-  placeAt(skinned, {2, 0, 0.5});
-  scene->registerObject(skinned);
-  ASSERT_TRUE(skinned->allocateSkinned());
+  MDL_AnimatedMesh* skinned = skinnedMesh(d, material({1, 0, 1, 0.5}, true), {2, 0, 0.5});
+  ASSERT_TRUE(skinned);
   // Its pose stands the pane up, facing the camera.
   for (int32_t i = 0; i < d->vertexCount; ++i) {
     Vec3& v = skinned->skinnedVertices[i];
