@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/hidden_renderer.h"
 #include "bench/ratio_reporter.h"
 #include "controller/viewport.h"
 #include "model/camera.h"
@@ -18,7 +19,6 @@
 #include "model/material.h"
 #include "model/mesh.h"
 #include "model/scene.h"
-#include "platform/testing.h"
 #include "support/test_geometry.h"
 #include "view/opengl_win32.h"
 
@@ -28,15 +28,11 @@ namespace {
 
 constexpr int kWidth = 1024, kHeight = 768;
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 // One lit mesh of 2 x 224^2 = 100,352 triangles seen from above.
 struct LitScene {
-  HWND window = nullptr;
-  HDC dc = nullptr;
-  std::unique_ptr<VIEW_OpenGLWin32> view;
+  HiddenRenderer renderer{kWidth, kHeight};
+  HDC dc = renderer.dc;
+  VIEW_OpenGLWin32* view = renderer.view.get();
   std::unique_ptr<MeshData> data{gridData(224, 5)};
   Material material;
   Scene scene;
@@ -45,15 +41,6 @@ struct LitScene {
   MDL_Camera* camera = new MDL_Camera;
 
   LitScene() {
-    vsplat::setOffscreen(true);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = windowProc;
-    wc.lpszClassName = "vsBenchRender";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                             nullptr, nullptr);
-    dc = GetDC(window);
-    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0);
     mesh->meshData = data.get();
     mesh->material = &material;
     scene.registerObject(mesh);
@@ -71,13 +58,7 @@ struct LitScene {
     viewport.camera = camera;
     viewport.background[3] = 1;
   }
-  ~LitScene() {
-    mesh->material = nullptr;
-    if (view->makeCurrent(dc)) view->releaseBuffers();
-    view.reset();
-    ReleaseDC(window, dc);
-    DestroyWindow(window);
-  }
+  ~LitScene() { mesh->material = nullptr; }
 };
 
 LitScene& lit() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/vec3.h"
+#include "view/gl/bsp.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
 
@@ -76,6 +77,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   // texturing is on. materials.cpp
   bool applyMaterial(Material* material, int32_t layer, bool overlay, bool forceBlend);
   // The mesh's matrix (or its sprite matrix) after the view. meshes.cpp
+  void objectMatrix(MDL_Mesh* mesh, double out[16]);
   void loadObjectMatrix(MDL_Mesh* mesh);
   void drawMesh(MDL_Mesh* mesh);
   // Positions only, for the depth buffer.
@@ -102,7 +104,11 @@ class VIEW_OpenGL : public VIEW_Generic {
 
   // ---- Passes and caches built with the translucent, overlay and texture
   // code; each has its own file under view/gl/.
+  // Translucent triangles of the camera's scene, far to near from the eye.
+  // translucent.cpp, with the tree in bsp.cpp
   void drawTranslucent(MDL_Camera* camera);
+  // The streams the last walk filled, drawn in runs of one material.
+  void drawTranslucentStreams();
   void drawOverlays(Scene* scene, FontRecord* font);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
@@ -117,6 +123,8 @@ class VIEW_OpenGL : public VIEW_Generic {
   double modelView[16] = {};                     // column-major
   double projection[16] = {};
   double clipMatrix[16] = {};  // projection x model-view
+  BspTree bsp;                             // rebuilt every translucent pass
+  TranslucentStreams translucentStreams;  // filled by its walk
   GlyphTextureMap glyphTextures;
   ImageTextureMap imageTextures;
   const char* glVersion = nullptr;  // not owned; refreshed by every beginFrame

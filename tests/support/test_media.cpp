@@ -85,6 +85,22 @@ std::string makePng(const PngSpec& spec) {
   return out;
 }
 
+std::string makePng(int width, int height, int channels, const std::vector<uint8_t>& pixels) {
+  static const png_uint_32 formats[4] = {PNG_FORMAT_GRAY, PNG_FORMAT_GA, PNG_FORMAT_RGB, PNG_FORMAT_RGBA};
+  if (channels < 1 || channels > 4 || pixels.size() != size_t(width) * size_t(height) * size_t(channels)) return "";
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = formats[channels - 1];
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, pixels.data(), 0, nullptr)) return "";
+  std::string out(size, '\0');
+  if (!png_image_write_to_memory(&image, &out[0], &size, 0, pixels.data(), 0, nullptr)) return "";
+  out.resize(size);
+  return out;
+}
+
 std::string makeJpeg(const JpegSpec& spec) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr jerr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testmedia {
 
@@ -18,6 +19,9 @@ struct PngSpec {
   bool transparency = false;  // a tRNS chunk (palette entries, or a colour key)
 };
 std::string makePng(const PngSpec& spec);
+// An 8-bit PNG of the given pixels (1 grey, 2 grey + alpha, 3 RGB, 4 RGBA
+// channels), top row first as in the file.
+std::string makePng(int width, int height, int channels, const std::vector<uint8_t>& pixels);
 
 struct JpegSpec {
   int width = 8;

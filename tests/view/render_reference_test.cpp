@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "model/image_source.h"
+#include "support/test_media.h"
 #include "tests/view/render_scene.h"
 
 using namespace rendertest;
@@ -109,6 +112,48 @@ TEST_P(References, ColouredLampsSpotAndVertexColours) {
   MDL_Mesh* sprite = mesh(quadData(0.5), material({1, 1, 1, 1}, true), {2, 1, 1});
   sprite->displayMode = DISPLAY_MODE_SPRITE;
   check("lamps-and-colours");
+}
+
+TEST_P(References, TranslucentBoxAndPaneCrossingOverATexturedFloor) {
+  open(128, 96);
+  camera({-3, -7, 4.5}, {0, 0, 0.8});
+  viewport.background[0] = 0.15, viewport.background[1] = 0.15, viewport.background[2] = 0.2;
+  lamp(LAMP_SUN, {0, 0, 5}, {0.8, 0.8, 0.75, 1})->ambientColor = {0.2, 0.2, 0.2, 1};
+  MDL_Lamp* point = lamp(LAMP_LAMP, {2, -3, 3}, {0.5, 0.5, 0.6, 1});
+  point->noSpecular = true;
+  // A checkerboard of 8 x 8 cells, mipmapped, twice across the floor.
+  std::vector<uint8_t> rgb(64 * 64 * 3);
+  for (int i = 0; i < 64 * 64; ++i) {
+    const bool light = ((i % 64) / 8 + (i / 64) / 8) % 2 == 0;
+    rgb[3 * i] = light ? 220 : 60, rgb[3 * i + 1] = light ? 210 : 70, rgb[3 * i + 2] = light ? 190 : 90;
+  }
+  std::string file = testmedia::makePng(64, 64, 3, rgb);
+  ImageSource checker("checker.png", reinterpret_cast<unsigned char*>(&file[0]), int32_t(file.size()), false);
+  checker.filter = 3;
+  MeshData* floor = gridData(8, 4);
+  floor->uvCount = floor->vertexCount;
+  floor->uvs = new double[2 * size_t(floor->vertexCount)];
+  for (int32_t i = 0; i < floor->vertexCount; ++i) {
+    floor->uvs[2 * i] = (floor->vertices[i].x + 4) / 4;
+    floor->uvs[2 * i + 1] = (floor->vertices[i].y + 4) / 4;
+  }
+  Material* tiles = material({1, 1, 1, 1});
+  tiles->addLayer()->image = &checker;
+  mesh(floor, tiles);
+  // A lit glass box, and a pane standing through it.
+  Material* glass = material({0.3, 0.6, 0.9, 0.45});
+  glass->specular = {0.6, 0.6, 0.6, 1};
+  glass->ambient = {0.4, 0.4, 0.4, 1};
+  mesh(cubeData(0.8), glass, {0, 0, 0.9});
+  // Upright through the box's middle, wider than the box.
+  MDL_Mesh* pane = mesh(quadData(1.3, true), material({0.9, 0.3, 0.2, 0.5}, true), {0, 0, 1.1});
+  RigidTransform& t = pane->editLocal();
+  t.basis.axis[0] = Vec3(0.8, 0.6, 0);
+  t.basis.axis[1] = Vec3(0, 0, 1);
+  t.basis.axis[2] = Vec3(0.6, -0.8, 0);
+  t.inverseStale = 1;
+  check("translucent-over-texture");
+  if (view->makeCurrent(dc)) view->flushTextureCache();
 }
 
 INSTANTIATE_TEST_SUITE_P(GeometryPaths, References,

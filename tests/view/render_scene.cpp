@@ -97,6 +97,15 @@ MDL_Mesh* Frame::mesh(MeshData* d, Material* m, const Vec3& position) {
   return mesh;
 }
 
+MDL_AnimatedMesh* Frame::skinnedMesh(MeshData* d, Material* m, const Vec3& position) {
+  MDL_AnimatedMesh* skinned = new MDL_AnimatedMesh;
+  skinned->meshData = d;
+  skinned->material = m;
+  placeAt(skinned, position);
+  scene->registerObject(skinned);
+  return skinned->allocateSkinned() ? skinned : nullptr;
+}
+
 MDL_Lamp* Frame::lamp(int kind, const Vec3& position, const ColorRGBA& color) {
   MDL_Lamp* lamp = new MDL_Lamp;
   lamp->kind = kind;
@@ -112,6 +121,16 @@ MDL_Camera* Frame::camera(const Vec3& eye, const Vec3& target) {
   scene->registerObject(cam);
   viewport.camera = cam;
   return cam;
+}
+
+Material* Frame::overMirror() {
+  open(128, 96);
+  camera({0, -8, 8}, {0, 0, 0});
+  viewport.background[2] = 1;
+  Material* glass = material({0.5, 0.5, 0.5, 0}, true);
+  glass->mirror = true;
+  mesh(quadData(5), glass);
+  return glass;
 }
 
 void Frame::draw(bool shadowStep) {

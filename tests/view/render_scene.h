@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "controller/viewport.h"
+#include "model/animated_mesh.h"
 #include "model/camera.h"
 #include "model/lamp.h"
 #include "model/material.h"
@@ -39,9 +40,16 @@ class Frame : public ::testing::Test {
 
   Material* material(const ColorRGBA& diffuse, bool shadeless = false);
   MDL_Mesh* mesh(MeshData* data, Material* material, const Vec3& at = {});
+  // An animated mesh on data (which a plain mesh must already hold), its
+  // skinned arrays made and holding the rest shape; null when they cannot be.
+  MDL_AnimatedMesh* skinnedMesh(MeshData* data, Material* material, const Vec3& at);
   MDL_Lamp* lamp(int kind, const Vec3& at, const ColorRGBA& color = {1, 1, 1, 1});
   // The camera at eye looking at target; the viewport shows it full window.
   MDL_Camera* camera(const Vec3& eye, const Vec3& target);
+  // A 128 x 96 window on a blue background, the camera at (0, -8, 8) looking
+  // at a mirror floor of half size 5 at the origin; answers the floor's
+  // material (grey, alpha 0).
+  Material* overMirror();
 
   // One frame as the controller draws it (shadow volumes first), read back.
   void draw(bool shadowStep = true);

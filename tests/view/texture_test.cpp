@@ -3,6 +3,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -333,4 +335,133 @@ TEST_F(Textures, AFailedDecodeIsRememberedUntilForgotten) {
   bad->data = reinterpret_cast<unsigned char*>(files.back()->data());
   bad->size = int32_t(png.size());
   EXPECT_NE(view->getTexture(bad), nullptr);
+}
+
+namespace {
+
+using rendertest::near;
+using rendertest::Rgb;
+using testgeometry::quadData;
+
+// A textured quad straight below the camera, one world unit to a pixel, so
+// that each pixel centre samples a known place of the texture.
+class TexturedQuad : public Textures {
+ protected:
+  void SetUp() override {
+    Textures::SetUp();
+    camera({0, 0, 10}, {0, 0, 0});
+    cam->invTanHalfAngle = 10.0 / 32;  // the 64-pixel width spans 64 units at distance 10
+  }
+  // A quad of side `pixels` in the middle of the window, its uvs 0 to 1.
+  void quad(ImageSource* image, int pixels) {
+    side = pixels;
+    MeshData* d = quadData(pixels / 2.0);
+    d->uvCount = 4;
+    d->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
+    Material* white = material({1, 1, 1, 1}, true);
+    white->addLayer()->image = image;
+    mesh(d, white);
+  }
+  // Where pixel (x, y) of the quad (from its bottom left) samples, 0 to 1.
+  double u(int x) const { return (x + 0.5) / side; }
+  Rgb pixel(int x, int y) const { return at(width / 2 - side / 2 + x, height / 2 + side / 2 - 1 - y); }
+  int side = 0;
+};
+
+// The image's texel (s, t), t counted from the bottom row, wrapping.
+Rgb texel(const PixelImage& image, int s, int t) {
+  s = ((s % image.width) + image.width) % image.width;
+  t = ((t % image.height) + image.height) % image.height;
+  const uint8_t* p = image.pixels + (size_t(t) * image.width + s) * 3;
+  return {p[0], p[1], p[2]};
+}
+
+Rgb nearestSample(const PixelImage& image, double u, double v) {
+  return texel(image, int(std::floor(u * image.width)), int(std::floor(v * image.height)));
+}
+
+Rgb linearSample(const PixelImage& image, double u, double v) {
+  const double x = u * image.width - 0.5, y = v * image.height - 0.5;
+  const int s = int(std::floor(x)), t = int(std::floor(y));
+  const double a = x - s, b = y - t;
+  const Rgb c[4] = {texel(image, s, t), texel(image, s + 1, t), texel(image, s, t + 1), texel(image, s + 1, t + 1)};
+  const auto mix = [&](int Rgb::*k) {
+    return int(std::lround((1 - a) * (1 - b) * (c[0].*k) + a * (1 - b) * (c[1].*k) + (1 - a) * b * (c[2].*k) +
+                           a * b * (c[3].*k)));
+  };
+  return {mix(&Rgb::r), mix(&Rgb::g), mix(&Rgb::b)};
+}
+
+// An RGB image of pseudo-random texels, and the same as a PNG file.
+std::string noisePng(int side, PixelImage* decoded) {
+  std::vector<uint8_t> rgb(size_t(side) * side * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t((i * 97 + 31) * (i % 7 + 3) >> 1);
+  const std::string file = testmedia::makePng(side, side, 3, rgb);
+  EXPECT_TRUE(decodeTextureImage(decoded, bytesOf(file), file.size(), "noise.png"));
+  return file;
+}
+
+}  // namespace
+
+TEST_F(TexturedQuad, MagnifiedTexelsAreSampledNearestOrLinearAsTheFilterSays) {
+  PixelImage image;
+  const std::string file = noisePng(4, &image);
+  for (int32_t filter : {1, 2, 3}) {
+    SCOPED_TRACE(filter);
+    open(64, 48);
+    SetUp();
+    quad(source(file, filter), 32);  // eight pixels to a texel
+    draw();
+    int checked = 0;
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        const Rgb got = pixel(x, y);
+        if (filter == 1) ASSERT_EQ(got, nearestSample(image, u(x), u(y))) << x << ", " << y;
+        else ASSERT_TRUE(near(got, linearSample(image, u(x), u(y)), 2)) << x << ", " << y;  // mipmaps magnify linearly
+        ++checked;
+      }
+    EXPECT_EQ(checked, 32 * 32);
+  }
+}
+
+TEST_F(TexturedQuad, MinifiedMipmapsShowTheAveragedLevel) {
+  // 16 texels to 4 pixels: each pixel centre lies on a texel centre of the
+  // 4 x 4 level, and between texels of level 0.
+  PixelImage image;
+  const std::string file = noisePng(16, &image);
+  quad(source(file, 3), 4);
+  draw();
+  view->beginFrame(dc, false);
+  ASSERT_NE(view->getTexture(sources.back().get()), nullptr);  // bound
+  std::vector<uint8_t> level2(4 * 4 * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 2, GL_RGB, GL_UNSIGNED_BYTE, level2.data());
+  PixelImage averaged;
+  ASSERT_TRUE(averaged.allocate(4, 4, 3));
+  std::copy(level2.begin(), level2.end(), averaged.pixels);
+  int farFromLevel0 = 0;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_TRUE(near(pixel(x, y), texel(averaged, x, y), 2)) << x << ", " << y;
+      const Rgb level0 = linearSample(image, u(x), u(y));
+      farFromLevel0 += std::abs(level0.r - texel(averaged, x, y).r) > 10;
+    }
+  EXPECT_GT(farFromLevel0, 4);  // the picture tells the levels apart
+}
+
+TEST_F(TexturedQuad, TexelsWithBlendedAlphaGoThroughTheTranslucentPass) {
+  // Each texel over the black background gives its colour times its alpha.
+  const std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 128,  // top row
+                                     0, 0, 255, 64, 255, 255, 255, 0};
+  ImageSource* image = source(testmedia::makePng(2, 2, 4, rgba), 1);
+  ASSERT_TRUE(image->hasAlpha);
+  quad(image, 32);
+  draw();
+  EXPECT_EQ(view->bsp.count(), 2);
+  for (int y = 0; y < side; y += 5)
+    for (int x = 0; x < side; x += 5) {
+      const uint8_t* t = &rgba[((1 - y / 16) * 2 + x / 16) * 4];  // the file's rows run top down
+      const Rgb want{t[0] * t[3] / 255, t[1] * t[3] / 255, t[2] * t[3] / 255};
+      ASSERT_TRUE(near(pixel(x, y), want)) << x << ", " << y;
+    }
 }

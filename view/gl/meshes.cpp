@@ -19,9 +19,8 @@ void cullFor(const MeshData& data) {
 
 }  // namespace
 
-void VIEW_OpenGL::loadObjectMatrix(MDL_Mesh* mesh) {
+void VIEW_OpenGL::objectMatrix(MDL_Mesh* mesh, double m[16]) {
   const RigidTransform& world = mesh->getWorld();
-  double m[16];
   glm4::fromTransform(m, world);
   if (mesh->type == OBJECT_MESH && mesh->displayMode == DISPLAY_MODE_SPRITE) {
     // The mesh keeps its world orientation against the screen: only its
@@ -35,6 +34,11 @@ void VIEW_OpenGL::loadObjectMatrix(MDL_Mesh* mesh) {
   } else {
     glm4::multiply(m, modelView, m);
   }
+}
+
+void VIEW_OpenGL::loadObjectMatrix(MDL_Mesh* mesh) {
+  double m[16];
+  objectMatrix(mesh, m);
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixd(m);
 }

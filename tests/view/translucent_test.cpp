@@ -1,0 +1,190 @@
+// Translucent meshes on screen: blended far to near from wherever the camera
+// stands, cut where they cross, and which meshes and triangles take part.
+#include "tests/view/render_scene.h"
+
+using namespace rendertest;
+
+namespace {
+
+class Translucent : public Frame {
+ protected:
+  // A shadeless quad of that colour, seen from both sides.
+  MDL_Mesh* pane(const ColorRGBA& c, const Vec3& at, double half = 2) {
+    return mesh(quadData(half, true), material(c, true), at);
+  }
+  // Turns a mesh so that its local z axis (a quad's face) points along n.
+  static void face(MDL_Mesh* m, const Vec3& x, const Vec3& y) {
+    RigidTransform& t = m->editLocal();
+    t.basis.axis[0] = x;
+    t.basis.axis[1] = y;
+    t.basis.axis[2] = cross3(x, y);
+    t.inverseStale = 1;
+  }
+  int32_t nodes() const { return view->bsp.nodes.count; }
+};
+
+}  // namespace
+
+TEST_F(Translucent, OverlappingPanesBlendFarToNearFromEitherSide) {
+  // Red at z = 0 and blue at z = 1, half opaque, over black; in both list
+  // orders, seen from above and from below.
+  struct Case {
+    Vec3 eye;
+    bool redFirst;
+    Rgb want;
+  } cases[] = {
+      {{0, 0, 10}, true, {64, 0, 128}},   // blue nearer
+      {{0, 0, 10}, false, {64, 0, 128}},
+      {{0, 0, -10}, true, {128, 0, 64}},  // red nearer
+      {{0, 0, -10}, false, {128, 0, 64}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "eye z " << c.eye.z << (c.redFirst ? ", red first" : ", blue first"));
+    open(64, 48);
+    camera(c.eye, {0, 0, 0});
+    if (c.redFirst) pane({1, 0, 0, 0.5}, {0, 0, 0});
+    pane({0, 0, 1, 0.5}, {0, 0, 1});
+    if (!c.redFirst) pane({1, 0, 0, 0.5}, {0, 0, 0});
+    draw();
+    EXPECT_TRUE(near(at(32, 24), c.want));
+    EXPECT_EQ(nodes(), 4);
+  }
+}
+
+TEST_F(Translucent, APaneCrossingAnotherIsCutAndEachHalfDrawnInItsOrder) {
+  open(128, 96);
+  camera({0, -8, 8}, {0, 0, 0});
+  pane({1, 0, 0, 0.5}, {0, 0, 0});
+  // Green stands upright through red's plane, facing the camera.
+  face(pane({0, 1, 0, 0.5}, {0, 0, 0}, 1), {1, 0, 0}, {0, 0, 1});
+  draw();
+  EXPECT_GT(nodes(), 4);  // something was cut
+  // Green's upper half lies over red, its lower half under it: points in
+  // every piece of both of green's triangles.
+  for (const Vec3& p : {Vec3(0, 0, 0.5), Vec3(-0.7, 0, 0.5), Vec3(0.7, 0, 0.8)})
+    EXPECT_TRUE(near(atWorld(p), {64, 128, 0})) << p.x << ", " << p.z;
+  for (const Vec3& p : {Vec3(0, 0, -0.5), Vec3(0.8, 0, -0.3), Vec3(-0.8, 0, -0.3), Vec3(0.5, 0, -0.8)})
+    EXPECT_TRUE(near(atWorld(p), {128, 64, 0})) << p.x << ", " << p.z;
+  EXPECT_TRUE(near(atWorld({1.5, 1.5, 0}), {128, 0, 0}));  // red alone
+}
+
+TEST_F(Translucent, WhichMeshesTakePart) {
+  struct Case {
+    const char* what;
+    double alpha, layerAlpha;
+    bool translucentColours, noMaterial, visible;
+    int32_t nodes;
+  } cases[] = {
+      {"alpha 0.999", 0.999, 1, false, false, true, 2},
+      {"alpha 1", 1, 1, false, false, true, 0},
+      {"alpha 0 writes depth only", 0, 1, false, false, true, 0},
+      {"first layer alpha 0.5", 1, 0.5, false, false, true, 2},
+      {"a vertex colour below full alpha", 1, 1, true, false, true, 2},
+      {"no material but such a colour", 1, 1, true, true, true, 2},
+      {"hidden", 0.5, 1, false, false, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    open(64, 48);
+    camera({0, 0, 10}, {0, 0, 0});
+    MDL_Mesh* m = pane({0, 1, 0, c.alpha}, {});
+    m->material->addLayer()->color.a = c.layerAlpha;
+    if (c.translucentColours) m->meshData->translucentColorCount = 1;
+    if (c.noMaterial) m->material = nullptr;
+    if (!c.visible) m->state &= ~STATE_VISIBLE;
+    draw();
+    EXPECT_EQ(nodes(), c.nodes);
+    EXPECT_EQ(view->translucentStreams.triangles(), c.nodes);
+  }
+}
+
+TEST_F(Translucent, BackFacesOfSingleSidedMeshesAndWhatLiesBehindTheEyeAreDropped) {
+  camera({0, 0, 10}, {0, 0, 0});
+  MDL_Mesh* m = mesh(quadData(2), material({1, 0, 0, 0.5}, true));
+  face(m, {1, 0, 0}, {0, -1, 0});  // facing down, away from the camera
+  draw();
+  EXPECT_EQ(nodes(), 0);
+  EXPECT_EQ(at(32, 24), (Rgb{0, 0, 0}));
+  m->meshData->doubleSided = true;
+  draw();
+  ASSERT_EQ(nodes(), 2);
+  EXPECT_TRUE(near(at(32, 24), {128, 0, 0}));
+  for (int i = 0; i < 2; ++i) EXPECT_GT(dot3(view->bsp.nodes[i].plane, view->bsp.nodes[i].position[0]), 0);
+
+  // One triangle through the eye plane (the camera at z = 10): kept whole
+  // while any corner lies in front of the eye.
+  MeshData* d = quadData(1, true);
+  d->triangleCount = 1;
+  d->vertices[0] = {-1, -1, 11};
+  d->vertices[1] = {1, -1, 12};
+  d->vertices[2] = {0, 1, 9};
+  mesh(d, material({0, 0, 1, 0.5}, true));
+  m->state &= ~STATE_VISIBLE;
+  draw();
+  EXPECT_EQ(nodes(), 1);
+  d->vertices[2].z = 10;
+  draw();
+  EXPECT_EQ(nodes(), 0);
+}
+
+TEST_F(Translucent, ColourlessMeshesAreNotDrawnWithAnotherMeshsColours) {
+  // Two meshes of one material side by side in one plane: one run of the
+  // material, split where vertex colours start.
+  camera({0, 0, 10}, {0, 0, 0});
+  Material* glass = material({1, 1, 1, 0.5}, true);
+  MeshData* coloured = quadData(1);
+  coloured->colorCount = 4;
+  coloured->colors = new ColorRGBA[4];
+  for (int i = 0; i < 4; ++i) coloured->colors[i] = {0, 1, 0, 1};
+  mesh(coloured, glass, {-2, 0, 0});
+  mesh(quadData(1), glass, {2, 0, 0});
+  draw();
+  EXPECT_EQ(atWorld({-2, 0, 0}), (Rgb{0, 255, 0}));  // the colours' own alpha
+  EXPECT_TRUE(near(atWorld({2, 0, 0}), {128, 128, 128}));
+}
+
+TEST_F(Translucent, MirrorShowsTheFacesItSeesNotTheOnesTheCameraSees) {
+  // Over a mirror the camera sees a pane's top and the mirror its underside:
+  // a single-sided pane facing up shows only directly, one facing down only
+  // in the mirror, a double-sided one in both.
+  struct Case {
+    const char* what;
+    bool up, doubleSided;
+    Rgb direct, reflected;
+  } cases[] = {
+      {"facing up", true, false, {128, 0, 128}, {0, 0, 255}},
+      {"facing down", false, false, {0, 0, 255}, {128, 0, 128}},
+      {"double-sided", false, true, {128, 0, 128}, {128, 0, 128}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    overMirror();  // blue background
+    MDL_Mesh* m = mesh(quadData(0.5, c.doubleSided), material({1, 0, 0, 0.5}, true), {0, 2, 1.5});
+    if (!c.up) face(m, {1, 0, 0}, {0, -1, 0});
+    draw();
+    EXPECT_TRUE(near(atWorld({0, 2, 1.5}), c.direct));
+    EXPECT_TRUE(near(atWorld({0, 2, -1.5}), c.reflected));
+  }
+}
+
+TEST_F(Translucent, SpritesAndSkinnedMeshesAreTakenWhereTheyShow) {
+  // Seen from the side: a plain pane lying flat is edge on, a sprite pane
+  // keeps facing the screen; a skinned pane shows its own pose.
+  open(128, 96);
+  camera({0, -8, 0.5}, {0, 0, 0.5});
+  MDL_Mesh* sprite = mesh(quadData(1), material({1, 1, 0, 0.5}, true), {-2, 0, 0.5});
+  sprite->displayMode = DISPLAY_MODE_SPRITE;
+  MeshData* d = quadData(0.5);
+  mesh(d, material({0, 1, 1, 0.5}, true), {2, 0, 0.5});  // edge on: nothing
+  MDL_AnimatedMesh* skinned = skinnedMesh(d, material({1, 0, 1, 0.5}, true), {2, 0, 0.5});
+  ASSERT_TRUE(skinned);
+  // Its pose stands the pane up, facing the camera.
+  for (int32_t i = 0; i < d->vertexCount; ++i) {
+    Vec3& v = skinned->skinnedVertices[i];
+    v = Vec3(v.x, 0, v.y);
+    skinned->skinnedNormals[i] = Vec3(0, -1, 0);
+  }
+  draw();
+  EXPECT_TRUE(near(atWorld({-2, 0, 0.5}), {128, 128, 0}));
+  EXPECT_TRUE(near(atWorld({2, 0, 0.5}), {128, 0, 128}));
+}
