@@ -42,7 +42,22 @@ bool retire(CTRL_Generic* ctrl, PtrArray<Record>& list, LMP_Proxy* proxy) {
   return true;
 }
 
+template <class Proxy, class Record>
+int pushLinked(lua_State* L, Record* record) {
+  if (!record) return 0;
+  LMP_Proxy* proxy = record->proxy.get();
+  if (!proxy) {
+    proxy = new Proxy();
+    link(proxy, record);
+  }
+  LMP_Binder<Proxy>::push(L, proxy);
+  return 1;
+}
+
 }  // namespace
+
+int LMP_pushTexture(lua_State* L, ImageSource* source) { return pushLinked<LMP_Texture>(L, source); }
+int LMP_pushSample(lua_State* L, SoundRecord* sample) { return pushLinked<LMP_Sample>(L, sample); }
 
 // ---- newTexture
 
