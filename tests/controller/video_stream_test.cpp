@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -82,6 +83,65 @@ TEST(VideoConvert, FixedPointColoursBottomUpWithSharedChroma) {
   // Frame column 4 uses chroma column 2 (neutral).
   const int mid = static_cast<int>((int64_t{4883779} * 128 + 6694222 * 128 - 932903662) >> 22);
   expectNear(at(3, 0), mid, mid, mid, 1, "neutral grey");
+}
+
+// The conversion as written, in 64-bit sums.
+uint8_t reference(int64_t sum) {
+  const int64_t v = sum >> 22;
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+TEST(VideoConvert, EverySampleTripleMatchesTheWideArithmetic) {
+  // 4:4:4 planes: Y' along x, Cb along y, one Cr per pass.
+  std::vector<unsigned char> luma(256 * 256), cb(256 * 256), cr(256 * 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      luma[y * 256 + x] = static_cast<unsigned char>(x);
+      cb[y * 256 + x] = static_cast<unsigned char>(y);
+    }
+  std::vector<unsigned char> out(256 * 256 * 3);
+  int wrong = 0;
+  for (int v = 0; v < 256; ++v) {
+    std::fill(cr.begin(), cr.end(), static_cast<unsigned char>(v));
+    const VideoPlane planes[3] = {{luma.data(), 256, 256, 256}, {cb.data(), 256, 256, 256}, {cr.data(), 256, 256, 256}};
+    ASSERT_TRUE(VIDEO_convertPicture(planes, 0, 0, 0, 0, 256, 256, out.data()));
+    for (int u = 0; u < 256; ++u)
+      for (int l = 0; l < 256; ++l) {
+        const unsigned char* p = out.data() + ((255 - u) * 256 + l) * 3;
+        const int64_t y = 4883779 * int64_t{l};
+        wrong += p[0] != reference(y + 6694222 * int64_t{v} - 932903662);
+        wrong += p[1] != reference(y - 1643170 * int64_t{u} - 3409833 * int64_t{v} + 570741154);
+        wrong += p[2] != reference(y + 8460885 * int64_t{u} - 1159036566);
+      }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(VideoConvert, WideSubsampledRegionAtAnOddOffsetMatchesPixelByPixel) {
+  // Wider than one internal run, starting on the second column of a chroma
+  // sample, an odd number of rows.
+  const int fw = 640, fh = 10, x0 = 3, y0 = 1, w = 601, h = 7;
+  std::vector<unsigned char> luma(fw * fh), cb(fw / 2 * fh / 2), cr(fw / 2 * fh / 2);
+  unsigned state = 7;
+  auto next = [&] { return static_cast<unsigned char>((state = state * 1103515245 + 12345) >> 16); };
+  for (auto& b : luma) b = next();
+  for (auto& b : cb) b = next();
+  for (auto& b : cr) b = next();
+  const VideoPlane planes[3] = {
+      {luma.data(), fw, fh, fw}, {cb.data(), fw / 2, fh / 2, fw / 2}, {cr.data(), fw / 2, fh / 2, fw / 2}};
+  std::vector<unsigned char> out(w * h * 3);
+  ASSERT_TRUE(VIDEO_convertPicture(planes, 1, 1, x0, y0, w, h, out.data()));
+  int wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int64_t l = 4883779 * int64_t{luma[(y0 + y) * fw + x0 + x]};
+      const int64_t u = cb[(y0 + y) / 2 * (fw / 2) + (x0 + x) / 2], v = cr[(y0 + y) / 2 * (fw / 2) + (x0 + x) / 2];
+      const unsigned char* p = out.data() + ((h - 1 - y) * w + x) * 3;
+      wrong += p[0] != reference(l + 6694222 * v - 932903662);
+      wrong += p[1] != reference(l - 1643170 * u - 3409833 * v + 570741154);
+      wrong += p[2] != reference(l + 8460885 * u - 1159036566);
+    }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(VideoConvert, RegionOutsideThePlanesWritesNothing) {
