@@ -40,7 +40,6 @@ const std::string& clip() {
   return ogg;
 }
 
-
 // Each run opens the stream (which shows picture 0) untimed, then plays the
 // other pictures one frame time at a time.
 void stream_advance_640x480(benchmark::State& state) {

@@ -90,6 +90,7 @@ LMP_Proxy* LMP_Texture::construct(lua_State* L) {
 int LMP_Texture::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");  // extra arguments are reported; the deletion goes on
   // The renderer drops its texture at the next frame and then retires the
   // record; the script is done with it now.
   if (ImageSource* s = source()) {
@@ -154,6 +155,7 @@ LMP_Proxy* LMP_Sample::construct(lua_State* L) {
 int LMP_Sample::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");
   SoundRecord* record = sample();
   if (retire(ctrl, ctrl->resources.soundRecords, this)) {
     // Sounds playing it go silent; the record stays valid for any other
@@ -207,6 +209,7 @@ LMP_Proxy* LMP_Font::construct(lua_State* L) {
 int LMP_Font::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");
   // Texts showing it take the default font; the record is retired, not
   // freed, for whatever else may still point at it.
   LMP_textsFallBackToDefaultFont(ctrl, font());

@@ -106,6 +106,25 @@ TEST(StreamClass, TextureAndSampleAreOneProxyEachAndServeMaterialsAndSounds) {
   EXPECT_TRUE(p->controller->failures.empty());
 }
 
+TEST(StreamClass, DeletingThePictureTextureLeavesTheStreamPlaying) {
+  auto p = newPlayer();
+  ASSERT_EQ(p->run(R"(
+    v = newStream('still.ogg'); t = v:getTexture(); t:delete()
+    assert(t:getFilter() == nil)
+    t2 = v:getTexture(); assert(not rawequal(t, t2) and t2:getFilter() == 0))"),
+            "");
+  VideoStream* v = p->model<VideoStream>("v");
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(p->model<ImageSource>("t2"), &v->image);
+  // The picture is the stream's own: never on the list the frame retires from.
+  EXPECT_EQ(p->controller->resources.imageSources.indexOf(&v->image), -1);
+  p->controller->dt = 0.1;
+  p->controller->updateStreams();
+  EXPECT_NE(v->image.data, nullptr);
+  EXPECT_EQ(v->currentFrame, 3);
+  EXPECT_TRUE(p->controller->failures.empty());
+}
+
 TEST(StreamClass, DeleteDetachesEveryPartAndKeepsTheRecordsForTheirUsers) {
   auto p = newPlayer();
   ASSERT_EQ(p->run(std::string(kSceneAndNear) + R"(
