@@ -271,6 +271,7 @@ bool VideoStream::readHeaders() {
 
 // From the start of the data with fresh decoders, the sound set up again.
 bool VideoStream::restart() {
+  decodedFrame = -1;
   decoder->reset();
   vfs_fseek(file, 0, 0);
   if (!readHeaders()) return false;
@@ -361,14 +362,15 @@ double VideoStream::duration() const {
 }
 
 // Decodes Theora packets up to the next picture, reading more data as
-// needed; false when the data ends first.
-bool VideoStream::decodeNextPicture(int64_t* frame) {
+// needed (the sound's pages too unless onlyVideo); false when the data ends
+// first.
+bool VideoStream::decodeNextPicture(int64_t* frame, bool onlyVideo) {
   VideoDecoder* d = decoder;
   ogg_packet packet;
   for (;;) {
     const int r = ogg_stream_packetout(&d->theoraStream, &packet);
     if (r == 0) {
-      if (!readPacket(false)) return false;
+      if (!readPacket(onlyVideo)) return false;
       continue;
     }
     if (r < 0) continue;  // a hole in the data
@@ -377,6 +379,7 @@ bool VideoStream::decodeNextPicture(int64_t* frame) {
     if (result != 0 && result != TH_DUPFRAME) continue;  // corrupt: skipped
     if (granule < 0) continue;
     *frame = th_granule_frame(d->theora, granule);
+    decodedFrame = *frame;
     return true;
   }
 }
@@ -420,17 +423,21 @@ void VideoStream::seek(double t) {
   const int32_t frame = static_cast<int32_t>(f);
   if (frame == currentFrame) return;
   previousPageTime = lastPageTime = -1.0;
-  // Decoded from the start of the data: every picture after a key frame
-  // needs the ones before it.
-  if (!restart()) {
-    delete decoder;  // the data changed under us: nothing more to show
-    decoder = nullptr;
-    return;
+  // Every picture after a key frame needs the ones before it: a later
+  // picture is decoded on from the one decoded last, an earlier one from the
+  // start of the data. The sound read on the way would be dropped anyway, so
+  // its pages are left unread.
+  if (frame < decodedFrame || decodedFrame < 0) {
+    if (!restart()) {
+      delete decoder;  // the data changed under us: nothing more to show
+      decoder = nullptr;
+      return;
+    }
   }
   int64_t decoded = -1;
-  while (decoded < frame) {
+  while (decodedFrame < frame) {
     int64_t got = -1;
-    if (!decodeNextPicture(&got)) break;
+    if (!decodeNextPicture(&got, true)) break;
     decoded = got;
     currentFrame = static_cast<int32_t>(got + 1);
     time = frameTime(got);
@@ -451,7 +458,7 @@ void VideoStream::advance(double dt) {
     bool shown = false;
     for (;;) {
       int64_t frame = -1;
-      if (!decodeNextPicture(&frame)) {
+      if (!decodeNextPicture(&frame, false)) {
         seek(0.0);
         return;
       }
