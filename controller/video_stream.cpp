@@ -415,6 +415,113 @@ void VideoStream::decodeAudio() {
   }
 }
 
+int64_t VideoStream::keyframeSpacing() const {
+  const int shift = decoder ? decoder->theoraInfo.keyframe_granule_shift : 0;
+  return int64_t{1} << (shift < 0 ? 0 : shift > 31 ? 31 : shift);
+}
+
+// The frame of the first Theora page with a granule position at or after
+// byte `at` (-1 for the headers' pages); -2 when the data ends first.
+int64_t VideoStream::pageFrameAfter(int32_t at, int64_t* granule) {
+  VideoDecoder* d = decoder;
+  ogg_sync_reset(&d->sync);
+  if (vfs_fseek(file, at, 0) != 0) return -2;
+  ogg_page page;
+  while (nextPage(d, file, &page)) {
+    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+    const ogg_int64_t g = ogg_page_granulepos(&page);
+    if (g < 0) continue;
+    if (granule) *granule = g;
+    return th_granule_frame(d->theora, g);
+  }
+  return -2;
+}
+
+// A byte position whose first Theora granule page ends before `target`:
+// bisection over the file, at most 32 rounds.
+int32_t VideoStream::positionBefore(int64_t target) {
+  int32_t lo = 0, hi = fileSize;
+  for (int round = 0; round < 32 && hi - lo > 1; ++round) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const int64_t f = pageFrameAfter(mid, nullptr);
+    if (f >= -1 && f < target) lo = mid;
+    else hi = mid;
+  }
+  return lo;
+}
+
+// Reads the Theora packets from byte `at` on, counting their frames from the
+// first granule position met. With decodeFrom >= 0 the packets from that
+// frame (which must be a key frame) up to `last` are decoded; otherwise
+// nothing is decoded and *key becomes the last key frame up to `last`
+// (-1 when none was seen). False when the data or its frames do not agree.
+bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int64_t* key) {
+  VideoDecoder* d = decoder;
+  ogg_sync_reset(&d->sync);
+  ogg_stream_reset(&d->theoraStream);
+  if (vfs_fseek(file, at, 0) != 0) return false;
+  if (key) *key = -1;
+  int64_t frame = INT64_MIN;  // not known yet
+  ogg_page page;
+  ogg_packet packet;
+  while (nextPage(d, file, &page)) {
+    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+    ogg_stream_pagein(&d->theoraStream, &page);
+    int r;
+    while ((r = ogg_stream_packetout(&d->theoraStream, &packet)) != 0) {
+      if (r < 0) return false;  // a hole: the count is lost
+      if (packet.bytes > 0 && (packet.packet[0] & 0x80)) {  // a header
+        if (packet.granulepos >= 0) frame = th_granule_frame(d->theora, packet.granulepos);
+        continue;
+      }
+      if (frame != INT64_MIN) ++frame;
+      if (packet.granulepos >= 0) frame = th_granule_frame(d->theora, packet.granulepos);
+      if (frame == INT64_MIN) continue;
+      if (decodeFrom < 0) {
+        if (frame > last) return true;
+        if (th_packet_iskeyframe(&packet) == 1) *key = frame;
+        continue;
+      }
+      if (frame < decodeFrom) continue;
+      if (frame == decodeFrom) {
+        if (th_packet_iskeyframe(&packet) != 1) return false;
+        // The decoder numbers the pictures on from here.
+        ogg_int64_t before = ogg_int64_t(decodeFrom + (th_granule_frame(d->theora, 0) < 0 ? 1 : 0))
+                             << d->theoraInfo.keyframe_granule_shift;
+        th_decode_ctl(d->theora, TH_DECCTL_SET_GRANPOS, &before, sizeof before);
+      }
+      ogg_int64_t granule = -1;
+      const int result = th_decode_packetin(d->theora, &packet, &granule);
+      if (result != 0 && result != TH_DUPFRAME) return false;
+      decodedFrame = frame;
+      if (frame >= last) return true;
+    }
+  }
+  return decodeFrom < 0 && key && *key >= 0;
+}
+
+// Decodes from the key frame of `frame` found over the pages; false (the
+// decoder then needs a restart) when the search does not work out.
+bool VideoStream::seekByPages(int64_t frame) {
+  if (!file || fileSize <= 0) return false;
+  decodedFrame = -1;  // the reading moves: the picture held is no start any more
+  int64_t granule = -1;
+  const int32_t near = positionBefore(frame);
+  // The latest key frame up to the target: one seen on the way there, or
+  // else the one the page at the start of the way counts from.
+  int64_t key = -1;
+  scanPackets(near, frame, -1, &key);
+  if (key < 0) {
+    const int64_t f = pageFrameAfter(near, &granule);
+    if (f < 0 || granule < 0) return false;
+    key = th_granule_frame(decoder->theora, (granule >> decoder->theoraInfo.keyframe_granule_shift)
+                                                << decoder->theoraInfo.keyframe_granule_shift);
+  }
+  // From the start the ordinary way is as good.
+  if (key <= 0 || key > frame) return false;
+  return scanPackets(positionBefore(key), frame, key, nullptr) && decodedFrame == frame;
+}
+
 void VideoStream::seek(double t) {
   if (!decoder || !decoder->theora || frameCount < 1 || fpsDenominator == 0) return;
   double f = std::floor(t * fpsNumerator / fpsDenominator + 0.5);
@@ -423,18 +530,23 @@ void VideoStream::seek(double t) {
   const int32_t frame = static_cast<int32_t>(f);
   if (frame == currentFrame) return;
   previousPageTime = lastPageTime = -1.0;
-  // Every picture after a key frame needs the ones before it: a later
-  // picture is decoded on from the one decoded last, an earlier one from the
-  // start of the data. The sound read on the way would be dropped anyway, so
-  // its pages are left unread.
-  if (frame < decodedFrame || decodedFrame < 0) {
+  // Every picture after a key frame needs the ones before it. Far from the
+  // picture held (or before it) the target's key frame is found by bisection
+  // over the pages and decoding starts there; near after it, decoding goes
+  // on from the picture held; when the search does not work out, it starts
+  // again from the beginning of the data. The sound read on the way would be
+  // dropped anyway, so its pages are left unread.
+  int64_t decoded = -1;
+  const bool far = decodedFrame < 0 || frame < decodedFrame || frame - decodedFrame > keyframeSpacing();
+  if (far && seekByPages(frame)) {
+    decoded = decodedFrame;
+  } else if (frame < decodedFrame || decodedFrame < 0) {
     if (!restart()) {
       delete decoder;  // the data changed under us: nothing more to show
       decoder = nullptr;
       return;
     }
   }
-  int64_t decoded = -1;
   while (decodedFrame < frame) {
     int64_t got = -1;
     if (!decodeNextPicture(&got, true)) break;

@@ -76,5 +76,10 @@ struct VideoStream {
   void countFrames();
   bool decodeNextPicture(int64_t* frame, bool onlyVideo);
   void decodeAudio();
+  int64_t keyframeSpacing() const;
+  int64_t pageFrameAfter(int32_t at, int64_t* granule);
+  int32_t positionBefore(int64_t target);
+  bool scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int64_t* key);
+  bool seekByPages(int64_t frame);
   void dropAudio();
 };

@@ -242,6 +242,39 @@ TEST(VideoStreamSeek, ShowsTheFrameDueAndClamps) {
   EXPECT_FALSE(s.image.pixelsChanged);
 }
 
+TEST(VideoStreamSeek, LongClipSeeksAnywhereAndPlaysOnFromThere) {
+  // 300 pictures, a key frame at least every 16, over a still textured
+  // background so that most are not key frames; the block at the top left
+  // tells the frame modulo 25, the one beside it the frame divided by 25.
+  testmedia::TheoraSpec spec;
+  spec.width = 96;
+  spec.height = 64;
+  spec.frames = 300;
+  spec.keyframeShift = 4;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int x, int y) {
+    if (y < 16 && x < 32) return YCbCr{static_cast<uint8_t>(x < 16 ? 40 + 7 * (f % 25) : 40 + 14 * (f / 25)), 128, 128};
+    return YCbCr{static_cast<uint8_t>(60 + ((x * 5 + y * 9) % 120)), static_cast<uint8_t>(100 + x % 40), 140};
+  }));
+  VideoStream& s = *o.stream;
+  ASSERT_EQ(s.frameCount, 300);
+  auto shows = [&](int f) {
+    const int left = 40 + 7 * (f % 25), right = 40 + 14 * (f / 25);
+    auto grey = [](int y) { return static_cast<int>((int64_t{4883779} * y + 6694222 * 128 - 932903662) >> 22); };
+    return std::abs(pixelAt(s, 4, 8)[0] - grey(left)) <= 3 && std::abs(pixelAt(s, 28, 8)[0] - grey(right)) <= 3;
+  };
+  for (int frame : {250, 17, 16, 299, 1, 130, 131, 200, 33, 0, 260, 47}) {
+    s.seek(frame / 25.0);
+    ASSERT_EQ(s.currentFrame, frame);
+    EXPECT_TRUE(shows(frame)) << "after a seek to " << frame;
+    if (frame + 2 < 300) {
+      // Playing on numbers the pictures right.
+      s.advance(0.04);
+      EXPECT_EQ(s.currentFrame, frame + 2) << frame;
+      EXPECT_TRUE(shows(frame + 1)) << "playing on from " << frame;
+    }
+  }
+}
+
 TEST(VideoStreamAdvance, PlaysPausesAndLoops) {
   testmedia::TheoraSpec spec;
   spec.frames = 10;
