@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "bench/ratio_reporter.h"
+#include "bench/stored_member.h"
 #include "controller/ctrl_generic.h"
-#include "controller/package_writer.h"
 #include "controller/sound_source.h"
 #include "support/test_media.h"
 
@@ -29,25 +29,9 @@ const std::string& oggBytes() {
   return ogg;
 }
 
-// A controller over a package holding the sample stored, so loadSound reads
-// it in place (no inflation to measure).
-std::unique_ptr<CTRL_Generic> controllerWithSample() {
-  std::vector<PackageEntry> entries = {
-      {"config.xml", "<trelm><version major=\"1\" minor=\"6\" patch=\"4\"/></trelm>\n"},
-      {"sound.ogg", oggBytes()},
-  };
-  std::vector<uint8_t> bytes;
-  buildPackage(entries, true, testSigningKey(), &bytes);
-  auto buffer = std::make_unique<ByteBuffer>();
-  buffer->resize(static_cast<int32_t>(bytes.size()));
-  std::copy(bytes.begin(), bytes.end(), buffer->data);
-  auto controller = std::make_unique<CTRL_Generic>();
-  controller->openPackage(std::move(buffer));
-  return controller;
-}
 
 void loadSound_stereo_10s(benchmark::State& state) {
-  auto controller = controllerWithSample();
+  auto controller = controllerWithStoredMember("sound.ogg", oggBytes());
   if (!controller->package) {
     state.SkipWithError("package refused");
     return;

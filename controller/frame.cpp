@@ -9,6 +9,7 @@
 #include "controller/drag.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "controller/video_stream.h"
 #include "model/animation.h"
 #include "model/constants.h"
 #include "model/rigid_body.h"
@@ -123,7 +124,23 @@ void CTRL_Generic::pumpSound() {
   if (!soundOutput) return;
   const int32_t frames = soundOutput->update(resources.viewports);
   const int32_t outputRate = soundOutput->getSampleRate();
-  // Video streams drain their audio queues here once they exist.
+  // What the mixer just played of each playing stream's queue is dropped:
+  // the mixer reads a stream's sound from the front of its queue.
+  for (VideoStream* stream : resources.videoStreams) {
+    if (!stream || stream->sound.paused) continue;
+    SoundRecord& sound = stream->sound;
+    const int64_t consumed = framesAt(sound.sampleRate, frames, outputRate);
+    for (int32_t c = 0; c < sound.channels.count; ++c) {
+      FloatArray& queue = sound.channels[c];
+      const int64_t remaining = queue.count - consumed;
+      if (remaining < 1) {
+        queue.freeStorage();
+        continue;
+      }
+      std::memmove(queue.data, queue.data + consumed, sizeof(float) * static_cast<size_t>(remaining));
+      queue.resize(static_cast<int32_t>(remaining));
+    }
+  }
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
     if (!scene) continue;
@@ -154,7 +171,9 @@ void CTRL_Generic::pumpSound() {
 }
 
 void CTRL_Generic::updateStreams() {
-  // Video streams decode their frames and audio here once they exist.
+  if (stopped) return;
+  for (VideoStream* stream : resources.videoStreams)
+    if (stream) stream->advance(dt);  // a paused stream stays where it is
 }
 
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {

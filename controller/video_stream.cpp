@@ -110,7 +110,75 @@ int32_t fileLength(PackageFile* file) {
   return file->size;
 }
 
-inline uint8_t clampByte(int64_t v) { return v < 0 ? 0 : v > 255 ? 255 : static_cast<uint8_t>(v); }
+// The conversion's sums run from about -1.08 x 2^30 to 1.09 x 2^31: past
+// int32 for a bright blue, but within 32 bits once biased by 277 x 2^22. The
+// biased sums are taken modulo 2^32 and shifted, which is exactly the
+// arithmetic shift of the true sum, 277 higher.
+constexpr uint32_t kBiasSteps = 277;
+constexpr uint32_t kBias = kBiasSteps << 22;
+
+inline uint8_t toByte(uint32_t biased) {
+  const int32_t v = static_cast<int32_t>(biased >> 22) - static_cast<int32_t>(kBiasSteps);
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// The chroma terms of one sample, biased.
+inline uint32_t redTerm(uint32_t cr) { return 6694222u * cr + (kBias - 932903662u); }
+inline uint32_t greenTerm(uint32_t cb, uint32_t cr) { return 570741154u + kBias - 1643170u * cb - 3409833u * cr; }
+inline uint32_t blueTerm(uint32_t cb) { return 8460885u * cb + (kBias - 1159036566u); }
+
+// The conversion is plain loops the compiler vectorises; where the
+// toolchain can pick a version by processor at load time, x86-64 gets an
+// AVX2 one as well (32-bit lane products and byte shuffles) besides the
+// baseline.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define VS_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VS_VECTOR_CLONES
+#endif
+
+// Picture columns up to this many are converted a run at a time; wider
+// pictures take several runs.
+constexpr int64_t kRun = 256;
+
+// Each column's chroma terms for a run of columns [x, x + n), from index
+// `first` of the arrays: one sample serves 1 << xShift columns.
+struct RunTerms {
+  uint32_t r[kRun + 2], g[kRun + 2], b[kRun + 2];
+  int64_t first = 0;
+  VS_VECTOR_CLONES void fill(const unsigned char* cb, const unsigned char* cr, int xShift, int64_t x, int64_t n) {
+    const int64_t c0 = x >> xShift, samples = ((x + n - 1) >> xShift) - c0 + 1;
+    uint32_t sr[kRun + 2], sg[kRun + 2], sb[kRun + 2];
+    uint32_t* to[3] = {xShift ? sr : r, xShift ? sg : g, xShift ? sb : b};
+    for (int64_t i = 0; i < samples; ++i) {
+      to[0][i] = redTerm(cr[c0 + i]);
+      to[1][i] = greenTerm(cb[c0 + i], cr[c0 + i]);
+      to[2][i] = blueTerm(cb[c0 + i]);
+    }
+    first = 0;
+    if (!xShift) return;
+    for (int64_t i = 0; i < samples; ++i) {
+      r[2 * i] = r[2 * i + 1] = sr[i];
+      g[2 * i] = g[2 * i + 1] = sg[i];
+      b[2 * i] = b[2 * i + 1] = sb[i];
+    }
+    first = x & 1;  // an odd column starts on the second half of its sample
+  }
+};
+
+// One row of a run: a plain loop over arrays, which the compiler turns into
+// vector code.
+VS_VECTOR_CLONES void convertRun(const unsigned char* luma, const RunTerms& t, int64_t n, unsigned char* out) {
+  const uint32_t* tr = t.r + t.first;
+  const uint32_t* tg = t.g + t.first;
+  const uint32_t* tb = t.b + t.first;
+  for (int64_t i = 0; i < n; ++i) {
+    const uint32_t l = 4883779u * luma[i];
+    out[3 * i] = toByte(l + tr[i]);
+    out[3 * i + 1] = toByte(l + tg[i]);
+    out[3 * i + 2] = toByte(l + tb[i]);
+  }
+}
 
 }  // namespace
 
@@ -203,6 +271,7 @@ bool VideoStream::readHeaders() {
 
 // From the start of the data with fresh decoders, the sound set up again.
 bool VideoStream::restart() {
+  decodedFrame = -1;
   decoder->reset();
   vfs_fseek(file, 0, 0);
   if (!readHeaders()) return false;
@@ -293,14 +362,15 @@ double VideoStream::duration() const {
 }
 
 // Decodes Theora packets up to the next picture, reading more data as
-// needed; false when the data ends first.
-bool VideoStream::decodeNextPicture(int64_t* frame) {
+// needed (the sound's pages too unless onlyVideo); false when the data ends
+// first.
+bool VideoStream::decodeNextPicture(int64_t* frame, bool onlyVideo) {
   VideoDecoder* d = decoder;
   ogg_packet packet;
   for (;;) {
     const int r = ogg_stream_packetout(&d->theoraStream, &packet);
     if (r == 0) {
-      if (!readPacket(false)) return false;
+      if (!readPacket(onlyVideo)) return false;
       continue;
     }
     if (r < 0) continue;  // a hole in the data
@@ -309,6 +379,7 @@ bool VideoStream::decodeNextPicture(int64_t* frame) {
     if (result != 0 && result != TH_DUPFRAME) continue;  // corrupt: skipped
     if (granule < 0) continue;
     *frame = th_granule_frame(d->theora, granule);
+    decodedFrame = *frame;
     return true;
   }
 }
@@ -344,6 +415,113 @@ void VideoStream::decodeAudio() {
   }
 }
 
+int64_t VideoStream::keyframeSpacing() const {
+  const int shift = decoder ? decoder->theoraInfo.keyframe_granule_shift : 0;
+  return int64_t{1} << (shift < 0 ? 0 : shift > 31 ? 31 : shift);
+}
+
+// The frame of the first Theora page with a granule position at or after
+// byte `at` (-1 for the headers' pages); -2 when the data ends first.
+int64_t VideoStream::pageFrameAfter(int32_t at, int64_t* granule) {
+  VideoDecoder* d = decoder;
+  ogg_sync_reset(&d->sync);
+  if (vfs_fseek(file, at, 0) != 0) return -2;
+  ogg_page page;
+  while (nextPage(d, file, &page)) {
+    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+    const ogg_int64_t g = ogg_page_granulepos(&page);
+    if (g < 0) continue;
+    if (granule) *granule = g;
+    return th_granule_frame(d->theora, g);
+  }
+  return -2;
+}
+
+// A byte position whose first Theora granule page ends before `target`:
+// bisection over the file, at most 32 rounds.
+int32_t VideoStream::positionBefore(int64_t target) {
+  int32_t lo = 0, hi = fileSize;
+  for (int round = 0; round < 32 && hi - lo > 1; ++round) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const int64_t f = pageFrameAfter(mid, nullptr);
+    if (f >= -1 && f < target) lo = mid;
+    else hi = mid;
+  }
+  return lo;
+}
+
+// Reads the Theora packets from byte `at` on, counting their frames from the
+// first granule position met. With decodeFrom >= 0 the packets from that
+// frame (which must be a key frame) up to `last` are decoded; otherwise
+// nothing is decoded and *key becomes the last key frame up to `last`
+// (-1 when none was seen). False when the data or its frames do not agree.
+bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int64_t* key) {
+  VideoDecoder* d = decoder;
+  ogg_sync_reset(&d->sync);
+  ogg_stream_reset(&d->theoraStream);
+  if (vfs_fseek(file, at, 0) != 0) return false;
+  if (key) *key = -1;
+  int64_t frame = INT64_MIN;  // not known yet
+  ogg_page page;
+  ogg_packet packet;
+  while (nextPage(d, file, &page)) {
+    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+    ogg_stream_pagein(&d->theoraStream, &page);
+    int r;
+    while ((r = ogg_stream_packetout(&d->theoraStream, &packet)) != 0) {
+      if (r < 0) return false;  // a hole: the count is lost
+      if (packet.bytes > 0 && (packet.packet[0] & 0x80)) {  // a header
+        if (packet.granulepos >= 0) frame = th_granule_frame(d->theora, packet.granulepos);
+        continue;
+      }
+      if (frame != INT64_MIN) ++frame;
+      if (packet.granulepos >= 0) frame = th_granule_frame(d->theora, packet.granulepos);
+      if (frame == INT64_MIN) continue;
+      if (decodeFrom < 0) {
+        if (frame > last) return true;
+        if (th_packet_iskeyframe(&packet) == 1) *key = frame;
+        continue;
+      }
+      if (frame < decodeFrom) continue;
+      if (frame == decodeFrom) {
+        if (th_packet_iskeyframe(&packet) != 1) return false;
+        // The decoder numbers the pictures on from here.
+        ogg_int64_t before = ogg_int64_t(decodeFrom + (th_granule_frame(d->theora, 0) < 0 ? 1 : 0))
+                             << d->theoraInfo.keyframe_granule_shift;
+        th_decode_ctl(d->theora, TH_DECCTL_SET_GRANPOS, &before, sizeof before);
+      }
+      ogg_int64_t granule = -1;
+      const int result = th_decode_packetin(d->theora, &packet, &granule);
+      if (result != 0 && result != TH_DUPFRAME) return false;
+      decodedFrame = frame;
+      if (frame >= last) return true;
+    }
+  }
+  return decodeFrom < 0 && key && *key >= 0;
+}
+
+// Decodes from the key frame of `frame` found over the pages; false (the
+// decoder then needs a restart) when the search does not work out.
+bool VideoStream::seekByPages(int64_t frame) {
+  if (!file || fileSize <= 0) return false;
+  decodedFrame = -1;  // the reading moves: the picture held is no start any more
+  int64_t granule = -1;
+  const int32_t near = positionBefore(frame);
+  // The latest key frame up to the target: one seen on the way there, or
+  // else the one the page at the start of the way counts from.
+  int64_t key = -1;
+  scanPackets(near, frame, -1, &key);
+  if (key < 0) {
+    const int64_t f = pageFrameAfter(near, &granule);
+    if (f < 0 || granule < 0) return false;
+    key = th_granule_frame(decoder->theora, (granule >> decoder->theoraInfo.keyframe_granule_shift)
+                                                << decoder->theoraInfo.keyframe_granule_shift);
+  }
+  // From the start the ordinary way is as good.
+  if (key <= 0 || key > frame) return false;
+  return scanPackets(positionBefore(key), frame, key, nullptr) && decodedFrame == frame;
+}
+
 void VideoStream::seek(double t) {
   if (!decoder || !decoder->theora || frameCount < 1 || fpsDenominator == 0) return;
   double f = std::floor(t * fpsNumerator / fpsDenominator + 0.5);
@@ -352,17 +530,26 @@ void VideoStream::seek(double t) {
   const int32_t frame = static_cast<int32_t>(f);
   if (frame == currentFrame) return;
   previousPageTime = lastPageTime = -1.0;
-  // Decoded from the start of the data: every picture after a key frame
-  // needs the ones before it.
-  if (!restart()) {
-    delete decoder;  // the data changed under us: nothing more to show
-    decoder = nullptr;
-    return;
-  }
+  // Every picture after a key frame needs the ones before it. Far from the
+  // picture held (or before it) the target's key frame is found by bisection
+  // over the pages and decoding starts there; near after it, decoding goes
+  // on from the picture held; when the search does not work out, it starts
+  // again from the beginning of the data. The sound read on the way would be
+  // dropped anyway, so its pages are left unread.
   int64_t decoded = -1;
-  while (decoded < frame) {
+  const bool far = decodedFrame < 0 || frame < decodedFrame || frame - decodedFrame > keyframeSpacing();
+  if (far && seekByPages(frame)) {
+    decoded = decodedFrame;
+  } else if (frame < decodedFrame || decodedFrame < 0) {
+    if (!restart()) {
+      delete decoder;  // the data changed under us: nothing more to show
+      decoder = nullptr;
+      return;
+    }
+  }
+  while (decodedFrame < frame) {
     int64_t got = -1;
-    if (!decodeNextPicture(&got)) break;
+    if (!decodeNextPicture(&got, true)) break;
     decoded = got;
     currentFrame = static_cast<int32_t>(got + 1);
     time = frameTime(got);
@@ -383,7 +570,7 @@ void VideoStream::advance(double dt) {
     bool shown = false;
     for (;;) {
       int64_t frame = -1;
-      if (!decodeNextPicture(&frame)) {
+      if (!decodeNextPicture(&frame, false)) {
         seek(0.0);
         return;
       }
@@ -409,32 +596,18 @@ bool VIDEO_convertPicture(const VideoPlane planes[3], int xShift, int yShift, in
       ((y0 + h - 1) >> yShift) >= planes[1].height || planes[1].width != planes[2].width ||
       planes[1].height != planes[2].height)
     return false;
-  // 22 fraction bits in 64-bit sums: the blue of a bright pixel passes 2^31.
+  RunTerms terms;
   for (int64_t top = y0; top < y0 + h;) {
     int64_t bottom = ((top >> yShift) + 1) << yShift;  // rows sharing one chroma row
     if (bottom > y0 + h) bottom = y0 + h;
-    const unsigned char* cbRow = planes[1].data + (top >> yShift) * planes[1].stride;
-    const unsigned char* crRow = planes[2].data + (top >> yShift) * planes[2].stride;
-    for (int64_t left = x0; left < x0 + w;) {
-      int64_t right = ((left >> xShift) + 1) << xShift;
-      if (right > x0 + w) right = x0 + w;
-      const int64_t cb = cbRow[left >> xShift], cr = crRow[left >> xShift];
-      const int64_t r = 6694222 * cr - 932903662;
-      const int64_t g = -1643170 * cb - 3409833 * cr + 570741154;
-      const int64_t b = 8460885 * cb - 1159036566;
-      for (int64_t y = top; y < bottom; ++y) {
-        const unsigned char* luma = planes[0].data + y * planes[0].stride;
-        // Bottom row first.
-        unsigned char* pixel = out + ((h - 1 - (y - y0)) * w + (left - x0)) * 3;
-        for (int64_t x = left; x < right; ++x) {
-          const int64_t l = 4883779 * int64_t{luma[x]};
-          pixel[0] = clampByte((l + r) >> 22);
-          pixel[1] = clampByte((l + g) >> 22);
-          pixel[2] = clampByte((l + b) >> 22);
-          pixel += 3;
-        }
-      }
-      left = right;
+    const unsigned char* cb = planes[1].data + (top >> yShift) * planes[1].stride;
+    const unsigned char* cr = planes[2].data + (top >> yShift) * planes[2].stride;
+    for (int64_t x = x0; x < x0 + w; x += kRun) {
+      const int64_t n = x0 + w - x < kRun ? x0 + w - x : kRun;
+      terms.fill(cb, cr, xShift, x, n);
+      for (int64_t y = top; y < bottom; ++y)
+        convertRun(planes[0].data + y * planes[0].stride + x, terms, n,
+                   out + ((h - 1 - (y - y0)) * w + (x - x0)) * 3);  // bottom row first
     }
     top = bottom;
   }

@@ -42,6 +42,7 @@ struct VideoStream {
   uint32_t fpsNumerator = 0;
   uint32_t fpsDenominator = 0;
   VideoDecoder* decoder = nullptr;
+  int64_t decodedFrame = -1;  // the picture the decoder holds, -1 for none
 
   VideoStream() = default;
   VideoStream(const VideoStream&) = delete;
@@ -73,7 +74,12 @@ struct VideoStream {
   bool readHeaders();
   bool restart();
   void countFrames();
-  bool decodeNextPicture(int64_t* frame);
+  bool decodeNextPicture(int64_t* frame, bool onlyVideo);
   void decodeAudio();
+  int64_t keyframeSpacing() const;
+  int64_t pageFrameAfter(int32_t at, int64_t* granule);
+  int32_t positionBefore(int64_t target);
+  bool scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int64_t* key);
+  bool seekByPages(int64_t frame);
   void dropAudio();
 };

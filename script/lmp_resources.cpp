@@ -42,7 +42,22 @@ bool retire(CTRL_Generic* ctrl, PtrArray<Record>& list, LMP_Proxy* proxy) {
   return true;
 }
 
+template <class Proxy, class Record>
+int pushLinked(lua_State* L, Record* record) {
+  if (!record) return 0;
+  LMP_Proxy* proxy = record->proxy.get();
+  if (!proxy) {
+    proxy = new Proxy();
+    link(proxy, record);
+  }
+  LMP_Binder<Proxy>::push(L, proxy);
+  return 1;
+}
+
 }  // namespace
+
+int LMP_pushTexture(lua_State* L, ImageSource* source) { return pushLinked<LMP_Texture>(L, source); }
+int LMP_pushSample(lua_State* L, SoundRecord* sample) { return pushLinked<LMP_Sample>(L, sample); }
 
 // ---- newTexture
 
@@ -75,6 +90,7 @@ LMP_Proxy* LMP_Texture::construct(lua_State* L) {
 int LMP_Texture::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");  // extra arguments are reported; the deletion goes on
   // The renderer drops its texture at the next frame and then retires the
   // record; the script is done with it now.
   if (ImageSource* s = source()) {
@@ -139,6 +155,7 @@ LMP_Proxy* LMP_Sample::construct(lua_State* L) {
 int LMP_Sample::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");
   SoundRecord* record = sample();
   if (retire(ctrl, ctrl->resources.soundRecords, this)) {
     // Sounds playing it go silent; the record stays valid for any other
@@ -192,6 +209,7 @@ LMP_Proxy* LMP_Font::construct(lua_State* L) {
 int LMP_Font::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");
   // Texts showing it take the default font; the record is retired, not
   // freed, for whatever else may still point at it.
   LMP_textsFallBackToDefaultFont(ctrl, font());

@@ -48,3 +48,8 @@ public:
 
   int del(lua_State* L);
 };
+
+// Push the proxy of a record the controller or a stream already holds,
+// making and linking one the first time; the same userdata while it lives.
+int LMP_pushTexture(lua_State* L, ImageSource* source);
+int LMP_pushSample(lua_State* L, SoundRecord* sample);

@@ -20,6 +20,7 @@
 #include "script/lmp_scene.h"
 #include "script/lmp_sound.h"
 #include "script/lmp_spring.h"
+#include "script/lmp_stream.h"
 #include "script/lmp_viewport.h"
 
 void LMP_registerClasses(lua_State* L) {
@@ -45,6 +46,7 @@ void LMP_registerClasses(lua_State* L) {
   LMP_Binder<LMP_Texture>::registerClass(L);
   LMP_Binder<LMP_Sample>::registerClass(L);
   LMP_registerObjectClass<LMP_Bone>(L, OBJECT_BONE);
+  LMP_Binder<LMP_Stream>::registerClass(L);
   LMP_Binder<LMP_Font>::registerClass(L);
   LMP_Binder<LMP_ModelsSet>::registerClass(L);
   LMP_Binder<LMP_Material>::registerClass(L);

@@ -112,6 +112,8 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawOverlays(Scene* scene, FontRecord* font);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
+  // The same for a video frame: uploaded as it is, replaced when changed.
+  ImageTexture* getFrameTexture(ImageSource* frame);
   // A source's filter code as applied: 0 takes the default, and anything
   // outside nearest..mipmap is linear (no filter would leave it incomplete).
   int32_t resolveFilter(int32_t filter) const;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "controller/video_stream.h"
 #include "model/animation.h"
 #include "model/camera.h"
 #include "model/rigid_body.h"
@@ -16,6 +18,8 @@
 #include "view/sound.h"
 #include "view/view_generic.h"
 #include "null_engine.h"
+#include "support/test_package.h"
+#include "support/test_video.h"
 
 namespace {
 
@@ -523,3 +527,96 @@ TEST(FramePumpSound, SoundsAdvanceByWhatWasMixed) {
     p.controller.setSoundOutput(nullptr);
   }
 }
+
+namespace {
+
+// Streams on a package of their own (it must outlive the player that plays
+// them): "v.ogg" 3 s of pictures at 25 per second, "a.ogg" the same with a
+// stereo 22050 Hz tone.
+struct StreamFiles {
+  StreamFiles() {
+    testmedia::TheoraSpec spec;
+    spec.frames = 75;
+    const auto grey = [](int f, int, int) { return testmedia::YCbCr{static_cast<uint8_t>(40 + 3 * f), 128, 128}; };
+    const std::string pictures = testmedia::makeTheora(spec, grey);
+    spec.audioChannels = 2;
+    package = testpkg::openMembers({{"v.ogg", pictures}, {"a.ogg", testmedia::makeTheora(spec, grey)}});
+  }
+  VideoStream* open(Player& p, const char* name) {
+    VideoStream* s = VideoStream::open(name, package.get());
+    EXPECT_TRUE(s && s->frameCount == 75);
+    p.controller.resources.videoStreams.append(s);
+    return s;
+  }
+  std::unique_ptr<testpkg::RecordingController> package;
+};
+
+TEST(FrameStreams, PlayingStreamsAdvanceByTheFrameTime) {
+  StreamFiles files;
+  Player p;
+  VideoStream* playing = files.open(p, "v.ogg");
+  VideoStream* paused = files.open(p, "v.ogg");
+  paused->sound.paused = true;
+  p.run();
+  for (int i = 0; i < 3; ++i) {
+    p.elapse(0.04);
+    p.controller.frame(nullptr, nullptr);
+  }
+  EXPECT_NEAR(playing->time, 3 * p.controller.dt, 0.01);
+  EXPECT_NEAR(playing->time, 0.12, 0.02);
+  EXPECT_GE(playing->currentFrame, 3);
+  EXPECT_TRUE(playing->image.pixelsChanged);
+  EXPECT_EQ(paused->time, 0.0);
+  EXPECT_EQ(paused->currentFrame, 0);
+  // A stopped controller moves no stream.
+  const double at = playing->time;
+  p.controller.stopped = true;
+  p.elapse(0.04);
+  p.controller.updateStreams();
+  EXPECT_EQ(playing->time, at);
+}
+
+TEST(FrameStreams, DecodedSoundReachesTheMixerAndIsDrainedAsItPlays) {
+  StreamFiles files;
+  Player p;
+  auto* output = new FakeSound;
+  p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
+  VideoStream* stream = files.open(p, "a.ogg");
+  ASSERT_EQ(stream->sound.channels.count, 2);
+  Scene* scene = p.addScene();
+  auto* sound = new MDL_Sound;
+  sound->sample = &stream->sound;
+  sound->channel = 0;
+  ASSERT_TRUE(scene->registerObject(sound));
+  // The test files weave each sound page in at its end time: 2 s of
+  // pictures bring at least one.
+  for (int i = 0; i < 50; ++i) {
+    p.controller.dt = 0.04;
+    p.controller.updateStreams();
+  }
+  // The tone reaches the mixer from the front of the queue.
+  const int32_t queued = stream->sound.frameCount();
+  ASSERT_GT(queued, 4410);
+  float loudest = 0;
+  for (int i = 0; i < 100; ++i) loudest = std::max(loudest, std::fabs(sound->sampleAt(i)));
+  EXPECT_GT(loudest, 0.3f);
+  // 882 frames mixed at 44100 Hz are 441 of the stream's 22050 Hz.
+  const float next = sound->sampleAt(441);
+  output->frames = 882;
+  p.controller.pumpSound();
+  EXPECT_EQ(stream->sound.frameCount(), queued - 441);
+  EXPECT_EQ(stream->sound.channels[1].count, queued - 441);
+  EXPECT_EQ(sound->sampleAt(0), next);
+  // A paused stream keeps its queue; an output without a device drains all.
+  stream->sound.paused = true;
+  p.controller.pumpSound();
+  EXPECT_EQ(stream->sound.frameCount(), queued - 441);
+  stream->sound.paused = false;
+  output->frames = 2147483647;
+  p.controller.pumpSound();
+  EXPECT_EQ(stream->sound.frameCount(), 0);
+  EXPECT_EQ(stream->sound.channels[1].data, nullptr);
+  sound->sample = nullptr;
+}
+
+}  // namespace

@@ -96,6 +96,22 @@ TEST(ResourceClasses, MissingFilesAreReportedAndStillGiveAProxy) {
   }
 }
 
+TEST(ResourceClasses, DeleteTakesNoArgumentsButDeletesAllTheSame) {
+  const char* const cases[] = {"t = newTexture('a.png'); t:delete(1)", "t = newSample('s.ogg'); t:delete(t)",
+                               "t = newFont('serif.ttf'); t:delete('x')"};
+  for (const char* code : cases) {
+    SCOPED_TRACE(code);
+    std::unique_ptr<Player> p(newPlayer());
+    ASSERT_EQ(p->run(code), "");
+    ASSERT_EQ(p->controller->failures.size(), 1u);
+    const std::string& f = p->controller->failures[0];
+    EXPECT_EQ(f.substr(f.find("]:1: ") + 5), "Too much arguments, <> argument(s) expected");
+    EXPECT_EQ(p->proxy("t")->model, nullptr);
+    EXPECT_EQ(p->controller->resources.soundRecords.count, 0);
+    EXPECT_EQ(p->controller->resources.fonts.count, 0);
+  }
+}
+
 TEST(ResourceClasses, DeletedRecordsLeaveTheirProxyAndWaitUntilTheControllerGoes) {
   std::unique_ptr<Player> p(newPlayer());
   ASSERT_EQ(p->run(std::string(kSceneAndNear) +

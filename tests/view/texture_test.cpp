@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -464,4 +465,156 @@ TEST_F(TexturedQuad, TexelsWithBlendedAlphaGoThroughTheTranslucentPass) {
       const Rgb want{t[0] * t[3] / 255, t[1] * t[3] / 255, t[2] * t[3] / 255};
       ASSERT_TRUE(near(pixel(x, y), want)) << x << ", " << y;
     }
+}
+namespace {
+
+using rendertest::Rgb;
+
+// Video frames as a stream holds them: raw RGB24, bottom row first, in a
+// buffer the frame record does not own.
+class FrameTextures : public Textures {
+ protected:
+  using Paint = Rgb (*)(int x, int y);  // y counted from the bottom row
+  ImageSource* frame(int32_t w, int32_t h, int32_t filter, Paint paint) {
+    buffers.push_back(std::make_unique<std::vector<uint8_t>>(size_t(w) * h * 3));
+    std::vector<uint8_t>& rgb = *buffers.back();
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgb c = paint(x, y);
+        uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+        p[0] = uint8_t(c.r);
+        p[1] = uint8_t(c.g);
+        p[2] = uint8_t(c.b);
+      }
+    sources.push_back(std::make_unique<ImageSource>());
+    ImageSource* s = sources.back().get();
+    s->id = 90000 + int32_t(sources.size());
+    s->rawPixels = true;
+    s->data = rgb.data();
+    s->size = int32_t(rgb.size());
+    s->width = w;
+    s->height = h;
+    s->filter = filter;
+    s->pixelsChanged = true;
+    return s;
+  }
+  // Texels of the bound texture's level 0 as RGB, bottom row first.
+  static std::vector<uint8_t> texels() {
+    std::vector<uint8_t> out(size_t(level(0, GL_TEXTURE_WIDTH)) * level(0, GL_TEXTURE_HEIGHT) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, out.data());
+    return out;
+  }
+  std::vector<std::unique_ptr<std::vector<uint8_t>>> buffers;
+};
+
+Rgb gradient(int x, int y) { return {x * 2, y * 4, 200}; }
+
+}  // namespace
+
+TEST_F(FrameTextures, AFrameSitsInTheCornerOfItsRoundedTextureAndIsReplacedWhenChanged) {
+  ImageSource* s = frame(100, 50, 2, gradient);
+  ImageTexture* t = view->getTexture(s);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), 128);
+  EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 64);
+  EXPECT_DOUBLE_EQ(t->s0, 0.5 / 128);
+  EXPECT_DOUBLE_EQ(t->t0, 0.5 / 64);
+  EXPECT_DOUBLE_EQ(t->s1, 99.5 / 128);
+  EXPECT_DOUBLE_EQ(t->t1, 49.5 / 64);
+  EXPECT_EQ(t->bytes, 128u * 64u * 3u);
+  EXPECT_FALSE(s->pixelsChanged);
+  std::vector<uint8_t> got = texels();
+  for (int y : {0, 17, 49})
+    for (int x : {0, 33, 99}) {
+      const uint8_t* p = &got[(size_t(y) * 128 + x) * 3];
+      EXPECT_EQ((Rgb{p[0], p[1], p[2]}), gradient(x, y)) << x << "," << y;
+    }
+  // New pixels go up only when the stream says so, into the same texture.
+  (*buffers.back())[0] = 7;
+  EXPECT_EQ(view->getTexture(s), t);
+  EXPECT_EQ(texels()[0], 0);
+  s->pixelsChanged = true;
+  EXPECT_EQ(view->getTexture(s), t);
+  EXPECT_EQ(texels()[0], 7);
+  EXPECT_FALSE(s->pixelsChanged);
+  EXPECT_EQ(view->imageTextures.count(), 1);
+}
+
+TEST_F(FrameTextures, FiltersAreNearestOrLinearWithoutMipmaps) {
+  struct Case {
+    int32_t filter;
+    GLint filterSet;
+  } cases[] = {{1, GL_NEAREST}, {2, GL_LINEAR}, {3, GL_LINEAR}, {0, GL_LINEAR}, {9, GL_LINEAR}};
+  for (const Case& c : cases) {
+    ASSERT_NE(view->getTexture(frame(4, 4, c.filter, gradient)), nullptr);
+    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), c.filterSet) << c.filter;
+    EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), c.filterSet) << c.filter;
+  }
+  view->setDefaultTextureFilter(1);
+  view->beginFrame(dc, false);
+  ASSERT_NE(view->getTexture(frame(4, 4, 0, gradient)), nullptr);
+  EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+}
+
+TEST_F(FrameTextures, AFrameOverTheMaximumSizeIsShrunkInACopyEveryTime) {
+  view->maxTextureSize = 16;
+  ImageSource* s = frame(40, 8, 2, [](int x, int) { return x < 20 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}; });
+  const std::vector<uint8_t> before = *buffers.back();
+  ImageTexture* t = view->getTexture(s);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), 16);
+  EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 8);
+  EXPECT_DOUBLE_EQ(t->s1, 15.5 / 16);
+  std::vector<uint8_t> got = texels();
+  EXPECT_EQ((Rgb{got[0], got[1], got[2]}), (Rgb{255, 0, 0}));
+  EXPECT_EQ((Rgb{got[45], got[46], got[47]}), (Rgb{0, 0, 255}));
+  // The stream's own picture is untouched, and so after a second upload.
+  EXPECT_EQ(s->width, 40);
+  EXPECT_EQ(s->data, buffers.back()->data());
+  EXPECT_EQ(*buffers.back(), before);
+  s->pixelsChanged = true;
+  EXPECT_EQ(view->getTexture(s), t);
+  EXPECT_EQ(*buffers.back(), before);
+  EXPECT_EQ(texels(), got);
+}
+
+TEST_F(FrameTextures, AFrameWithoutPixelsHasNoTexture) {
+  ImageSource* s = frame(8, 8, 2, gradient);
+  s->data = nullptr;
+  EXPECT_EQ(view->getTexture(s), nullptr);
+  s->data = buffers.back()->data();
+  s->size = 8 * 8 * 3 - 1;  // a buffer shorter than its picture
+  EXPECT_EQ(view->getTexture(s), nullptr);
+  EXPECT_EQ(view->imageTextures.count(), 0);
+}
+
+TEST_F(FrameTextures, AFramesColoursShowOnADrawnQuad) {
+  // Four quadrants: red bottom-left, green bottom-right, blue top-left, white top-right.
+  ImageSource* s = frame(32, 32, 1, [](int x, int y) {
+    if (y < 16) return x < 16 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
+    return x < 16 ? Rgb{0, 0, 255} : Rgb{255, 255, 255};
+  });
+  Material* m = material({1, 1, 1, 1}, true);
+  MaterialLayer* layer = m->addLayer();
+  ASSERT_NE(layer, nullptr);
+  layer->image = s;
+  MeshData* quad = testgeometry::quadData(1.0);
+  quad->uvCount = 4;
+  quad->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
+  mesh(quad, m);
+  camera({0, 0, 3}, {0, 0, 0});
+  draw(false);
+  int x = 0, y = 0;
+  struct Probe {
+    Vec3 at;
+    Rgb want;
+  } probes[] = {{{-0.5, -0.5, 0}, {255, 0, 0}},
+                {{0.5, -0.5, 0}, {0, 255, 0}},
+                {{-0.5, 0.5, 0}, {0, 0, 255}},
+                {{0.5, 0.5, 0}, {255, 255, 255}}};
+  for (const Probe& p : probes) {
+    windowPoint(p.at, &x, &y);
+    EXPECT_TRUE(near(at(x, y), p.want, 2)) << p.at.x << "," << p.at.y;
+  }
 }

@@ -1,8 +1,11 @@
 // Image textures for material layers: decoded once, resized to the texture
-// size rules and kept by source id until forgotten or flushed.
+// size rules and kept by source id until forgotten or flushed. Video frames
+// are uploaded as they are and replaced in place whenever the stream shows a
+// new picture.
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "model/image_source.h"
 #include "view/opengl.h"
@@ -59,7 +62,64 @@ uint32_t uploadMipmaps(PixelImage* image) {
   return bytes;
 }
 
+// Uploads a raw RGB24 frame at (0, 0) of the bound texture. A frame over the
+// maximum texture size goes through a shrunk copy: the stream's own picture
+// buffer is never resized. Nothing is uploaded when the copy cannot be had.
+void uploadFrame(const ImageSource& frame, int32_t limit) {
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  if (frame.width <= limit && frame.height <= limit) {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, frame.data);
+    return;
+  }
+  PixelImage copy;
+  if (!copy.allocate(frame.width, frame.height, 3)) return;
+  std::memcpy(copy.pixels, frame.data, size_t(frame.width) * size_t(frame.height) * 3);
+  if (!resampleImage(&copy, std::min(frame.width, limit), std::min(frame.height, limit))) return;
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, copy.width, copy.height, GL_RGB, GL_UNSIGNED_BYTE, copy.pixels);
+}
+
 }  // namespace
+
+ImageTexture* VIEW_OpenGL::getFrameTexture(ImageSource* frame) {
+  // A frame whose buffer does not hold its pixels has nothing to show.
+  if (!frame->data || frame->width < 1 || frame->height < 1 ||
+      int64_t(frame->size) < int64_t(frame->width) * frame->height * 3)
+    return nullptr;
+  const int32_t limit = maxTextureSize > 0 ? maxTextureSize : INT32_MAX;
+  if (ImageTexture* known = imageTextures.find(frame->id)) {
+    if (!known->texture) return nullptr;
+    glBindTexture(GL_TEXTURE_2D, known->texture);
+    if (frame->pixelsChanged) {
+      uploadFrame(*frame, limit);
+      frame->pixelsChanged = false;
+    }
+    return known;
+  }
+  ImageTexture* entry = imageTextures.insert(frame->id);
+  if (!entry) return nullptr;
+  *entry = ImageTexture{};
+  int32_t w = frame->width, h = frame->height;
+  roundTextureSize(&w, &h, maxTextureSize);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  // No mipmaps for pictures replaced every frame.
+  const GLint filter = resolveFilter(frame->filter) == kFilterNearest ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+  uploadFrame(*frame, limit);
+  frame->pixelsChanged = false;
+  // The picture sits in the corner of the power-of-two texture.
+  const double W = w, H = h;
+  entry->texture = name;
+  entry->s0 = 0.5 / W;
+  entry->t0 = 0.5 / H;
+  entry->s1 = (std::min(frame->width, limit) - 0.5) / W;
+  entry->t1 = (std::min(frame->height, limit) - 0.5) / H;
+  entry->bytes = uint32_t(w) * uint32_t(h) * 3;
+  return entry;
+}
 
 int32_t VIEW_OpenGL::resolveFilter(int32_t filter) const {
   if (filter == 0) filter = defaultFilter;
@@ -68,7 +128,7 @@ int32_t VIEW_OpenGL::resolveFilter(int32_t filter) const {
 
 ImageTexture* VIEW_OpenGL::getTexture(ImageSource* source) {
   if (!source) return nullptr;
-  if (source->rawPixels) return nullptr;  // video frames are not uploaded yet
+  if (source->rawPixels) return getFrameTexture(source);
   if (ImageTexture* known = imageTextures.find(source->id)) {
     // A source that failed to decode keeps an entry without a texture.
     if (!known->texture) return nullptr;
