@@ -10,10 +10,14 @@
 #include "view/view_generic.h"
 
 class MDL_Camera;
+class MDL_Image;
 class MDL_Lamp;
 class MDL_Mesh;
+class MDL_Polyline;
+class MDL_Text;
 class Material;
 class Scene;
+struct ColorRGBA;
 
 constexpr int32_t kGeometryClientArrays = 0;  // "NONE"
 constexpr int32_t kGeometryBufferObjects = 1;  // "VBO"
@@ -42,6 +46,11 @@ class VIEW_OpenGL : public VIEW_Generic {
   void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font,
                       int32_t reserved0, int32_t reserved1, int32_t reserved2, int32_t reserved3,
                       int32_t reserved4) override;
+  void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                   double textSize, double alpha) override;
+  void drawLoadingScreen(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                         MDL_Object* logo) override;
+  void drawMessage(const double origin[2], const double size[2], const char* text, FontRecord* font) override;
   const char* getGLVersion() override;
   const char* getGLRenderer() override;
   const char* getGLVendor() override;
@@ -105,7 +114,23 @@ class VIEW_OpenGL : public VIEW_Generic {
   // ---- Passes and caches built with the translucent, overlay and texture
   // code; each has its own file under view/gl/.
   void drawTranslucent(MDL_Camera* camera);
+  // ---- The 2-D overlays, in pixels from the viewport's top left, one unit
+  // of an object's placement being the viewport's width. overlays.cpp
+  // The overlay projection and the flat, blended state every overlay
+  // expects.
+  void setupOverlayState(const double origin[2], const double size[2]);
+  // The scene's visible texts, images and polylines in overlay-list order
+  // (ascending z after the viewport's sort): of equal z, the later covers.
   void drawOverlays(Scene* scene, FontRecord* font);
+  void drawText(MDL_Text* text);
+  void drawImage(MDL_Image* image);
+  void drawPolyline(MDL_Polyline* polyline);
+  // A one-off text at (x, y) in overlay units, upright and unscaled.
+  void drawTextAt(const double position[2], FontRecord* font, const char* text, const ColorRGBA& color,
+                  double size);
+  // The glyph's texture at the face's current size, bound when it has one
+  // (a space has none); null for a font without a usable face. glyphs.cpp
+  GlyphTexture* getGlyphTexture(FontRecord* font, uint32_t code);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
   // A source's filter code as applied: 0 takes the default, and anything
