@@ -7,6 +7,7 @@
 #include FT_FREETYPE_H
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "model/polyline.h"
 #include "model/text.h"
 #include "tests/view/overlay_scene.h"
+#include "view/pixel_image.h"
 
 using namespace rendertest;
 
@@ -197,7 +199,9 @@ TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
     ASSERT_EQ(scene->overlays.count, 2);
     MDL_Object* top = scene->overlays[1];
     EXPECT_LE(scene->overlays[0]->getWorld().position.z, top->getWorld().position.z);
-    if (c.redZ != c.blueZ) EXPECT_EQ(top, c.redZ > c.blueZ ? static_cast<MDL_Object*>(red) : blue);
+    if (c.redZ != c.blueZ) {
+      EXPECT_EQ(top, c.redZ > c.blueZ ? static_cast<MDL_Object*>(red) : blue);
+    }
     const Rgb want = top == red ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
     EXPECT_EQ(at(overlap[0], overlap[1]), want);
   }
@@ -239,6 +243,46 @@ TEST_F(Overlays, GlyphsAreCachedPerPixelSize) {
   draw();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+}
+
+// The caption: its text in black with a white copy a pixel up and left,
+// both faded by alpha. Nothing in the player calls it yet.
+TEST_F(Overlays, CaptionIsWhiteOverItsBlackShadowFadedByAlpha) {
+  open(128, 96);
+  const double origin[2] = {0, 0}, size[2] = {128, 96};
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (double alpha : {1.0, 0.5}) {
+    SCOPED_TRACE(alpha);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->drawCaption(origin, size, "HH", font.get(), 0.3, alpha);
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    pixels.assign(image.pixels, image.pixels + image.width * image.height * 3);
+    // Faded copies blend towards white and black by alpha at most.
+    const int lightest = int(128 + 127 * alpha + 0.5), darkest = int(128 - 128 * alpha + 0.5);
+    int lighter = 0, darker = 0, brightest = 0, dimmest = 255;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const Rgb c = at(x, y);
+        if (c.r == 128) continue;
+        // Both copies stand on the baseline 0.03 x 128 pixels down: only
+        // their feet show.
+        EXPECT_LT(y, 5) << x;
+        lighter += c.r > 148;
+        darker += c.r < 108;
+        brightest = std::max(brightest, c.r);
+        dimmest = std::min(dimmest, c.r);
+      }
+    EXPECT_GT(lighter, 10);
+    EXPECT_GT(darker, 10);
+    EXPECT_LE(brightest, lightest + 1);
+    EXPECT_GE(dimmest, darkest - 1);
+    if (alpha == 1) {
+      EXPECT_EQ(brightest, 255);
+      EXPECT_EQ(dimmest, 0);
+    }
+  }
 }
 
 class Screens : public ScreenFrame {};
