@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/offscreen_view.h"
 #include "bench/ratio_reporter.h"
 #include "controller/viewport.h"
 #include "model/camera.h"
@@ -18,9 +19,7 @@
 #include "model/material.h"
 #include "model/mesh.h"
 #include "model/scene.h"
-#include "platform/testing.h"
 #include "support/test_geometry.h"
-#include "view/opengl_win32.h"
 
 using namespace testgeometry;
 
@@ -28,15 +27,11 @@ namespace {
 
 constexpr int kWidth = 1024, kHeight = 768;
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 // One lit mesh of 2 x 224^2 = 100,352 triangles seen from above.
 struct LitScene {
-  HWND window = nullptr;
-  HDC dc = nullptr;
-  std::unique_ptr<VIEW_OpenGLWin32> view;
+  OffscreenView screen{"vsBenchRender", kWidth, kHeight};
+  HDC dc = screen.dc;
+  VIEW_OpenGLWin32* view = screen.view.get();
   std::unique_ptr<MeshData> data{gridData(224, 5)};
   Material material;
   Scene scene;
@@ -45,15 +40,6 @@ struct LitScene {
   MDL_Camera* camera = new MDL_Camera;
 
   LitScene() {
-    vsplat::setOffscreen(true);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = windowProc;
-    wc.lpszClassName = "vsBenchRender";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                             nullptr, nullptr);
-    dc = GetDC(window);
-    view = std::make_unique<VIEW_OpenGLWin32>(dc, 0, 0);
     mesh->meshData = data.get();
     mesh->material = &material;
     scene.registerObject(mesh);
@@ -71,13 +57,7 @@ struct LitScene {
     viewport.camera = camera;
     viewport.background[3] = 1;
   }
-  ~LitScene() {
-    mesh->material = nullptr;
-    if (view->makeCurrent(dc)) view->releaseBuffers();
-    view.reset();
-    ReleaseDC(window, dc);
-    DestroyWindow(window);
-  }
+  ~LitScene() { mesh->material = nullptr; }
 };
 
 LitScene& lit() {

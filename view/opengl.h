@@ -131,6 +131,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   // The glyph's texture at the face's current size, bound when it has one
   // (a space has none); null for a font without a usable face. glyphs.cpp
   GlyphTexture* getGlyphTexture(FontRecord* font, uint32_t code);
+  // The kerning of two glyph indices at the face's current size; zero for
+  // a face without kerning. Kept with the glyphs.
+  KerningDelta getKerning(FontRecord* font, uint32_t left, uint32_t right);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
   // A source's filter code as applied: 0 takes the default, and anything
@@ -145,6 +148,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   double projection[16] = {};
   double clipMatrix[16] = {};  // projection x model-view
   GlyphTextureMap glyphTextures;
+  KerningMap kerningPairs;
   ImageTextureMap imageTextures;
   const char* glVersion = nullptr;  // not owned; refreshed by every beginFrame
   const char* glVendor = nullptr;

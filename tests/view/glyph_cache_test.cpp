@@ -120,14 +120,36 @@ TEST_F(GlyphCache, GlyphsAreRenderedOncePerSizeIntoPaddedAlphaTextures) {
   EXPECT_EQ(view->glyphTextures.count(), count + 1);
 }
 
+TEST_F(GlyphCache, KerningIsAskedOncePerPairAndSize) {
+  ASSERT_TRUE(FT_HAS_KERNING(face));
+  const FT_UInt f = FT_Get_Char_Index(face, 'F'), dot = FT_Get_Char_Index(face, '.');
+  FT_Vector want{0, 0};
+  ASSERT_EQ(FT_Get_Kerning(face, f, dot, FT_KERNING_DEFAULT, &want), 0);
+  ASSERT_NE(want.x, 0);
+  for (int i = 0; i < 2; ++i) {
+    const KerningDelta got = view->getKerning(font.get(), f, dot);
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(view->kerningPairs.count(), 1);
+  }
+  ASSERT_EQ(FT_Set_Pixel_Sizes(face, 0, 60), 0);
+  ASSERT_EQ(FT_Get_Kerning(face, f, dot, FT_KERNING_DEFAULT, &want), 0);
+  EXPECT_EQ(view->getKerning(font.get(), f, dot).x, want.x);
+  EXPECT_EQ(view->kerningPairs.count(), 2);
+  EXPECT_EQ(view->getKerning(nullptr, f, dot).x, 0);
+}
+
 TEST_F(GlyphCache, ResetDeletesEveryGlyphAtTheNextFrame) {
   const GLuint first = view->getGlyphTexture(font.get(), 'A')->texture;
   ASSERT_NE(view->getGlyphTexture(font.get(), 'B'), nullptr);
+  view->getKerning(font.get(), FT_Get_Char_Index(face, 'A'), FT_Get_Char_Index(face, 'V'));
   EXPECT_EQ(view->glyphTextures.count(), 2);
+  EXPECT_EQ(view->kerningPairs.count(), 1);
   view->resetGlyphTextureCache();
   EXPECT_EQ(view->glyphTextures.count(), 2);
   view->beginFrame(dc, false);
   EXPECT_EQ(view->glyphTextures.count(), 0);
+  EXPECT_EQ(view->kerningPairs.count(), 0);
   EXPECT_FALSE(glIsTexture(first));
   const GlyphTexture* again = view->getGlyphTexture(font.get(), 'A');
   ASSERT_NE(again, nullptr);

@@ -119,3 +119,15 @@ GlyphTexture* VIEW_OpenGL::getGlyphTexture(FontRecord* font, uint32_t code) {
   entry->bytes = uint32_t(W) * uint32_t(H);
   return entry;
 }
+
+KerningDelta VIEW_OpenGL::getKerning(FontRecord* font, uint32_t left, uint32_t right) {
+  FT_Face face = font ? font->face : nullptr;
+  if (!face || !face->size || !FT_HAS_KERNING(face)) return {0, 0};
+  const KerningKey key{font->id, static_cast<int32_t>(face->size->metrics.x_scale), left, right};
+  if (const KerningDelta* known = kerningPairs.find(key)) return *known;
+  FT_Vector delta{0, 0};
+  if (FT_Get_Kerning(face, left, right, FT_KERNING_DEFAULT, &delta) != 0) delta = {0, 0};
+  const KerningDelta value{static_cast<int32_t>(delta.x), static_cast<int32_t>(delta.y)};
+  if (KerningDelta* entry = kerningPairs.insert(key)) *entry = value;
+  return value;
+}
