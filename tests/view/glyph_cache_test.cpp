@@ -189,6 +189,28 @@ TEST_F(GlyphCache, AGlyphThatFailsToLoadIsEmpty) {
   EXPECT_GT(space->advance, 1000);
 }
 
+TEST_F(GlyphCache, GlyphsOverTheMaximumTextureSizeAreShrunkIntoIt) {
+  ASSERT_EQ(FT_Set_Pixel_Sizes(face, 0, 40), 0);
+  ASSERT_EQ(FT_Load_Glyph(face, FT_Get_Char_Index(face, 'W'), FT_LOAD_RENDER), 0);
+  ASSERT_GT(face->glyph->bitmap.width, 16u);
+  view->maxTextureSize = 16;  // as a small OpenGL would have it
+  const GlyphTexture* w = view->getGlyphTexture(font.get(), 'W');
+  ASSERT_NE(w, nullptr);
+  ASSERT_NE(w->texture, 0u);
+  EXPECT_EQ(w->width, int(face->glyph->bitmap.width));  // the metrics stay the glyph's
+  EXPECT_EQ(w->sExtent, 1.0);
+  EXPECT_EQ(w->tExtent, 1.0);
+  EXPECT_EQ(w->bytes, 16u * 16u);
+  GLint width = 0, height = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  EXPECT_EQ(width, 16);
+  EXPECT_EQ(height, 16);
+  int covered = 0;
+  for (uint8_t t : texels(w->texture, 16, 16)) covered += t > 0;
+  EXPECT_GT(covered, 40);  // the whole W, not its corner
+}
+
 // Glyph bitmaps of every pixel mode, either row direction and padded
 // pitches all come out as one coverage byte per pixel, top row first.
 TEST(GlyphCoverage, EveryPixelModeAndRowDirection) {

@@ -245,6 +245,23 @@ TEST_F(Overlays, GlyphsAreCachedPerPixelSize) {
     for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
 }
 
+// Sizes from content are bounded before FreeType renders anything: a huge
+// text is drawn at the largest size, one that is not a number not at all.
+TEST_F(Overlays, HugeAndUnreasonableTextSizesAreBounded) {
+  open(128, 96);
+  MDL_Text* t = text("W", {0, 0.5, 0}, 1000, {0, 0, 0, 1});
+  draw();
+  EXPECT_EQ(font->currentSize, 1000.0 * 128);
+  EXPECT_LE(face->size->metrics.y_ppem, 4096);
+  EXPECT_GE(face->size->metrics.y_ppem, 4000);
+  for (double size : {std::nan(""), HUGE_VAL, -1.0, 0.0}) {
+    t->size = size;
+    view->resetGlyphTextureCache();  // emptied as the frame begins
+    draw();
+    EXPECT_EQ(view->glyphTextures.count(), 0) << size;
+  }
+}
+
 // The caption: its text in black with a white copy a pixel up and left,
 // both faded by alpha. Nothing in the player calls it yet.
 TEST_F(Overlays, CaptionIsWhiteOverItsBlackShadowFadedByAlpha) {
