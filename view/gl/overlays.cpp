@@ -86,11 +86,13 @@ void setColor(const ColorRGBA& c) { glColor4d(c.r, c.g, c.b, c.a); }
 class GlyphBatch {
  public:
   void clear() { quads_.clear(); }
-  void add(GLuint texture, const Quad& quad) { quads_.push_back({texture, quad}); }
+  void add(GLuint texture, const Quad& quad) { quads_.push_back({texture, uint32_t(quads_.size()), quad}); }
   void draw() {
     if (quads_.empty()) return;
-    std::stable_sort(quads_.begin(), quads_.end(),
-                     [](const Entry& a, const Entry& b) { return a.texture < b.texture; });
+    // In text order within a texture (std::stable_sort would allocate).
+    std::sort(quads_.begin(), quads_.end(), [](const Entry& a, const Entry& b) {
+      return a.texture != b.texture ? a.texture < b.texture : a.order < b.order;
+    });
     vertices_.resize(quads_.size() * 12);
     texCoords_.resize(quads_.size() * 12);
     for (size_t i = 0; i < quads_.size(); ++i) {
@@ -112,6 +114,7 @@ class GlyphBatch {
  private:
   struct Entry {
     GLuint texture;
+    uint32_t order;
     Quad quad;
   };
   std::vector<Entry> quads_;
