@@ -20,7 +20,6 @@
 #include "model/mesh.h"
 #include "model/scene.h"
 #include "support/test_geometry.h"
-#include "view/opengl_win32.h"
 
 using namespace testgeometry;
 

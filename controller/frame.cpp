@@ -3,13 +3,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "controller/ctrl_generic.h"
 #include "controller/drag.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "assets/assets.h"
 #include "controller/video_stream.h"
+#include "model/image.h"
+#include "model/image_source.h"
+#include "model/material.h"
 #include "model/animation.h"
 #include "model/constants.h"
 #include "model/rigid_body.h"
@@ -24,6 +29,8 @@ namespace {
 constexpr double kMaxStep = widen(0.1f);  // a stalled frame counts as 0.1 s
 constexpr double kDotPeriod = 0.5;                       // seconds per loading-dot step
 constexpr int32_t kMaxDots = 10;
+constexpr double kLogoScale = 0.25;  // of the content's width
+const Vec3 kLogoCentre(0.5, widen(0.2f), 1.0);
 constexpr double kHeldFriction = widen(0.7f);  // a body held by the mouse
 
 constexpr int32_t kMaxSubSteps = 1000;  // a tiny step must not freeze the frame
@@ -217,6 +224,7 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
       view->renderViewport(v, at, extent, defaultFont.get());
     }
   } else {
+    createLoadingScreen();
     double now = 0;
     if (CTRL_readCounter(&now) && (now - loadingCounterTime) * CTRL_secondsPerCount() > kDotPeriod) {
       loadingCounterTime = now;
@@ -230,6 +238,24 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
   }
   if (stopped) view->drawMessage(origin, size, failureText.c_str(), defaultFont.get());
   view->endFrame(dc);
+}
+
+void CTRL_Generic::createLoadingScreen() {
+  if (loadingImage) return;
+  CTRL_ImageSourcePtr source(new (std::nothrow) ImageSource(
+      "Trelm", const_cast<unsigned char*>(vs_loading_logo), static_cast<int32_t>(vs_loading_logo_size), false));
+  std::unique_ptr<MDL_Image> image(new (std::nothrow) MDL_Image);
+  if (!source || !image || !image->ownMaterial()) return;
+  MaterialLayer* layer = image->material->addLayer();
+  if (!layer) return;
+  layer->image = source.get();
+  RigidTransform& world = image->editWorld();
+  Matrix3::setScale(world.basis, Vec3(kLogoScale, kLogoScale, 1.0));
+  // The logo's centre lands on (0.5, 0.2) of the content.
+  const Vec3 centre(0.5, image->getAspectRatio() * 0.5, 0.0);
+  world.position = kLogoCentre - world.basis * centre;
+  loadingImageSource = std::move(source);
+  loadingImage = std::move(image);
 }
 
 void CTRL_Generic::setViewSize(double width, double height) {

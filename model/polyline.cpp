@@ -1,7 +1,9 @@
 #include "model/polyline.h"
 
 #include <cfloat>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "model/image_source.h"
@@ -123,6 +125,83 @@ bool MDL_Polyline::hitTest(const Vec2& p) {
   return false;
 }
 
+namespace {
+
+// The corners still in the outline, bucketed by a grid over their bounding
+// box (about one corner per cell), so that an ear test looks only at the
+// corners near its triangle instead of at all of them.
+class CornerGrid {
+ public:
+  // Corners are positions 0..n-1 of `ring`, points[ring[i]] their places.
+  bool build(const Vec2Array& points, const GrowArray<int32_t>& ring) {
+    const int32_t n = ring.count;
+    minX_ = minY_ = DBL_MAX;
+    double maxX = -DBL_MAX, maxY = -DBL_MAX;
+    for (int32_t i = 0; i < n; ++i) {
+      const Vec2& p = points[ring[i]];
+      minX_ = std::min(minX_, p.x);
+      minY_ = std::min(minY_, p.y);
+      maxX = std::max(maxX, p.x);
+      maxY = std::max(maxY, p.y);
+    }
+    side_ = 1;
+    // Coordinates that are not finite numbers share one cell: every test
+    // then looks at every corner, as without the grid.
+    if (std::isfinite(minX_) && std::isfinite(minY_) && std::isfinite(maxX) && std::isfinite(maxY)) {
+      while (int64_t(side_) * side_ < n && side_ < 4096) side_ *= 2;
+      scaleX_ = maxX > minX_ ? side_ / (maxX - minX_) : 0.0;
+      scaleY_ = maxY > minY_ ? side_ / (maxY - minY_) : 0.0;
+    } else {
+      minX_ = minY_ = scaleX_ = scaleY_ = 0.0;
+    }
+    const int32_t cells = side_ * side_;
+    if (!start_.resize(cells + 1) || !items_.resize(n) || !alive_.resize(n)) return false;
+    std::memset(start_.data, 0, sizeof(int32_t) * size_t(cells + 1));
+    for (int32_t i = 0; i < n; ++i) ++start_[cellOf(points[ring[i]]) + 1];
+    for (int32_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
+    GrowArray<int32_t> fill;
+    if (!fill.resize(cells)) return false;
+    std::memcpy(fill.data, start_.data, sizeof(int32_t) * size_t(cells));
+    for (int32_t i = 0; i < n; ++i) {
+      items_[fill[cellOf(points[ring[i]])]++] = i;
+      alive_[i] = 1;
+    }
+    return true;
+  }
+
+  void remove(int32_t corner) { alive_[corner] = 0; }
+
+  // Calls visit(corner) for every live corner in the cells that the box
+  // touches, until visit answers false; answers whether it never did.
+  template <class Visit>
+  bool all(double x0, double y0, double x1, double y1, Visit visit) const {
+    const int32_t cx0 = column(x0, minX_, scaleX_), cx1 = column(x1, minX_, scaleX_);
+    const int32_t cy0 = column(y0, minY_, scaleY_), cy1 = column(y1, minY_, scaleY_);
+    for (int32_t cy = cy0; cy <= cy1; ++cy)
+      for (int32_t cx = cx0; cx <= cx1; ++cx) {
+        const int32_t c = cy * side_ + cx;
+        for (int32_t k = start_[c]; k < start_[c + 1]; ++k)
+          if (alive_[items_[k]] && !visit(items_[k])) return false;
+      }
+    return true;
+  }
+
+ private:
+  int32_t column(double v, double origin, double scale) const {
+    const double t = (v - origin) * scale;
+    if (!(t >= 0.0)) return 0;  // also NaN
+    return t >= side_ - 1 ? side_ - 1 : static_cast<int32_t>(t);
+  }
+  int32_t cellOf(const Vec2& p) const { return column(p.y, minY_, scaleY_) * side_ + column(p.x, minX_, scaleX_); }
+
+  int32_t side_ = 1;
+  double minX_ = 0.0, minY_ = 0.0, scaleX_ = 0.0, scaleY_ = 0.0;
+  GrowArray<int32_t> start_, items_;
+  GrowArray<uint8_t> alive_;
+};
+
+}  // namespace
+
 bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
   const int32_t n = points.count;
   if (n < 3) return false;
@@ -134,7 +213,7 @@ bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
   }
   area *= 0.5;
 
-  // The working list runs counter-clockwise. A point equal to the one before
+  // The working ring runs counter-clockwise. A point equal to the one before
   // it (a closed outline repeating its first point) adds no corner and would
   // leave a flat triangle that no ear test passes, so it is left out.
   GrowArray<int32_t> v;
@@ -147,49 +226,68 @@ bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
 
   int32_t m = v.count;
   if (m < 3) return false;
+  // Corners are linked in a ring, so that clipping one costs nothing.
+  GrowArray<int32_t> next, prev;
+  CornerGrid grid;
+  if (!next.resize(m) || !prev.resize(m) || !grid.build(points, v)) return false;
+  for (int32_t i = 0; i < m; ++i) {
+    next[i] = i + 1 < m ? i + 1 : 0;
+    prev[i] = i > 0 ? i - 1 : m - 1;
+  }
   int32_t guard = 2 * m;
-  // Removes a corner; neighbours that then coincide (the two visits of a
-  // point where the outline touches itself) become one corner.
-  auto removeCorner = [&](int32_t pos) {
-    v.removeAt(pos);
+  auto unlink = [&](int32_t corner) {
+    next[prev[corner]] = next[corner];
+    prev[next[corner]] = prev[corner];
+    grid.remove(corner);
     --m;
-    if (m >= 2) {
-      const int32_t before = (pos + m - 1) % m;
-      const int32_t after = pos % m;
-      if (same(points[v[before]], points[v[after]])) {
-        v.removeAt(after);
-        --m;
-      }
+  };
+  // Removes a corner; neighbours that then coincide (the two visits of a
+  // point where the outline touches itself) become one corner. Answers the
+  // corner the walk goes on from.
+  auto removeCorner = [&](int32_t corner) {
+    const int32_t before = prev[corner];
+    int32_t after = next[corner];
+    unlink(corner);
+    if (m >= 2 && same(points[v[before]], points[v[after]])) {
+      const int32_t beyond = next[after];
+      unlink(after);
+      after = beyond;
     }
     guard = 2 * m;
+    return after;
   };
-  int32_t at = m - 1;
+  int32_t u = prev[0];
   while (m > 2) {
     if (guard < 1) return false;  // a whole cycle without an ear: not simple
     --guard;
-    const int32_t u = at < m ? at : 0;
-    at = u + 1 < m ? u + 1 : 0;
-    const int32_t w = at + 1 < m ? at + 1 : 0;
+    const int32_t at = next[u];
+    const int32_t w = next[at];
     const Vec2& P = points[v[u]];
     const Vec2& Q = points[v[at]];
     const Vec2& R = points[v[w]];
     if (same(P, R)) {
       // A spike out to Q and back encloses nothing.
-      removeCorner(at);
+      u = removeCorner(at);
       continue;
     }
-    if ((Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x) < kEarEpsilon) continue;
-    bool ear = true;
-    for (int32_t k = 0; k < m && ear; ++k) {
-      if (k == u || k == at || k == w) continue;
-      const Vec2& D = points[v[k]];
-      // Where the outline touches itself a point repeats a corner; it lies
-      // outside this corner's angle, so it does not block the ear.
-      if (insideTriangle(D, P, Q, R) && !same(D, P) && !same(D, Q) && !same(D, R)) ear = false;
+    if ((Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x) < kEarEpsilon) {
+      u = at;
+      continue;
     }
-    if (!ear) continue;
+    // Where the outline touches itself a point repeats a corner; it lies
+    // outside this corner's angle, so it does not block the ear.
+    const bool ear = grid.all(std::min({P.x, Q.x, R.x}), std::min({P.y, Q.y, R.y}), std::max({P.x, Q.x, R.x}),
+                              std::max({P.y, Q.y, R.y}), [&](int32_t k) {
+                                if (k == u || k == at || k == w) return true;
+                                const Vec2& D = points[v[k]];
+                                return !insideTriangle(D, P, Q, R) || same(D, P) || same(D, Q) || same(D, R);
+                              });
+    if (!ear) {
+      u = at;
+      continue;
+    }
     if (!out.append(v[u]) || !out.append(v[at]) || !out.append(v[w])) return false;
-    removeCorner(at);
+    u = removeCorner(at);
   }
   return true;
 }

@@ -205,4 +205,5 @@ void VIEW_OpenGL::flushGlyphTextureCache() {
   glyphTextures.drain([](GlyphTexture& t) {
     if (t.texture) glDeleteTextures(1, &t.texture);
   });
+  kerningPairs.drain([](KerningDelta&) {});
 }

@@ -11,10 +11,14 @@
 #include "view/view_generic.h"
 
 class MDL_Camera;
+class MDL_Image;
 class MDL_Lamp;
 class MDL_Mesh;
+class MDL_Polyline;
+class MDL_Text;
 class Material;
 class Scene;
+struct ColorRGBA;
 
 constexpr int32_t kGeometryClientArrays = 0;  // "NONE"
 constexpr int32_t kGeometryBufferObjects = 1;  // "VBO"
@@ -41,6 +45,11 @@ class VIEW_OpenGL : public VIEW_Generic {
   bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   void clear(const double rgba[4]) override;
   void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) override;
+  void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                   double textSize, double alpha) override;
+  void drawLoadingScreen(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                         MDL_Object* logo) override;
+  void drawMessage(const double origin[2], const double size[2], const char* text, FontRecord* font) override;
   const char* getGLVersion() override;
   const char* getGLRenderer() override;
   const char* getGLVendor() override;
@@ -109,7 +118,26 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawTranslucent(MDL_Camera* camera);
   // The streams the last walk filled, drawn in runs of one material.
   void drawTranslucentStreams();
+  // ---- The 2-D overlays, in pixels from the viewport's top left, one unit
+  // of an object's placement being the viewport's width. overlays.cpp
+  // The overlay projection and the flat, blended state every overlay
+  // expects.
+  void setupOverlayState(const double origin[2], const double size[2]);
+  // The scene's visible texts, images and polylines in overlay-list order
+  // (ascending z after the viewport's sort): of equal z, the later covers.
   void drawOverlays(Scene* scene, FontRecord* font);
+  void drawText(MDL_Text* text);
+  void drawImage(MDL_Image* image);
+  void drawPolyline(MDL_Polyline* polyline);
+  // A one-off text at (x, y) in overlay units, upright and unscaled.
+  void drawTextAt(const double position[2], FontRecord* font, const char* text, const ColorRGBA& color,
+                  double size);
+  // The glyph's texture at the face's current size, bound when it has one
+  // (a space has none); null for a font without a usable face. glyphs.cpp
+  GlyphTexture* getGlyphTexture(FontRecord* font, uint32_t code);
+  // The kerning of two glyph indices at the face's current size; zero for
+  // a face without kerning. Kept with the glyphs.
+  KerningDelta getKerning(FontRecord* font, uint32_t left, uint32_t right);
   // The texture of an image source, bound; null when it has none.
   ImageTexture* getTexture(ImageSource* source);
   // The same for a video frame: uploaded as it is, replaced when changed.
@@ -128,6 +156,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   BspTree bsp;                             // rebuilt every translucent pass
   TranslucentStreams translucentStreams;  // filled by its walk
   GlyphTextureMap glyphTextures;
+  KerningMap kerningPairs;
   ImageTextureMap imageTextures;
   const char* glVersion = nullptr;  // not owned; refreshed by every beginFrame
   const char* glVendor = nullptr;

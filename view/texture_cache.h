@@ -28,5 +28,18 @@ struct GlyphTexture {
   uint32_t bytes;
 };
 
+// The kerning between two glyphs of a font at one size, as FreeType gives it
+// (26.6 pixels): asked once per pair, since texts draw every frame.
+struct KerningKey {
+  int32_t fontId;
+  int32_t xScale;
+  uint32_t left, right;  // glyph indices
+};
+
+struct KerningDelta {
+  int32_t x, y;  // 26.6 pixels
+};
+
 using ImageTextureMap = HashMap<int32_t, ImageTexture>;
+using KerningMap = HashMap<KerningKey, KerningDelta>;
 using GlyphTextureMap = HashMap<GlyphKey, GlyphTexture>;

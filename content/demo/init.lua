@@ -79,6 +79,7 @@ function startup()
     addBody("ball" .. i, v3(i - 2, 0, 1 + i), 0.4, "ball")
   end
   addBody("box", v3(0, 0.1, 6), 0.5, "box")
+  require("overlays").show(scene)
   setCallback(CB_UPDATE, update)
   setCallback(CB_EVENT, event)
   io.write("Vostrelle demo started: space drops a ball, Ctrl+Q quits")

@@ -12,6 +12,9 @@
 #include "controller/video_stream.h"
 #include "model/animation.h"
 #include "model/camera.h"
+#include "model/image.h"
+#include "model/image_source.h"
+#include "model/material.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/sound.h"
@@ -408,6 +411,39 @@ TEST(FrameRender, LoadingScreenUntilTheScriptsRun) {
   p.controller.loadingCounterTime = -1e300;
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log[6], "loading Loading  . .");
+}
+
+// The logo: the built-in PNG on an image a quarter of the content wide whose
+// centre sits at (0.5, 0.2); made by the first loading frame, dropped once
+// the scripts have started.
+TEST(FrameRender, LoadingLogoIsMadeOnceAndDroppedWhenTheScriptsRun) {
+  Player p;
+  p.controller.setViewSize(1024, 768);
+  p.controller.frame(nullptr, nullptr);
+  ASSERT_NE(p.controller.loadingImage, nullptr);
+  ASSERT_NE(p.controller.loadingImageSource, nullptr);
+  MDL_Object* logo = p.controller.loadingImage.get();
+  ASSERT_EQ(logo->type, OBJECT_IMAGE);
+  const MDL_Image* image = static_cast<MDL_Image*>(logo);
+  ASSERT_NE(image->material, nullptr);
+  ASSERT_EQ(image->material->layers.count, 1);
+  EXPECT_EQ(image->material->layers[0].image, p.controller.loadingImageSource.get());
+  EXPECT_STREQ(p.controller.loadingImageSource->name, "Trelm");
+  const double aspect = 115.0 / 400.0;
+  EXPECT_DOUBLE_EQ(image->getAspectRatio(), aspect);
+  const RigidTransform& world = logo->getWorld();
+  EXPECT_DOUBLE_EQ(world.basis.X().x, 0.25);
+  EXPECT_DOUBLE_EQ(world.basis.Y().y, 0.25);
+  const Vec3 centre = world.basis * Vec3(0.5, aspect * 0.5, 0) + world.position;
+  EXPECT_DOUBLE_EQ(centre.x, 0.5);
+  EXPECT_DOUBLE_EQ(centre.y, double(0.2f));
+  EXPECT_DOUBLE_EQ(centre.z, 1.0);
+
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.controller.loadingImage.get(), logo);
+  p.run();
+  EXPECT_EQ(p.controller.loadingImage, nullptr);
+  EXPECT_EQ(p.controller.loadingImageSource, nullptr);
 }
 
 TEST(FrameRender, FailureScreen) {

@@ -178,6 +178,20 @@ std::vector<Vec2> star(int tips, double outer, double inner) {
   return v;
 }
 
+// Corners at fixed angles and pseudo-random radii: star-shaped, so simple,
+// with reflex corners scattered all round.
+std::vector<Vec2> ragged(int n) {
+  std::vector<Vec2> v;
+  uint32_t state = 12345;
+  for (int i = 0; i < n; ++i) {
+    state = state * 1103515245u + 12345u;
+    const double r = 1.0 + double(state >> 16 & 0x7FFF) / 0x7FFF;
+    const double a = 2 * 3.141592653589793 * i / n;
+    v.push_back({r * std::cos(a), r * std::sin(a)});
+  }
+  return v;
+}
+
 TEST(Triangulation, ConvexConcaveAndSelfTouchingOutlines) {
   const std::vector<Vec2> square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
   const std::vector<Vec2> ell{{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 3}, {0, 3}};
@@ -204,6 +218,10 @@ TEST(Triangulation, ConvexConcaveAndSelfTouchingOutlines) {
       {"clockwise notch", reversed(notch)},
       // A closing point equal to the first adds nothing.
       {"repeated first point", {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}}},
+      // Large enough that ears are looked for near their triangles only.
+      {"star of 400 points", star(200, 3.0, 2.5)},
+      {"ragged ring of 500 points", ragged(500)},
+      {"clockwise ragged ring", reversed(ragged(500))},
   };
   for (const Outline& o : outlines) expectGoodTriangulation(o);
 

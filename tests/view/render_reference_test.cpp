@@ -1,6 +1,7 @@
 // Whole pictures of small scenes against reference images kept beside this
 // file. After a deliberate change of the picture, scripts/update-render-references
 // draws them anew.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,6 +10,8 @@
 #include "model/image_source.h"
 #include "support/test_media.h"
 #include "tests/view/render_scene.h"
+#include "model/polyline.h"
+#include "tests/view/overlay_scene.h"
 
 using namespace rendertest;
 
@@ -32,6 +35,27 @@ long differingPixels(const std::string& want, const std::string& got, const std:
   return end == text ? -1 : static_cast<long>(count);
 }
 
+// Compares a picture with its reference (or, while references are being
+// redrawn, writes it as the new one when `reference` is set).
+void compareWithReference(const std::string& name, const std::string& suffix, int width, int height,
+                          const std::vector<uint8_t>& pixels, bool reference = true) {
+  std::system(("mkdir -p '" + kOutput + "'").c_str());
+  const std::string got = kOutput + name + suffix + ".png";
+  ASSERT_TRUE(writePng(got, width, height, pixels));
+  const std::string want = kReferences + name + ".png";
+  if (std::getenv("VS_UPDATE_REFERENCES")) {
+    if (reference) {
+      ASSERT_TRUE(writePng(want, width, height, pixels));
+    }
+    return;
+  }
+  const std::string diff = kOutput + name + suffix + "-diff.png";
+  const long differing = differingPixels(want, got, diff);
+  ASSERT_GE(differing, 0) << "no reference " << want << ": run scripts/update-render-references";
+  EXPECT_LT(differing, width * height / 200) << "see " << diff;
+  if (differing < width * height / 200) std::remove(diff.c_str());
+}
+
 class References : public Frame, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {}
@@ -40,24 +64,13 @@ class References : public Frame, public ::testing::WithParamInterface<int> {
   void check(const std::string& name) {
     view->geometryPath = GetParam();
     draw();
-    std::system(("mkdir -p '" + kOutput + "'").c_str());
-    const std::string path = GetParam() == kGeometryBufferObjects ? "-vbo" : "-arrays";
-    const std::string got = kOutput + name + path + ".png";
-    ASSERT_TRUE(writePng(got, width, height, pixels));
-    const std::string want = kReferences + name + ".png";
-    if (std::getenv("VS_UPDATE_REFERENCES")) {
-      if (GetParam() == kGeometryClientArrays) {
-        ASSERT_TRUE(writePng(want, width, height, pixels));
-      }
-      return;
-    }
-    const std::string diff = kOutput + name + path + "-diff.png";
-    const long differing = differingPixels(want, got, diff);
-    ASSERT_GE(differing, 0) << "no reference " << want << ": run scripts/update-render-references";
-    EXPECT_LT(differing, width * height / 200) << "see " << diff;
-    if (differing < width * height / 200) std::remove(diff.c_str());
+    const bool arrays = GetParam() == kGeometryClientArrays;
+    compareWithReference(name, arrays ? "-arrays" : "-vbo", width, height, pixels, arrays);
   }
 };
+
+class OverlayReferences : public OverlayFrame {};
+class ScreenReferences : public ScreenFrame {};
 
 }  // namespace
 
@@ -161,3 +174,66 @@ INSTANTIATE_TEST_SUITE_P(GeometryPaths, References,
                          [](const ::testing::TestParamInfo<int>& info) {
                            return info.param == kGeometryBufferObjects ? "BufferObjects" : "ClientArrays";
                          });
+
+TEST_F(OverlayReferences, TextImageAndPolylinesOverAMesh) {
+  open(160, 120);
+  viewport.background[0] = 0.85, viewport.background[1] = 0.9, viewport.background[2] = 1;
+  camera({0, -6, 4}, {0, 0, 0});
+  lookAt(lamp(LAMP_SUN, {}), {2, -4, 5}, {0, 0, 0});
+  mesh(cubeData(0.8), material({0.9, 0.5, 0.2, 1}));
+
+  std::vector<uint8_t> checks(8 * 8 * 3);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const bool light = (x + y) % 2 == 0;
+      uint8_t* p = &checks[(y * 8 + x) * 3];
+      p[0] = light ? 240 : 40, p[1] = light ? 200 : 60, p[2] = light ? 60 : 140;
+    }
+  ImageSource* source = pngSource(8, 8, checks);
+  source->filter = 1;
+  image(source, {0.72, 0.04, 0.5}, 0.24);
+
+  MDL_Text* title = text("Overlays\tz=1\nsecond line \xC3\xA9", {0.04, 0.08, 1}, 0.06, {1, 1, 1, 1});
+  title->backgroundColor = {0.1, 0.2, 0.4, 0.7};
+
+  MDL_Polyline* star = new MDL_Polyline;
+  for (int i = 0; i < 10; ++i) {
+    const double r = i % 2 ? 0.04 : 0.1, a = 3.141592653589793 * i / 5;
+    ASSERT_TRUE(star->addPoint({r * std::sin(a), -r * std::cos(a)}));
+  }
+  placeAt(star, {0.15, 0.55, 0});
+  star->filled = true;
+  star->fillColor = {1, 0.85, 0.1, 0.8};
+  star->thickness = 0.006;
+  ASSERT_TRUE(star->ownMaterial());
+  star->material->diffuse = {0.5, 0.1, 0.1, 1};
+  scene->registerObject(star);
+
+  MDL_Polyline* path = new MDL_Polyline;
+  for (const Vec2& p : {Vec2{0, 0}, Vec2{0.15, 0.08}, Vec2{0.3, 0}, Vec2{0.45, 0.1}}) ASSERT_TRUE(path->addPoint(p));
+  placeAt(path, {0.45, 0.6, 0});
+  path->closed = false;
+  path->thickness = 0.012;
+  ASSERT_TRUE(path->ownMaterial());
+  path->material->diffuse = {0.1, 0.5, 0.2, 0.6};
+  scene->registerObject(path);
+
+  draw();
+  compareWithReference("overlays", "", width, height, pixels);
+}
+
+TEST_F(ScreenReferences, LoadingScreen) {
+  openScreen(320, 240);
+  controller->loadingDots = 4;
+  controller->loadingCounterTime = 1e300;  // the dots stay as they are
+  runFrame();
+  compareWithReference("loading-screen", "", width, height, pixels);
+}
+
+TEST_F(ScreenReferences, FailureScreenLetterBoxed) {
+  openScreen(320, 300);
+  controller->contentAspect = 0.75;  // bars above and below
+  controller->fail("content error");
+  runFrame();
+  compareWithReference("failure-screen", "", width, height, pixels);
+}

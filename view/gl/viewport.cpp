@@ -114,16 +114,7 @@ void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], con
   glDisable(GL_STENCIL_TEST);
   drawTranslucent(camera);
 
-  setupViewport(nullptr, origin, size);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_STENCIL_TEST);
-  glDisable(GL_LIGHTING);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_COLOR_ARRAY);
+  setupOverlayState(origin, size);
   drawOverlays(scene, font);
   mirrorMesh = nullptr;
 }

@@ -1,0 +1,134 @@
+// Overlay benchmarks:
+// - laying out and drawing 10,000 glyphs per frame (100 texts of 100
+//   characters in a 1024 x 768 viewport) with a warm glyph cache, in ns per
+//   glyph; the steady state renders nothing new: the glyph and kerning
+//   caches keep their sizes, so no glyph is loaded and no kerning asked of
+//   FreeType (checked after the run);
+// - triangulating star outlines of 100, 1,000 and 10,000 points, printing
+//   the growth per tenfold (10 for linear, 100 for quadratic).
+// Run under Xvfb's llvmpipe.
+#include <GL/glew.h>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "bench/hidden_renderer.h"
+#include "bench/ratio_reporter.h"
+#include "controller/viewport.h"
+#include "model/camera.h"
+#include "model/font_library.h"
+#include "model/font_record.h"
+#include "model/polyline.h"
+#include "model/scene.h"
+#include "model/text.h"
+
+namespace {
+
+constexpr int kWidth = 1024, kHeight = 768;
+constexpr int kTexts = 100, kCharacters = 100;
+
+// A page of small text: prose, each line starting further into it.
+struct TextPage {
+  HiddenRenderer screen{kWidth, kHeight};
+  HDC dc = screen.dc;
+  VIEW_OpenGLWin32* view = screen.view.get();
+  std::unique_ptr<FontRecord> font;
+  Scene scene;
+  Viewport viewport;
+
+  TextPage() {
+    MDL_createFontLibrary();
+    font = std::make_unique<FontRecord>("default", nullptr, 0, false);
+    for (int t = 0; t < kTexts; ++t) {
+      static const char kProse[] =
+          "Every frame the player steps the bodies, mixes the sounds and draws each viewport, "
+          "then the texts, images and lines over it. ";
+      std::string line;
+      for (int c = 0; c < kCharacters; ++c) line += kProse[(t * 7 + c) % (sizeof kProse - 1)];
+      MDL_Text* text = new MDL_Text;
+      text->font = font.get();
+      text->setText(line.c_str());
+      text->size = 0.012;
+      text->editWorld().position = Vec3(0.01, 0.01 + t * 0.0073, 0);
+      scene.registerObject(text);
+    }
+    MDL_Camera* camera = new MDL_Camera;
+    scene.registerObject(camera);
+    viewport.camera = camera;
+    viewport.background[3] = 1;
+  }
+};
+
+TextPage& page() {
+  static TextPage p;
+  return p;
+}
+
+const double kOrigin[2] = {0, 0};
+const double kSize[2] = {kWidth, kHeight};
+
+void glyphs_10k_warm(benchmark::State& state) {
+  TextPage& p = page();
+  p.view->beginFrame(p.dc, false);
+  p.view->renderViewport(&p.viewport, kOrigin, kSize, nullptr);  // warms the caches
+  glFinish();
+  const int glyphs = p.view->glyphTextures.count(), pairs = p.view->kerningPairs.count();
+  for (auto _ : state) {
+    p.view->renderViewport(&p.viewport, kOrigin, kSize, nullptr);
+    glFinish();
+  }
+  if (p.view->glyphTextures.count() != glyphs || p.view->kerningPairs.count() != pairs)
+    state.SkipWithError("the steady state rendered new glyphs or asked for new kerning");
+  p.view->endFrame(p.dc);
+  state.counters["glyphs"] = glyphs;
+  state.counters["kerning_pairs"] = pairs;
+  state.SetItemsProcessed(state.iterations() * kTexts * kCharacters);
+}
+
+// A star of n points alternating between two radii: half of its corners
+// are reflex, so ears are found only between them.
+Vec2Array star(int n) {
+  Vec2Array points;
+  for (int i = 0; i < n; ++i) {
+    const double r = i % 2 ? 0.6 : 1.0, a = 2 * 3.141592653589793 * i / n;
+    points.append({r * std::cos(a), r * std::sin(a)});
+  }
+  return points;
+}
+
+void triangulate_star(benchmark::State& state) {
+  const Vec2Array points = star(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    GrowArray<int32_t> triangles;
+    if (!triangulatePolygon(points, triangles)) state.SkipWithError("no triangulation");
+    benchmark::DoNotOptimize(triangles.data);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::RegisterBenchmark("glyphs_10k_warm", glyphs_10k_warm)->Unit(benchmark::kMillisecond);
+  for (int n : {100, 1000, 10000})
+    benchmark::RegisterBenchmark(("triangulate_star_" + std::to_string(n)).c_str(), triangulate_star)
+        ->Arg(n)
+        ->Unit(benchmark::kMicrosecond);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  if (const double frame = reporter.of("glyphs_10k_warm"))
+    std::printf("glyphs, warm cache: %.0f ns per glyph\n", frame * 1e9 / (kTexts * kCharacters));
+  const double t100 = reporter.of("triangulate_star_100"), t1k = reporter.of("triangulate_star_1000"),
+               t10k = reporter.of("triangulate_star_10000");
+  if (t100 > 0 && t1k > 0 && t10k > 0)
+    std::printf("triangulation growth per tenfold: 100 -> 1,000: %.1f x, 1,000 -> 10,000: %.1f x "
+                "(10 linear, 100 quadratic)\n",
+                t1k / t100, t10k / t1k);
+  benchmark::Shutdown();
+  return 0;
+}

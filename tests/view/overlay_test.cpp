@@ -1,0 +1,354 @@
+// The 2-D overlays of a scene drawn over its viewport: texts glyph by glyph
+// where FreeType puts them, images upright on whole pixels, polylines filled
+// and outlined, in the scene's order.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/font_library.h"
+#include "model/font_record.h"
+#include "model/image.h"
+#include "model/image_source.h"
+#include "model/polyline.h"
+#include "model/text.h"
+#include "tests/view/overlay_scene.h"
+#include "view/pixel_image.h"
+
+using namespace rendertest;
+
+namespace {
+
+class Overlays : public OverlayFrame {
+ protected:
+  // Pixels between two glyphs at the face's current size.
+  double kerning(uint32_t left, uint32_t right) {
+    FT_Vector delta{0, 0};
+    EXPECT_EQ(FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right),
+                             FT_KERNING_DEFAULT, &delta),
+              0);
+    return delta.x / 64.0;
+  }
+};
+
+TEST_F(Overlays, ImageIsUprightWithItsTopLeftCornerOnAWholePixel) {
+  open(128, 96);
+  // Top row red, green; bottom row blue, yellow.
+  ImageSource* source = pngSource(2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0});
+  source->filter = 1;  // nearest: each texel a clean quadrant
+  MDL_Image* picture = image(source, {0.1 + 0.3 / 128, 0.2 + 0.2 / 128, 0}, 0.5);
+  draw();
+  EXPECT_EQ(picture->getAspectRatio(), 1.0);
+  const int x0 = 13, y0 = 26;  // floor(12.8 + 0.3 + 0.5), floor(25.6 + 0.2 + 0.5)
+  EXPECT_EQ(at(x0, y0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(at(x0 + 63, y0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(at(x0, y0 + 63), (Rgb{0, 0, 255}));
+  EXPECT_EQ(at(x0 + 63, y0 + 63), (Rgb{255, 255, 0}));
+  for (const auto& outside : {std::pair<int, int>{x0 - 1, y0}, {x0, y0 - 1}, {x0 + 64, y0}, {x0, y0 + 64}})
+    EXPECT_EQ(at(outside.first, outside.second), kWhite) << outside.first << ", " << outside.second;
+}
+
+TEST_F(Overlays, ImageIsAsHighAsItsPictureIsForItsWidth) {
+  open(128, 96);
+  // 4 x 2: half as high as wide; scaled to 64 pixels wide it is 32 high.
+  std::vector<uint8_t> blue(4 * 2 * 3, 0);
+  for (size_t i = 2; i < blue.size(); i += 3) blue[i] = 255;
+  image(pngSource(4, 2, blue), {0, 0, 0}, 0.5);
+  draw();
+  EXPECT_EQ(at(10, 31), (Rgb{0, 0, 255}));
+  EXPECT_EQ(at(10, 32), kWhite);
+  EXPECT_EQ(at(63, 10), (Rgb{0, 0, 255}));
+  EXPECT_EQ(at(64, 10), kWhite);
+}
+
+// Each case places glyphs at pen positions worked out here from the face's
+// own metrics; the whole frame must match.
+TEST_F(Overlays, GlyphsLandWhereTheFaceSaysPerLineAndTabStop) {
+  open(256, 96);
+  const double w = 256, size = 0.1, ox = 6.4, oy = 40;
+  MDL_Text* t = text("F", {ox / w, oy / w, 0}, size, {1, 0, 0, 1});
+  draw();
+  ASSERT_EQ(font->currentSize, size * w);
+  const double lineStep = 64.0 / 72.0 * face->height / face->units_per_EM * size * w;
+  const double tab = 8 * advance(' ');
+  const double f = advance('F');
+  ASSERT_LT(f, tab);
+  ASSERT_TRUE(FT_HAS_KERNING(face));
+  ASSERT_NE(kerning('F', '.'), 0);
+
+  struct Case {
+    const char* what;
+    const char* text;
+    std::vector<Placed> glyphs;
+  };
+  const Case cases[] = {
+      {"one glyph", "F", {{'F', ox, oy}}},
+      {"two lines", "F\nF", {{'F', ox, oy}, {'F', ox, oy + lineStep}}},
+      {"tab from the line start", "\tF", {{'F', ox + tab, oy}}},
+      {"tab on a stop moves a whole tab", "\t\tF", {{'F', ox + 2 * tab, oy}}},
+      {"tab after a glyph", "F\tF", {{'F', ox, oy}, {'F', ox + tab, oy}}},
+      {"line start after a tab", "\t\nF", {{'F', ox, oy + lineStep}}},
+      {"cut sequence dropped", "F\xE2\x96", {{'F', ox, oy}}},
+      {"cut lead byte dropped", "F\xF0", {{'F', ox, oy}}},
+      {"too large a value is U+FFFD", "\xFE\x80\x80\x80\x80\x80", {{0xFFFD, ox, oy}}},
+      {"two-byte sequence", "\xC3\xA9", {{0xE9, ox, oy}}},
+      {"a space moves the pen", " F", {{'F', ox + advance(' '), oy}}},
+      {"advance and kerning", "F.", {{'F', ox, oy}, {'.', ox + f + kerning('F', '.'), oy}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(t->setText(c.text));
+    draw();
+    expectFrame(expectedGlyphs(c.glyphs, {255, 0, 0}));
+  }
+}
+
+TEST_F(Overlays, TabsWithoutATabSizeLeaveThePen) {
+  open(256, 96);
+  MDL_Text* t = text("F\tF", {0.05, 0.2, 0}, 0.1, {0, 0, 0, 1});
+  for (int32_t tabSize : {0, -2}) {
+    t->tabSize = tabSize;
+    draw();
+    const double x = 0.05 * 256, y = 0.2 * 256;
+    expectFrame(expectedGlyphs({{'F', x, y}, {'F', x + advance('F'), y}}, {0, 0, 0}));
+  }
+}
+
+TEST_F(Overlays, TextBackgroundCoversItsBoxBlendedUnlessOpaque) {
+  open(128, 96);
+  MDL_Text* t = text("Fg", {0.2, 0.3, 0}, 0.15, {0, 0, 0, 0});  // invisible glyphs
+  struct Case {
+    double alpha;
+    Rgb inside;
+  };
+  for (const Case& c : {Case{1, {0, 0, 255}}, Case{0.5, {127, 127, 255}}, Case{0, kWhite}}) {
+    SCOPED_TRACE(c.alpha);
+    t->backgroundColor = {0, 0, 1, c.alpha};
+    draw();
+    t->computeExtent();
+    const int left = int(std::ceil((0.2 + t->extentMinX) * 128)), right = int((0.2 + t->extentMaxX) * 128) - 1;
+    const int top = int(std::ceil((0.3 + t->extentMinY) * 128)), bottom = int((0.3 + t->extentMaxY) * 128) - 1;
+    ASSERT_LT(left + 4, right);
+    ASSERT_LT(top + 4, bottom);
+    for (int y : {top, bottom})
+      for (int x : {left, right}) EXPECT_TRUE(near(at(x, y), c.inside)) << x << ", " << y;
+    EXPECT_EQ(at(left - 2, top), kWhite);
+    EXPECT_EQ(at(left, top - 2), kWhite);
+    EXPECT_EQ(at(right + 2, bottom), kWhite);
+    EXPECT_EQ(at(right, bottom + 2), kWhite);
+  }
+}
+
+TEST_F(Overlays, PolylineFillAndOutlineInTheirColoursFollowingTheObject) {
+  open(128, 96);
+  MDL_Polyline* line = new MDL_Polyline;
+  for (const Vec2& p : {Vec2{0, 0}, Vec2{0.25, 0}, Vec2{0.25, 0.25}, Vec2{0, 0.25}}) ASSERT_TRUE(line->addPoint(p));
+  placeAt(line, {0.25, 0.125, 0});
+  line->filled = true;
+  line->fillColor = {0, 1, 0, 1};
+  line->outlined = false;
+  scene->registerObject(line);
+  draw();
+  // The square spans 32 to 64 across and 16 to 48 down.
+  EXPECT_EQ(at(33, 17), (Rgb{0, 255, 0}));
+  EXPECT_EQ(at(62, 46), (Rgb{0, 255, 0}));
+  EXPECT_EQ(at(30, 30), kWhite);
+  EXPECT_EQ(at(66, 30), kWhite);
+  EXPECT_EQ(at(48, 14), kWhite);
+  EXPECT_EQ(at(48, 50), kWhite);
+
+  // A translucent fill blends; the outline is drawn over it in its
+  // material's colour, as thick as asked (0.02 x 128 pixels each side).
+  line->fillColor = {0, 1, 0, 0.5};
+  line->outlined = true;
+  line->thickness = 0.02;
+  ASSERT_TRUE(line->ownMaterial());
+  line->material->diffuse = {1, 0, 0, 1};
+  draw();
+  EXPECT_TRUE(near(at(48, 32), {127, 255, 127}));
+  for (const auto& edge : {std::pair<int, int>{32, 32}, {64, 32}, {48, 16}, {48, 48}, {30, 32}, {33, 32}})
+    EXPECT_EQ(at(edge.first, edge.second), (Rgb{255, 0, 0})) << edge.first << ", " << edge.second;
+  EXPECT_EQ(at(28, 32), kWhite);
+  EXPECT_EQ(at(37, 32), (Rgb{127, 255, 127}));
+}
+
+TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
+  open(64, 48);
+  MDL_Image* red = image(nullptr, {0, 0, 0}, 0.5);
+  MDL_Image* blue = image(nullptr, {0.25, 0.25, 0}, 0.5);
+  colour(red, {1, 0, 0, 1});
+  colour(blue, {0, 0, 1, 1});
+  const int overlap[2] = {24, 24};  // inside both 32-pixel squares
+  struct Case {
+    double redZ, blueZ;
+  };
+  for (const Case& c : {Case{1, 0}, Case{0, 1}, Case{2, 2}}) {
+    SCOPED_TRACE(testing::Message() << c.redZ << " " << c.blueZ);
+    red->editWorld().position.z = c.redZ;
+    blue->editWorld().position.z = c.blueZ;
+    draw();
+    // After the viewport's sort the list runs up in z; the last one covering
+    // the point is seen.
+    ASSERT_EQ(scene->overlays.count, 2);
+    MDL_Object* top = scene->overlays[1];
+    EXPECT_LE(scene->overlays[0]->getWorld().position.z, top->getWorld().position.z);
+    if (c.redZ != c.blueZ) {
+      EXPECT_EQ(top, c.redZ > c.blueZ ? static_cast<MDL_Object*>(red) : blue);
+    }
+    const Rgb want = top == red ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
+    EXPECT_EQ(at(overlap[0], overlap[1]), want);
+  }
+}
+
+TEST_F(Overlays, InvisibleObjectsAreSkipped) {
+  open(64, 48);
+  MDL_Image* red = image(nullptr, {0, 0, 0}, 0.5);
+  colour(red, {1, 0, 0, 1});
+  MDL_Text* t = text("F", {0.5, 0.4, 0}, 0.3, {0, 0, 0, 1});
+  t->backgroundColor = {0, 1, 0, 1};
+  red->state &= ~uint32_t(STATE_VISIBLE);
+  t->state &= ~uint32_t(STATE_VISIBLE);
+  draw();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+  red->state |= STATE_VISIBLE;
+  draw();
+  EXPECT_EQ(at(5, 5), (Rgb{255, 0, 0}));
+}
+
+TEST_F(Overlays, GlyphsAreCachedPerPixelSize) {
+  open(128, 96);
+  MDL_Text* t = text("AbcA", {0.1, 0.3, 0}, 0.1, {0, 0, 0, 1});
+  draw();
+  EXPECT_EQ(view->glyphTextures.count(), 3);
+  const std::vector<uint8_t> first = pixels;
+  draw();
+  EXPECT_EQ(view->glyphTextures.count(), 3);
+  EXPECT_EQ(pixels, first);
+  // A new size (as after a change of viewport width) renders them anew.
+  t->size = 0.2;
+  draw();
+  EXPECT_EQ(font->currentSize, 0.2 * 128);
+  EXPECT_EQ(view->glyphTextures.count(), 6);
+  // A text without a font draws nothing.
+  t->size = 0.1;
+  t->font = nullptr;
+  draw();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+}
+
+// Sizes from content are bounded before FreeType renders anything: a huge
+// text is drawn at the largest size, one that is not a number not at all.
+TEST_F(Overlays, HugeAndUnreasonableTextSizesAreBounded) {
+  open(128, 96);
+  MDL_Text* t = text("W", {0, 0.5, 0}, 1000, {0, 0, 0, 1});
+  draw();
+  EXPECT_EQ(font->currentSize, 1000.0 * 128);
+  EXPECT_LE(face->size->metrics.y_ppem, 4096);
+  EXPECT_GE(face->size->metrics.y_ppem, 4000);
+  for (double size : {std::nan(""), HUGE_VAL, -1.0, 0.0}) {
+    t->size = size;
+    view->resetGlyphTextureCache();  // emptied as the frame begins
+    draw();
+    EXPECT_EQ(view->glyphTextures.count(), 0) << size;
+  }
+}
+
+// The caption: its text in black with a white copy a pixel up and left,
+// both faded by alpha. Nothing in the player calls it yet.
+TEST_F(Overlays, CaptionIsWhiteOverItsBlackShadowFadedByAlpha) {
+  open(128, 96);
+  const double origin[2] = {0, 0}, size[2] = {128, 96};
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (double alpha : {1.0, 0.5}) {
+    SCOPED_TRACE(alpha);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->drawCaption(origin, size, "HH", font.get(), 0.3, alpha);
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    pixels.assign(image.pixels, image.pixels + image.width * image.height * 3);
+    // Faded copies blend towards white and black by alpha at most.
+    const int lightest = int(128 + 127 * alpha + 0.5), darkest = int(128 - 128 * alpha + 0.5);
+    int lighter = 0, darker = 0, brightest = 0, dimmest = 255;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const Rgb c = at(x, y);
+        if (c.r == 128) continue;
+        // Both copies stand on the baseline 0.03 x 128 pixels down: only
+        // their feet show.
+        EXPECT_LT(y, 5) << x;
+        lighter += c.r > 148;
+        darker += c.r < 108;
+        brightest = std::max(brightest, c.r);
+        dimmest = std::min(dimmest, c.r);
+      }
+    EXPECT_GT(lighter, 10);
+    EXPECT_GT(darker, 10);
+    EXPECT_LE(brightest, lightest + 1);
+    EXPECT_GE(dimmest, darkest - 1);
+    if (alpha == 1) {
+      EXPECT_EQ(brightest, 255);
+      EXPECT_EQ(dimmest, 0);
+    }
+  }
+}
+
+class Screens : public ScreenFrame {};
+
+bool dark(const Rgb& c) { return c.r < 128 && c.g < 128 && c.b < 128; }
+
+TEST_F(Screens, LoadingScreenShowsTheLogoAndTheDotsUnderIt) {
+  openScreen(512, 384);
+  controller->loadingDots = 3;
+  controller->loadingCounterTime = 1e300;  // the dots stay as they are
+  runFrame();
+  ASSERT_NE(controller->loadingImage, nullptr);
+  ASSERT_NE(controller->loadingImageSource, nullptr);
+  EXPECT_STREQ(controller->loadingImageSource->name, "Trelm");
+  EXPECT_EQ(controller->loadingImageSource->width, 400);
+  EXPECT_EQ(controller->loadingImageSource->height, 115);
+
+  // The logo: a quarter of the width (128 pixels), centred on (256, 102.4).
+  const double aspect = 115.0 / 400.0, top = 102.4 - 64 * aspect, bottom = 102.4 + 64 * aspect;
+  const auto logo = [](const Rgb& c) { return c.b > c.r + 20 && c.r < 100; };  // its dark blue
+  EXPECT_TRUE(logo(at(195, 102)));
+  EXPECT_TRUE(logo(at(310, 102)));
+  EXPECT_EQ(count(0, 0, 512, 384, logo), count(192, int(top), 320, int(std::ceil(bottom)), logo));
+  EXPECT_GT(count(192, int(top), 320, int(bottom), logo), 128 * 20);  // less ring and lettering
+
+  // "Loading  . . ." in green from (204.8, 133.1), under the logo.
+  const auto green = [](const Rgb& c) { return c.g > c.r + 40 && c.g > c.b + 40; };
+  const int text = count(200, 120, 300, 140, green);
+  EXPECT_GT(text, 30);
+  EXPECT_EQ(count(0, 0, 512, 384, green), text);
+
+  // A second frame keeps the one logo.
+  const MDL_Object* first = controller->loadingImage.get();
+  runFrame();
+  EXPECT_EQ(controller->loadingImage.get(), first);
+}
+
+TEST_F(Screens, FailureScreenShowsItsTwoLinesOnWhite) {
+  openScreen(512, 384);
+  controller->fail("content error");
+  runFrame();
+  // "Error opening the file, ..." then "Please check ...", from (5.1, 15.4)
+  // at 11.8 pixels, one line height (about 13.7 pixels) apart.
+  const int first = count(0, 4, 512, 18, dark), second = count(0, 19, 512, 31, dark);
+  EXPECT_GT(first, 150);
+  EXPECT_GT(second, 150);
+  EXPECT_EQ(count(0, 0, 512, 384, dark), first + second);
+  EXPECT_EQ(count(0, 0, 4, 384, dark), 0);  // nothing left of the text's start
+  EXPECT_EQ(at(400, 300), kWhite);
+}
+
+}  // namespace
