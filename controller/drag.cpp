@@ -114,6 +114,9 @@ void CTRL_Generic::dragObject(MDL_Object* object, const Vec3& velocity, double h
     if (!(h > 0)) return;
     const Vec3 target = pickWorld + v * h;
     static_cast<MDL_Bone*>(o)->movePoint(pickWorld, target, engine.get());
+    // The bone's CB_MOVED may have deleted or let go of what the mouse holds:
+    // with no pick point left there is no remainder to pass on.
+    if (mouse.picked != object || object->pendingDelete) return;
     Vec3 reached;
     getPickPointWorld(reached);
     v = (target - reached) * (1.0 / h);

@@ -8,6 +8,7 @@
 -- volume gives the body its size. Each landing knocks where it happens,
 -- heard from the camera (sounds/knock.ogg is made by the build).
 
+local motion = require("motion")  -- the mouse's grabs and orbit, the gem
 local scene, models
 local bodies = {}
 local clock, nextReport = 0, 1
@@ -19,6 +20,7 @@ local function addBody(name, position, size, shape)
   body:setName(name)
   newMesh(body, models:get(shape)):setScale(v3(size, size, size))
   body:setPosition(position)
+  motion.grabbable(body)
   bodies[#bodies + 1] = body
   return body
 end
@@ -33,6 +35,7 @@ end
 
 local function update(dt)
   clock = clock + dt
+  motion.update()
   if clock >= nextReport then
     nextReport = nextReport + 1
     io.write(string.format("t = %.0f s", clock))
@@ -73,6 +76,7 @@ function startup()
   local view = newViewport(0, 0, 1, 0.75)
   view:setCamera(eye)
   view:setMike(newMike(eye))  -- the listener rides with the camera
+  motion.start(scene, view)
   knock = newSample("sounds/knock.ogg")
   scene:setCallback(CB_POST_COLLISION, landed)
   for i = 1, 3 do

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "controller/ctrl_generic.h"
+#include "model/animation.h"
+#include "model/scene.h"
 #include "platform/testing.h"
 #include "script/engine.h"
 #include "support/test_package.h"
@@ -56,4 +58,49 @@ TEST(DemoContent, StartsOnTheFirstFrameAndRuns) {
   EXPECT_EQ(view->frames, 2);
   EXPECT_EQ(view->loadingScreens, 0);
   EXPECT_EQ(view->messages, 0);
+}
+
+// What the demo lets the mouse do: a ball's looks can be picked and its
+// body, not its looks, is what a drag moves; a press on the sky picks
+// nothing and a drag there orbits the camera; one object plays keyframes.
+TEST(DemoContent, BallsCanBeGrabbedTheCameraOrbitsAndTheGemPlays) {
+  CTRL_Generic controller(std::make_unique<LMP_Engine>(), std::make_unique<CountingView>());
+  ASSERT_TRUE(controller.openPackage(testpkg::toBuffer(testpkg::makePackage(demoMembers()))));
+  controller.setViewSize(1024, 768);
+  controller.frame(nullptr, nullptr);
+  controller.timerRunning = true;
+  controller.frame(nullptr, nullptr);
+  ASSERT_FALSE(controller.stopped) << controller.failureText;
+  Viewport* view = controller.currentViewport;
+  ASSERT_TRUE(view && view->camera);
+  Scene* scene = controller.getScene();
+  ASSERT_TRUE(scene);
+
+  ASSERT_GT(scene->rigidBodies.count, 0);
+  MDL_Object* body = scene->rigidBodies[0];
+  Vec3 seen;
+  view->worldToScreen(body->getWorld().position, seen);
+  const double at[2] = {seen.x, seen.y};
+  double window[2] = {0, 0};
+  controller.viewportToWindow(at, window);
+  controller.onMouseMove(false, false, window[0], window[1]);
+  controller.onLeftButtonDown(window[0], window[1]);
+  ASSERT_NE(controller.mouse.picked, nullptr);
+  EXPECT_EQ(controller.mouse.picked->parent, body);
+  EXPECT_FALSE(controller.mouse.picked->state & STATE_MOVABLE);
+  EXPECT_TRUE(body->state & STATE_MOVABLE);
+  controller.onLeftButtonUp(window[0], window[1]);
+
+  EXPECT_EQ(view->navigationMode, NAVIGATION_MIXED);
+  const double azimuth = view->navigationAzimuth;
+  controller.onMouseMove(false, false, 60, 20);
+  controller.onLeftButtonDown(60, 20);
+  EXPECT_EQ(controller.mouse.picked, nullptr);
+  controller.onMouseMove(false, false, 160, 20);
+  controller.onLeftButtonUp(160, 20);
+  EXPECT_LT(view->navigationAzimuth, azimuth);
+
+  ASSERT_EQ(scene->animations.count, 1);
+  EXPECT_TRUE(scene->animations[0]->playing);
+  EXPECT_NE(scene->animations[0]->target, nullptr);
 }

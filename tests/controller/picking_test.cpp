@@ -16,6 +16,7 @@
 #include "controller/null_engine.h"
 #include "controller/perf_counter.h"
 #include "model/animated_mesh.h"
+#include "model/bone.h"
 #include "model/camera.h"
 #include "model/mesh.h"
 #include "model/rigid_body.h"
@@ -458,6 +459,31 @@ TEST(Drag, TheFrameDragsAHeldBodyEverySubStepWithItsFrictionSetAside) {
   EXPECT_EQ(moved.count(CB_MOVED), 1);
   EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
   EXPECT_EQ(body->friction, 0.25);
+}
+
+// A bone's move fires CB_MOVED; a callback that deletes the held bone there
+// ends the drag: there is no pick point left to measure what remains.
+TEST(Drag, ABoneDeletedByItsOwnMoveHandsNothingOnToItsHolder) {
+  Rig r;
+  MDL_Locator* holder = new MDL_Locator();
+  holder->state |= STATE_MOVABLE;
+  r.scene->registerObject(holder);
+  MDL_Bone* bone = new MDL_Bone();
+  r.scene->registerObject(bone);
+  holder->addChild(bone);
+  r.quadAt(0, 0, -10, bone);
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.mouse.picked = bone;  // as a press on skin picks its bone
+  r.ctrl.mouse.pickPosition = Vec3(0, 0, -10);
+  Probe moved;
+  bone->proxy.assign(moved.base());
+  moved.action = [&](int id) {
+    if (id == CB_MOVED && !bone->pendingDelete) r.ctrl.deleteObject(bone);
+  };
+  r.ctrl.dragObject(bone, Vec3(10, 0, 0), 0.1);
+  EXPECT_GT(moved.count(CB_MOVED), 0);
+  EXPECT_EQ(r.ctrl.mouse.picked, nullptr);
+  expectVec(holder->getWorld().position, 0, 0, 0);
 }
 
 TEST(Drag, AConstrainedObjectKeepsTheMouseOnItsPickPoint) {

@@ -34,19 +34,15 @@ end
 )";
 
 TEST(MouseEvents, AClickOnABoxReachesItsCallbackWithTheHitPoint) {
-  if (e2e::run("command -v xdotool >/dev/null && command -v xvfb-run >/dev/null") != 0)
-    GTEST_SKIP() << "needs xvfb-run and xdotool";
+  if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
   e2e::PlayerRun player("mouse_click",
-                        {{"init.lua", kInit}, {"scene.xml", e2e::slurp(std::string(VS_SOURCE_DIR) + "/content/demo/scene.xml")}});
+                        {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
   // The content takes the window's shape at the start, so the viewport's
   // centre is at (width / 2, 0.375 width); a click there without moving.
-  player.play(
-      "for i in $(seq 50); do grep -q 'script ready' log && break; sleep 0.2; done\n"
-      "w=$(xdotool search --pid $pid | tail -1); eval $(xdotool getwindowgeometry --shell $w)\n"
-      "xdotool mousemove --window $w $((WIDTH / 2)) $((WIDTH * 3 / 8)); sleep 0.3; xdotool click 1\n"
-      "for i in $(seq 25); do grep -q 'click' log && break; sleep 0.2; done\n"
-      "kill $pid");
+  player.play(e2e::waitForLog("script ready") + e2e::kFindWindow +
+              "xdotool mousemove --window $w $((WIDTH / 2)) $((WIDTH * 3 / 8)); sleep 0.3; xdotool click 1\n" +
+              e2e::waitForLog("click") + "kill $pid");
   const std::string log = player.file("log");
   const size_t at = log.find("click true");
   ASSERT_NE(at, std::string::npos) << log;

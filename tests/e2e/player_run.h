@@ -29,6 +29,23 @@ inline int run(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A file of the demo's content, to build test packages from.
+inline std::string demoFile(const std::string& name) { return slurp(fs::path(VS_SOURCE_DIR) / "content/demo" / name); }
+
+// Whether a private X server can be started and driven with xdotool.
+inline bool canDriveX() { return run("command -v xdotool >/dev/null && command -v xvfb-run >/dev/null") == 0; }
+
+// Driver lines that wait, up to about ten seconds, until the log holds text.
+inline std::string waitForLog(const std::string& text) {
+  return "for i in $(seq 50); do grep -q '" + text + "' log && break; sleep 0.2; done\n";
+}
+
+// Driver lines that find the player's window: $w, with $WIDTH and $HEIGHT.
+// The content takes the window's shape at the start, so a full-width
+// viewport of aspect 0.75 maps window pixel (px, py) to (px, py) / WIDTH.
+inline const char kFindWindow[] =
+    "w=$(xdotool search --pid $pid | tail -1); eval $(xdotool getwindowgeometry --shell $w)\n";
+
 // A player carrying the test package, and a folder for what the run leaves.
 struct PlayerRun {
   explicit PlayerRun(const std::string& name, const char* initLua)
