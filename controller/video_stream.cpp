@@ -584,7 +584,7 @@ void VideoStream::advance(double dt) {
   decodeAudio();
 }
 
-bool VIDEO_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY,
+bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY,
                           int32_t width, int32_t height, unsigned char* out) {
   const int64_t x0 = picX, y0 = picY, w = width, h = height;
   if (x0 < 0 || y0 < 0 || w <= 0 || h <= 0 || !out) return false;
@@ -623,7 +623,7 @@ void VideoStream::convertFrame() {
   for (int i = 0; i < 3; ++i) planes[i] = VideoPlane{buffer[i].data, buffer[i].width, buffer[i].height, buffer[i].stride};
   const int xShift = info.pixel_fmt == TH_PF_444 ? 0 : 1;
   const int yShift = info.pixel_fmt == TH_PF_420 ? 1 : 0;
-  if (VIDEO_convertPicture(planes, xShift, yShift, static_cast<int32_t>(info.pic_x), static_cast<int32_t>(info.pic_y),
+  if (CTRL_convertPicture(planes, xShift, yShift, static_cast<int32_t>(info.pic_x), static_cast<int32_t>(info.pic_y),
                            image.width, image.height, image.data))
     image.pixelsChanged = true;
 }

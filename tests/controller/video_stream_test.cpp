@@ -65,7 +65,7 @@ TEST(VideoConvert, FixedPointColoursBottomUpWithSharedChroma) {
   cb[0 * 3 + 1] = 255;  // frame columns 2-3, rows 0-1
   const VideoPlane planes[3] = {{luma.data(), 6, 4, 6}, {cb.data(), 3, 2, 3}, {cr.data(), 3, 2, 3}};
   unsigned char out[4 * 2 * 3];
-  ASSERT_TRUE(VIDEO_convertPicture(planes, 1, 1, 1, 1, 4, 2, out));
+  ASSERT_TRUE(CTRL_convertPicture(planes, 1, 1, 1, 1, 4, 2, out));
   // Bottom row in memory first: the picture's second row.
   auto at = [&](int x, int y) { return out + ((1 - y) * 4 + x) * 3; };
   expectNear(at(0, 0), 0, 0, 0, 0, "Y 16 is black");
@@ -104,7 +104,7 @@ TEST(VideoConvert, EverySampleTripleMatchesTheWideArithmetic) {
   for (int v = 0; v < 256; ++v) {
     std::fill(cr.begin(), cr.end(), static_cast<unsigned char>(v));
     const VideoPlane planes[3] = {{luma.data(), 256, 256, 256}, {cb.data(), 256, 256, 256}, {cr.data(), 256, 256, 256}};
-    ASSERT_TRUE(VIDEO_convertPicture(planes, 0, 0, 0, 0, 256, 256, out.data()));
+    ASSERT_TRUE(CTRL_convertPicture(planes, 0, 0, 0, 0, 256, 256, out.data()));
     for (int u = 0; u < 256; ++u)
       for (int l = 0; l < 256; ++l) {
         const unsigned char* p = out.data() + ((255 - u) * 256 + l) * 3;
@@ -130,7 +130,7 @@ TEST(VideoConvert, WideSubsampledRegionAtAnOddOffsetMatchesPixelByPixel) {
   const VideoPlane planes[3] = {
       {luma.data(), fw, fh, fw}, {cb.data(), fw / 2, fh / 2, fw / 2}, {cr.data(), fw / 2, fh / 2, fw / 2}};
   std::vector<unsigned char> out(w * h * 3);
-  ASSERT_TRUE(VIDEO_convertPicture(planes, 1, 1, x0, y0, w, h, out.data()));
+  ASSERT_TRUE(CTRL_convertPicture(planes, 1, 1, x0, y0, w, h, out.data()));
   int wrong = 0;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -148,9 +148,9 @@ TEST(VideoConvert, RegionOutsideThePlanesWritesNothing) {
   std::vector<unsigned char> luma(16 * 16, 16), chroma(8 * 8, 128);
   const VideoPlane planes[3] = {{luma.data(), 16, 16, 16}, {chroma.data(), 8, 8, 8}, {chroma.data(), 8, 8, 8}};
   std::vector<unsigned char> out(17 * 16 * 3, 7);
-  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, 1, 0, 16, 16, out.data()));
-  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, 0, 0, 17, 16, out.data()));
-  EXPECT_FALSE(VIDEO_convertPicture(planes, 1, 1, -1, 0, 4, 4, out.data()));
+  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, 1, 0, 16, 16, out.data()));
+  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, 0, 0, 17, 16, out.data()));
+  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, -1, 0, 4, 4, out.data()));
   for (unsigned char c : out) ASSERT_EQ(c, 7);
 }
 
