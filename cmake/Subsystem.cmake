@@ -41,12 +41,31 @@ function(vs_uses target)
   endforeach()
 endfunction()
 
-# vs_test_folder(FOLDER): one GoogleTest executable of every .cpp in tests/FOLDER.
+# vs_listed(OUT DIR GLOB WHERE FILE...): the FILEs (relative to DIR) as full
+# paths in OUT. Configuring stops when one does not exist, or when a file that
+# GLOB matches in DIR is not listed: WHERE says which list to add it to.
+function(vs_listed out dir glob where)
+  set(listed "")
+  foreach(name IN LISTS ARGN)
+    if(NOT EXISTS "${dir}/${name}")
+      message(FATAL_ERROR "listed file ${dir}/${name} does not exist")
+    endif()
+    list(APPEND listed "${dir}/${name}")
+  endforeach()
+  file(GLOB found CONFIGURE_DEPENDS "${dir}/${glob}")
+  foreach(file IN LISTS found)
+    if(NOT file IN_LIST listed)
+      message(FATAL_ERROR "${file} is listed nowhere: add it to ${where}")
+    endif()
+  endforeach()
+  set(${out} ${listed} PARENT_SCOPE)
+endfunction()
+
+# vs_test_folder(FOLDER SOURCE...): one GoogleTest executable of the sources
+# listed (relative to tests/FOLDER); every .cpp there must be listed.
 function(vs_test_folder folder)
-  file(GLOB srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp")
-  if(NOT srcs)
-    return()
-  endif()
+  vs_listed(srcs "${CMAKE_SOURCE_DIR}/tests/${folder}" "*.cpp" "vs_test_folder(${folder}) in tests/CMakeLists.txt"
+            ${ARGN})
   set(target "test_${folder}")
   add_executable(${target} ${srcs})
   target_link_libraries(${target} PRIVATE vs_platform_testing vs_all GTest::gtest GTest::gmock GTest::gtest_main)
