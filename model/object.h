@@ -3,6 +3,7 @@
 // valid while the other is recomputed on demand.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "model/callbacks.h"
@@ -132,6 +133,17 @@ public:
     // A direct child by name first, then each child's subtree in order.
     MDL_Object* getDescendant(const char* wanted);
 
+    // Visits every descendant in depth-first order, children in sibling
+    // order: pre(o) before o's subtree, post(o) after it. Neither may relink
+    // the tree. No stack: the way back up follows the parent links, so a
+    // chain of any depth costs time linear in its length.
+    template <class Pre, class Post>
+    void walkDescendants(Pre pre, Post post);
+    template <class Visit>
+    void forEachDescendant(Visit visit) {
+        walkDescendants(visit, [](MDL_Object*) {});
+    }
+
     // Applied to every descendant, never to the object itself.
     void setState(uint32_t mask);
     void enableState(uint32_t mask);
@@ -145,6 +157,32 @@ public:
     void recomputeLocal();
     void recomputeWorld() { getWorld(); }
 };
+
+template <class Pre, class Post>
+void MDL_Object::walkDescendants(Pre pre, Post post) {
+    MDL_Object* o = firstChild;
+    while (o) {
+        pre(o);
+        if (o->firstChild) {
+            assert(o->firstChild->parent == o);
+            o = o->firstChild;
+            continue;
+        }
+        // A leaf: finish it and every ancestor whose last child it ends.
+        for (;;) {
+            post(o);
+            if (o->nextSibling) {
+                o = o->nextSibling;
+                break;
+            }
+            o = o->parent;
+            if (!o || o == this) {
+                o = nullptr;
+                break;
+            }
+        }
+    }
+}
 
 // Locator objects add nothing to the base.
 class MDL_Locator : public MDL_Object {

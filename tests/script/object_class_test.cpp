@@ -261,3 +261,42 @@ TEST(ObjectUserData, ChurnOfBodiesWithUserDataAndCallbacksLeavesTheHeapFlat) {
   lua_pop(p.L, 1);
   EXPECT_LT(end, start * 1.05) << start << " KB at the start";
 }
+
+// Every walk over the tree (placement, names, states, copies, deletion and
+// the purge) copes with a chain far deeper than any stack, in time linear
+// in its length.
+TEST(ObjectTree, AMillionDeepChainIsMadeMovedCopiedAndDeleted) {
+  Player p({});
+  ASSERT_EQ(p.run(kSceneAndNear), "");
+  ASSERT_EQ(p.run(R"(
+    root = newObject(s)
+    local o = root
+    for i = 2, 1000000 do o = newObject(o) end
+    o:setName('tip')
+    tip = o
+    root:setPosition(v3(1, 2, 3))
+    assert(vnear(tip:getPosition(), 1, 2, 3))
+    assert(rawequal(root:getDescendant('tip'), tip))
+    root:disableState(STATE_VISIBLE)
+    assert(not tip:hasState(STATE_VISIBLE))
+    copy = newObject(s, root)
+    assert(copy:getParent() == nil and vnear(copy:getDescendant('tip'):getPosition(), 1, 2, 3))
+    root:delete()
+  )"),
+            "");
+  p.controller->update();
+  ASSERT_EQ(p.run(R"(
+    holder = newObject(s)
+    local under = newObject(holder, copy)
+    copy:delete()
+    holder:setPosition(v3(0, 0, 5))
+    assert(vnear(under:getDescendant('tip'):getPosition(), 1, 2, 8))
+    holder:delete()
+  )"),
+            "");
+  p.controller->update();
+  Scene* scene = p.model<Scene>("s");
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(scene->objects.count, 0);
+  EXPECT_TRUE(p.controller->failures.empty()) << p.controller->failures[0];
+}
