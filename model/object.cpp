@@ -132,7 +132,10 @@ RigidTransform& MDL_Object::editWorld() {
     return world;
 }
 
+uint64_t MDL_Object::placementEpoch = 0;
+
 void MDL_Object::invalidateDescendants() {
+    ++placementEpoch;
     walkDescendants(
         // Against the parent's world, still the pre-edit one: a parent's
         // world is only marked stale once its whole subtree is done.

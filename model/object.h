@@ -121,6 +121,10 @@ public:
     // Each descendant takes its placement relative to its parent as
     // authoritative and marks its world stale.
     void invalidateDescendants();
+    // Counts placement changes of any object: every move, link and
+    // registration passes through invalidateDescendants, which bumps it. A
+    // pass that caches placements can tell from it whether any changed.
+    static uint64_t placementEpoch;
 
     // Makes child the last child, keeping its world placement. The caller
     // first unlinks child from its former parent's list (unlinkFromParent);

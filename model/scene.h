@@ -75,6 +75,8 @@ public:
     double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};
     PtrArray<SweepEntry> sweepEntries;       // owned records, two per volume
     PtrArray<MDL_Object> sweepOpen{false};  // scratch list of the collision pass
+    // Contact callbacks during which some object's placement changed.
+    uint64_t placementChangesInCallbacks = 0;
 
     explicit Scene(const char* sceneName = nullptr);
     // Deletes every animation, object, spring, joint and sweep entry.
