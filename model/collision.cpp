@@ -479,7 +479,7 @@ struct SweepVolume {
 
 // The y and z half widths of a bounding sphere's box, rounding included;
 // false when the numbers are unsafe to compare.
-bool sphereBox(const Vec3& c, double r, double& hy, double& hz) {
+bool boxHalfWidths(const Vec3& c, double r, double& hy, double& hz) {
   if (!(r >= 0.0 && r < kHuge && std::fabs(c.x) < kHuge && std::fabs(c.y) < kHuge && std::fabs(c.z) < kHuge))
     return false;
   hy = r * (1.0 + kRadiusSlack) + (std::fabs(c.y) + r) * kCoordinateSlack;
@@ -638,7 +638,7 @@ class PrunedSweep {
     const Vec3& c = vol->getWorld().position;
     const double r = vol->boundingRadius;
     double hy, hz;
-    sv.rank = sphereBox(c, r, hy, hz) ? 0 : -1;
+    sv.rank = boxHalfWidths(c, r, hy, hz) ? 0 : -1;
     if (sv.rank < 0) return sv;
     sv.ylo = c.y - (hy + kRoom * r);
     sv.yhi = c.y + (hy + kRoom * r);
@@ -651,7 +651,7 @@ class PrunedSweep {
   static bool insideBox(const SweepVolume& sv) {
     const Vec3& c = sv.volume->getWorld().position;
     double hy, hz;
-    return sphereBox(c, sv.volume->boundingRadius, hy, hz) && c.y - hy >= sv.ylo && c.y + hy <= sv.yhi &&
+    return boxHalfWidths(c, sv.volume->boundingRadius, hy, hz) && c.y - hy >= sv.ylo && c.y + hy <= sv.yhi &&
            c.z - hz >= sv.zlo && c.z + hz <= sv.zhi;
   }
 
