@@ -607,7 +607,7 @@ class PrunedSweep {
     // A box overlapping this one starts at most the widest box before it,
     // and at the latest where this one ends: the ranks between, found by
     // walking both ends up the order once.
-    const double reach = maxExtent * 1.001;
+    const double reach = maxExtent * 1.01;
     const int32_t m = static_cast<int32_t>(s.byY.size());
     int32_t lo = 0, hi = 0;
     for (int32_t r = 0; r < m; ++r) {

@@ -201,11 +201,8 @@ MDL_Object* MDL_Object::getDescendant(const char* wanted) {
     // subtrees, objects taken in depth-first order: this one first.
     if (MDL_Object* hit = childNamed(this, wanted)) return hit;
     MDL_Object* found = nullptr;
-    walkDescendants(
-        [&](MDL_Object* o) {
-            if (!found) found = childNamed(o, wanted);
-        },
-        [](MDL_Object*) {});
+    walkDescendants([&](MDL_Object* o) { return (found = childNamed(o, wanted)) != nullptr; },
+                    [](MDL_Object*) {});
     return found;
 }
 

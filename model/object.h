@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <type_traits>
 
 #include "model/callbacks.h"
 #include "model/constants.h"
@@ -139,8 +140,9 @@ public:
 
     // Visits every descendant in depth-first order, children in sibling
     // order: pre(o) before o's subtree, post(o) after it. Neither may relink
-    // the tree. No stack: the way back up follows the parent links, so a
-    // chain of any depth costs time linear in its length.
+    // the tree. A pre that answers a bool ends the walk by answering true.
+    // No stack: the way back up follows the parent links, so a chain of any
+    // depth costs time linear in its length.
     template <class Pre, class Post>
     void walkDescendants(Pre pre, Post post);
     template <class Visit>
@@ -166,7 +168,11 @@ template <class Pre, class Post>
 void MDL_Object::walkDescendants(Pre pre, Post post) {
     MDL_Object* o = firstChild;
     while (o) {
-        pre(o);
+        if constexpr (std::is_same_v<decltype(pre(o)), bool>) {
+            if (pre(o)) return;
+        } else {
+            pre(o);
+        }
         if (o->firstChild) {
             assert(o->firstChild->parent == o);
             o = o->firstChild;
