@@ -84,27 +84,30 @@ struct SceneSpec {
 const SceneSpec kScenes[] = {{"stack10", stack10},   {"pyramid55", pyramid55}, {"pile400", pile400},
                              {"row1000", row1000},   {"row1000x", row1000x},   {"grid4000", grid4000}};
 
-// One rigid body per spec, each with a sphere or box volume of its size, in
-// spec order; the scene is built into `s`.
-inline void build(Scene& s, const std::vector<BodySpec>& specs) {
-  for (const BodySpec& b : specs) {
-    MDL_RigidBody* body = new MDL_RigidBody;
-    body->editWorld().position = Vec3(b.x, b.y, b.z);
-    body->inverseMass = 1.0 / kMass;
-    double I = b.sphere ? 0.4 * kMass * b.half * b.half : kMass * (2 * b.half) * (2 * b.half) / 6.0;
-    body->setInertia(Vec3(I, I, I));
-    s.registerObject(body);
-    MDL_CollisionVolume* v = new MDL_CollisionVolume(b.sphere ? SHAPE_SPHERE : SHAPE_BOX);
-    RigidTransform& w = v->editWorld();
-    w.position = body->getWorld().position;
-    for (int i = 0; i < 3; ++i) {
-      w.basis.axis[i] = Vec3();
-      w.basis.axis[i][i] = b.half;
-    }
-    w.inverseStale = 1;
-    body->addChild(v);
-    s.registerObject(v);
+// A rigid body with a sphere or box volume of its size, both registered.
+inline MDL_RigidBody* addBody(Scene& s, const BodySpec& b) {
+  MDL_RigidBody* body = new MDL_RigidBody;
+  body->editWorld().position = Vec3(b.x, b.y, b.z);
+  body->inverseMass = 1.0 / kMass;
+  double I = b.sphere ? 0.4 * kMass * b.half * b.half : kMass * (2 * b.half) * (2 * b.half) / 6.0;
+  body->setInertia(Vec3(I, I, I));
+  s.registerObject(body);
+  MDL_CollisionVolume* v = new MDL_CollisionVolume(b.sphere ? SHAPE_SPHERE : SHAPE_BOX);
+  RigidTransform& w = v->editWorld();
+  w.position = body->getWorld().position;
+  for (int i = 0; i < 3; ++i) {
+    w.basis.axis[i] = Vec3();
+    w.basis.axis[i][i] = b.half;
   }
+  w.inverseStale = 1;
+  body->addChild(v);
+  s.registerObject(v);
+  return body;
+}
+
+// One body per spec, in spec order; the scene is built into `s`.
+inline void build(Scene& s, const std::vector<BodySpec>& specs) {
+  for (const BodySpec& b : specs) addBody(s, b);
 }
 
 }  // namespace physics_scenes
