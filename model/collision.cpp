@@ -439,10 +439,11 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
 // ---- The sweep with pruned pairs
 //
 // The sweep along x meets every pair whose x intervals overlap; in a row
-// along y or a grid that is most of them. Each pair is still met in the
-// sweep's order, but a pair whose bounding spheres lie apart along y or z is
-// skipped: it would fail the reach test, which touches nothing. Every volume
-// is indexed by a box around its bounding sphere with some room to move.
+// along y, a tower or a grid that is most of them. Each pair is still met
+// in the sweep's order, but a pair whose bounding spheres lie apart along y
+// or z is skipped: it would fail the reach test, which touches nothing.
+// Every volume is indexed by a box around its bounding sphere with some room
+// to move, sorted along whichever of y and z spreads the volumes more.
 // Moves are followed exactly: a response moves only its two bodies'
 // subtrees, whose volumes are checked against their boxes (one that left its
 // box is a candidate for every pair from then on), and a callback that moves
@@ -461,14 +462,15 @@ constexpr double kRoom = 0.05;
 // plain sweep costs less than the index.
 constexpr int32_t kPruneFrom = 16;
 constexpr int64_t kPlainPairsPerVolume = 16;
-// A volume this many times wider along y than the median is always a
-// candidate, so that one large floor does not widen every query.
+// A volume this many times wider than the median along the indexed axis is
+// always a candidate, so that one large floor does not widen every query.
 constexpr double kWideFactor = 8.0;
 
 struct SweepVolume {
   MDL_CollisionVolume* volume;
-  double ylo, yhi, zlo, zhi;  // the box, room included
-  int32_t rank;     // place in the order by ylo; -1: always a candidate
+  // The box, room included: along the indexed axis and along the other one.
+  double lo, hi, otherLo, otherHi;
+  int32_t rank;     // place in the order by lo; -1: always a candidate
   int32_t from, to; // the ranks a query for this volume covers
   int32_t slot;     // opening order
   int32_t prev, next;  // the open list, in opening order
@@ -535,12 +537,12 @@ class PrunedSweep {
 
  private:
   struct Ranked {
-    double ylo;
+    double lo;
     int32_t volume;
   };
   struct Scratch {
     std::vector<SweepVolume> v;
-    std::vector<Ranked> byY;
+    std::vector<Ranked> byAxis;
     std::vector<double> extents;
     std::vector<uint64_t> openBits;
     std::vector<int32_t> openMoved;
@@ -576,10 +578,11 @@ class PrunedSweep {
       s.v.push_back(placed(vol));
     }
     const size_t n = s.v.size();
-    // The median width along y decides which volumes are too wide to index.
+    chooseAxis(s.v);
+    // The median width decides which volumes are too wide to index.
     s.extents.clear();
     for (const SweepVolume& sv : s.v)
-      if (sv.rank == 0) s.extents.push_back(sv.yhi - sv.ylo);
+      if (sv.rank == 0) s.extents.push_back(sv.hi - sv.lo);
     double wide = 0.0;
     if (!s.extents.empty()) {
       auto mid = s.extents.begin() + static_cast<std::ptrdiff_t>(s.extents.size() / 2);
@@ -587,42 +590,42 @@ class PrunedSweep {
       wide = *mid * kWideFactor;
     }
     double maxExtent = 0.0;
-    s.byY.clear();
+    s.byAxis.clear();
     s.openMoved.clear();
     s.openMoved.reserve(n);
     s.candidates.clear();
     s.candidates.reserve(n);
     for (size_t j = 0; j < n; ++j) {
       SweepVolume& sv = s.v[j];
-      const double extent = sv.yhi - sv.ylo;
+      const double extent = sv.hi - sv.lo;
       if (sv.rank != 0 || extent > wide) {
         sv.rank = -1;
         sv.moved = 1;  // always a candidate
         continue;
       }
       if (extent > maxExtent) maxExtent = extent;
-      s.byY.push_back(Ranked{sv.ylo, static_cast<int32_t>(j)});
+      s.byAxis.push_back(Ranked{sv.lo, static_cast<int32_t>(j)});
     }
-    std::sort(s.byY.begin(), s.byY.end(), [](const Ranked& p, const Ranked& q) { return p.ylo < q.ylo; });
+    std::sort(s.byAxis.begin(), s.byAxis.end(), [](const Ranked& p, const Ranked& q) { return p.lo < q.lo; });
     // A box overlapping this one starts at most the widest box before it,
     // and at the latest where this one ends: the ranks between, found by
     // walking both ends up the order once.
     const double reach = maxExtent * 1.01;
-    const int32_t m = static_cast<int32_t>(s.byY.size());
-    int32_t lo = 0, hi = 0;
+    const int32_t m = static_cast<int32_t>(s.byAxis.size());
+    int32_t first = 0, end = 0;
     for (int32_t r = 0; r < m; ++r) {
-      SweepVolume& sv = s.v[static_cast<size_t>(s.byY[static_cast<size_t>(r)].volume)];
+      SweepVolume& sv = s.v[static_cast<size_t>(s.byAxis[static_cast<size_t>(r)].volume)];
       sv.rank = r;
-      while (s.byY[static_cast<size_t>(lo)].ylo < sv.ylo - reach) ++lo;
-      if (hi < r) hi = r;
-      while (hi < m && !(s.byY[static_cast<size_t>(hi)].ylo > sv.ylo + reach)) ++hi;
-      sv.from = lo;
-      sv.to = hi;
+      while (s.byAxis[static_cast<size_t>(first)].lo < sv.lo - reach) ++first;
+      if (end < r) end = r;
+      while (end < m && !(s.byAxis[static_cast<size_t>(end)].lo > sv.lo + reach)) ++end;
+      sv.from = first;
+      sv.to = end;
     }
-    s.openBits.assign((s.byY.size() + 63) / 64, 0);
+    s.openBits.assign((s.byAxis.size() + 63) / 64, 0);
     v_ = s.v.data();
     count_ = static_cast<int32_t>(n);
-    byY_ = s.byY.data();
+    byAxis_ = s.byAxis.data();
     openBits_ = s.openBits.data();
     openMoved_ = &s.openMoved;
     candidates_ = &s.candidates;
@@ -640,19 +643,45 @@ class PrunedSweep {
     double hy, hz;
     sv.rank = boxHalfWidths(c, r, hy, hz) ? 0 : -1;
     if (sv.rank < 0) return sv;
-    sv.ylo = c.y - (hy + kRoom * r);
-    sv.yhi = c.y + (hy + kRoom * r);
-    sv.zlo = c.z - (hz + kRoom * r);
-    sv.zhi = c.z + (hz + kRoom * r);
+    sv.lo = c.y - (hy + kRoom * r);
+    sv.hi = c.y + (hy + kRoom * r);
+    sv.otherLo = c.z - (hz + kRoom * r);
+    sv.otherHi = c.z + (hz + kRoom * r);
     return sv;
   }
 
+  // Boxes are placed along y first; z is indexed instead when the volumes'
+  // centres spread further along it, in units of the widest box.
+  void chooseAxis(std::vector<SweepVolume>& v) {
+    double low[2] = {kHuge, kHuge}, high[2] = {-kHuge, -kHuge}, widest[2] = {0.0, 0.0};
+    for (const SweepVolume& sv : v) {
+      if (sv.rank != 0) continue;
+      const double bounds[2][2] = {{sv.lo, sv.hi}, {sv.otherLo, sv.otherHi}};
+      for (int k = 0; k < 2; ++k) {
+        const double centre = (bounds[k][0] + bounds[k][1]) / 2, width = bounds[k][1] - bounds[k][0];
+        low[k] = std::min(low[k], centre);
+        high[k] = std::max(high[k], centre);
+        widest[k] = std::max(widest[k], width);
+      }
+    }
+    axis_ = 1;
+    if (!((high[1] - low[1]) * widest[0] > (high[0] - low[0]) * widest[1])) return;
+    axis_ = 2;
+    for (SweepVolume& sv : v) {
+      std::swap(sv.lo, sv.otherLo);
+      std::swap(sv.hi, sv.otherHi);
+    }
+  }
+
   // Whether the volume's bounding sphere still lies inside its box.
-  static bool insideBox(const SweepVolume& sv) {
+  bool insideBox(const SweepVolume& sv) const {
     const Vec3& c = sv.volume->getWorld().position;
     double hy, hz;
-    return boxHalfWidths(c, sv.volume->boundingRadius, hy, hz) && c.y - hy >= sv.ylo && c.y + hy <= sv.yhi &&
-           c.z - hz >= sv.zlo && c.z + hz <= sv.zhi;
+    if (!boxHalfWidths(c, sv.volume->boundingRadius, hy, hz)) return false;
+    const double along = axis_ == 1 ? c.y : c.z, across = axis_ == 1 ? c.z : c.y;
+    const double halfAlong = axis_ == 1 ? hy : hz, halfAcross = axis_ == 1 ? hz : hy;
+    return along - halfAlong >= sv.lo && along + halfAlong <= sv.hi && across - halfAcross >= sv.otherLo &&
+           across + halfAcross <= sv.otherHi;
   }
 
   static int32_t indexOfIn(const std::vector<SweepVolume>& v, const MDL_CollisionVolume* vol) {
@@ -677,10 +706,10 @@ class PrunedSweep {
       if (w == r0 / 64) bits &= ~uint64_t{0} << (r0 % 64);
       if ((w + 1) * 64 > r1 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
       while (bits) {
-        const int32_t j = byY_[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))].volume;
+        const int32_t j = byAxis_[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))].volume;
         bits &= bits - 1;
         const SweepVolume& b = v_[j];
-        if (j == ai || b.ylo > a.yhi || a.ylo > b.yhi || b.zlo > a.zhi || a.zlo > b.zhi) continue;
+        if (j == ai || b.lo > a.hi || a.lo > b.hi || b.otherLo > a.otherHi || a.otherLo > b.otherHi) continue;
         v_[j].seen = stamp_;
         found.push_back(j);  // within the capacity reserved
       }
@@ -776,7 +805,8 @@ class PrunedSweep {
   CTRL_ScriptEngine* engine_;
   SweepVolume* v_ = nullptr;
   int32_t count_ = 0;
-  const Ranked* byY_ = nullptr;
+  const Ranked* byAxis_ = nullptr;
+  int axis_ = 1;  // the indexed axis: 1 y, 2 z
   uint64_t* openBits_ = nullptr;
   std::vector<int32_t>* openMoved_ = nullptr;
   std::vector<int32_t>* candidates_ = nullptr;

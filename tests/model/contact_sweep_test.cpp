@@ -185,9 +185,24 @@ TEST(ContactSweep, MeetsThePairsOfThePlainSweepInItsOrderOnEveryBenchScene) {
 // pair must still meet, in its place. A line of far spheres makes the scene
 // large enough for the pass to skip pairs.
 TEST(ContactSweep, ABodyPushedOutMidPassMeetsWhatItWasPushedInto) {
-  std::vector<physics_scenes::BodySpec> specs = {{true, 0.5, 0, 0.0, 3}, {true, 0.5, 0, 0.2, 3}, {true, 0.5, 0, 1.5, 3}};
-  for (int i = 0; i < 40; ++i) specs.push_back({true, 0.5, 0, 100.0 + 2.0 * i, 3});
-  expectSameAsPlainSweep("pushed", specs, 1, QUIET);
+  for (int axis : {1, 2}) {  // the line along y, then along z
+    auto at = [axis](double along) {
+      return axis == 1 ? physics_scenes::BodySpec{true, 0.5, 0, along, 3} : physics_scenes::BodySpec{true, 0.5, 0, 0, 3 + along};
+    };
+    std::vector<physics_scenes::BodySpec> specs = {at(0.0), at(0.2), at(1.5)};
+    for (int i = 0; i < 40; ++i) specs.push_back(at(100.0 + 2.0 * i));
+    expectSameAsPlainSweep(axis == 1 ? "pushed along y" : "pushed along z", specs, 1, QUIET);
+  }
+}
+
+// A wall of spheres standing across x and z: the pass indexes z instead of
+// y there, and the falling rows pile onto each other.
+TEST(ContactSweep, AWallAcrossXAndZFallsAsWithThePlainSweep) {
+  std::vector<physics_scenes::BodySpec> specs;
+  for (int i = 0; i < 8; ++i)
+    for (int k = 0; k < 30; ++k) specs.push_back({k % 2 == 0, 0.5, i * 0.9, (k % 3) * 0.1, 0.5 + k * 1.1});
+  expectSameAsPlainSweep("wall", specs, 300, QUIET);
+  expectSameAsPlainSweep("wall", specs, 100, MOVES);
 }
 
 }  // namespace
