@@ -489,6 +489,17 @@ bool boxHalfWidths(const Vec3& c, double r, double& hy, double& hz) {
   return true;
 }
 
+// The place of the lowest set bit of a non-zero word.
+int lowestBit(uint64_t bits) {
+#if defined(__GNUC__) || defined(__clang__)
+  return __builtin_ctzll(bits);
+#else
+  int i = 0;
+  for (; !(bits & 1); bits >>= 1) ++i;
+  return i;
+#endif
+}
+
 class PrunedSweep {
  public:
   PrunedSweep(Scene& scene, CTRL_ScriptEngine* engine) : scene_(scene), engine_(engine) {}
@@ -706,7 +717,7 @@ class PrunedSweep {
       if (w == r0 / 64) bits &= ~uint64_t{0} << (r0 % 64);
       if ((w + 1) * 64 > r1 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
       while (bits) {
-        const int32_t j = byAxis_[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))].volume;
+        const int32_t j = byAxis_[w * 64 + static_cast<size_t>(lowestBit(bits))].volume;
         bits &= bits - 1;
         const SweepVolume& b = v_[j];
         if (j == ai || b.lo > a.hi || a.lo > b.hi || b.otherLo > a.otherHi || a.otherLo > b.otherHi) continue;
