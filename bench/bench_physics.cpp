@@ -1,10 +1,8 @@
 // Scene steps with many bodies, beside the same scenes in ODE (quick step,
-// 10 iterations), so that the ratio to a peer engine shows. Named scenes:
-//   stack10    a stack of 10 unit boxes on the floor
-//   pyramid55  a 2-D pyramid of 55 unit boxes (10 rows)
-//   pile400    400 spheres and boxes in a 10 x 10 x 4 grid, dropped into a pile
-// Each run builds the scene, then steps it kStepsPerRun times at the default
-// 0.002 s step; the counters give microseconds and contacts per step.
+// 10 iterations), so that the ratio to a peer engine shows. The named scenes
+// are listed in physics_scenes.h. Each run builds the scene, then steps it
+// kStepsPerRun times at the default 0.002 s step; the counters give
+// microseconds and contacts per step.
 #include <benchmark/benchmark.h>
 #include <ode/ode.h>
 
@@ -14,64 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/physics_scenes.h"
 #include "model/callbacks.h"
-#include "model/collision_volume.h"
-#include "model/rigid_body.h"
-#include "model/scene.h"
 
 namespace {
 
-constexpr double kStep = 0.0020000000949949026;
-constexpr double kGravityZ = -9.8100004196167;
-constexpr double kFriction = 0.8;
-constexpr double kElasticity = 0.6;
-constexpr double kStillDelay = 2.0;
-constexpr double kMass = 1.0;
+using namespace physics_scenes;
+
 constexpr int kStepsPerRun = 500;
-
-struct BodySpec {
-  bool sphere;
-  double half;  // half size, or radius
-  double x, y, z;
-};
-
-std::vector<BodySpec> stack10() {
-  std::vector<BodySpec> v;
-  for (int i = 0; i < 10; ++i) v.push_back({false, 0.5, 0, 0, 0.5 + i * 1.0});
-  return v;
-}
-
-std::vector<BodySpec> pyramid55() {
-  std::vector<BodySpec> v;
-  for (int row = 0; row < 10; ++row) {
-    int n = 10 - row;
-    for (int i = 0; i < n; ++i) v.push_back({false, 0.5, (i - (n - 1) / 2.0) * 1.0, 0, 0.5 + row * 1.0});
-  }
-  return v;
-}
-
-std::vector<BodySpec> pile400() {
-  std::vector<BodySpec> v;
-  unsigned seed = 2024;
-  auto jitter = [&seed]() {
-    seed = seed * 1103515245u + 12345u;
-    return (((seed >> 16) & 0x7fff) / 32768.0 - 0.5) * 0.2;
-  };
-  for (int layer = 0; layer < 4; ++layer)
-    for (int i = 0; i < 10; ++i)
-      for (int j = 0; j < 10; ++j) {
-        bool sphere = (i + j + layer) % 2 == 0;
-        v.push_back({sphere, 0.4, i * 1.0 + jitter(), j * 1.0 + jitter(), 0.5 + layer * 1.0 + jitter() * 0.5});
-      }
-  return v;
-}
-
-struct SceneSpec {
-  const char* name;
-  std::vector<BodySpec> (*make)();
-};
-
-const SceneSpec kScenes[] = {{"stack10", stack10}, {"pyramid55", pyramid55}, {"pile400", pile400}};
 
 // ---- ours ------------------------------------------------------------------
 
@@ -84,29 +32,6 @@ bool countContacts(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list) {
 }
 const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, countContacts};
 
-Scene* oursBuild(const std::vector<BodySpec>& specs) {
-  Scene* s = new Scene("bench");
-  for (const BodySpec& b : specs) {
-    MDL_RigidBody* body = new MDL_RigidBody;
-    body->editWorld().position = Vec3(b.x, b.y, b.z);
-    body->inverseMass = 1.0 / kMass;
-    double I = b.sphere ? 0.4 * kMass * b.half * b.half : kMass * (2 * b.half) * (2 * b.half) / 6.0;
-    body->setInertia(Vec3(I, I, I));
-    s->registerObject(body);
-    MDL_CollisionVolume* v = new MDL_CollisionVolume(b.sphere ? SHAPE_SPHERE : SHAPE_BOX);
-    RigidTransform& w = v->editWorld();
-    w.position = body->getWorld().position;
-    for (int i = 0; i < 3; ++i) {
-      w.basis.axis[i] = Vec3();
-      w.basis.axis[i][i] = b.half;
-    }
-    w.inverseStale = 1;
-    body->addChild(v);
-    s->registerObject(v);
-  }
-  return s;
-}
-
 void BM_Ours(benchmark::State& state, const SceneSpec* spec) {
   std::vector<BodySpec> specs = spec->make();
   int fakeProxy = 0, fakeEngine = 0;
@@ -114,7 +39,8 @@ void BM_Ours(benchmark::State& state, const SceneSpec* spec) {
   long contacts = 0, steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    Scene* s = oursBuild(specs);
+    Scene* s = new Scene("bench");
+    build(*s, specs);
     s->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&fakeProxy);  // not counted: the hooks never retain
     g_contacts = 0;
     state.ResumeTiming();

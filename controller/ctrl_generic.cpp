@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "assets/assets.h"
 #include "controller/debug_log.h"
@@ -148,12 +149,27 @@ bool CTRL_Generic::dispatchEvent(const Event& event) {
 
 void CTRL_Generic::deleteObject(MDL_Object* object) {
   if (!object) return;
-  while (object->firstChild) {
-    MDL_Object* child = object->firstChild;
-    deleteObject(child);
+  // Children go before their parent, deepest first. The objects whose
+  // children are being deleted wait on a stack of our own, so that a chain
+  // of any depth goes in time linear in its length.
+  std::vector<MDL_Object*> pending;
+  for (MDL_Object* o = object;;) {
+    if (MDL_Object* child = o->firstChild) {
+      pending.push_back(o);
+      o = child;
+      continue;
+    }
+    deleteLeaf(o);
+    if (pending.empty()) break;
+    MDL_Object* up = pending.back();
+    pending.pop_back();
     // A child that was not unlinked (a broken chain) must not stall the loop.
-    if (object->firstChild == child) object->firstChild = child->nextSibling;
+    if (up->firstChild == o) up->firstChild = o->nextSibling;
+    o = up;
   }
+}
+
+void CTRL_Generic::deleteLeaf(MDL_Object* object) {
   // Unlink only when the object really is in its parent's child chain; a
   // root object has nothing to unlink from.
   if (MDL_Object* parent = object->parent) {

@@ -79,6 +79,8 @@ class CTRL_Generic {
   // Deletes an object and its subtree from the running content: children
   // first, unlinked from the parent and flagged for the scene's purge.
   void deleteObject(MDL_Object* object);
+  // The part of deleteObject for one object whose children are gone.
+  void deleteLeaf(MDL_Object* object);
   // Removes a viewport record from the list and frees it (false when it is
   // not in the list); the current viewport is cleared when it was this one.
   bool deleteViewport(Viewport* viewport);

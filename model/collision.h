@@ -4,7 +4,9 @@
 
 #include "model/vec3.h"
 
+class CTRL_ScriptEngine;
 class MDL_CollisionVolume;
+class Scene;
 
 // One contact of a pair (A, B): the normal points from A towards B and the
 // point lies on A's surface where A reaches deepest into B.
@@ -16,3 +18,7 @@ struct Contact {
 
 // The contact of two volumes, or false when they do not touch.
 bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& contact);
+
+// One pair met by the collision pass's sweep: the contact, its callbacks and
+// its response, or nothing at the first rule that skips the pair.
+void collideSweepPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b);

@@ -18,6 +18,9 @@ class MDL_CollisionVolume : public MDL_Object {
   int32_t shape;
   uint32_t collisionLayer = 1;
   uint32_t collisionMask = 0xFFFFFFFFu;
+  // The collision pass's own index of the volume during one sweep; stale
+  // outside it, and checked before use.
+  int32_t sweepIndex = -1;
 
   explicit MDL_CollisionVolume(int32_t shape);
   MDL_CollisionVolume(const MDL_CollisionVolume& other);

@@ -55,6 +55,24 @@ struct FletcherHash {
   }
 };
 
+// Mixes every bit of a key made of 32-bit words (ids, pointers), so chains
+// stay short whatever the numbering.
+template <class K>
+struct WordMixHash {
+  static_assert(sizeof(K) % sizeof(uint32_t) == 0, "keys are mixed as 32-bit words");
+  uint32_t operator()(const K& k) const {
+    uint32_t words[sizeof(K) / sizeof(uint32_t)];
+    std::memcpy(words, &k, sizeof words);
+    uint64_t h = 0;
+    for (uint32_t w : words) {
+      h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+    }
+    h ^= h >> 32;
+    return static_cast<uint32_t>(h);
+  }
+};
+
 // The bucket is (hash x multiplier) masked to the table, so only the low
 // bits of the hash choose it. Fletcher-32's low half is a plain sum of the
 // key's words; keys with much structure (grid positions) need a Hash that

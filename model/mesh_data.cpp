@@ -120,21 +120,6 @@ struct FaceKey {
   int32_t a, b, c;
   int32_t pad;  // keys hash as 16-bit words
 };
-// Mixes every bit of the ids, so chains stay short whatever the numbering.
-template <class K>
-struct IdHash {
-  uint32_t operator()(const K& k) const {
-    int32_t ids[sizeof(K) / sizeof(int32_t)];
-    std::memcpy(ids, &k, sizeof ids);
-    uint64_t h = 0;
-    for (int32_t id : ids) {
-      h = (h ^ static_cast<uint32_t>(id)) * 0x9E3779B97F4A7C15ull;
-      h ^= h >> 29;
-    }
-    h ^= h >> 32;
-    return static_cast<uint32_t>(h);
-  }
-};
 EdgeKey edgeKey(int32_t a, int32_t b) { return a < b ? EdgeKey{a, b} : EdgeKey{b, a}; }
 FaceKey faceKey(const int32_t* ids) {
   int32_t a = ids[0], b = ids[1], c = ids[2];
@@ -300,8 +285,8 @@ void MeshData::buildAdjacency() {
       if (!id || *id == next) ++next;
     }
   }
-  HashMap<EdgeKey, int32_t, BytewiseEqual<EdgeKey>, IdHash<EdgeKey>> edges(triangleCount);
-  HashMap<FaceKey, int32_t, BytewiseEqual<FaceKey>, IdHash<FaceKey>> faces(triangleCount);
+  HashMap<EdgeKey, int32_t, BytewiseEqual<EdgeKey>, WordMixHash<EdgeKey>> edges(triangleCount);
+  HashMap<FaceKey, int32_t, BytewiseEqual<FaceKey>, WordMixHash<FaceKey>> faces(triangleCount);
   auto edgeOf = [ids](int32_t t, int k) { return edgeKey(ids[3 * t + k], ids[3 * t + (k + 1) % 3]); };
   for (int32_t t = 0; t < triangleCount; ++t) {
     const int32_t* own = &ids[3 * t];

@@ -82,9 +82,27 @@ bool MDL_Object::loadXml(const TiXmlElement* element) {
 }
 
 void MDL_Object::refreshWorld() {
-    world = local;
-    if (parent) parent->getWorld().compose(world);
-    worldValid = 1;
+    // Every stale ancestor is refreshed first, top down. The way up turns
+    // each parent link round to point at the child below it, and the way
+    // down turns it back, so a stale chain of any depth needs no stack.
+    MDL_Object* below = nullptr;
+    MDL_Object* o = this;
+    while (o->parent && !o->parent->worldValid) {
+        MDL_Object* up = o->parent;
+        o->parent = below;
+        below = o;
+        o = up;
+    }
+    for (;;) {
+        o->world = o->local;
+        if (o->parent) o->parent->world.compose(o->world);
+        o->worldValid = 1;
+        if (!below) break;
+        MDL_Object* next = below;
+        below = next->parent;
+        next->parent = o;
+        o = next;
+    }
 }
 
 void MDL_Object::recomputeLocal() {
@@ -114,19 +132,27 @@ RigidTransform& MDL_Object::editWorld() {
     return world;
 }
 
+uint64_t MDL_Object::placementEpoch = 0;
+
 void MDL_Object::invalidateDescendants() {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->recomputeLocal();  // against our world, still the pre-edit one
-        c->invalidateDescendants();
-        c->worldValid = 0;
-        c->changed = 1;
-    }
+    ++placementEpoch;
+    walkDescendants(
+        // Against the parent's world, still the pre-edit one: a parent's
+        // world is only marked stale once its whole subtree is done.
+        [](MDL_Object* c) { c->recomputeLocal(); },
+        [](MDL_Object* c) {
+            c->worldValid = 0;
+            c->changed = 1;
+        });
 }
 
 bool MDL_Object::addChild(MDL_Object* child) {
-    if (!child) return false;
-    for (MDL_Object* a = this; a; a = a->parent)
-        if (a == child) return false;  // would make a cycle
+    if (!child || child == this) return false;
+    // Only an object with children can be an ancestor: a new leaf, the usual
+    // case, is linked without a walk to the root.
+    if (child->firstChild)
+        for (MDL_Object* a = parent; a; a = a->parent)
+            if (a == child) return false;  // would make a cycle
     child->nextSibling = nullptr;
     if (!firstChild) {
         firstChild = child;
@@ -159,46 +185,43 @@ void MDL_Object::unlinkFromParent() {
     nextSibling = nullptr;
 }
 
-MDL_Object* MDL_Object::getDescendant(const char* wanted) {
-    if (!wanted) return nullptr;
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling)
+namespace {
+
+MDL_Object* childNamed(MDL_Object* o, const char* wanted) {
+    for (MDL_Object* c = o->firstChild; c; c = c->nextSibling)
         if (c->name && std::strcmp(c->name, wanted) == 0) return c;
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling)
-        if (MDL_Object* hit = c->getDescendant(wanted)) return hit;
     return nullptr;
 }
 
+}  // namespace
+
+MDL_Object* MDL_Object::getDescendant(const char* wanted) {
+    if (!wanted) return nullptr;
+    // Each object's children are searched by name before any of their
+    // subtrees, objects taken in depth-first order: this one first.
+    if (MDL_Object* hit = childNamed(this, wanted)) return hit;
+    MDL_Object* found = nullptr;
+    walkDescendants([&](MDL_Object* o) { return (found = childNamed(o, wanted)) != nullptr; },
+                    [](MDL_Object*) {});
+    return found;
+}
+
 void MDL_Object::setState(uint32_t mask) {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->state = mask;
-        c->setState(mask);
-    }
+    forEachDescendant([mask](MDL_Object* c) { c->state = mask; });
 }
 
 void MDL_Object::enableState(uint32_t mask) {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->state |= mask;
-        c->enableState(mask);
-    }
+    forEachDescendant([mask](MDL_Object* c) { c->state |= mask; });
 }
 
 void MDL_Object::disableState(uint32_t mask) {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->state &= ~mask;
-        c->disableState(mask);
-    }
+    forEachDescendant([mask](MDL_Object* c) { c->state &= ~mask; });
 }
 
 void MDL_Object::toggleState(uint32_t mask) {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->state ^= mask;
-        c->toggleState(mask);
-    }
+    forEachDescendant([mask](MDL_Object* c) { c->state ^= mask; });
 }
 
 void MDL_Object::setMaxMouseMove(double d) {
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) {
-        c->maxMouseMove = d;
-        c->setMaxMouseMove(d);
-    }
+    forEachDescendant([d](MDL_Object* c) { c->maxMouseMove = d; });
 }

@@ -3,7 +3,9 @@
 // valid while the other is recomputed on demand.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
+#include <type_traits>
 
 #include "model/callbacks.h"
 #include "model/constants.h"
@@ -120,6 +122,10 @@ public:
     // Each descendant takes its placement relative to its parent as
     // authoritative and marks its world stale.
     void invalidateDescendants();
+    // Counts placement changes of any object: every move, link and
+    // registration passes through invalidateDescendants, which bumps it. A
+    // pass that caches placements can tell from it whether any changed.
+    static uint64_t placementEpoch;
 
     // Makes child the last child, keeping its world placement. The caller
     // first unlinks child from its former parent's list (unlinkFromParent);
@@ -131,6 +137,18 @@ public:
     void unlinkFromParent();
     // A direct child by name first, then each child's subtree in order.
     MDL_Object* getDescendant(const char* wanted);
+
+    // Visits every descendant in depth-first order, children in sibling
+    // order: pre(o) before o's subtree, post(o) after it. Neither may relink
+    // the tree. A pre that answers a bool ends the walk by answering true.
+    // No stack: the way back up follows the parent links, so a chain of any
+    // depth costs time linear in its length.
+    template <class Pre, class Post>
+    void walkDescendants(Pre pre, Post post);
+    template <class Visit>
+    void forEachDescendant(Visit visit) {
+        walkDescendants(visit, [](MDL_Object*) {});
+    }
 
     // Applied to every descendant, never to the object itself.
     void setState(uint32_t mask);
@@ -145,6 +163,36 @@ public:
     void recomputeLocal();
     void recomputeWorld() { getWorld(); }
 };
+
+template <class Pre, class Post>
+void MDL_Object::walkDescendants(Pre pre, Post post) {
+    MDL_Object* o = firstChild;
+    while (o) {
+        if constexpr (std::is_same_v<decltype(pre(o)), bool>) {
+            if (pre(o)) return;
+        } else {
+            pre(o);
+        }
+        if (o->firstChild) {
+            assert(o->firstChild->parent == o);
+            o = o->firstChild;
+            continue;
+        }
+        // A leaf: finish it and every ancestor whose last child it ends.
+        for (;;) {
+            post(o);
+            if (o->nextSibling) {
+                o = o->nextSibling;
+                break;
+            }
+            o = o->parent;
+            if (!o || o == this) {
+                o = nullptr;
+                break;
+            }
+        }
+    }
+}
 
 // Locator objects add nothing to the base.
 class MDL_Locator : public MDL_Object {

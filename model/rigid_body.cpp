@@ -66,8 +66,8 @@ void offerMeshVertices(MDL_Object* object, AxisExtremes& ex) {
   }
 }
 
-// Depth-first over the subtree of o (o included), children in sibling order.
-void walkExtremes(MDL_Object* o, bool vertices, AxisExtremes& ex) {
+// Offers what one object of a body's subtree reaches along the axis.
+void offerExtremes(MDL_Object* o, bool vertices, AxisExtremes& ex) {
   if (o->type == OBJECT_COLLISION_VOLUME) {
     MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(o);
     if (v->collisionMask & 1u) {
@@ -82,7 +82,11 @@ void walkExtremes(MDL_Object* o, bool vertices, AxisExtremes& ex) {
       }
     }
   }
-  for (MDL_Object* c = o->firstChild; c; c = c->nextSibling) walkExtremes(c, vertices, ex);
+}
+
+// Depth-first over the body's descendants, children in sibling order.
+void walkExtremes(MDL_Object* body, bool vertices, AxisExtremes& ex) {
+  body->forEachDescendant([&](MDL_Object* o) { offerExtremes(o, vertices, ex); });
 }
 
 // Contacts of a body in no scene act unasked.
@@ -313,7 +317,7 @@ bool MDL_RigidBody::collideBounds(CTRL_ScriptEngine* engine, int axis, double lo
   if (still || !firstChild) return false;
   AxisExtremes ex;
   ex.axis = axis;
-  for (MDL_Object* c = firstChild; c; c = c->nextSibling) walkExtremes(c, verticesGroundCollision != 0, ex);
+  walkExtremes(this, verticesGroundCollision != 0, ex);
 
   if (lower != -DBL_MAX) {
     double depth = lower - ex.low;
@@ -352,7 +356,7 @@ void MDL_RigidBody::computeMassAndInertia(double density) {
   for (int axis = 0; axis < 3; ++axis) {
     AxisExtremes ex;
     ex.axis = axis;
-    for (MDL_Object* c = firstChild; c; c = c->nextSibling) walkExtremes(c, true, ex);
+    walkExtremes(this, true, ex);
     size[axis] = ex.lowObject ? ex.high - ex.low : 1.0;
   }
   double mass = size[0] * size[1] * size[2] * density;

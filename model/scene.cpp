@@ -1,11 +1,18 @@
 #include "model/scene.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "model/animated_mesh.h"
 
 MDL_Object* CloneMap::find(const MDL_Object* source) const {
+    if (const int32_t* at = index.find(source))
+        if (*at < sources.count && *at < clones.count && sources[*at] == source) return clones[*at];
+    // The index answers alone while it holds exactly the listed pairs; pairs
+    // taken out by hand (or an index that ran out of memory) mean a search.
+    if (index.count() == sources.count) return nullptr;
     for (int32_t i = 0; i < sources.count; ++i)
         if (sources[i] == source) return clones[i];
     return nullptr;
@@ -17,6 +24,7 @@ bool CloneMap::add(MDL_Object* source, MDL_Object* clone) {
         sources.resize(sources.count - 1);
         return false;
     }
+    if (int32_t* at = index.insert(source)) *at = sources.count - 1;
     return true;
 }
 
@@ -183,30 +191,68 @@ MDL_Object* Scene::cloneObject(MDL_Object* source, CloneMap* map) {
     return clone;
 }
 
-MDL_Object* Scene::instantiateTree(MDL_Object* source, CloneMap* map) {
+// Clones one object of an instantiated subtree; null when it is not cloned.
+// fresh: a new clone, registered here, whose source children are still to
+// copy; an object cloned and placed before (reached twice) is not.
+MDL_Object* Scene::startClone(MDL_Object* source, CloneMap* map, bool* fresh) {
+    *fresh = false;
     MDL_Object* clone = cloneObject(source, map);
-    if (!clone) return nullptr;
-    if (clone->scene) return clone;  // placed by an earlier instantiation
+    if (!clone || clone->scene) return clone;
     clone->worldValid = 0;  // a root clone stands where the source's local says
     clone->invalidateDescendants();
     registerObject(clone);
     clone->remapClonedLinks(*this, map);
-    MDL_Object* last = nullptr;
-    for (MDL_Object* c = source->firstChild; c; c = c->nextSibling) {
-        // Objects that are not cloned are skipped with their subtrees.
-        MDL_Object* child = instantiateTree(c, map);
-        if (!child || child->parent) continue;
-        child->nextSibling = nullptr;
-        if (last)
-            last->nextSibling = child;
-        else
-            clone->firstChild = child;
-        last = child;
-        child->parent = clone;
-        child->worldValid = 0;
-        child->invalidateDescendants();
-    }
+    *fresh = true;
     return clone;
+}
+
+MDL_Object* Scene::instantiateTree(MDL_Object* source, CloneMap* map) {
+    // Depth first with a stack of its own, so that a chain of any depth is
+    // copied: each frame is a clone whose source children are being copied.
+    struct Frame {
+        MDL_Object* clone;
+        MDL_Object* next;  // the source child to copy next
+        MDL_Object* last;  // the clone's last linked child
+    };
+    bool fresh = false;
+    MDL_Object* root = startClone(source, map, &fresh);
+    if (!fresh) return root;
+    std::vector<Frame> stack;
+    stack.push_back(Frame{root, source->firstChild, nullptr});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        MDL_Object* c = f.next;
+        if (!c) {
+            stack.pop_back();
+            continue;
+        }
+        f.next = c->nextSibling;
+        // Objects that are not cloned are skipped with their subtrees.
+        MDL_Object* child = startClone(c, map, &fresh);
+        if (!child || child->parent) continue;
+        const bool belowRoot = f.clone != root;
+        child->nextSibling = nullptr;
+        if (f.last)
+            f.last->nextSibling = child;
+        else
+            f.clone->firstChild = child;
+        f.last = child;
+        child->parent = f.clone;
+        child->worldValid = 0;
+        if (!fresh) {
+            child->invalidateDescendants();
+            if (belowRoot) child->changed = 1;
+            continue;
+        }
+        // A fresh clone holds a valid local placement (copied after the
+        // source brought its own up to date), so marking each clone stale as
+        // it is linked leaves the subtree as walking it after every link
+        // would: stale worlds, and changed set on all but the root's children.
+        assert(child->localValid);
+        if (belowRoot) child->changed = 1;
+        stack.push_back(Frame{child, c->firstChild, nullptr});
+    }
+    return root;
 }
 
 MDL_Object* Scene::instantiate(MDL_Object* source, CloneMap* map) {
@@ -229,13 +275,18 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
     const LMP_ProxyHooks* hooks = LMP_proxyHooks();
     if (!proxy || !engine || !hooks || !hooks->fire) return true;
-    return LMP_fireCallback(proxy, engine, CB_PRE_COLLISION, &point, &normal, &depth, bodyA, volumeA, bodyB,
-                            volumeB);
+    const uint64_t before = MDL_Object::placementEpoch;
+    bool keep = LMP_fireCallback(proxy, engine, CB_PRE_COLLISION, &point, &normal, &depth, bodyA, volumeA, bodyB,
+                                 volumeB);
+    if (MDL_Object::placementEpoch != before) ++placementChangesInCallbacks;
+    return keep;
 }
 
 void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double impulse,
                               MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+    const uint64_t before = MDL_Object::placementEpoch;
     LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);
+    if (MDL_Object::placementEpoch != before) ++placementChangesInCallbacks;
 }
 
 int compareDepth(const void* a, const void* b) {

@@ -7,6 +7,7 @@
 
 #include "model/callbacks.h"
 #include "model/constants.h"
+#include "model/hash_map.h"
 #include "model/object.h"
 #include "model/ptr_array.h"
 #include "model/vec3.h"
@@ -34,6 +35,11 @@ struct CloneMap {
 
     MDL_Object* find(const MDL_Object* source) const;
     bool add(MDL_Object* source, MDL_Object* clone);
+
+private:
+    // Where each source sits in `sources`, so that a large subtree is cloned
+    // in linear time. Trusted only while it covers every pair.
+    HashMap<const MDL_Object*, int32_t, BytewiseEqual<const MDL_Object*>, WordMixHash<const MDL_Object*>> index;
 };
 
 // Lists hold the base pointer; an entry's class follows from its list (and
@@ -69,6 +75,8 @@ public:
     double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};
     PtrArray<SweepEntry> sweepEntries;       // owned records, two per volume
     PtrArray<MDL_Object> sweepOpen{false};  // scratch list of the collision pass
+    // Contact callbacks during which some object's placement changed.
+    uint64_t placementChangesInCallbacks = 0;
 
     explicit Scene(const char* sceneName = nullptr);
     // Deletes every animation, object, spring, joint and sweep entry.
@@ -144,6 +152,7 @@ public:
 
 private:
     MDL_Object* instantiateTree(MDL_Object* source, CloneMap* map);
+    MDL_Object* startClone(MDL_Object* source, CloneMap* map, bool* fresh);
 };
 
 // Orders two entries of a list of MDL_Object pointers by world z (for

@@ -184,6 +184,17 @@ TEST(ObjectTree, GetDescendantPrefersDirectChild) {
     EXPECT_EQ(a.getDescendant("target"), &deep);
     EXPECT_EQ(root.getDescendant("missing"), nullptr);
     EXPECT_EQ(root.getDescendant(nullptr), nullptr);
+    // Below the children, subtrees are searched in order: the first child's
+    // deep match wins over a shallower one under the second.
+    MDL_Object top, first, middle, deepest, second, shallow;
+    deepest.setName("x");
+    shallow.setName("x");
+    top.addChild(&first);
+    first.addChild(&middle);
+    middle.addChild(&deepest);
+    top.addChild(&second);
+    second.addChild(&shallow);
+    EXPECT_EQ(top.getDescendant("x"), &deepest);
 }
 
 TEST(ObjectTree, StateOperationsSkipTheObjectItself) {
