@@ -82,7 +82,7 @@ int LMP_Mesh::getTexture(lua_State* L) {
   return LMP_pushTextureProxy(L, m->layers[0].image);
 }
 
-int LMP_Mesh::setOwnMaterial(lua_State* L) {
+int LMP_Mesh::setOwnMaterial(lua_State*) {
   if (mesh()) mesh()->ownMaterial();
   return 0;
 }
@@ -139,7 +139,7 @@ int LMP_Mesh::setVertexPosition(lua_State* L) {
   return 0;
 }
 
-int LMP_Mesh::resetVertexPosition(lua_State* L) {
+int LMP_Mesh::resetVertexPosition(lua_State*) {
   if (!mesh()) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedVertices) return 0;
@@ -173,7 +173,7 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
   return 0;
 }
 
-int LMP_Mesh::resetVertexColor(lua_State* L) {
+int LMP_Mesh::resetVertexColor(lua_State*) {
   if (!mesh()) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedColors) return 0;
