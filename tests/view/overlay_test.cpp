@@ -110,11 +110,15 @@ TEST_F(Overlays, GlyphsLandWhereTheFaceSaysPerLineAndTabStop) {
   }
 }
 
+namespace {
+
 // Ink columns and rows of the last frame: the bounding box of every pixel
 // that is not white.
 struct Ink {
   int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
 };
+
+}  // namespace
 
 // A text turned about the screen's vertical axis keeps the pixel size of its
 // X axis's full length: its glyphs are as tall as unturned ones and only
