@@ -189,7 +189,9 @@ bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size) {
     // No scanline means the data ran out: the input never refills.
     ok = jpeg_read_scanlines(&cinfo, &target, 1) == 1;
   }
-  if (ok) jpeg_finish_decompress(&cinfo);  // a missing end marker only suspends it
+  // Data that runs out before the end marker leaves the decoder waiting for
+  // more: the file is cut short and refused like any other.
+  if (ok) ok = jpeg_finish_decompress(&cinfo) == TRUE;
   jpeg_destroy_decompress(&cinfo);
   if (!ok) image->release();
   return ok;

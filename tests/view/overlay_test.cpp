@@ -110,6 +110,55 @@ TEST_F(Overlays, GlyphsLandWhereTheFaceSaysPerLineAndTabStop) {
   }
 }
 
+namespace {
+
+// Ink columns and rows of the last frame: the bounding box of every pixel
+// that is not white.
+struct Ink {
+  int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+};
+
+}  // namespace
+
+// A text turned about the screen's vertical axis keeps the pixel size of its
+// X axis's full length: its glyphs are as tall as unturned ones and only
+// squeezed across, and a tab still lands on its stop along the squeezed line.
+TEST_F(Overlays, TextTurnedOutOfTheScreenKeepsItsPixelSizeAndTabStops) {
+  open(256, 96);
+  const double w = 256, size = 0.1, ox = 20, oy = 60;
+  MDL_Text* t = text("F", {ox / w, oy / w, 0}, size, {0, 0, 0, 1});
+  const auto ink = [this](int x0, int x1) {
+    Ink box;
+    for (int y = 0; y < height; ++y)
+      for (int x = x0; x < x1; ++x) {
+        if (at(x, y) == kWhite) continue;
+        box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+        box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+      }
+    return box;
+  };
+  draw();
+  const Ink flatF = ink(0, width);
+  ASSERT_GT(flatF.bottom - flatF.top, 8);
+
+  // 60 degrees about Y: the X axis keeps unit length, half of it on screen.
+  Matrix3::fromAngles(t->editWorld().basis, 0, M_PI / 3, 0);
+  t->editWorld().inverseStale = 1;
+  draw();
+  EXPECT_DOUBLE_EQ(font->currentSize, size * w);
+  const Ink turnedF = ink(0, width);
+  EXPECT_EQ(turnedF.bottom - turnedF.top, flatF.bottom - flatF.top);
+  EXPECT_NEAR(turnedF.right - turnedF.left, 0.5 * (flatF.right - flatF.left), 1.0);
+
+  const double tab = 8 * advance(' ');
+  ASSERT_LT(advance('F'), tab);
+  ASSERT_TRUE(t->setText("F\tF"));
+  draw();
+  const int split = int(ox + 0.25 * tab);  // between the two glyphs on screen
+  const Ink first = ink(0, split), second = ink(split, width);
+  EXPECT_NEAR(second.left - first.left, 0.5 * tab, 1.0);
+}
+
 TEST_F(Overlays, TabsWithoutATabSizeLeaveThePen) {
   open(256, 96);
   MDL_Text* t = text("F\tF", {0.05, 0.2, 0}, 0.1, {0, 0, 0, 1});

@@ -145,6 +145,9 @@ TEST(TextureImage, HostileOrBrokenFilesAreRefusedWithAnEmptyImage) {
       png.substr(0, 8),
       jpeg.substr(0, jpeg.size() / 2),
       jpeg.substr(0, 2),
+      // Every scanline there, but the data ends before the end marker.
+      jpeg.substr(0, jpeg.size() - 2),
+      jpeg.substr(0, jpeg.size() - 2) + std::string(8, '\0'),
       garbage,
       "",
   };

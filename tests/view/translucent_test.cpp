@@ -1,5 +1,7 @@
 // Translucent meshes on screen: blended far to near from wherever the camera
 // stands, cut where they cross, and which meshes and triangles take part.
+#include <vector>
+
 #include "tests/view/render_scene.h"
 
 using namespace rendertest;
@@ -141,6 +143,51 @@ TEST_F(Translucent, ColourlessMeshesAreNotDrawnWithAnotherMeshsColours) {
   draw();
   EXPECT_EQ(atWorld({-2, 0, 0}), (Rgb{0, 255, 0}));  // the colours' own alpha
   EXPECT_TRUE(near(atWorld({2, 0, 0}), {128, 128, 128}));
+}
+
+// Triangles of one plane stack up on the first one placed, the latest
+// right after it; so the drawing order shows the order a mesh's triangles
+// were placed in: from both ends and the middle of each quarter, then the
+// rest in order.
+TEST_F(Translucent, AMeshsTrianglesArePlacedFromTheEndsAndMiddlesOfItsQuarters) {
+  struct Case {
+    int32_t triangles;
+    std::vector<int32_t> drawn;
+  } cases[] = {
+      {8, {0, 6, 5, 2, 1, 7, 4, 3}},         // placed 0 3 4 7 1 2 5 6
+      {10, {0, 9, 8, 6, 5, 2, 1, 7, 4, 3}},  // the two left over last
+      {3, {0, 2, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.triangles);
+    open(64, 48);
+    camera({0, 0, 10}, {0, 0, 0});
+    // Side by side in the plane z = 0, facing the camera; u numbers them.
+    MeshData* d = new MeshData;
+    const int32_t n = c.triangles;
+    d->vertexCount = d->normalCount = d->uvCount = 3 * n;
+    d->vertices = new Vec3[3 * n];
+    d->normals = new Vec3[3 * n];
+    d->uvs = new double[6 * n]();
+    d->triangleCount = n;
+    d->triangles = new int32_t[3 * n];
+    for (int32_t t = 0; t < n; ++t) {
+      const double x = 0.5 * t - 2.5;
+      const Vec3 corners[3] = {{x, 0, 0}, {x + 0.4, 0, 0}, {x, 0.4, 0}};
+      for (int k = 0; k < 3; ++k) {
+        d->vertices[3 * t + k] = corners[k];
+        d->normals[3 * t + k] = Vec3(0, 0, 1);
+        d->uvs[2 * (3 * t + k)] = t;
+        d->triangles[3 * t + k] = 3 * t + k;
+      }
+    }
+    mesh(d, material({1, 1, 1, 0.5}, true), {0, 0, 0});
+    draw();
+    const TranslucentStreams& s = view->translucentStreams;
+    std::vector<int32_t> drawn;
+    for (int32_t t = 0; t < s.triangles(); ++t) drawn.push_back(int32_t(s.uvs[3 * t].x));
+    EXPECT_EQ(drawn, c.drawn);
+  }
 }
 
 TEST_F(Translucent, MirrorShowsTheFacesItSeesNotTheOnesTheCameraSees) {

@@ -202,7 +202,9 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
   FontRecord* font = text->font;
   FT_Face face = font ? font->face : nullptr;
   if (!text->text || !(text->size > 0) || !face || face->units_per_EM == 0) return;
-  const double L = std::sqrt(X.x * X.x + X.y * X.y);
+  // The size follows the X axis's whole length, also when part of it points
+  // out of the screen: the glyphs are then squeezed across, not shrunk.
+  const double L = length3(world.basis.X());
   const double pixels = text->size * w * L;
   if (!(pixels > 0) || !std::isfinite(pixels)) return;
   if (font->currentSize != pixels) {
@@ -238,8 +240,10 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
       const GlyphTexture* space = text->tabSize > 0 ? getGlyphTexture(font, ' ') : nullptr;
       const double tab = space ? text->tabSize * space->advance : 0.0;
       if (tab > 0) {
+        // Pixels along the line: the pen moved by `across` per pixel.
         const Point along = pen - lineStart;
-        const double at = along.x * across.x + along.y * across.y;
+        const double unit = across.x * across.x + across.y * across.y;
+        const double at = unit > 0 ? (along.x * across.x + along.y * across.y) / unit : 0.0;
         double stop = std::ceil(at / tab) * tab;
         if (stop == at) stop = at + tab;
         pen = pen + across * (stop - at);
