@@ -40,6 +40,14 @@ inline std::string waitForLog(const std::string& text) {
   return "for i in $(seq 50); do grep -q '" + text + "' log && break; sleep 0.2; done\n";
 }
 
+// Driver lines that wait, up to about twenty seconds, for the player's window
+// and write its id to "wid". A search that meets a window going away dies of
+// an X error, so it is simply tried again.
+inline const char kAwaitWindow[] =
+    "for i in $(seq 100); do xdotool search --class vKorplayer >wid 2>/dev/null && [ -s wid ] && break; "
+    "sleep 0.2; done\n"
+    "[ -s wid ] || exit 1\n";
+
 // Driver lines that find the player's window: $w, with $WIDTH and $HEIGHT.
 // The content takes the window's shape at the start, so a full-width
 // viewport of aspect 0.75 maps window pixel (px, py) to (px, py) / WIDTH.
@@ -66,7 +74,7 @@ struct PlayerRun {
   void play(const std::string& driver) {
     std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
                                      << "SDL_AUDIODRIVER=dummy ./player >out 2>log & pid=$!\n"
-                                     << "timeout 20 xdotool search --sync --class vKorplayer >wid || exit 1\n"
+                                     << kAwaitWindow
                                      << "sleep 1.5\n"
                                      << driver << "\n"
                                      << "for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done\n"
