@@ -1,6 +1,7 @@
 #include "model/xml_values.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,18 @@ inline int hexNibble(char c) {
 
 inline bool isDelimiter(char c) {
   return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A decimal integer as "%d" reads it (leading space, sign, digits), with a
+// value past the int range held at the nearest end instead of wrapping: a
+// count of 5000000000 stays too large, it does not turn into a small one.
+// False when s holds no number.
+bool parseInt(const char* s, int* out) {
+  char* end = nullptr;
+  const long v = std::strtol(s, &end, 10);
+  if (end == s) return false;
+  *out = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+  return true;
 }
 
 }  // namespace
@@ -143,7 +156,9 @@ int readInt(const char* text, int* out) {
   if (!text) return 0;
   const char* p = nextToken(text);
   if (!p) return 0;
-  *out = blankToken(p, skipToken(p)) ? 0 : std::atoi(p);
+  int v = 0;
+  if (!blankToken(p, skipToken(p))) parseInt(p, &v);  // a token that is no number reads 0, as atoi
+  *out = v;
   return 1;
 }
 
@@ -174,10 +189,7 @@ bool readBoolChild(const TiXmlElement* element, const char* child, bool* out) {
 
 bool intAttribute(const TiXmlElement* element, const char* name, int* out) {
   const char* s = element ? element->Attribute(name) : nullptr;
-  int v;
-  if (!s || std::sscanf(s, "%d", &v) != 1) return false;
-  *out = v;
-  return true;
+  return s && parseInt(s, out);
 }
 
 bool realAttribute(const TiXmlElement* element, const char* name, double* out) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -184,6 +185,62 @@ TEST(XmlValues, Attributes) {
   double t = 0;
   EXPECT_TRUE(realAttribute(e, "time", &t));
   EXPECT_EQ(t, 0.5);
+}
+
+// Integer attributes read as "%d" would for every int, and hold a value past
+// the int range at its nearest end instead of wrapping (so a huge count
+// stays huge and is refused, never a small count that loads garbage).
+TEST(XmlValues, IntegerAttributesAndOutOfRangeValues) {
+  struct Case {
+    const char* text;
+    bool read;
+    int want;
+  } cases[] = {
+      {"12", true, 12},
+      {" \t-3", true, -3},
+      {"+5", true, 5},
+      {"12abc", true, 12},
+      {"0x10", true, 0},
+      {"007", true, 7},
+      {"2147483647", true, INT_MAX},
+      {"-2147483648", true, INT_MIN},
+      {"2147483648", true, INT_MAX},
+      {"4294967296", true, INT_MAX},
+      {"4294967299", true, INT_MAX},
+      {"-2147483649", true, INT_MIN},
+      {"99999999999999999999999", true, INT_MAX},
+      {"-99999999999999999999999", true, INT_MIN},
+      {"", false, 0},
+      {"x", false, 0},
+      {"-", false, 0},
+      {"  ", false, 0},
+  };
+  for (const Case& c : cases) {
+    TiXmlElement e("v");
+    e.SetAttribute("count", c.text);
+    int n = -77;
+    EXPECT_EQ(intAttribute(&e, "count", &n), c.read) << c.text;
+    EXPECT_EQ(n, c.read ? c.want : -77) << c.text;
+  }
+}
+
+// A boolean child past the int range is still non-zero.
+TEST(XmlValues, OutOfRangeIntegersInTextHoldTheirSign) {
+  TiXmlDocument doc;
+  doc.Parse("<m><a>4294967296</a><b>-99999999999999999999</b><c>0</c></m>");
+  const TiXmlElement* m = doc.RootElement();
+  bool a = false, b = false, c = true;
+  EXPECT_TRUE(readBoolChild(m, "a", &a));
+  EXPECT_TRUE(readBoolChild(m, "b", &b));
+  EXPECT_TRUE(readBoolChild(m, "c", &c));
+  EXPECT_TRUE(a);
+  EXPECT_TRUE(b);
+  EXPECT_FALSE(c);
+  int v = 0;
+  EXPECT_EQ(readInt("  8589934593,1", &v), 1);
+  EXPECT_EQ(v, INT_MAX);
+  EXPECT_EQ(readInt("-8589934593", &v), 1);
+  EXPECT_EQ(v, INT_MIN);
 }
 
 }  // namespace
