@@ -1,14 +1,15 @@
 #include "model/mesh_data.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 #include <new>
 
 #include <tinyxml.h>
 
 #include "controller/debug_log.h"
-#include "model/hash_map.h"
 #include "model/object.h"
 #include "model/xml_values.h"
 
@@ -111,38 +112,72 @@ struct WeldHash {
   }
 };
 
-// Welded corner ids: an edge is the unordered pair of its corners' ids, a
-// face the sorted triple.
-struct EdgeKey {
-  int32_t lo, hi;
+// Scratch arrays of the neighbour derivation, freed together.
+struct Scratch {
+  int32_t* p = nullptr;
+  explicit Scratch(int64_t n) : p(n > 0 ? new (std::nothrow) int32_t[static_cast<size_t>(n)] : nullptr) {}
+  ~Scratch() { delete[] p; }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  int32_t& operator[](int64_t i) { return p[i]; }
 };
-struct FaceKey {
-  int32_t a, b, c;
-  int32_t pad;  // keys hash as 16-bit words
-};
-// Mixes every bit of the ids, so chains stay short whatever the numbering.
-template <class K>
-struct IdHash {
-  uint32_t operator()(const K& k) const {
-    int32_t ids[sizeof(K) / sizeof(int32_t)];
-    std::memcpy(ids, &k, sizeof ids);
-    uint64_t h = 0;
-    for (int32_t id : ids) {
-      h = (h ^ static_cast<uint32_t>(id)) * 0x9E3779B97F4A7C15ull;
-      h ^= h >> 29;
+
+// Gives every corner an id: equal ids for corners at equal positions, ids
+// numbered in order of first appearance, and a fresh id for each corner at a
+// NaN position (it meets nothing). Each vertex is welded once, through an
+// open-addressed table of representative vertices. Returns the id count, or
+// -1 when memory runs out.
+int32_t weldCorners(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int64_t corners,
+                    int32_t* ids) {
+  Scratch idOfVertex(vertexCount);
+  int64_t distinct = vertexCount < corners ? vertexCount : corners;
+  int64_t capacity = 16;
+  while (capacity < 2 * distinct) capacity *= 2;
+  if (capacity > (int64_t{1} << 31)) return -1;
+  Scratch table(capacity);  // representative vertex, or -1
+  if (!idOfVertex.p || !table.p) return -1;
+  std::memset(idOfVertex.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
+  std::memset(table.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(capacity));
+  const uint32_t mask = static_cast<uint32_t>(capacity - 1);
+  WeldHash hash;
+  WeldEqual equal;
+  int32_t next = 0;
+  for (int64_t q = 0; q < corners; ++q) {
+    const int32_t v = triangles[q];
+    if (idOfVertex[v] >= 0) {
+      ids[q] = idOfVertex[v];
+      continue;
     }
-    h ^= h >> 32;
-    return static_cast<uint32_t>(h);
+    const WeldKey key = weldKey(vertices[v]);
+    if (!(key.x == key.x && key.y == key.y && key.z == key.z)) {
+      ids[q] = next++;
+      continue;
+    }
+    uint32_t h = hash(key) & mask;
+    while (table[h] >= 0 && !equal(weldKey(vertices[table[h]]), key)) h = (h + 1) & mask;
+    if (table[h] < 0) {
+      table[h] = v;
+      idOfVertex[v] = next++;
+    } else {
+      idOfVertex[v] = idOfVertex[table[h]];
+    }
+    ids[q] = idOfVertex[v];
   }
-};
-EdgeKey edgeKey(int32_t a, int32_t b) { return a < b ? EdgeKey{a, b} : EdgeKey{b, a}; }
-FaceKey faceKey(const int32_t* ids) {
-  int32_t a = ids[0], b = ids[1], c = ids[2];
-  if (a > b) std::swap(a, b);
-  if (b > c) std::swap(b, c);
-  if (a > b) std::swap(a, b);
-  return FaceKey{a, b, c, 0};
+  return next;
 }
+
+// The indices 0 .. n-1 ordered by key(i) in [0, range), equal keys in
+// index order (a counting sort); `counts` holds range + 1 entries.
+template <class Key>
+void orderBy(int32_t n, int32_t range, int32_t* counts, int32_t* order, Key key) {
+  std::memset(counts, 0, sizeof(int32_t) * (static_cast<size_t>(range) + 1));
+  for (int32_t i = 0; i < n; ++i) ++counts[key(i) + 1];
+  for (int32_t r = 0; r < range; ++r) counts[r + 1] += counts[r];
+  for (int32_t i = 0; i < n; ++i) order[counts[key(i)]++] = i;
+}
+
+// The corner after corner q of its triangle.
+inline int32_t nextCorner(int32_t q) { return q % 3 == 2 ? q - 2 : q + 1; }
 
 }  // namespace
 
@@ -280,57 +315,87 @@ void MeshData::computeTriangleNormals() {
 // edge the first earlier triangle holding it, and that triangle's matching
 // edge (its first) is pointed back at the later one. Where one triangle's
 // edge avoids its corner 0, an earlier triangle on all three of its corners
-// goes first. Every lookup is by key, so coincident corners cost nothing.
+// goes first. Corners are welded to ids, and the first holder of every edge
+// and of every corner set is found by sorting, so the work is linear and
+// needs no per-entry allocation.
 void MeshData::buildAdjacency() {
   if (triangleCount <= 0) return;
-  const int64_t corners = int64_t{triangleCount} * 3;
-  int32_t* ids = newZeroed<int32_t>(corners);
-  if (!ids) return;
-  {
-    HashMap<WeldKey, int32_t, WeldEqual, WeldHash> weld(triangleCount);
-    int32_t next = 0;
-    for (int64_t i = 0; i < corners; ++i) {
-      const WeldKey key = weldKey(vertices[triangles[i]]);
-      int32_t* id = weld.find(key);
-      if (!id && key.x == key.x && key.y == key.y && key.z == key.z) {
-        id = weld.insert(key);
-        if (id) *id = next;
-      }
-      ids[i] = id ? *id : next;
-      if (!id || *id == next) ++next;
+  const int64_t cornerCount = int64_t{triangleCount} * 3;
+  if (cornerCount > INT32_MAX) return;
+  const int32_t n = triangleCount, corners = static_cast<int32_t>(cornerCount);
+  // ids: welded corner ids. order: scratch. group: for each edge q (from
+  // corner q to the next), the first edge with the same pair of ids.
+  Scratch ids(corners), order(corners), group(corners), faces(int64_t{n} * 4);
+  if (!ids.p || !order.p || !group.p || !faces.p) return;
+  const int32_t idCount = weldCorners(vertices, vertexCount, triangles, corners, ids.p);
+  if (idCount < 0) return;
+  Scratch counts(int64_t{idCount} + 1), seen(idCount);
+  if (!counts.p || !seen.p) return;
+
+  // Edges by their lower id, then within each run of equal lower ids the
+  // first edge seen with each higher id leads its group.
+  auto lowId = [&ids](int32_t q) { return std::min(ids[q], ids[nextCorner(q)]); };
+  auto highId = [&ids](int32_t q) { return std::max(ids[q], ids[nextCorner(q)]); };
+  orderBy(corners, idCount, counts.p, order.p, lowId);
+  std::memset(seen.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(idCount));
+  for (int32_t i = 0; i < corners; ++i) {
+    const int32_t q = order[i], lo = lowId(q), hi = highId(q);
+    const int32_t lead = seen[hi];
+    if (lead >= 0 && lowId(lead) == lo) {
+      group[q] = lead;
+    } else {
+      seen[hi] = q;
+      group[q] = q;
     }
   }
-  HashMap<EdgeKey, int32_t, BytewiseEqual<EdgeKey>, IdHash<EdgeKey>> edges(triangleCount);
-  HashMap<FaceKey, int32_t, BytewiseEqual<FaceKey>, IdHash<FaceKey>> faces(triangleCount);
-  auto edgeOf = [ids](int32_t t, int k) { return edgeKey(ids[3 * t + k], ids[3 * t + (k + 1) % 3]); };
-  for (int32_t t = 0; t < triangleCount; ++t) {
-    const int32_t* own = &ids[3 * t];
-    const int32_t* sameFace = faces.find(faceKey(own));
+
+  // Triangles on the same corners: the same group for their two lowest ids
+  // and the same highest id. Bucketed by the highest id, the first triangle
+  // seen with each group leads.
+  int32_t* faceTop = faces.p;           // highest id
+  int32_t* faceEdge = faces.p + n;      // group of the edge of the two lowest ids
+  int32_t* faceOrder = faces.p + 2 * n;
+  int32_t* sameFace = faces.p + 3 * n;  // first triangle on the same corners
+  for (int32_t t = 0; t < n; ++t) {
+    const int32_t* c = &ids[3 * t];
+    // The edge that avoids the highest corner joins the two lowest.
+    int k = 0;
+    if (c[1] >= c[0] && c[1] >= c[2]) k = 2;       // corner 1 highest: edge 2 (2 -> 0)
+    else if (c[0] >= c[1] && c[0] >= c[2]) k = 1;  // corner 0 highest: edge 1 (1 -> 2)
+    faceTop[t] = std::max(c[0], std::max(c[1], c[2]));
+    faceEdge[t] = group[3 * t + k];
+  }
+  orderBy(n, idCount, counts.p, faceOrder, [faceTop](int32_t t) { return faceTop[t]; });
+  int32_t* faceSeen = order.p;  // by edge group, which is an edge index
+  std::memset(faceSeen, 0xFF, sizeof(int32_t) * static_cast<size_t>(corners));
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t t = faceOrder[i];
+    const int32_t lead = faceSeen[faceEdge[t]];
+    if (lead >= 0 && faceTop[lead] == faceTop[t]) {
+      sameFace[t] = lead;
+    } else {
+      faceSeen[faceEdge[t]] = t;
+      sameFace[t] = t;
+    }
+  }
+
+  for (int32_t t = 0; t < n; ++t) {
+    const int32_t own0 = ids[3 * t];
     TriangleInfo& info = triangleInfos[t];
     for (int k = 0; k < 3; ++k) {
-      const EdgeKey e = edgeOf(t, k);
-      const int32_t* first = edges.find(e);
-      if (!first) continue;
-      int32_t other = *first;
-      if (e.lo != own[0] && e.hi != own[0] && sameFace) other = *sameFace;
+      const int32_t q = 3 * t + k, g = group[q];
+      int32_t other = g / 3;
+      if (other >= t) continue;
+      if (ids[q] != own0 && ids[nextCorner(q)] != own0 && sameFace[t] < t) other = sameFace[t];
       info.neighbours[k] = other;
       for (int j = 0; j < 3; ++j) {
-        const EdgeKey o = edgeOf(other, j);
-        if (o.lo == e.lo && o.hi == e.hi) {
+        if (group[3 * other + j] == g) {
           triangleInfos[other].neighbours[j] = t;
           break;
         }
       }
     }
-    for (int k = 0; k < 3; ++k) {
-      const EdgeKey e = edgeOf(t, k);
-      if (!edges.find(e))
-        if (int32_t* slot = edges.insert(e)) *slot = t;
-    }
-    if (!sameFace)
-      if (int32_t* slot = faces.insert(faceKey(own))) *slot = t;
   }
-  delete[] ids;
 }
 
 void AnimationData::clear() {

@@ -8,13 +8,25 @@
 
 #include <tinyxml.h>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed elements are little-endian bytes copied as they are");
+
 namespace {
 
-inline int hexNibble(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// Each character's nibble; kSkip for every other character, kEnd for the
+// terminating NUL.
+constexpr unsigned char kSkip = 16, kEnd = 17;
+struct NibbleTable {
+  unsigned char value[256];
+  constexpr NibbleTable() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = kSkip;
+    value[0] = kEnd;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<unsigned char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<unsigned char>(c - 'a' + 10);
+  }
+};
+constexpr NibbleTable kNibbles;
+
+inline unsigned nibbleOf(const char* p) { return kNibbles.value[static_cast<unsigned char>(*p)]; }
 
 inline bool isDelimiter(char c) {
   return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
@@ -39,15 +51,34 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* 
   if (!text) return text;
   const char* p = text;
   int done = 0;
-  int high = -1;
-  while (done < byteCount && *p) {
-    int nibble = hexNibble(*p++);
-    if (nibble < 0) continue;
-    if (high < 0) {
-      high = nibble;
-    } else {
-      out[done++] = static_cast<unsigned char>((high << 4) | nibble);
-      high = -1;
+  while (done < byteCount) {
+    // Most text is unbroken pairs of digits.
+    const unsigned high = nibbleOf(p);
+    if (high < 16) {
+      const unsigned low = nibbleOf(p + 1);
+      if (low < 16) {
+        out[done++] = static_cast<unsigned char>((high << 4) | low);
+        p += 2;
+        continue;
+      }
+    }
+    // Otherwise one character at a time: separators are skipped, and a
+    // high digit waits across them for its low one.
+    int pending = -1;
+    while (true) {
+      const unsigned nibble = nibbleOf(p);
+      if (nibble == kEnd) {
+        *decoded = done;
+        return p;
+      }
+      ++p;
+      if (nibble == kSkip) continue;
+      if (pending < 0) {
+        pending = static_cast<int>(nibble);
+      } else {
+        out[done++] = static_cast<unsigned char>((pending << 4) | nibble);
+        break;
+      }
     }
   }
   *decoded = done;
@@ -56,30 +87,23 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* 
 
 namespace {
 
-// Decodes one element of `size` bytes and assembles it little-endian. An
-// element cut short by the end of the text is not stored.
-const char* decodeElement(const char* text, int size, uint64_t* value, bool* complete) {
-  unsigned char bytes[8];
-  int got = 0;
-  const char* end = hexDecode(text, size, bytes, &got);
-  *complete = got == size;
-  if (!*complete) return end;
-  uint64_t v = 0;
-  for (int i = size - 1; i >= 0; --i) v = (v << 8) | bytes[i];
-  *value = v;
-  return end;
-}
-
-// Decodes up to n elements, handing each to store(i, bits); stops at the end
-// of the text or at an element cut short. Returns where reading stopped.
+// Decodes up to n elements of `size` bytes, handing each little-endian
+// element's bytes to store(i, bytes); stops at the end of the text, where an
+// element cut short is not stored. Returns where reading stopped. The
+// digits go through a small buffer a block of elements at a time.
 template <class Store>
 const char* decodeElements(const char* p, int size, int n, Store store) {
-  for (int i = 0; i < n && *p; ++i) {
-    uint64_t bits = 0;
-    bool complete = false;
-    p = decodeElement(p, size, &bits, &complete);
-    if (!complete) break;
-    store(i, bits);
+  constexpr int kBlock = 4096;
+  unsigned char bytes[kBlock];
+  const int perBlock = kBlock / size;
+  for (int i = 0; i < n && *p;) {
+    const int want = n - i < perBlock ? n - i : perBlock;
+    int got = 0;
+    p = hexDecode(p, want * size, bytes, &got);
+    const int whole = got / size;
+    for (int j = 0; j < whole; ++j) store(i + j, bytes + j * size);
+    if (whole < want) break;
+    i += whole;
   }
   return p;
 }
@@ -113,27 +137,22 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out) {
 
 const char* readRealArray(const char* text, int size, int n, double* out) {
   if (!text || (size != 8 && size != 4)) return text;
-  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
-    if (size == 8) {
-      std::memcpy(&out[i], &bits, 8);
-    } else {
-      uint32_t b32 = static_cast<uint32_t>(bits);
-      float f;
-      std::memcpy(&f, &b32, 4);
-      out[i] = f;
-    }
+  if (size == 8)
+    return decodeElements(text, 8, n, [out](int i, const unsigned char* b) { std::memcpy(&out[i], b, 8); });
+  return decodeElements(text, 4, n, [out](int i, const unsigned char* b) {
+    float f;
+    std::memcpy(&f, b, 4);
+    out[i] = f;
   });
 }
 
 const char* readIntArray(const char* text, int size, int n, int32_t* out) {
   if (!text || (size != 4 && size != 2)) return text;
-  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
-    if (size == 4) {
-      uint32_t b32 = static_cast<uint32_t>(bits);
-      std::memcpy(&out[i], &b32, 4);
-    } else {
-      out[i] = bits == 0xFFFF ? -1 : static_cast<int32_t>(bits);
-    }
+  if (size == 4)
+    return decodeElements(text, 4, n, [out](int i, const unsigned char* b) { std::memcpy(&out[i], b, 4); });
+  return decodeElements(text, 2, n, [out](int i, const unsigned char* b) {
+    const int32_t v = b[0] | (b[1] << 8);
+    out[i] = v == 0xFFFF ? -1 : v;
   });
 }
 
