@@ -122,58 +122,57 @@ struct Scratch {
   int32_t& operator[](int64_t i) { return p[i]; }
 };
 
-// Gives every corner an id: equal ids for corners at equal positions, ids
-// numbered in order of first appearance, and a fresh id for each corner at a
-// NaN position (it meets nothing). Each vertex is welded once, through an
-// open-addressed table of representative vertices. Returns the id count, or
-// -1 when memory runs out.
-int32_t weldCorners(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int64_t corners,
-                    int32_t* ids) {
-  Scratch idOfVertex(vertexCount);
-  int64_t distinct = vertexCount < corners ? vertexCount : corners;
+// Welds the vertices that the triangles use: rep[v] becomes the first used
+// vertex (in corner order) at v's position, a negative value for a vertex
+// at a NaN position (it meets nothing), -1 for a vertex no triangle uses.
+// Each vertex is looked up once, in an open-addressed table of the first
+// vertices. False when memory runs out.
+bool weldVertices(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int32_t corners,
+                  int32_t* rep) {
+  const int64_t distinct = vertexCount < corners ? vertexCount : corners;
   int64_t capacity = 16;
   while (capacity < 2 * distinct) capacity *= 2;
-  if (capacity > (int64_t{1} << 31)) return -1;
-  Scratch table(capacity);  // representative vertex, or -1
-  if (!idOfVertex.p || !table.p) return -1;
-  std::memset(idOfVertex.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
+  if (capacity > (int64_t{1} << 31)) return false;
+  Scratch table(capacity);  // a first vertex, or -1
+  if (!table.p) return false;
+  std::memset(rep, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
   std::memset(table.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(capacity));
   const uint32_t mask = static_cast<uint32_t>(capacity - 1);
   WeldHash hash;
   WeldEqual equal;
-  int32_t next = 0;
-  for (int64_t q = 0; q < corners; ++q) {
+  for (int32_t q = 0; q < corners; ++q) {
     const int32_t v = triangles[q];
-    if (idOfVertex[v] >= 0) {
-      ids[q] = idOfVertex[v];
-      continue;
-    }
+    if (rep[v] != -1) continue;
     const WeldKey key = weldKey(vertices[v]);
     if (!(key.x == key.x && key.y == key.y && key.z == key.z)) {
-      ids[q] = next++;
+      rep[v] = INT32_MIN;
       continue;
     }
     uint32_t h = hash(key) & mask;
     while (table[h] >= 0 && !equal(weldKey(vertices[table[h]]), key)) h = (h + 1) & mask;
-    if (table[h] < 0) {
-      table[h] = v;
-      idOfVertex[v] = next++;
-    } else {
-      idOfVertex[v] = idOfVertex[table[h]];
-    }
-    ids[q] = idOfVertex[v];
+    if (table[h] < 0) table[h] = v;
+    rep[v] = table[h];
   }
-  return next;
+  return true;
 }
 
-// The indices 0 .. n-1 ordered by key(i) in [0, range), equal keys in
-// index order (a counting sort); `counts` holds range + 1 entries.
+// The indices 0 .. n-1 whose key(i) is not negative, ordered by key in
+// [0, range), equal keys in index order (a counting sort); `counts` holds
+// range + 1 entries. Returns how many were ordered.
 template <class Key>
-void orderBy(int32_t n, int32_t range, int32_t* counts, int32_t* order, Key key) {
+int32_t orderBy(int32_t n, int32_t range, int32_t* counts, int32_t* order, Key key) {
   std::memset(counts, 0, sizeof(int32_t) * (static_cast<size_t>(range) + 1));
-  for (int32_t i = 0; i < n; ++i) ++counts[key(i) + 1];
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t k = key(i);
+    if (k >= 0) ++counts[k + 1];
+  }
   for (int32_t r = 0; r < range; ++r) counts[r + 1] += counts[r];
-  for (int32_t i = 0; i < n; ++i) order[counts[key(i)]++] = i;
+  const int32_t placed = counts[range];
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t k = key(i);
+    if (k >= 0) order[counts[k]++] = i;
+  }
+  return placed;
 }
 
 // The corner after corner q of its triangle.
@@ -315,78 +314,102 @@ void MeshData::computeTriangleNormals() {
 // edge the first earlier triangle holding it, and that triangle's matching
 // edge (its first) is pointed back at the later one. Where one triangle's
 // edge avoids its corner 0, an earlier triangle on all three of its corners
-// goes first. Corners are welded to ids, and the first holder of every edge
-// and of every corner set is found by sorting, so the work is linear and
-// needs no per-entry allocation.
+// goes first. Corners are welded to ids and edges bucketed by id, so the
+// work is linear with no per-entry allocation; only triangles on an edge
+// that three or more share are sorted.
 void MeshData::buildAdjacency() {
-  if (triangleCount <= 0) return;
+  if (triangleCount <= 0 || vertexCount <= 0) return;
   const int64_t cornerCount = int64_t{triangleCount} * 3;
   if (cornerCount > INT32_MAX) return;
   const int32_t n = triangleCount, corners = static_cast<int32_t>(cornerCount);
-  // ids: welded corner ids. order: scratch. group: for each edge q (from
-  // corner q to the next), the first edge with the same pair of ids.
-  Scratch ids(corners), order(corners), group(corners), faces(int64_t{n} * 4);
-  if (!ids.p || !order.p || !group.p || !faces.p) return;
-  const int32_t idCount = weldCorners(vertices, vertexCount, triangles, corners, ids.p);
-  if (idCount < 0) return;
-  Scratch counts(int64_t{idCount} + 1), seen(idCount);
-  if (!counts.p || !seen.p) return;
+  // rep: each used vertex's first vertex at its position. order: scratch.
+  // group: for each edge q (from corner q to the next), the first edge
+  // joining the same two positions.
+  Scratch rep(vertexCount), order(corners), group(corners), counts(int64_t{vertexCount} + 1),
+      seen(int64_t{vertexCount} * 2);
+  if (!rep.p || !order.p || !group.p || !counts.p || !seen.p) return;
+  if (!weldVertices(vertices, vertexCount, triangles, corners, rep.p)) return;
+  const int32_t* tri = triangles;
+  // A corner's id: its first vertex, or for a NaN position a negative id of its own.
+  auto id = [&rep, tri](int32_t q) {
+    const int32_t r = rep[tri[q]];
+    return r >= 0 ? r : -1 - q;
+  };
+  auto lowId = [&id](int32_t q) { return std::min(id(q), id(nextCorner(q))); };
+  auto highId = [&id](int32_t q) { return std::max(id(q), id(nextCorner(q))); };
 
-  // Edges by their lower id, then within each run of equal lower ids the
-  // first edge seen with each higher id leads its group.
-  auto lowId = [&ids](int32_t q) { return std::min(ids[q], ids[nextCorner(q)]); };
-  auto highId = [&ids](int32_t q) { return std::max(ids[q], ids[nextCorner(q)]); };
-  orderBy(corners, idCount, counts.p, order.p, lowId);
-  std::memset(seen.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(idCount));
-  for (int32_t i = 0; i < corners; ++i) {
+  // Edges by their lower id (those on a NaN position lead groups of their
+  // own); within each run of equal lower ids the first edge seen with each
+  // higher id leads its group.
+  for (int32_t q = 0; q < corners; ++q) group[q] = q;
+  const int32_t placed = orderBy(corners, vertexCount, counts.p, order.p, lowId);
+  int32_t* lead = seen.p;                 // by higher id: the group's first edge
+  int32_t* size = seen.p + vertexCount;  // by higher id: the group's edges so far
+  std::memset(lead, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
+  bool crowded = false;  // some group holds three edges or more
+  for (int32_t i = 0; i < placed; ++i) {
     const int32_t q = order[i], lo = lowId(q), hi = highId(q);
-    const int32_t lead = seen[hi];
-    if (lead >= 0 && lowId(lead) == lo) {
-      group[q] = lead;
+    const int32_t first = lead[hi];
+    if (first >= 0 && lowId(first) == lo) {
+      group[q] = first;
+      crowded |= ++size[hi] > 2;
     } else {
-      seen[hi] = q;
-      group[q] = q;
+      lead[hi] = q;
+      size[hi] = 1;
     }
   }
 
-  // Triangles on the same corners: the same group for their two lowest ids
-  // and the same highest id. Bucketed by the highest id, the first triangle
-  // seen with each group leads.
-  int32_t* faceTop = faces.p;           // highest id
-  int32_t* faceEdge = faces.p + n;      // group of the edge of the two lowest ids
-  int32_t* faceOrder = faces.p + 2 * n;
-  int32_t* sameFace = faces.p + 3 * n;  // first triangle on the same corners
-  for (int32_t t = 0; t < n; ++t) {
-    const int32_t* c = &ids[3 * t];
-    // The edge that avoids the highest corner joins the two lowest.
-    int k = 0;
-    if (c[1] >= c[0] && c[1] >= c[2]) k = 2;       // corner 1 highest: edge 2 (2 -> 0)
-    else if (c[0] >= c[1] && c[0] >= c[2]) k = 1;  // corner 0 highest: edge 1 (1 -> 2)
-    faceTop[t] = std::max(c[0], std::max(c[1], c[2]));
-    faceEdge[t] = group[3 * t + k];
-  }
-  orderBy(n, idCount, counts.p, faceOrder, [faceTop](int32_t t) { return faceTop[t]; });
-  int32_t* faceSeen = order.p;  // by edge group, which is an edge index
-  std::memset(faceSeen, 0xFF, sizeof(int32_t) * static_cast<size_t>(corners));
-  for (int32_t i = 0; i < n; ++i) {
-    const int32_t t = faceOrder[i];
-    const int32_t lead = faceSeen[faceEdge[t]];
-    if (lead >= 0 && faceTop[lead] == faceTop[t]) {
-      sameFace[t] = lead;
-    } else {
-      faceSeen[faceEdge[t]] = t;
-      sameFace[t] = t;
+  // An earlier triangle on the same corners can only change the answer
+  // where an edge group holds three triangles or more: elsewhere a group is
+  // one earlier triangle and this one. Only triangles on such a crowded
+  // group are compared, by sorting.
+  int32_t* sameFace = nullptr;  // the first triangle on the same corners, or the triangle itself
+  if (crowded) {
+    int32_t* members = order.p;  // edges per group, by the group's lead
+    std::memset(members, 0, sizeof(int32_t) * static_cast<size_t>(corners));
+    for (int32_t q = 0; q < corners; ++q) ++members[group[q]];
+    auto onCrowded = [&](int32_t t) {
+      return members[group[3 * t]] > 2 || members[group[3 * t + 1]] > 2 || members[group[3 * t + 2]] > 2;
+    };
+    int32_t crowdedCount = 0;
+    for (int32_t t = 0; t < n; ++t) crowdedCount += onCrowded(t);
+    struct Face {
+      int64_t key;  // group of the edge of the two lowest ids, then the highest id
+      int32_t t;
+    };
+    Face* shared = new (std::nothrow) Face[static_cast<size_t>(crowdedCount)];
+    if (!shared) return;
+    int32_t m = 0;
+    for (int32_t t = 0; t < n; ++t) {
+      if (!onCrowded(t)) continue;
+      const int32_t c[3] = {id(3 * t), id(3 * t + 1), id(3 * t + 2)};
+      // The edge that avoids the highest corner joins the two lowest.
+      int k = 0;
+      if (c[1] >= c[0] && c[1] >= c[2]) k = 2;
+      else if (c[0] >= c[1] && c[0] >= c[2]) k = 1;
+      const int32_t top = std::max(c[0], std::max(c[1], c[2]));
+      shared[m++] = Face{int64_t{group[3 * t + k]} << 32 | static_cast<uint32_t>(top), t};
     }
+    std::sort(shared, shared + crowdedCount,
+              [](const Face& a, const Face& b) { return a.key != b.key ? a.key < b.key : a.t < b.t; });
+    sameFace = order.p;
+    for (int32_t t = 0; t < n; ++t) sameFace[t] = t;
+    for (int32_t i = 0; i < crowdedCount; ++i)
+      sameFace[shared[i].t] = i > 0 && shared[i - 1].key == shared[i].key ? sameFace[shared[i - 1].t] : shared[i].t;
+    delete[] shared;
   }
 
   for (int32_t t = 0; t < n; ++t) {
-    const int32_t own0 = ids[3 * t];
     TriangleInfo& info = triangleInfos[t];
     for (int k = 0; k < 3; ++k) {
       const int32_t q = 3 * t + k, g = group[q];
       int32_t other = g / 3;
       if (other >= t) continue;
-      if (ids[q] != own0 && ids[nextCorner(q)] != own0 && sameFace[t] < t) other = sameFace[t];
+      // An edge clear of corner 0 meets an earlier triangle on the same corners first.
+      if (sameFace && sameFace[t] < t) {
+        const int32_t own0 = id(3 * t);
+        if (id(q) != own0 && id(nextCorner(q)) != own0) other = sameFace[t];
+      }
       info.neighbours[k] = other;
       for (int j = 0; j < 3; ++j) {
         if (group[3 * other + j] == g) {

@@ -8,6 +8,10 @@
 
 #include <tinyxml.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed elements are little-endian bytes copied as they are");
 
 namespace {
@@ -46,22 +50,68 @@ bool parseInt(const char* s, int* out) {
 
 }  // namespace
 
-const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* decoded) {
-  *decoded = 0;
-  if (!text) return text;
-  const char* p = text;
+namespace {
+
+// Sixteen characters at p (all readable): the pairs of digits before the
+// first character that is not a digit are decoded into out. Returns how
+// many characters were used, an even number from 0 to 16.
+inline int decodeRun(const char* p, unsigned char* out) {
+#ifdef __SSE2__
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed compares: characters from 0x80 up are negative and match neither range.
+  const __m128i numeral = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('9' + 1)));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('f' + 1)));
+  const unsigned digits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(numeral, letter)));
+  const int pairs = __builtin_ctz(~digits) / 2;  // bit 16 of ~digits is always set
+  if (pairs == 0) return 0;
+  // '0'..'9' have their value in the low four bits, 'a'..'f' that value less 9.
+  const __m128i nibbles = _mm_add_epi8(_mm_and_si128(c, _mm_set1_epi8(15)), _mm_and_si128(letter, _mm_set1_epi8(9)));
+  // Each 16-bit lane holds a pair: the high digit in its low byte.
+  const __m128i bytes = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4),
+                                     _mm_srli_epi16(nibbles, 8));
+  if (pairs == 8) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(bytes, bytes));
+  } else {
+    unsigned char all[8];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(all), _mm_packus_epi16(bytes, bytes));
+    std::memcpy(out, all, static_cast<size_t>(pairs));
+  }
+  return 2 * pairs;
+#else
+  int pairs = 0;
+  for (; pairs < 8; ++pairs) {
+    const unsigned high = nibbleOf(p + 2 * pairs), low = nibbleOf(p + 2 * pairs + 1);
+    if (high > 15 || low > 15) break;
+    out[pairs] = static_cast<unsigned char>(high << 4 | low);
+  }
+  return 2 * pairs;
+#endif
+}
+
+// Decodes up to byteCount bytes. Every character before readable is known
+// to be there (not past the text's end), so runs of up to sixteen digits
+// are taken at once while they fit before it; elsewhere one pair at a time.
+const char* decodeHex(const char* p, const char* readable, int byteCount, unsigned char* out, int* decoded) {
   int done = 0;
   while (done < byteCount) {
-    // Most text is unbroken pairs of digits.
-    const unsigned high = nibbleOf(p);
-    if (high < 16) {
-      const unsigned low = nibbleOf(p + 1);
-      if (low < 16) {
-        out[done++] = static_cast<unsigned char>((high << 4) | low);
-        p += 2;
-        continue;
+    if (byteCount - done >= 8 && readable - p >= 16) {
+      const int used = decodeRun(p, out + done);
+      p += used;
+      done += used / 2;
+      if (used == 16) continue;
+    } else {
+      // An unbroken pair of digits.
+      const unsigned high = nibbleOf(p);
+      if (high < 16) {
+        const unsigned low = nibbleOf(p + 1);
+        if (low < 16) {
+          out[done++] = static_cast<unsigned char>((high << 4) | low);
+          p += 2;
+          continue;
+        }
       }
     }
+    if (done == byteCount) break;
     // Otherwise one character at a time: separators are skipped, and a
     // high digit waits across them for its low one.
     int pending = -1;
@@ -85,6 +135,22 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* 
   return p;
 }
 
+// How far past p the text may be read when about `bytes` bytes of digits
+// are wanted: up to its end, looking no further than the digits with room
+// for separators, so that many short reads along one text stay linear.
+const char* readableEnd(const char* p, int64_t bytes) {
+  if (bytes < 8) return p;
+  return p + strnlen(p, static_cast<size_t>(bytes) * 4 + 64);
+}
+
+}  // namespace
+
+const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* decoded) {
+  *decoded = 0;
+  if (!text) return text;
+  return decodeHex(text, readableEnd(text, byteCount), byteCount, out, decoded);
+}
+
 namespace {
 
 // Decodes up to n elements of `size` bytes, handing each little-endian
@@ -96,10 +162,11 @@ const char* decodeElements(const char* p, int size, int n, Store store) {
   constexpr int kBlock = 4096;
   unsigned char bytes[kBlock];
   const int perBlock = kBlock / size;
+  const char* readable = readableEnd(p, int64_t{n} * size);
   for (int i = 0; i < n && *p;) {
     const int want = n - i < perBlock ? n - i : perBlock;
     int got = 0;
-    p = hexDecode(p, want * size, bytes, &got);
+    p = decodeHex(p, readable, want * size, bytes, &got);
     const int whole = got / size;
     for (int j = 0; j < whole; ++j) store(i + j, bytes + j * size);
     if (whole < want) break;

@@ -103,7 +103,7 @@ TEST(XmlValues, LongPackedArraysFollowTheDigitRule) {
     seed = seed * 1664525u + 1013904223u;
     return (seed >> 8) % n;
   };
-  const char* separators[] = {" ", "\n", "\r\n", ",", "X", "F", "  \t"};
+  const char* separators[] = {" ", "\n", "\r\n", ",", "X", "F", "  \t", "\xc3\xa9"};
   for (int round = 0; round < 40; ++round) {
     const int sizes[] = {8, 4, 2};
     const int size = sizes[round % 3];
@@ -111,7 +111,7 @@ TEST(XmlValues, LongPackedArraysFollowTheDigitRule) {
     std::string text, digits;
     std::vector<size_t> after;  // text length after each digit
     for (int i = 0; i < n * size * 2; ++i) {
-      if (next(round % 2 ? 3 : 40) == 0) text += separators[next(7)];
+      if (next(round % 2 ? 3 : 40) == 0) text += separators[next(8)];
       digits += "0123456789abcdef"[next(16)];
       text += digits.back();
       after.push_back(text.size());
