@@ -336,7 +336,6 @@ void MeshData::buildAdjacency() {
     return r >= 0 ? r : -1 - q;
   };
   auto lowId = [&id](int32_t q) { return std::min(id(q), id(nextCorner(q))); };
-  auto highId = [&id](int32_t q) { return std::max(id(q), id(nextCorner(q))); };
 
   // Edges by their lower id (those on a NaN position lead groups of their
   // own); within each run of equal lower ids the first edge seen with each
@@ -348,7 +347,8 @@ void MeshData::buildAdjacency() {
   std::memset(lead, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
   bool crowded = false;  // some group holds three edges or more
   for (int32_t i = 0; i < placed; ++i) {
-    const int32_t q = order[i], lo = lowId(q), hi = highId(q);
+    const int32_t q = order[i], a = id(q), b = id(nextCorner(q));
+    const int32_t lo = std::min(a, b), hi = std::max(a, b);
     const int32_t first = lead[hi];
     if (first >= 0 && lowId(first) == lo) {
       group[q] = first;
