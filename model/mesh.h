@@ -24,6 +24,10 @@ class MDL_Mesh : public MDL_Object {
   PointArray shadowFrontCap{false};
   PointArray shadowBackCap{false};
   MDL_Lamp* shadowLamp = nullptr;
+  // Scratch of the volume build: each vertex's far point and each
+  // triangle's facing flag.
+  PointArray shadowFar{false};
+  GrowArray<uint8_t> shadowFacing{false};
   bool geometryDirty = false;  // vertex positions or colours changed by a script
 
   MDL_Mesh() { type = OBJECT_MESH; }

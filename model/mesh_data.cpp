@@ -1,14 +1,15 @@
 #include "model/mesh_data.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 #include <new>
 
 #include <tinyxml.h>
 
 #include "controller/debug_log.h"
-#include "model/hash_map.h"
 #include "model/object.h"
 #include "model/xml_values.h"
 
@@ -111,23 +112,71 @@ struct WeldHash {
   }
 };
 
-// Welded corner ids: an edge is the unordered pair of its corners' ids, a
-// face the sorted triple.
-struct EdgeKey {
-  int32_t lo, hi;
+// Scratch arrays of the neighbour derivation, freed together.
+struct Scratch {
+  int32_t* p = nullptr;
+  explicit Scratch(int64_t n) : p(n > 0 ? new (std::nothrow) int32_t[static_cast<size_t>(n)] : nullptr) {}
+  ~Scratch() { delete[] p; }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  int32_t& operator[](int64_t i) { return p[i]; }
 };
-struct FaceKey {
-  int32_t a, b, c;
-  int32_t pad;  // keys hash as 16-bit words
-};
-EdgeKey edgeKey(int32_t a, int32_t b) { return a < b ? EdgeKey{a, b} : EdgeKey{b, a}; }
-FaceKey faceKey(const int32_t* ids) {
-  int32_t a = ids[0], b = ids[1], c = ids[2];
-  if (a > b) std::swap(a, b);
-  if (b > c) std::swap(b, c);
-  if (a > b) std::swap(a, b);
-  return FaceKey{a, b, c, 0};
+
+// Welds the vertices that the triangles use: rep[v] becomes the first used
+// vertex (in corner order) at v's position, a negative value for a vertex
+// at a NaN position (it meets nothing), -1 for a vertex no triangle uses.
+// Each vertex is looked up once, in an open-addressed table of the first
+// vertices. False when memory runs out.
+bool weldVertices(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int32_t corners,
+                  int32_t* rep) {
+  const int64_t distinct = vertexCount < corners ? vertexCount : corners;
+  int64_t capacity = 16;
+  while (capacity < 2 * distinct) capacity *= 2;
+  if (capacity > (int64_t{1} << 31)) return false;
+  Scratch table(capacity);  // a first vertex, or -1
+  if (!table.p) return false;
+  std::memset(rep, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
+  std::memset(table.p, 0xFF, sizeof(int32_t) * static_cast<size_t>(capacity));
+  const uint32_t mask = static_cast<uint32_t>(capacity - 1);
+  WeldHash hash;
+  WeldEqual equal;
+  for (int32_t q = 0; q < corners; ++q) {
+    const int32_t v = triangles[q];
+    if (rep[v] != -1) continue;
+    const WeldKey key = weldKey(vertices[v]);
+    if (!(key.x == key.x && key.y == key.y && key.z == key.z)) {
+      rep[v] = INT32_MIN;
+      continue;
+    }
+    uint32_t h = hash(key) & mask;
+    while (table[h] >= 0 && !equal(weldKey(vertices[table[h]]), key)) h = (h + 1) & mask;
+    if (table[h] < 0) table[h] = v;
+    rep[v] = table[h];
+  }
+  return true;
 }
+
+// The indices 0 .. n-1 whose key(i) is not negative, ordered by key in
+// [0, range), equal keys in index order (a counting sort); `counts` holds
+// range + 1 entries. Returns how many were ordered.
+template <class Key>
+int32_t orderBy(int32_t n, int32_t range, int32_t* counts, int32_t* order, Key key) {
+  std::memset(counts, 0, sizeof(int32_t) * (static_cast<size_t>(range) + 1));
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t k = key(i);
+    if (k >= 0) ++counts[k + 1];
+  }
+  for (int32_t r = 0; r < range; ++r) counts[r + 1] += counts[r];
+  const int32_t placed = counts[range];
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t k = key(i);
+    if (k >= 0) order[counts[k]++] = i;
+  }
+  return placed;
+}
+
+// The corner after corner q of its triangle.
+inline int32_t nextCorner(int32_t q) { return q % 3 == 2 ? q - 2 : q + 1; }
 
 }  // namespace
 
@@ -265,57 +314,111 @@ void MeshData::computeTriangleNormals() {
 // edge the first earlier triangle holding it, and that triangle's matching
 // edge (its first) is pointed back at the later one. Where one triangle's
 // edge avoids its corner 0, an earlier triangle on all three of its corners
-// goes first. Every lookup is by key, so coincident corners cost nothing.
+// goes first. Corners are welded to ids and edges bucketed by id, so the
+// work is linear with no per-entry allocation; only triangles on an edge
+// that three or more share are sorted.
 void MeshData::buildAdjacency() {
-  if (triangleCount <= 0) return;
-  const int64_t corners = int64_t{triangleCount} * 3;
-  int32_t* ids = newZeroed<int32_t>(corners);
-  if (!ids) return;
-  {
-    HashMap<WeldKey, int32_t, WeldEqual, WeldHash> weld(triangleCount);
-    int32_t next = 0;
-    for (int64_t i = 0; i < corners; ++i) {
-      const WeldKey key = weldKey(vertices[triangles[i]]);
-      int32_t* id = weld.find(key);
-      if (!id && key.x == key.x && key.y == key.y && key.z == key.z) {
-        id = weld.insert(key);
-        if (id) *id = next;
-      }
-      ids[i] = id ? *id : next;
-      if (!id || *id == next) ++next;
+  if (triangleCount <= 0 || vertexCount <= 0) return;
+  const int64_t cornerCount = int64_t{triangleCount} * 3;
+  if (cornerCount > INT32_MAX) return;
+  const int32_t n = triangleCount, corners = static_cast<int32_t>(cornerCount);
+  // rep: each used vertex's first vertex at its position. order: scratch.
+  // group: for each edge q (from corner q to the next), the first edge
+  // joining the same two positions.
+  Scratch rep(vertexCount), order(corners), group(corners), counts(int64_t{vertexCount} + 1),
+      seen(int64_t{vertexCount} * 2);
+  if (!rep.p || !order.p || !group.p || !counts.p || !seen.p) return;
+  if (!weldVertices(vertices, vertexCount, triangles, corners, rep.p)) return;
+  const int32_t* tri = triangles;
+  // A corner's id: its first vertex, or for a NaN position a negative id of its own.
+  auto id = [&rep, tri](int32_t q) {
+    const int32_t r = rep[tri[q]];
+    return r >= 0 ? r : -1 - q;
+  };
+  auto lowId = [&id](int32_t q) { return std::min(id(q), id(nextCorner(q))); };
+
+  // Edges by their lower id (those on a NaN position lead groups of their
+  // own); within each run of equal lower ids the first edge seen with each
+  // higher id leads its group.
+  for (int32_t q = 0; q < corners; ++q) group[q] = q;
+  const int32_t placed = orderBy(corners, vertexCount, counts.p, order.p, lowId);
+  int32_t* lead = seen.p;                 // by higher id: the group's first edge
+  int32_t* size = seen.p + vertexCount;  // by higher id: the group's edges so far
+  std::memset(lead, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
+  bool crowded = false;  // some group holds three edges or more
+  for (int32_t i = 0; i < placed; ++i) {
+    const int32_t q = order[i], a = id(q), b = id(nextCorner(q));
+    const int32_t lo = std::min(a, b), hi = std::max(a, b);
+    const int32_t first = lead[hi];
+    if (first >= 0 && lowId(first) == lo) {
+      group[q] = first;
+      crowded |= ++size[hi] > 2;
+    } else {
+      lead[hi] = q;
+      size[hi] = 1;
     }
   }
-  HashMap<EdgeKey, int32_t, BytewiseEqual<EdgeKey>, WordMixHash<EdgeKey>> edges(triangleCount);
-  HashMap<FaceKey, int32_t, BytewiseEqual<FaceKey>, WordMixHash<FaceKey>> faces(triangleCount);
-  auto edgeOf = [ids](int32_t t, int k) { return edgeKey(ids[3 * t + k], ids[3 * t + (k + 1) % 3]); };
-  for (int32_t t = 0; t < triangleCount; ++t) {
-    const int32_t* own = &ids[3 * t];
-    const int32_t* sameFace = faces.find(faceKey(own));
+
+  // An earlier triangle on the same corners can only change the answer
+  // where an edge group holds three triangles or more: elsewhere a group is
+  // one earlier triangle and this one. Only triangles on such a crowded
+  // group are compared, by sorting.
+  int32_t* sameFace = nullptr;  // the first triangle on the same corners, or the triangle itself
+  if (crowded) {
+    int32_t* members = order.p;  // edges per group, by the group's lead
+    std::memset(members, 0, sizeof(int32_t) * static_cast<size_t>(corners));
+    for (int32_t q = 0; q < corners; ++q) ++members[group[q]];
+    auto onCrowded = [&](int32_t t) {
+      return members[group[3 * t]] > 2 || members[group[3 * t + 1]] > 2 || members[group[3 * t + 2]] > 2;
+    };
+    int32_t crowdedCount = 0;
+    for (int32_t t = 0; t < n; ++t) crowdedCount += onCrowded(t);
+    struct Face {
+      int64_t key;  // group of the edge of the two lowest ids, then the highest id
+      int32_t t;
+    };
+    Face* shared = new (std::nothrow) Face[static_cast<size_t>(crowdedCount)];
+    if (!shared) return;
+    int32_t m = 0;
+    for (int32_t t = 0; t < n; ++t) {
+      if (!onCrowded(t)) continue;
+      const int32_t c[3] = {id(3 * t), id(3 * t + 1), id(3 * t + 2)};
+      // The edge that avoids the highest corner joins the two lowest.
+      int k = 0;
+      if (c[1] >= c[0] && c[1] >= c[2]) k = 2;
+      else if (c[0] >= c[1] && c[0] >= c[2]) k = 1;
+      const int32_t top = std::max(c[0], std::max(c[1], c[2]));
+      shared[m++] = Face{int64_t{group[3 * t + k]} << 32 | static_cast<uint32_t>(top), t};
+    }
+    std::sort(shared, shared + crowdedCount,
+              [](const Face& a, const Face& b) { return a.key != b.key ? a.key < b.key : a.t < b.t; });
+    sameFace = order.p;
+    for (int32_t t = 0; t < n; ++t) sameFace[t] = t;
+    for (int32_t i = 0; i < crowdedCount; ++i)
+      sameFace[shared[i].t] = i > 0 && shared[i - 1].key == shared[i].key ? sameFace[shared[i - 1].t] : shared[i].t;
+    delete[] shared;
+  }
+
+  for (int32_t t = 0; t < n; ++t) {
     TriangleInfo& info = triangleInfos[t];
     for (int k = 0; k < 3; ++k) {
-      const EdgeKey e = edgeOf(t, k);
-      const int32_t* first = edges.find(e);
-      if (!first) continue;
-      int32_t other = *first;
-      if (e.lo != own[0] && e.hi != own[0] && sameFace) other = *sameFace;
+      const int32_t q = 3 * t + k, g = group[q];
+      int32_t other = g / 3;
+      if (other >= t) continue;
+      // An edge clear of corner 0 meets an earlier triangle on the same corners first.
+      if (sameFace && sameFace[t] < t) {
+        const int32_t own0 = id(3 * t);
+        if (id(q) != own0 && id(nextCorner(q)) != own0) other = sameFace[t];
+      }
       info.neighbours[k] = other;
       for (int j = 0; j < 3; ++j) {
-        const EdgeKey o = edgeOf(other, j);
-        if (o.lo == e.lo && o.hi == e.hi) {
+        if (group[3 * other + j] == g) {
           triangleInfos[other].neighbours[j] = t;
           break;
         }
       }
     }
-    for (int k = 0; k < 3; ++k) {
-      const EdgeKey e = edgeOf(t, k);
-      if (!edges.find(e))
-        if (int32_t* slot = edges.insert(e)) *slot = t;
-    }
-    if (!sameFace)
-      if (int32_t* slot = faces.insert(faceKey(own))) *slot = t;
   }
-  delete[] ids;
 }
 
 void AnimationData::clear() {

@@ -1,6 +1,11 @@
 #include "model/shadow_volume.h"
 
 #include <cmath>
+#include <initializer_list>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "model/lamp.h"
 #include "model/material.h"
@@ -40,10 +45,13 @@ void updateShadowVolumes(Scene& scene) {
 
 namespace {
 
-// n new points at the end of the array; null when memory runs out.
-Vec3* extend(PointArray& points, int32_t n) {
-  if (!points.resize(points.count + n)) return nullptr;
-  return points.data + points.count - n;
+// n new points at the end of the array; null when memory runs out. The
+// arrays keep their storage between builds, so this rarely grows them.
+inline Vec3* extend(PointArray& points, int32_t n) {
+  if (points.capacity - points.count < n && !points.reserve(points.count + n)) return nullptr;
+  Vec3* at = points.data + points.count;
+  points.count += n;
+  return at;
 }
 
 // Where a corner goes at the shadow's far end.
@@ -61,6 +69,110 @@ struct Extruder {
     return v + e * (length / d);
   }
 };
+
+// out[i] = extrude(v[i]) for every vertex. For a point lamp two vertices go
+// through the same operations at once, lane by lane, so each far point is
+// exactly what extrude gives.
+void extrudeAll(const Extruder& extrude, const Vec3* v, Vec3* out, int32_t count) {
+  int32_t i = 0;
+#ifdef __SSE2__
+  if (!extrude.directional) {
+    const __m128d lx = _mm_set1_pd(extrude.lamp.x), ly = _mm_set1_pd(extrude.lamp.y),
+                  lz = _mm_set1_pd(extrude.lamp.z), length = _mm_set1_pd(extrude.length), zero = _mm_setzero_pd();
+    for (; i + 1 < count; i += 2) {
+      const double* p = &v[i].x;  // x0 y0 z0 x1 y1 z1
+      const __m128d a = _mm_loadu_pd(p), b = _mm_loadu_pd(p + 2), c = _mm_loadu_pd(p + 4);
+      const __m128d x = _mm_shuffle_pd(a, b, 2), y = _mm_shuffle_pd(a, c, 1), z = _mm_shuffle_pd(b, c, 2);
+      const __m128d ex = _mm_sub_pd(x, lx), ey = _mm_sub_pd(y, ly), ez = _mm_sub_pd(z, lz);
+      const __m128d d = _mm_sqrt_pd(
+          _mm_add_pd(_mm_add_pd(_mm_mul_pd(ex, ex), _mm_mul_pd(ey, ey)), _mm_mul_pd(ez, ez)));
+      const __m128d s = _mm_div_pd(length, d);
+      const __m128d moved = _mm_cmpgt_pd(d, zero);  // a corner at the lamp stays where it is
+      const __m128d fx = _mm_or_pd(_mm_and_pd(moved, _mm_add_pd(x, _mm_mul_pd(ex, s))), _mm_andnot_pd(moved, x));
+      const __m128d fy = _mm_or_pd(_mm_and_pd(moved, _mm_add_pd(y, _mm_mul_pd(ey, s))), _mm_andnot_pd(moved, y));
+      const __m128d fz = _mm_or_pd(_mm_and_pd(moved, _mm_add_pd(z, _mm_mul_pd(ez, s))), _mm_andnot_pd(moved, z));
+      double* o = &out[i].x;
+      _mm_storeu_pd(o, _mm_unpacklo_pd(fx, fy));
+      _mm_storeu_pd(o + 2, _mm_shuffle_pd(fz, fx, 2));
+      _mm_storeu_pd(o + 4, _mm_unpackhi_pd(fy, fz));
+    }
+  }
+#endif
+  for (; i < count; ++i) out[i] = extrude(v[i]);
+}
+
+// Whether the triangle across each edge of triangle t is missing or faces
+// the other way: bit e for edge e. `facing` holds every triangle's flag.
+inline unsigned silhouetteEdges(const TriangleInfo& info, const uint8_t* facing, int32_t n, uint8_t lit) {
+  unsigned edges = 0;
+  for (int e = 0; e < 3; ++e) {
+    const int32_t other = info.neighbours[e];
+    if (!(other >= 0 && other < n && facing[other] == lit)) edges |= 1u << e;
+  }
+  return edges;
+}
+
+// Appends the caps of the triangles whose facesLight is `lit`: the corners
+// to the front cap and their far points to the back, turned over for the
+// unlit side. False when memory runs out.
+bool appendCaps(PointArray& frontCap, PointArray& backCap, const uint8_t* facing, int32_t count, const int32_t* tri,
+                int32_t n, uint8_t lit, const Vec3* v, const Vec3* far, const Extruder& extrude) {
+  if (count == 0) return true;
+  Vec3* front = extend(frontCap, 3 * count);
+  Vec3* back = extend(backCap, 3 * count);
+  if (!front || !back) return false;
+  for (int32_t t = 0; t < n; ++t) {
+    if (facing[t] != lit) continue;
+    const int32_t* k = tri + 3 * t;
+    if (lit) {
+      for (int i = 0; i < 3; ++i) {
+        front[i] = v[k[i]];
+        back[i] = far ? far[k[i]] : extrude(v[k[i]]);
+      }
+    } else {
+      for (int i = 0; i < 3; ++i) {
+        back[i] = far ? far[k[2 - i]] : extrude(v[k[2 - i]]);
+        front[i] = v[k[2 - i]];
+      }
+    }
+    front += 3;
+    back += 3;
+  }
+  return true;
+}
+
+// Appends two side triangles for each silhouette edge of the triangles
+// whose facesLight is `lit`, wound to face out of the volume. False when
+// memory runs out.
+bool appendSides(PointArray& sides, const TriangleInfo* infos, const uint8_t* facing, const int32_t* tri, int32_t n,
+                 uint8_t lit, const Vec3* v, const Vec3* far, const Extruder& extrude) {
+  for (int32_t t = 0; t < n; ++t) {
+    if (facing[t] != lit) continue;
+    const unsigned silhouette = silhouetteEdges(infos[t], facing, n, lit);
+    // Most triangles lie inside their region and add no sides.
+    if (!silhouette) continue;
+    const int32_t* k = tri + 3 * t;
+    const Vec3 c[3] = {v[k[0]], v[k[1]], v[k[2]]};
+    Vec3 ext[3];
+    for (int i = 0; i < 3; ++i) ext[i] = far ? far[k[i]] : extrude(c[i]);
+    Vec3* s = extend(sides, 6 * __builtin_popcount(silhouette));
+    if (!s) return false;
+    for (int step = 0; step < 3; ++step) {
+      const int e = lit ? step : 2 - step;
+      if (!(silhouette & (1u << e))) continue;
+      const int b = e == 2 ? 0 : e + 1;
+      if (lit) {
+        s[0] = c[e], s[1] = ext[e], s[2] = ext[b];
+        s[3] = c[e], s[4] = ext[b], s[5] = c[b];
+      } else {
+        s[0] = c[b], s[1] = ext[b], s[2] = ext[e];
+        s[3] = ext[e], s[4] = c[e], s[5] = c[b];
+      }
+      s += 6;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -95,9 +207,16 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
   Vec3 towards;
   meshWorld.toLocalDirection(-lampWorld.basis.Z(), towards);
 
-  for (int32_t t = 0; t < n; ++t) {
-    const Vec3 d = extrude.directional ? towards : v[tri[3 * t]] - extrude.lamp;
-    infos[t].facesLight = dot3(infos[t].normal, d) < 0;
+  // The flags also go to a packed array of the mesh's own, which the
+  // silhouette tests read many times over.
+  if (!shadowFacing.resize(n)) return;
+  uint8_t* facing = shadowFacing.data;
+  int32_t litCount = 0;
+  if (extrude.directional) {
+    for (int32_t t = 0; t < n; ++t) litCount += facing[t] = infos[t].facesLight = dot3(infos[t].normal, towards) < 0;
+  } else {
+    for (int32_t t = 0; t < n; ++t)
+      litCount += facing[t] = infos[t].facesLight = dot3(infos[t].normal, v[tri[3 * t]] - extrude.lamp) < 0;
   }
   extrude.offset = towards;
   const double reach = length3(towards);
@@ -105,70 +224,24 @@ void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
   if (!std::isfinite(length3(extrude.offset))) return;
 
   const bool caps = lamp->shadowType == SHADOW_3D;
-  for (int32_t t = 0; t < n; ++t) {
-    const TriangleInfo& info = infos[t];
-    if (!info.facesLight) continue;
-    // Most lit triangles lie inside the lit region: without caps they add
-    // nothing, and nothing needs extruding.
-    bool silhouette[3];
-    for (int e = 0; e < 3; ++e) {
-      const int32_t other = info.neighbours[e];
-      silhouette[e] = !(other >= 0 && other < n && infos[other].facesLight);
-    }
-    if (!caps && !silhouette[0] && !silhouette[1] && !silhouette[2]) continue;
-    const int32_t* k3 = tri + 3 * t;
-    const Vec3 c[3] = {v[k3[0]], v[k3[1]], v[k3[2]]};
-    const Vec3 far[3] = {extrude(c[0]), extrude(c[1]), extrude(c[2])};
-    if (caps) {
-      Vec3* front = extend(shadowFrontCap, 3);
-      Vec3* back = extend(shadowBackCap, 3);
-      if (!front || !back) return;
-      for (int i = 0; i < 3; ++i) {
-        front[i] = c[i];
-        back[i] = far[i];
-      }
-    }
-    for (int e = 0; e < 3; ++e) {
-      if (!silhouette[e]) continue;
-      const int b = (e + 1) % 3;
-      Vec3* s = extend(shadowSides, 6);
-      if (!s) return;
-      s[0] = c[e], s[1] = far[e], s[2] = far[b];
-      s[3] = c[e], s[4] = far[b], s[5] = c[b];
-    }
+  const bool twoSided = meshData && meshData->doubleSided;
+  // With caps every corner of a cap triangle is extruded, shared corners
+  // many times over: extrude each vertex once instead.
+  const Vec3* far = nullptr;
+  const int32_t vertices = vertexCount();
+  if (caps && vertices > 0 && shadowFar.resize(vertices)) {
+    extrudeAll(extrude, v, shadowFar.data, vertices);
+    far = shadowFar.data;
   }
 
-  if (!meshData || !meshData->doubleSided) return;
-  // The unlit side of a double-sided mesh faces the lamp from behind: its
-  // volume is the same with the winding turned over.
-  for (int32_t t = 0; t < n; ++t) {
-    const TriangleInfo& info = infos[t];
-    if (info.facesLight) continue;
-    bool silhouette[3];
-    for (int e = 0; e < 3; ++e) {
-      const int32_t other = info.neighbours[e];
-      silhouette[e] = !(other >= 0 && other < n && !infos[other].facesLight);
-    }
-    if (!caps && !silhouette[0] && !silhouette[1] && !silhouette[2]) continue;
-    const int32_t* k3 = tri + 3 * t;
-    const Vec3 c[3] = {v[k3[0]], v[k3[1]], v[k3[2]]};
-    const Vec3 far[3] = {extrude(c[0]), extrude(c[1]), extrude(c[2])};
-    if (caps) {
-      Vec3* back = extend(shadowBackCap, 3);
-      Vec3* front = extend(shadowFrontCap, 3);
-      if (!front || !back) return;
-      for (int i = 0; i < 3; ++i) {
-        back[i] = far[2 - i];
-        front[i] = c[2 - i];
-      }
-    }
-    for (int e = 2; e >= 0; --e) {
-      if (!silhouette[e]) continue;
-      const int b = (e + 1) % 3;
-      Vec3* s = extend(shadowSides, 6);
-      if (!s) return;
-      s[0] = c[b], s[1] = far[b], s[2] = far[e];
-      s[3] = far[e], s[4] = c[e], s[5] = c[b];
-    }
+  // Lit triangles: caps in their own winding, and the two side triangles of
+  // each silhouette edge. The unlit side of a double-sided mesh faces the
+  // lamp from behind: its caps and sides are the same with the winding
+  // turned over.
+  for (const uint8_t lit : {uint8_t{1}, uint8_t{0}}) {
+    if (!lit && !twoSided) break;
+    const int32_t count = lit ? litCount : n - litCount;
+    if (caps && !appendCaps(shadowFrontCap, shadowBackCap, facing, count, tri, n, lit, v, far, extrude)) return;
+    if (!appendSides(shadowSides, infos, facing, tri, n, lit, v, far, extrude)) return;
   }
 }

@@ -1,22 +1,146 @@
 #include "model/xml_values.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <tinyxml.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed elements are little-endian bytes copied as they are");
+
 namespace {
 
-inline int hexNibble(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// Each character's nibble; kSkip for every other character, kEnd for the
+// terminating NUL.
+constexpr unsigned char kSkip = 16, kEnd = 17;
+struct NibbleTable {
+  unsigned char value[256];
+  constexpr NibbleTable() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = kSkip;
+    value[0] = kEnd;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<unsigned char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<unsigned char>(c - 'a' + 10);
+  }
+};
+constexpr NibbleTable kNibbles;
+
+inline unsigned nibbleOf(const char* p) { return kNibbles.value[static_cast<unsigned char>(*p)]; }
 
 inline bool isDelimiter(char c) {
   return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A decimal integer as "%d" reads it (leading space, sign, digits), with a
+// value past the int range held at the nearest end instead of wrapping: a
+// count of 5000000000 stays too large, it does not turn into a small one.
+// False when s holds no number.
+bool parseInt(const char* s, int* out) {
+  char* end = nullptr;
+  const long v = std::strtol(s, &end, 10);
+  if (end == s) return false;
+  *out = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
+// Sixteen characters at p (all readable): the pairs of digits before the
+// first character that is not a digit are decoded into out. Returns how
+// many characters were used, an even number from 0 to 16.
+inline int decodeRun(const char* p, unsigned char* out) {
+#ifdef __SSE2__
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed compares: characters from 0x80 up are negative and match neither range.
+  const __m128i numeral = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('9' + 1)));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('f' + 1)));
+  const unsigned digits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(numeral, letter)));
+  const int pairs = __builtin_ctz(~digits) / 2;  // bit 16 of ~digits is always set
+  if (pairs == 0) return 0;
+  // '0'..'9' have their value in the low four bits, 'a'..'f' that value less 9.
+  const __m128i nibbles = _mm_add_epi8(_mm_and_si128(c, _mm_set1_epi8(15)), _mm_and_si128(letter, _mm_set1_epi8(9)));
+  // Each 16-bit lane holds a pair: the high digit in its low byte.
+  const __m128i bytes = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4),
+                                     _mm_srli_epi16(nibbles, 8));
+  if (pairs == 8) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(bytes, bytes));
+  } else {
+    unsigned char all[8];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(all), _mm_packus_epi16(bytes, bytes));
+    std::memcpy(out, all, static_cast<size_t>(pairs));
+  }
+  return 2 * pairs;
+#else
+  int pairs = 0;
+  for (; pairs < 8; ++pairs) {
+    const unsigned high = nibbleOf(p + 2 * pairs), low = nibbleOf(p + 2 * pairs + 1);
+    if (high > 15 || low > 15) break;
+    out[pairs] = static_cast<unsigned char>(high << 4 | low);
+  }
+  return 2 * pairs;
+#endif
+}
+
+// Decodes up to byteCount bytes. Every character before readable is known
+// to be there (not past the text's end), so runs of up to sixteen digits
+// are taken at once while they fit before it; elsewhere one pair at a time.
+const char* decodeHex(const char* p, const char* readable, int byteCount, unsigned char* out, int* decoded) {
+  int done = 0;
+  while (done < byteCount) {
+    if (byteCount - done >= 8 && readable - p >= 16) {
+      const int used = decodeRun(p, out + done);
+      p += used;
+      done += used / 2;
+      if (used == 16) continue;
+    } else {
+      // An unbroken pair of digits.
+      const unsigned high = nibbleOf(p);
+      if (high < 16) {
+        const unsigned low = nibbleOf(p + 1);
+        if (low < 16) {
+          out[done++] = static_cast<unsigned char>((high << 4) | low);
+          p += 2;
+          continue;
+        }
+      }
+    }
+    if (done == byteCount) break;
+    // Otherwise one character at a time: separators are skipped, and a
+    // high digit waits across them for its low one.
+    int pending = -1;
+    while (true) {
+      const unsigned nibble = nibbleOf(p);
+      if (nibble == kEnd) {
+        *decoded = done;
+        return p;
+      }
+      ++p;
+      if (nibble == kSkip) continue;
+      if (pending < 0) {
+        pending = static_cast<int>(nibble);
+      } else {
+        out[done++] = static_cast<unsigned char>((pending << 4) | nibble);
+        break;
+      }
+    }
+  }
+  *decoded = done;
+  return p;
+}
+
+// How far past p the text may be read when about `bytes` bytes of digits
+// are wanted: up to its end, looking no further than the digits with room
+// for separators, so that many short reads along one text stay linear.
+const char* readableEnd(const char* p, int64_t bytes) {
+  if (bytes < 8) return p;
+  return p + strnlen(p, static_cast<size_t>(bytes) * 4 + 64);
 }
 
 }  // namespace
@@ -24,49 +148,29 @@ inline bool isDelimiter(char c) {
 const char* hexDecode(const char* text, int byteCount, unsigned char* out, int* decoded) {
   *decoded = 0;
   if (!text) return text;
-  const char* p = text;
-  int done = 0;
-  int high = -1;
-  while (done < byteCount && *p) {
-    int nibble = hexNibble(*p++);
-    if (nibble < 0) continue;
-    if (high < 0) {
-      high = nibble;
-    } else {
-      out[done++] = static_cast<unsigned char>((high << 4) | nibble);
-      high = -1;
-    }
-  }
-  *decoded = done;
-  return p;
+  return decodeHex(text, readableEnd(text, byteCount), byteCount, out, decoded);
 }
 
 namespace {
 
-// Decodes one element of `size` bytes and assembles it little-endian. An
-// element cut short by the end of the text is not stored.
-const char* decodeElement(const char* text, int size, uint64_t* value, bool* complete) {
-  unsigned char bytes[8];
-  int got = 0;
-  const char* end = hexDecode(text, size, bytes, &got);
-  *complete = got == size;
-  if (!*complete) return end;
-  uint64_t v = 0;
-  for (int i = size - 1; i >= 0; --i) v = (v << 8) | bytes[i];
-  *value = v;
-  return end;
-}
-
-// Decodes up to n elements, handing each to store(i, bits); stops at the end
-// of the text or at an element cut short. Returns where reading stopped.
+// Decodes up to n elements of `size` bytes, handing each little-endian
+// element's bytes to store(i, bytes); stops at the end of the text, where an
+// element cut short is not stored. Returns where reading stopped. The
+// digits go through a small buffer a block of elements at a time.
 template <class Store>
 const char* decodeElements(const char* p, int size, int n, Store store) {
-  for (int i = 0; i < n && *p; ++i) {
-    uint64_t bits = 0;
-    bool complete = false;
-    p = decodeElement(p, size, &bits, &complete);
-    if (!complete) break;
-    store(i, bits);
+  constexpr int kBlock = 4096;
+  unsigned char bytes[kBlock];
+  const int perBlock = kBlock / size;
+  const char* readable = readableEnd(p, int64_t{n} * size);
+  for (int i = 0; i < n && *p;) {
+    const int want = n - i < perBlock ? n - i : perBlock;
+    int got = 0;
+    p = decodeHex(p, readable, want * size, bytes, &got);
+    const int whole = got / size;
+    for (int j = 0; j < whole; ++j) store(i + j, bytes + j * size);
+    if (whole < want) break;
+    i += whole;
   }
   return p;
 }
@@ -100,27 +204,22 @@ const char* hexDecode(const char* text, int byteCount, unsigned char* out) {
 
 const char* readRealArray(const char* text, int size, int n, double* out) {
   if (!text || (size != 8 && size != 4)) return text;
-  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
-    if (size == 8) {
-      std::memcpy(&out[i], &bits, 8);
-    } else {
-      uint32_t b32 = static_cast<uint32_t>(bits);
-      float f;
-      std::memcpy(&f, &b32, 4);
-      out[i] = f;
-    }
+  if (size == 8)
+    return decodeElements(text, 8, n, [out](int i, const unsigned char* b) { std::memcpy(&out[i], b, 8); });
+  return decodeElements(text, 4, n, [out](int i, const unsigned char* b) {
+    float f;
+    std::memcpy(&f, b, 4);
+    out[i] = f;
   });
 }
 
 const char* readIntArray(const char* text, int size, int n, int32_t* out) {
   if (!text || (size != 4 && size != 2)) return text;
-  return decodeElements(text, size, n, [&](int i, uint64_t bits) {
-    if (size == 4) {
-      uint32_t b32 = static_cast<uint32_t>(bits);
-      std::memcpy(&out[i], &b32, 4);
-    } else {
-      out[i] = bits == 0xFFFF ? -1 : static_cast<int32_t>(bits);
-    }
+  if (size == 4)
+    return decodeElements(text, 4, n, [out](int i, const unsigned char* b) { std::memcpy(&out[i], b, 4); });
+  return decodeElements(text, 2, n, [out](int i, const unsigned char* b) {
+    const int32_t v = b[0] | (b[1] << 8);
+    out[i] = v == 0xFFFF ? -1 : v;
   });
 }
 
@@ -143,7 +242,9 @@ int readInt(const char* text, int* out) {
   if (!text) return 0;
   const char* p = nextToken(text);
   if (!p) return 0;
-  *out = blankToken(p, skipToken(p)) ? 0 : std::atoi(p);
+  int v = 0;
+  if (!blankToken(p, skipToken(p))) parseInt(p, &v);  // a token that is no number reads 0, as atoi
+  *out = v;
   return 1;
 }
 
@@ -174,10 +275,7 @@ bool readBoolChild(const TiXmlElement* element, const char* child, bool* out) {
 
 bool intAttribute(const TiXmlElement* element, const char* name, int* out) {
   const char* s = element ? element->Attribute(name) : nullptr;
-  int v;
-  if (!s || std::sscanf(s, "%d", &v) != 1) return false;
-  *out = v;
-  return true;
+  return s && parseInt(s, out);
 }
 
 bool realAttribute(const TiXmlElement* element, const char* name, double* out) {

@@ -19,6 +19,7 @@ const char* readIntArray(const char* text, int size, int n, int32_t* out);
 
 // Text lists: tokens separated by runs of " ,\t\r\n". Return how many were stored.
 int readReals(const char* text, double* out, int n);
+// Integers past the int range read as its nearest end.
 int readInt(const char* text, int* out);
 
 // The text of a value element: its first child node when that is text, else null.
@@ -29,6 +30,8 @@ bool readRealsChild(const TiXmlElement* element, const char* child, double* out,
 // True when the child holds an integer; out becomes (value != 0).
 bool readBoolChild(const TiXmlElement* element, const char* child, bool* out);
 
-// Attributes scanned as "%d" / "%lf"; false (out untouched) when absent or not a number.
+// Attributes scanned as "%d" / "%lf"; false (out untouched) when absent or
+// not a number. An integer past the int range reads as its nearest end, so
+// a huge count or size is refused as too large rather than wrapping.
 bool intAttribute(const TiXmlElement* element, const char* name, int* out);
 bool realAttribute(const TiXmlElement* element, const char* name, double* out);

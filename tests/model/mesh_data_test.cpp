@@ -193,14 +193,37 @@ std::vector<int32_t> referenceNeighbours(const std::vector<Vec3>& v, const std::
   return nb;
 }
 
+// Neighbours that buildAdjacency derives for the given corners, three per triangle.
+std::vector<int32_t> derivedNeighbours(const std::vector<Vec3>& v, const std::vector<int32_t>& tri) {
+  MeshData mesh;
+  mesh.vertexCount = static_cast<int32_t>(v.size());
+  mesh.vertices = new Vec3[v.size()];
+  std::copy(v.begin(), v.end(), mesh.vertices);
+  const size_t count = tri.size() / 3;
+  mesh.triangleCount = static_cast<int32_t>(count);
+  mesh.triangles = new int32_t[tri.size()];
+  std::copy(tri.begin(), tri.end(), mesh.triangles);
+  mesh.triangleInfos = new TriangleInfo[count];
+  for (size_t t = 0; t < count; ++t)
+    for (int32_t& nb : mesh.triangleInfos[t].neighbours) nb = -1;
+  mesh.buildAdjacency();
+  std::vector<int32_t> nb;
+  for (size_t t = 0; t < count; ++t) nb.insert(nb.end(), mesh.triangleInfos[t].neighbours, mesh.triangleInfos[t].neighbours + 3);
+  return nb;
+}
+
+struct Lcg {
+  uint32_t seed;
+  uint32_t operator()(uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  }
+};
+
 // Random meshes on a few positions: edges shared by many triangles,
 // degenerate and repeated faces, -0 beside +0 and NaN corners.
 TEST(MeshData, AdjacencyFollowsTheFirstMatchRuleOnCrowdedMeshes) {
-  uint32_t seed = 12345;
-  auto next = [&seed](uint32_t n) {
-    seed = seed * 1664525u + 1013904223u;
-    return (seed >> 8) % n;
-  };
+  Lcg next{12345};
   for (int round = 0; round < 200; ++round) {
     std::vector<Vec3> v;
     const uint32_t positions = 2 + next(6);
@@ -210,21 +233,38 @@ TEST(MeshData, AdjacencyFollowsTheFirstMatchRuleOnCrowdedMeshes) {
     std::vector<int32_t> tri;
     const uint32_t count = 1 + next(40);
     for (uint32_t i = 0; i < 3 * count; ++i) tri.push_back(static_cast<int32_t>(next(uint32_t(v.size()))));
-    MeshData mesh;
-    mesh.vertexCount = static_cast<int32_t>(v.size());
-    mesh.vertices = new Vec3[v.size()];
-    std::copy(v.begin(), v.end(), mesh.vertices);
-    mesh.triangleCount = static_cast<int32_t>(count);
-    mesh.triangles = new int32_t[tri.size()];
-    std::copy(tri.begin(), tri.end(), mesh.triangles);
-    mesh.triangleInfos = new TriangleInfo[count];
+    const std::vector<int32_t> got = derivedNeighbours(v, tri), want = referenceNeighbours(v, tri);
     for (uint32_t t = 0; t < count; ++t)
-      for (int32_t& nb : mesh.triangleInfos[t].neighbours) nb = -1;
-    mesh.buildAdjacency();
-    const std::vector<int32_t> want = referenceNeighbours(v, tri);
-    for (uint32_t t = 0; t < count; ++t)
-      for (int k = 0; k < 3; ++k)
-        ASSERT_EQ(mesh.triangleInfos[t].neighbours[k], want[3 * t + k]) << round << " " << t << " " << k;
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(got[3 * t + k], want[3 * t + k]) << round << " " << t << " " << k;
+  }
+}
+
+// Larger sheets as exporters write them: each position held by several
+// vertices (seams), corners picking any copy, a few faces repeated with
+// either winding, and some triangles folded onto a neighbour's corners.
+TEST(MeshData, AdjacencyFollowsTheFirstMatchRuleOnSeamedSheets) {
+  Lcg next{777};
+  for (int round = 0; round < 12; ++round) {
+    const int side = 4 + static_cast<int>(next(12));
+    const int copies = 1 + static_cast<int>(next(3));
+    std::vector<Vec3> v;
+    for (int c = 0; c < copies; ++c)
+      for (int y = 0; y <= side; ++y)
+        for (int x = 0; x <= side; ++x) v.push_back(Vec3(x * 0.5, y * 0.25, c == 1 ? -0.0 : 0.0));
+    const int row = side + 1, perCopy = row * row;
+    auto corner = [&](int x, int y) { return static_cast<int32_t>(next(uint32_t(copies)) * perCopy + y * row + x); };
+    std::vector<int32_t> tri;
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        int32_t a = corner(x, y), b = corner(x + 1, y), c = corner(x + 1, y + 1), d = corner(x, y + 1);
+        tri.insert(tri.end(), {a, b, c, a, c, d});
+        if (next(8) == 0) tri.insert(tri.end(), {c, b, a});  // the face again, turned over
+        if (next(10) == 0) tri.insert(tri.end(), {b, c, a});  // the same face, same winding
+        if (next(12) == 0) tri.insert(tri.end(), {a, a, c});  // degenerate
+      }
+    const std::vector<int32_t> got = derivedNeighbours(v, tri), want = referenceNeighbours(v, tri);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << round << " " << i / 3 << " " << i % 3;
   }
 }
 

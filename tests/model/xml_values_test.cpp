@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -88,6 +91,71 @@ TEST(XmlValues, ShortPackedTextLeavesTheRestUntouched) {
   readRealArray("000000000000f03f000000", 8, 2, out);
   EXPECT_EQ(out[0], 1.0);
   EXPECT_EQ(out[1], 5);
+}
+
+// Long packed arrays against the rule written out plainly: keep the
+// lowercase digits, pair them high first, and build little-endian elements;
+// an element the text cuts short is not stored, and reading stops just
+// after the last digit used. Separators fall anywhere, inside pairs too.
+TEST(XmlValues, LongPackedArraysFollowTheDigitRule) {
+  uint32_t seed = 99;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  const char* separators[] = {" ", "\n", "\r\n", ",", "X", "F", "  \t", "\xc3\xa9"};
+  for (int round = 0; round < 40; ++round) {
+    const int sizes[] = {8, 4, 2};
+    const int size = sizes[round % 3];
+    const int n = 1 + static_cast<int>(next(3000));
+    std::string text, digits;
+    std::vector<size_t> after;  // text length after each digit
+    for (int i = 0; i < n * size * 2; ++i) {
+      if (next(round % 2 ? 3 : 40) == 0) text += separators[next(8)];
+      digits += "0123456789abcdef"[next(16)];
+      text += digits.back();
+      after.push_back(text.size());
+    }
+    // Some rounds end early, some inside an element, some with a tail.
+    if (round % 4 == 1) {
+      const size_t keep = next(static_cast<uint32_t>(digits.size()));
+      digits.resize(keep);
+      text.resize(keep ? after[keep - 1] : 0);
+    } else if (round % 4 == 2) {
+      text += " 0a0b";
+    }
+    auto byteAt = [&digits](size_t i) { return std::stoi(digits.substr(2 * i, 2), nullptr, 16); };
+    const int whole = std::min<int>(n, static_cast<int>(digits.size() / 2 / size));
+    const size_t used = whole == n ? after[n * size * 2 - 1] : text.size();
+    const char* end = nullptr;
+    if (size == 2) {
+      std::vector<int32_t> out(n + 1, 7);
+      end = readIntArray(text.c_str(), 2, n, out.data());
+      for (int i = 0; i < whole; ++i) {
+        const int v = byteAt(2 * i) | byteAt(2 * i + 1) << 8;
+        ASSERT_EQ(out[i], v == 0xFFFF ? -1 : v) << round << " " << i;
+      }
+      for (int i = whole; i <= n; ++i) ASSERT_EQ(out[i], 7) << round << " " << i;
+    } else {
+      std::vector<double> out(n + 1, 7);
+      end = readRealArray(text.c_str(), size, n, out.data());
+      for (int i = 0; i < whole; ++i) {
+        unsigned char b[8];
+        for (int k = 0; k < size; ++k) b[k] = static_cast<unsigned char>(byteAt(size * i + k));
+        double want;
+        if (size == 8) {
+          std::memcpy(&want, b, 8);
+        } else {
+          float f;
+          std::memcpy(&f, b, 4);
+          want = f;
+        }
+        ASSERT_TRUE(std::memcmp(&out[i], &want, 8) == 0) << round << " " << i;
+      }
+      for (int i = whole; i <= n; ++i) ASSERT_EQ(out[i], 7) << round << " " << i;
+    }
+    EXPECT_EQ(static_cast<size_t>(end - text.c_str()), used) << round;
+  }
 }
 
 TEST(XmlValues, TextLists) {
@@ -184,6 +252,62 @@ TEST(XmlValues, Attributes) {
   double t = 0;
   EXPECT_TRUE(realAttribute(e, "time", &t));
   EXPECT_EQ(t, 0.5);
+}
+
+// Integer attributes read as "%d" would for every int, and hold a value past
+// the int range at its nearest end instead of wrapping (so a huge count
+// stays huge and is refused, never a small count that loads garbage).
+TEST(XmlValues, IntegerAttributesAndOutOfRangeValues) {
+  struct Case {
+    const char* text;
+    bool read;
+    int want;
+  } cases[] = {
+      {"12", true, 12},
+      {" \t-3", true, -3},
+      {"+5", true, 5},
+      {"12abc", true, 12},
+      {"0x10", true, 0},
+      {"007", true, 7},
+      {"2147483647", true, INT_MAX},
+      {"-2147483648", true, INT_MIN},
+      {"2147483648", true, INT_MAX},
+      {"4294967296", true, INT_MAX},
+      {"4294967299", true, INT_MAX},
+      {"-2147483649", true, INT_MIN},
+      {"99999999999999999999999", true, INT_MAX},
+      {"-99999999999999999999999", true, INT_MIN},
+      {"", false, 0},
+      {"x", false, 0},
+      {"-", false, 0},
+      {"  ", false, 0},
+  };
+  for (const Case& c : cases) {
+    TiXmlElement e("v");
+    e.SetAttribute("count", c.text);
+    int n = -77;
+    EXPECT_EQ(intAttribute(&e, "count", &n), c.read) << c.text;
+    EXPECT_EQ(n, c.read ? c.want : -77) << c.text;
+  }
+}
+
+// A boolean child past the int range is still non-zero.
+TEST(XmlValues, OutOfRangeIntegersInTextHoldTheirSign) {
+  TiXmlDocument doc;
+  doc.Parse("<m><a>4294967296</a><b>-99999999999999999999</b><c>0</c></m>");
+  const TiXmlElement* m = doc.RootElement();
+  bool a = false, b = false, c = true;
+  EXPECT_TRUE(readBoolChild(m, "a", &a));
+  EXPECT_TRUE(readBoolChild(m, "b", &b));
+  EXPECT_TRUE(readBoolChild(m, "c", &c));
+  EXPECT_TRUE(a);
+  EXPECT_TRUE(b);
+  EXPECT_FALSE(c);
+  int v = 0;
+  EXPECT_EQ(readInt("  8589934593,1", &v), 1);
+  EXPECT_EQ(v, INT_MAX);
+  EXPECT_EQ(readInt("-8589934593", &v), 1);
+  EXPECT_EQ(v, INT_MIN);
 }
 
 }  // namespace
