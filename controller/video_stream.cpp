@@ -362,25 +362,25 @@ double VideoStream::duration() const {
 }
 
 // Decodes Theora packets up to the next picture, reading more data as
-// needed (the sound's pages too unless onlyVideo); false when the data ends
-// first.
-bool VideoStream::decodeNextPicture(int64_t* frame, bool onlyVideo) {
+// needed (the sound's pages too unless onlyVideo); Corrupt after a packet
+// the decoder refuses, End when the data ends first.
+VideoStream::Decoded VideoStream::decodeNextPicture(int64_t* frame, bool onlyVideo) {
   VideoDecoder* d = decoder;
   ogg_packet packet;
   for (;;) {
     const int r = ogg_stream_packetout(&d->theoraStream, &packet);
     if (r == 0) {
-      if (!readPacket(onlyVideo)) return false;
+      if (!readPacket(onlyVideo)) return Decoded::End;
       continue;
     }
     if (r < 0) continue;  // a hole in the data
     ogg_int64_t granule = -1;
     const int result = th_decode_packetin(d->theora, &packet, &granule);
-    if (result != 0 && result != TH_DUPFRAME) continue;  // corrupt: skipped
+    if (result != 0 && result != TH_DUPFRAME) return Decoded::Corrupt;
     if (granule < 0) continue;
     *frame = th_granule_frame(d->theora, granule);
     decodedFrame = *frame;
-    return true;
+    return Decoded::Picture;
   }
 }
 
@@ -549,7 +549,9 @@ void VideoStream::seek(double t) {
   }
   while (decodedFrame < frame) {
     int64_t got = -1;
-    if (!decodeNextPicture(&got, true)) break;
+    const Decoded step = decodeNextPicture(&got, true);
+    if (step == Decoded::End) break;
+    if (step == Decoded::Corrupt) continue;  // the target lies beyond it
     decoded = got;
     currentFrame = static_cast<int32_t>(got + 1);
     time = frameTime(got);
@@ -566,14 +568,19 @@ void VideoStream::seek(double t) {
 void VideoStream::advance(double dt) {
   if (!decoder || !decoder->theora || frameCount < 1 || sound.paused) return;
   time += dt;
-  if (time >= nextFrameTime) {
+  // A frame of no time (the first after the timer starts) keeps the
+  // picture shown; a step that lands exactly on the next picture's start
+  // shows it, so a step of one picture period moves one picture.
+  if (dt > 0 && time >= nextFrameTime) {
     bool shown = false;
     for (;;) {
       int64_t frame = -1;
-      if (!decodeNextPicture(&frame, false)) {
+      const Decoded step = decodeNextPicture(&frame, false);
+      if (step == Decoded::End) {
         seek(0.0);
         return;
       }
+      if (step == Decoded::Corrupt) break;  // the rest waits for the next frame
       shown = true;
       currentFrame = static_cast<int32_t>(frame + 1);
       nextFrameTime = frameTime(frame + 1);

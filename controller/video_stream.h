@@ -74,7 +74,8 @@ struct VideoStream {
   bool readHeaders();
   bool restart();
   void countFrames();
-  bool decodeNextPicture(int64_t* frame, bool onlyVideo);
+  enum class Decoded { Picture, Corrupt, End };
+  Decoded decodeNextPicture(int64_t* frame, bool onlyVideo);
   void decodeAudio();
   int64_t keyframeSpacing() const;
   int64_t pageFrameAfter(int32_t at, int64_t* granule);

@@ -73,6 +73,7 @@ int LMP_ModelsSet::getAnimationData(lua_State* L) {
 int LMP_ModelsSet::del(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return 0;
+  LMP_getArgs(L, "");  // extra arguments are reported; the deletion goes on
   // Clones in scenes still share the set's geometry, looks and tracks, so
   // the set waits on the retired list; only the script's handle goes now.
   ModelsSet* gone = set();

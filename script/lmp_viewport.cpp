@@ -248,25 +248,32 @@ int LMP_Viewport::setNavigationElevation(lua_State* L) {
   return 0;
 }
 
+// Outside the orbit modes the orbit getters answer one nil.
+int LMP_Viewport::orbitValue(lua_State* L, double value) const {
+  if (viewport()->orbits()) return LMP_returnNumber(L, value);
+  lua_pushnil(L);
+  return 1;
+}
+
 int LMP_Viewport::getNavigationRadius(lua_State* L) {
   Viewport* v = viewport();
   if (!v) return 0;
   v->updateCamera();
-  return v->orbits() ? LMP_returnNumber(L, v->navigationRadius) : 0;
+  return orbitValue(L, v->navigationRadius);
 }
 
 int LMP_Viewport::getNavigationAzimuth(lua_State* L) {
   Viewport* v = viewport();
   if (!v) return 0;
   v->updateCamera();
-  return v->orbits() ? LMP_returnNumber(L, v->navigationAzimuth * kRadToDeg) : 0;
+  return orbitValue(L, v->navigationAzimuth * kRadToDeg);
 }
 
 int LMP_Viewport::getNavigationElevation(lua_State* L) {
   Viewport* v = viewport();
   if (!v) return 0;
   v->updateCamera();
-  return v->orbits() ? LMP_returnNumber(L, v->navigationElevation * kRadToDeg) : 0;
+  return orbitValue(L, v->navigationElevation * kRadToDeg);
 }
 
 int LMP_Viewport::getShadowRendering(lua_State* L) {

@@ -54,4 +54,7 @@ public:
   int toScene(lua_State* L);
   int fromScene(lua_State* L);
   int setCallback(lua_State* L);
+
+private:
+  int orbitValue(lua_State* L, double value) const;
 };

@@ -1,6 +1,7 @@
 #include "controller/video_stream.h"
 
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -35,6 +36,38 @@ Opened openBytes(const std::string& bytes) {
   o.stream.reset(VideoStream::open("v.ogg", o.controller.get()));
   EXPECT_TRUE(o.stream);
   return o;
+}
+
+// The file with the picture packet of frame `frame` spoiled: its first bit
+// set, it reads as a header packet, which the decoder refuses. The file
+// has a page per picture; the page's checksum is made good again, so only
+// the packet is at fault.
+std::string spoilPicture(const std::string& file, int frame, int keyframeShift) {
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* to = ogg_sync_buffer(&sync, static_cast<long>(file.size()));
+  std::copy(file.begin(), file.end(), to);
+  ogg_sync_wrote(&sync, static_cast<long>(file.size()));
+  std::string out;
+  int theora = -1;
+  bool spoiled = false;
+  ogg_page page;
+  while (ogg_sync_pageout(&sync, &page) == 1) {
+    if (ogg_page_bos(&page) && page.body_len > 7 && std::string(reinterpret_cast<char*>(page.body) + 1, 6) == "theora")
+      theora = ogg_page_serialno(&page);
+    const ogg_int64_t g = ogg_page_granulepos(&page);
+    const ogg_int64_t index = (g >> keyframeShift) + (g & ((ogg_int64_t{1} << keyframeShift) - 1)) - 1;
+    if (ogg_page_serialno(&page) == theora && g > 0 && index == frame && page.body_len > 0) {
+      page.body[0] |= 0x80;
+      ogg_page_checksum_set(&page);
+      spoiled = true;
+    }
+    out.append(reinterpret_cast<char*>(page.header), static_cast<size_t>(page.header_len));
+    out.append(reinterpret_cast<char*>(page.body), static_cast<size_t>(page.body_len));
+  }
+  ogg_sync_clear(&sync);
+  EXPECT_TRUE(spoiled);
+  return out;
 }
 
 // Each frame a flat grey of its own, so the picture tells the frame.
@@ -327,6 +360,46 @@ TEST(VideoStreamAdvance, PlaysPausesAndLoops) {
   for (int i = 0; i < 12; ++i) s.advance(0.04);
   EXPECT_LT(s.time, 0.2);
   EXPECT_LE(s.currentFrame, 5);
+}
+
+TEST(VideoStreamAdvance, AFrameOfNoTimeKeepsThePictureShown) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 20;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  // Just opened, and just after a seek, the clock stands on the picture's
+  // own start: a frame with dt = 0 (the first after the timer starts) shows
+  // it on, the next step of time moves on.
+  for (double at : {-1.0, 0.4}) {
+    SCOPED_TRACE(at);
+    if (at >= 0) s.seek(at);
+    const int shown = s.currentFrame;
+    s.image.pixelsChanged = false;
+    s.advance(0.0);
+    EXPECT_EQ(s.currentFrame, shown);
+    EXPECT_FALSE(s.image.pixelsChanged);
+    expectNear(pixelAt(s, 3, 3), greyRed(shown), greyRed(shown), greyRed(shown), 3, "picture kept");
+    s.advance(0.01);
+    EXPECT_EQ(s.currentFrame, shown + 2);
+    expectNear(pixelAt(s, 3, 3), greyRed(shown + 1), greyRed(shown + 1), greyRed(shown + 1), 3, "next picture");
+  }
+}
+
+TEST(VideoStreamAdvance, ACorruptPacketEndsTheFramesDecoding) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 40;
+  Opened o = openBytes(spoilPicture(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }), 5,
+                                    spec.keyframeShift));
+  VideoStream& s = *o.stream;
+  ASSERT_EQ(s.frameCount, 40);
+  // A second's step is due 25 pictures on, but decoding stops at the bad
+  // packet: the last good picture shows, the rest wait for the next frame.
+  s.advance(1.0);
+  EXPECT_EQ(s.currentFrame, 5);
+  expectNear(pixelAt(s, 3, 3), greyRed(4), greyRed(4), greyRed(4), 3, "the picture before the bad packet");
+  s.advance(0.04);
+  EXPECT_GT(s.currentFrame, 5);
+  EXPECT_LE(s.currentFrame, s.frameCount);
 }
 
 TEST(VideoStreamOpen, FilesWithoutPicturesGiveEmptyStreams) {

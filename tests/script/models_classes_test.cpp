@@ -280,4 +280,14 @@ TEST(ModelsSetContent, ADeletedSetLeavesItsClonesWorking) {
   EXPECT_EQ(f.controller->resources.retired.entries.count, 1);
 }
 
+TEST(ModelsSetContent, DeleteTakesNoArgumentsButDeletesAllTheSame) {
+  Player p({{"figure.xml", figureXml()}});
+  ASSERT_EQ(p.run("m = newModelsSet('figure.xml'); m:delete(1)"), "");
+  ASSERT_EQ(p.controller->failures.size(), 1u);
+  const std::string& f = p.controller->failures[0];
+  EXPECT_EQ(f.substr(f.find("]:1: ") + 5), "Too much arguments, <> argument(s) expected");
+  EXPECT_EQ(p.proxy("m")->model, nullptr);
+  EXPECT_EQ(p.controller->resources.modelsSets.count, 0);
+}
+
 }  // namespace

@@ -51,6 +51,9 @@ const LuaCase kCases[] = {
       local v = newViewport(0, 0, 1, 1)
       v:setNavigationRadius(5); v:setNavigationAzimuth(10)
       assert(v:getNavigationRadius() == nil and v:getNavigationAzimuth() == nil and v:getNavigationElevation() == nil)
+      -- a nil value, not an empty answer: it prints and passes on as one
+      assert(select('#', v:getNavigationRadius()) == 1 and select('#', v:getNavigationAzimuth()) == 1)
+      assert(tostring(v:getNavigationElevation()) == 'nil')
       v:setNavigationMode(NAVIGATION_MIXED)
       assert(v:getNavigationRadius() == 0 and v:getNavigationAzimuth() == 0))", nullptr},
     {"free navigation places the camera itself", R"(
