@@ -39,6 +39,10 @@ struct VideoDecoder {
   vorbis_dsp_state vorbisDsp;
   vorbis_block vorbisBlock;
   bool vorbisStarted = false;
+  // Whether the Theora decoder has made a picture yet: until then (a fresh
+  // decoder, or only repeats of a picture never coded) it has none to hand
+  // out, and what it would hand out is not ours to read.
+  bool hasPicture = false;
 
   VideoDecoder() {
     ogg_sync_init(&sync);
@@ -75,6 +79,7 @@ struct VideoDecoder {
   }
   // Back to the state before any header, at the start of the data.
   void reset() {
+    hasPicture = false;
     clearCodecs();
     initCodecs();
     ogg_sync_reset(&sync);
@@ -377,6 +382,7 @@ VideoStream::Decoded VideoStream::decodeNextPicture(int64_t* frame, bool onlyVid
     ogg_int64_t granule = -1;
     const int result = th_decode_packetin(d->theora, &packet, &granule);
     if (result != 0 && result != TH_DUPFRAME) return Decoded::Corrupt;
+    if (result == 0) d->hasPicture = true;
     if (granule < 0) continue;
     *frame = th_granule_frame(d->theora, granule);
     decodedFrame = *frame;
@@ -493,6 +499,7 @@ bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int6
       ogg_int64_t granule = -1;
       const int result = th_decode_packetin(d->theora, &packet, &granule);
       if (result != 0 && result != TH_DUPFRAME) return false;
+      if (result == 0) d->hasPicture = true;
       decodedFrame = frame;
       if (frame >= last) return true;
     }
@@ -622,7 +629,7 @@ bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int
 }
 
 void VideoStream::convertFrame() {
-  if (!decoder || !decoder->theora || !image.data) return;
+  if (!decoder || !decoder->theora || !decoder->hasPicture || !image.data) return;
   const th_info& info = decoder->theoraInfo;
   th_ycbcr_buffer buffer;
   if (th_decode_ycbcr_out(decoder->theora, buffer) != 0) return;

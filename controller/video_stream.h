@@ -63,7 +63,8 @@ struct VideoStream {
   void seek(double t);
   // One frame of playing: the clock, due pictures and the decoded sound.
   void advance(double dt);
-  // The decoded picture into the image's pixels.
+  // The decoded picture into the image's pixels; nothing while the decoder
+  // has made none.
   void convertFrame();
   // When the last frame starts; 0 without frames or frame rate.
   double duration() const;

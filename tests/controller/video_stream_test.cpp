@@ -402,6 +402,31 @@ TEST(VideoStreamAdvance, ACorruptPacketEndsTheFramesDecoding) {
   EXPECT_LE(s.currentFrame, s.frameCount);
 }
 
+TEST(VideoStreamOpen, APictureRepeatedBeforeAnyWasDecodedShowsNothing) {
+  // An earlier stream of the same size leaves its decoder's memory behind,
+  // so a picture taken from a decoder that holds none would show up.
+  testmedia::TheoraSpec spec;
+  spec.frames = 6;
+  {
+    Opened earlier = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+    for (int i = 0; i < 3; ++i) earlier.stream->advance(0.04);
+  }
+  spec.emptyFrames = 1;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  ASSERT_EQ(s.frameCount, 6);
+  EXPECT_EQ(s.currentFrame, 0);
+  EXPECT_FALSE(s.image.pixelsChanged);
+  s.convertFrame();
+  EXPECT_FALSE(s.image.pixelsChanged);
+  const std::vector<unsigned char> shown(s.image.data, s.image.data + s.image.size);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), 0), s.image.size);
+  // The first coded picture is shown as usual.
+  s.advance(0.04);
+  EXPECT_EQ(s.currentFrame, 2);
+  EXPECT_TRUE(s.image.pixelsChanged);
+}
+
 TEST(VideoStreamOpen, FilesWithoutPicturesGiveEmptyStreams) {
   std::string noise(20000, '\0');
   unsigned state = 12345;

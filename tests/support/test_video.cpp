@@ -104,6 +104,7 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
     }
     if (th_encode_ycbcr_in(encoder, buffer) != 0) break;
     while (th_encode_packetout(encoder, f == spec.frames - 1, &packet) > 0) {
+      if (f < spec.emptyFrames) packet.bytes = 0;  // the picture's number stays, its data goes
       ogg_stream_packetin(&video, &packet);
       writeVideoPages(true);  // a page per picture, to weave the sound between
     }

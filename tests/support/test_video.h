@@ -19,6 +19,7 @@ struct TheoraSpec {
   int keyframeShift = 6;  // a key frame at least every 2^shift frames
   int audioChannels = 0;  // 0: pictures only
   int audioRate = 22050;
+  int emptyFrames = 0;  // the first pictures written as empty packets (repeats)
 };
 
 // Y', Cb, Cr of frame f at picture pixel (x, y), y counted from the top.
