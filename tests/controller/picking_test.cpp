@@ -547,6 +547,25 @@ TEST(MouseWheel, MovesAPickedObjectsTargetInDepthOrTurnsItAboutTheViewRay) {
   EXPECT_NEAR(x.y, -std::sin(angle), 1e-9);
 }
 
+TEST(MouseWheel, ShiftRollsAFreeCameraAndTheOrbitPlacementOverridesARoll) {
+  Rig r;
+  r.viewport->navigationMode = NAVIGATION_FREE;
+  r.ctrl.onMouseWheel(true, 500, 200, 150);
+  const double angle = 500 * static_cast<double>(0.0008f);
+  expectVec(r.camera->getWorld().basis.X(), std::cos(angle), std::sin(angle), 0);
+  expectVec(r.camera->getWorld().basis.Z(), 0, 0, 1);
+  expectVec(r.camera->getWorld().position, 0, 0, 0);  // a roll does not move it
+
+  // The orbit modes place the camera from their angles right after the roll.
+  r.viewport->navigationMode = NAVIGATION_MIXED;
+  r.viewport->navigationRadius = 10;
+  r.ctrl.onMouseWheel(true, 500, 200, 150);
+  EXPECT_EQ(r.viewport->navigationRadius, 10);
+  const RigidTransform placed = r.camera->getWorld();
+  r.viewport->updateCamera();
+  expectVec(r.camera->getWorld().basis.X(), placed.basis.X().x, placed.basis.X().y, placed.basis.X().z);
+}
+
 TEST(Drag, ShiftMovesTheTargetInDepthByTheVerticalMouseMove) {
   Rig r;
   MDL_Mesh* mesh = r.quadAt(0, 0, -10);
