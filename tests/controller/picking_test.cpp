@@ -547,6 +547,45 @@ TEST(MouseWheel, MovesAPickedObjectsTargetInDepthOrTurnsItAboutTheViewRay) {
   EXPECT_NEAR(x.y, -std::sin(angle), 1e-9);
 }
 
+TEST(MouseWheel, ShiftRollsAFreeCameraAndTheOrbitPlacementOverridesARoll) {
+  Rig r;
+  r.viewport->navigationMode = NAVIGATION_FREE;
+  r.ctrl.onMouseWheel(true, 500, 200, 150);
+  const double angle = 500 * static_cast<double>(0.0008f);
+  expectVec(r.camera->getWorld().basis.X(), std::cos(angle), std::sin(angle), 0);
+  expectVec(r.camera->getWorld().basis.Z(), 0, 0, 1);
+  expectVec(r.camera->getWorld().position, 0, 0, 0);  // a roll does not move it
+
+  // The orbit modes place the camera from their angles right after the roll.
+  r.viewport->navigationMode = NAVIGATION_MIXED;
+  r.viewport->navigationRadius = 10;
+  r.ctrl.onMouseWheel(true, 500, 200, 150);
+  EXPECT_EQ(r.viewport->navigationRadius, 10);
+  const RigidTransform placed = r.camera->getWorld();
+  r.viewport->updateCamera();
+  expectVec(r.camera->getWorld().basis.X(), placed.basis.X().x, placed.basis.X().y, placed.basis.X().z);
+}
+
+TEST(Drag, ShiftMovesTheTargetInDepthByTheVerticalMouseMove) {
+  Rig r;
+  MDL_Mesh* mesh = r.quadAt(0, 0, -10);
+  mesh->state |= STATE_MOVABLE;
+  r.ctrl.onLeftButtonDown(200, 150);
+  ASSERT_EQ(r.ctrl.mouse.picked, mesh);
+  double& depth = r.ctrl.mouse.viewportMouse[2];
+  ASSERT_NEAR(depth, 0.09, 1e-12);
+  r.ctrl.onMouseMove(false, false, 210, 170);  // a plain drag keeps the depth
+  EXPECT_NEAR(depth, 0.09, 1e-12);
+  const double rate = static_cast<double>(0.1f);
+  // Down the window (dy 20) pulls the target nearer, faster the deeper it is.
+  r.ctrl.onMouseMove(true, false, 210, 190);
+  const double nearer = 0.09 - 20 * 0.09 * 0.09 * rate;
+  EXPECT_NEAR(depth, nearer, 1e-15);
+  r.ctrl.onMouseMove(true, false, 300, 180);  // sideways counts for nothing
+  EXPECT_NEAR(depth, nearer + 10 * nearer * nearer * rate, 1e-15);
+  EXPECT_EQ(r.ctrl.mouse.picked, mesh);
+}
+
 TEST(MouseNavigation, TheRightButtonOrAPressOffObjectsTurnsTheCamera) {
   Rig r;
   r.viewport->navigationMode = NAVIGATION_GLASSBALL;
