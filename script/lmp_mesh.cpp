@@ -36,6 +36,13 @@ bool saveOnce(T*& saved, const T* values, int32_t count) {
   return true;
 }
 
+// For the methods that take nothing: a surplus argument is reported and
+// the call then changes nothing.
+bool noArguments(lua_State* L) {
+  LMP_getArgs(L, "");
+  return lua_gettop(L) == 0;
+}
+
 int pushColor(lua_State* L, const ColorRGBA& c) { return LMP_pushColorRGBA(L, c); }
 
 int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
@@ -82,8 +89,8 @@ int LMP_Mesh::getTexture(lua_State* L) {
   return LMP_pushTextureProxy(L, m->layers[0].image);
 }
 
-int LMP_Mesh::setOwnMaterial(lua_State*) {
-  if (mesh()) mesh()->ownMaterial();
+int LMP_Mesh::setOwnMaterial(lua_State* L) {
+  if (mesh() && noArguments(L)) mesh()->ownMaterial();
   return 0;
 }
 
@@ -139,8 +146,8 @@ int LMP_Mesh::setVertexPosition(lua_State* L) {
   return 0;
 }
 
-int LMP_Mesh::resetVertexPosition(lua_State*) {
-  if (!mesh()) return 0;
+int LMP_Mesh::resetVertexPosition(lua_State* L) {
+  if (!mesh() || !noArguments(L)) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedVertices) return 0;
   std::memcpy(static_cast<void*>(data->vertices), data->savedVertices, sizeof(Vec3) * static_cast<size_t>(data->vertexCount));
@@ -173,8 +180,8 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
   return 0;
 }
 
-int LMP_Mesh::resetVertexColor(lua_State*) {
-  if (!mesh()) return 0;
+int LMP_Mesh::resetVertexColor(lua_State* L) {
+  if (!mesh() || !noArguments(L)) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedColors) return 0;
   std::memcpy(static_cast<void*>(data->colors), data->savedColors, sizeof(ColorRGBA) * static_cast<size_t>(data->colorCount));

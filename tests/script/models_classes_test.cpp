@@ -256,6 +256,9 @@ TEST(ModelsSetContent, UsageErrors) {
       {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():getColor(1)", "Material layer 1 does not exist"},
       {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():deleteLayer(-1)", "Material layer -1 does not exist"},
       {"newMesh(s, newMesh(s), 1)", "Too much arguments for newMesh"},
+      {"newMesh(s, m:get('floor')):setOwnMaterial(true)", "Too much arguments, <> argument(s) expected"},
+      {"newMesh(s, m:get('floor')):resetVertexPosition(1)", "Too much arguments, <> argument(s) expected"},
+      {"newMesh(s, m:get('floor')):resetVertexColor(1)", "Too much arguments, <> argument(s) expected"},
   };
   std::string setup = "m = newModelsSet('figure.xml')";
   for (const auto& c : cases) {
