@@ -6,18 +6,25 @@
 #error "the build names the font and logo files"
 #endif
 
-#define VS_EMBED(name, file)                                         \
-  __asm__(".section .rodata\n"                                       \
-          ".balign 16\n"                                             \
-          ".global " #name "\n"                                      \
-          ".type " #name ", @object\n" #name ":\n"                   \
-          ".incbin \"" file "\"\n" #name "_end:\n"                   \
-          ".byte 0\n"                                                \
-          ".balign 8\n"                                              \
-          ".global " #name "_size\n"                                 \
-          ".type " #name "_size, @object\n" #name "_size:\n"         \
-          ".quad " #name "_end - " #name "\n"                        \
-          ".previous\n")
+#define VS_EMBED(name, file)                  \
+  __asm__(                                    \
+      ".section .rodata\n"                    \
+      ".balign 16\n"                          \
+      ".global " #name                        \
+      "\n"                                    \
+      ".type " #name ", @object\n" #name      \
+      ":\n"                                   \
+      ".incbin \"" file "\"\n" #name          \
+      "_end:\n"                               \
+      ".byte 0\n"                             \
+      ".balign 8\n"                           \
+      ".global " #name                        \
+      "_size\n"                               \
+      ".type " #name "_size, @object\n" #name \
+      "_size:\n"                              \
+      ".quad " #name "_end - " #name          \
+      "\n"                                    \
+      ".previous\n")
 
 VS_EMBED(vs_default_font, VS_DEFAULT_FONT_FILE);
 VS_EMBED(vs_loading_logo, VS_LOADING_LOGO_FILE);

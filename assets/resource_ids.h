@@ -13,7 +13,7 @@ constexpr WORD kClassIcon = 102;       // the window class's icon
 constexpr WORD kPackageId = 130;       // RCDATA: the content package
 constexpr WORD kIconGroupId = 151;
 constexpr WORD kAboutDialog = 152;
-constexpr WORD kAboutBitmap = 155;     // the About box's picture
+constexpr WORD kAboutBitmap = 155;  // the About box's picture
 
 // Menu commands.
 constexpr WORD kCmdAbout = 100;

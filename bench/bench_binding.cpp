@@ -41,8 +41,7 @@ struct World {
     L = engine->L;
     lua_register(L, "bareGetPosition", bareGetPosition);
     lua_register(L, "bareAdd", bareAdd);
-    luaL_dostring(L,
-                  "s = newScene(); o = newObject(s); o:setPosition(v3(1, 2, 3)); a = v3(1, 2, 3); b = v3(4, 5, 6)");
+    luaL_dostring(L, "s = newScene(); o = newObject(s); o:setPosition(v3(1, 2, 3)); a = v3(1, 2, 3); b = v3(4, 5, 6)");
   }
   // Loads a loop of kCallsPerRun calls of `call` as a function.
   int load(const std::string& call) {
@@ -85,7 +84,7 @@ BENCHMARK(BM_v3_add_bare)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's time per call so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+ public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
       perCall[r.benchmark_name()] = r.GetAdjustedRealTime() * 1e6 / kCallsPerRun;  // ms per run -> ns per call

@@ -26,8 +26,7 @@ std::vector<BspNode> particles(int n) {
   std::mt19937 random(12345);
   // 10,000 particles fill 40 x 40 x 55 units.
   const double scale = std::cbrt(n / 10000.0);
-  std::uniform_real_distribution<double> spread(-20 * scale, 20 * scale), depth(-5 - 55 * scale, -5),
-      corner(-0.4, 0.4);
+  std::uniform_real_distribution<double> spread(-20 * scale, 20 * scale), depth(-5 - 55 * scale, -5), corner(-0.4, 0.4);
   std::vector<BspNode> out(n);
   for (BspNode& t : out) {
     t = BspNode{};
@@ -96,8 +95,8 @@ int main(int argc, char** argv) {
     std::printf("particles %6d triangles: %8.3f ms, %6.1f ns per triangle", n, seconds * 1e3, seconds * 1e9 / n);
     if (previous > 0) {
       const double nlogn = (n * std::log(double(n))) / (previousN * std::log(double(previousN)));
-      std::printf("; growth %.2f x for %.0f x the triangles (n log n: %.2f x, n squared: %.0f x)",
-                  seconds / previous, double(n) / previousN, nlogn, double(n) * n / (double(previousN) * previousN));
+      std::printf("; growth %.2f x for %.0f x the triangles (n log n: %.2f x, n squared: %.0f x)", seconds / previous,
+                  double(n) / previousN, nlogn, double(n) * n / (double(previousN) * previousN));
     }
     std::printf("\n");
     previous = seconds;

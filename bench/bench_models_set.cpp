@@ -52,10 +52,10 @@ const std::string& gridXml() {
     const int vertices = static_cast<int>(v.size() / 3), triangles = static_cast<int>(t.size() / 3);
     return "<materials><material name=\"m\"><diffuse>0.5 0.5 0.5</diffuse></material></materials>\n"
            "<meshes><mesh name=\"grid\"><min>0 0 0</min><max>25 20 0.04</max>\n<vertices count=\"" +
-           std::to_string(vertices) + "\" size=\"4\">" + hex(v.data(), v.size() * 4) + "</vertices>\n<normals count=\"" +
-           std::to_string(vertices) + "\" size=\"4\">" + hex(n.data(), n.size() * 4) +
-           "</normals>\n<triangles count=\"" + std::to_string(triangles) + "\" size=\"4\">" +
-           hex(t.data(), t.size() * 4) +
+           std::to_string(vertices) + "\" size=\"4\">" + hex(v.data(), v.size() * 4) +
+           "</vertices>\n<normals count=\"" + std::to_string(vertices) + "\" size=\"4\">" +
+           hex(n.data(), n.size() * 4) + "</normals>\n<triangles count=\"" + std::to_string(triangles) +
+           "\" size=\"4\">" + hex(t.data(), t.size() * 4) +
            "</triangles></mesh></meshes>\n"
            "<objects><object type=\"Mesh\" name=\"grid\"><mesh>grid</mesh><material>m</material></object></objects>\n";
   }();

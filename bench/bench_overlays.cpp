@@ -126,9 +126,10 @@ int main(int argc, char** argv) {
   const double t100 = reporter.of("triangulate_star_100"), t1k = reporter.of("triangulate_star_1000"),
                t10k = reporter.of("triangulate_star_10000");
   if (t100 > 0 && t1k > 0 && t10k > 0)
-    std::printf("triangulation growth per tenfold: 100 -> 1,000: %.1f x, 1,000 -> 10,000: %.1f x "
-                "(10 linear, 100 quadratic)\n",
-                t1k / t100, t10k / t1k);
+    std::printf(
+        "triangulation growth per tenfold: 100 -> 1,000: %.1f x, 1,000 -> 10,000: %.1f x "
+        "(10 linear, 100 quadratic)\n",
+        t1k / t100, t10k / t1k);
   benchmark::Shutdown();
   return 0;
 }

@@ -168,8 +168,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-10s %14s %14s %8s %16s %16s\n", "scene", "ours us/step", "ODE us/step", "ratio",
-                "ours contacts", "ODE contacts");
+    std::printf("\n%-10s %14s %14s %8s %16s %16s\n", "scene", "ours us/step", "ODE us/step", "ratio", "ours contacts",
+                "ODE contacts");
     for (const SceneSpec& s : kScenes) {
       auto it = results_.find(s.name);
       if (it == results_.end()) continue;

@@ -192,8 +192,7 @@ void facingLoop(benchmark::State& state) {
 void printRatio(const RatioReporter& r, const char* what, const char* ours, const char* bare, double aim) {
   const double a = r.of(ours), b = r.of(bare);
   if (a <= 0 || b <= 0) return;
-  std::printf("%-28s %9.3f ms, bare %9.3f ms, ratio %.2f (aim: at most %.1f)\n", what, a * 1e3, b * 1e3, a / b,
-              aim);
+  std::printf("%-28s %9.3f ms, bare %9.3f ms, ratio %.2f (aim: at most %.1f)\n", what, a * 1e3, b * 1e3, a / b, aim);
 }
 
 }  // namespace
@@ -204,8 +203,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("bare_100k_arrays", renderBare, kGeometryClientArrays)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("frame_100k_buffers", renderThroughViewport, kGeometryBufferObjects)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("bare_100k_buffers", renderBare, kGeometryBufferObjects)
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("bare_100k_buffers", renderBare, kGeometryBufferObjects)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("shadow_build_50k_sides", shadowBuild, SHADOW_2D)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("shadow_build_50k_caps", shadowBuild, SHADOW_3D)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("facing_loop_50k", facingLoop)->Unit(benchmark::kMicrosecond);

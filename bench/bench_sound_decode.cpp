@@ -29,7 +29,6 @@ const std::string& oggBytes() {
   return ogg;
 }
 
-
 void loadSound_stereo_10s(benchmark::State& state) {
   auto controller = controllerWithStoredMember("sound.ogg", oggBytes());
   if (!controller->package) {
@@ -91,8 +90,8 @@ int main(int argc, char** argv) {
   const double ours = reporter.of("loadSound_stereo_10s");
   const double theirs = reporter.of("ov_read_float_stereo_10s");
   if (ours > 0 && theirs > 0) {
-    printf("\nloadSound %.2f ms, ov_read_float loop %.2f ms, ratio %.3f (aim: at most 1.1)\n", ours * 1e3,
-           theirs * 1e3, ours / theirs);
+    printf("\nloadSound %.2f ms, ov_read_float loop %.2f ms, ratio %.3f (aim: at most 1.1)\n", ours * 1e3, theirs * 1e3,
+           ours / theirs);
   }
   benchmark::Shutdown();
   return 0;

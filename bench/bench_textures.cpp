@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double ours = reporter.of("getTexture_1024_rgba"), theirs = reporter.of("libpng_decode_1024_rgba");
   if (ours > 0 && theirs > 0)
-    std::printf("\ndecode and upload %.2f ms, libpng decode alone %.2f ms, ratio %.2f (aim: at most 1.2)\n",
-                ours * 1e3, theirs * 1e3, ours / theirs);
+    std::printf("\ndecode and upload %.2f ms, libpng decode alone %.2f ms, ratio %.2f (aim: at most 1.2)\n", ours * 1e3,
+                theirs * 1e3, ours / theirs);
   benchmark::Shutdown();
   return 0;
 }

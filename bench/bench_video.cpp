@@ -151,9 +151,10 @@ int main(int argc, char** argv) {
   const double ours = reporter.of("stream_advance_640x480");
   const double theirs = reporter.of("th_decode_640x480");
   if (ours > 0 && theirs > 0) {
-    printf("\nstream advance %.2f ms (%.0f pictures/s), libtheora decode %.2f ms (%.0f pictures/s), "
-           "ratio %.3f (aim: at most 1.3)\n",
-           ours * 1e3, (kFrames - 1) / ours, theirs * 1e3, (kFrames - 1) / theirs, ours / theirs);
+    printf(
+        "\nstream advance %.2f ms (%.0f pictures/s), libtheora decode %.2f ms (%.0f pictures/s), "
+        "ratio %.3f (aim: at most 1.3)\n",
+        ours * 1e3, (kFrames - 1) / ours, theirs * 1e3, (kFrames - 1) / theirs, ours / theirs);
   }
   benchmark::Shutdown();
   return 0;

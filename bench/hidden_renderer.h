@@ -18,8 +18,8 @@ struct HiddenRenderer {
     wc.lpfnWndProc = windowProc;
     wc.lpszClassName = "vsBenchRenderer";
     RegisterClassA(&wc);
-    window = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr,
+                             nullptr);
     dc = GetDC(window);
     view = std::make_unique<VIEW_OpenGLWin32>(dc, 0);
   }

@@ -81,8 +81,8 @@ struct SceneSpec {
   std::vector<BodySpec> (*make)();
 };
 
-const SceneSpec kScenes[] = {{"stack10", stack10},   {"pyramid55", pyramid55}, {"pile400", pile400},
-                             {"row1000", row1000},   {"row1000x", row1000x},   {"grid4000", grid4000}};
+const SceneSpec kScenes[] = {{"stack10", stack10}, {"pyramid55", pyramid55}, {"pile400", pile400},
+                             {"row1000", row1000}, {"row1000x", row1000x},   {"grid4000", grid4000}};
 
 // A rigid body with a sphere or box volume of its size, both registered.
 inline MDL_RigidBody* addBody(Scene& s, const BodySpec& b) {

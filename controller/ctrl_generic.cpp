@@ -69,7 +69,8 @@ CTRL_Generic::CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, std:
   contentAspect = 0.75;
   // Texts and the failure screen always have a font: the built-in face, which
   // takes this controller's first resource id.
-  defaultFont = std::make_unique<FontRecord>("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
+  defaultFont =
+      std::make_unique<FontRecord>("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
   acceleration = Vec3(0, 0, -1);
   currentKeys = keyStatesA;
   previousKeys = keyStatesB;

@@ -162,26 +162,26 @@ class CTRL_Generic {
   static int32_t liveControllers();
 
   char language[8] = {};
-  int32_t platform = 0;                       // ENV_* code
-  std::unique_ptr<VIEW_Generic> renderer;     // made by the platform subclass
-  std::unique_ptr<VIEW_Sound> soundOutput;    // dropped by fail
+  int32_t platform = 0;                     // ENV_* code
+  std::unique_ptr<VIEW_Generic> renderer;   // made by the platform subclass
+  std::unique_ptr<VIEW_Sound> soundOutput;  // dropped by fail
   std::unique_ptr<CTRL_ScriptEngine> engine;
   CTRL_MouseState mouse;
   std::unique_ptr<FontRecord> defaultFont;
-  std::unique_ptr<ByteBuffer> package;        // null when none or dropped
-  int32_t loadState = 0;                      // 0 opening, 1 configuration read, 2 loading scripts, 3 running
-  std::string packageName;                    // empty: never set by the player itself
+  std::unique_ptr<ByteBuffer> package;  // null when none or dropped
+  int32_t loadState = 0;                // 0 opening, 1 configuration read, 2 loading scripts, 3 running
+  std::string packageName;              // empty: never set by the player itself
   bool timerRunning = false;
-  bool started = false;                       // the script start has been attempted
-  bool stopped = false;                       // fail has run
-  double dt = 0;                              // time step of the current frame in seconds
+  bool started = false;  // the script start has been attempted
+  bool stopped = false;  // fail has run
+  double dt = 0;         // time step of the current frame in seconds
   CTRL_ResourceLists resources;
   Viewport* currentViewport = nullptr;
   double clientWidth = 0, clientHeight = 0;
   bool hiDPI = false;
-  std::string failureText;                    // the text the failure screen shows
-  double contentAspect = 0;                   // height / width
-  int32_t contentMajor = 0;                   // content version from config.xml
+  std::string failureText;   // the text the failure screen shows
+  double contentAspect = 0;  // height / width
+  int32_t contentMajor = 0;  // content version from config.xml
   int32_t contentMinor = 0;
   int32_t contentPatch = 0;
   Vec3 acceleration;
@@ -194,6 +194,6 @@ class CTRL_Generic {
   uint8_t* currentKeys = keyStatesA;
   uint8_t* previousKeys = keyStatesB;
   int32_t loadingDots = 0;
-  std::unique_ptr<MDL_Object> loadingImage;   // the logo object (an MDL_Image) while loading
-  CTRL_ImageSourcePtr loadingImageSource;     // the logo's encoded image
+  std::unique_ptr<MDL_Object> loadingImage;  // the logo object (an MDL_Image) while loading
+  CTRL_ImageSourcePtr loadingImageSource;    // the logo's encoded image
 };

@@ -9,8 +9,7 @@
 namespace {
 
 bool isOverlay(const MDL_Object* o) {
-  return o->type == OBJECT_TEXT || o->type == OBJECT_RTF_TEXT || o->type == OBJECT_IMAGE ||
-         o->type == OBJECT_POLYLINE;
+  return o->type == OBJECT_TEXT || o->type == OBJECT_RTF_TEXT || o->type == OBJECT_IMAGE || o->type == OBJECT_POLYLINE;
 }
 
 // Slides the target along d into [lo, hi] on one axis, when d can get it there.

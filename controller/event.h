@@ -17,9 +17,9 @@ enum EventType : int32_t {
 
 struct Event {
   int32_t type = 0;
-  int32_t code = 0;                 // virtual-key code, or device handle (EVENT_DEVICE)
-  const uint8_t* data = nullptr;    // report bytes (EVENT_DEVICE)
-  int32_t length = 0;               // report length in bytes (EVENT_DEVICE)
-  double amount = 0;                // wheel amount (EVENT_ZOOM)
-  double point[2] = {0, 0};         // mouse / client width (EVENT_ZOOM)
+  int32_t code = 0;               // virtual-key code, or device handle (EVENT_DEVICE)
+  const uint8_t* data = nullptr;  // report bytes (EVENT_DEVICE)
+  int32_t length = 0;             // report length in bytes (EVENT_DEVICE)
+  double amount = 0;              // wheel amount (EVENT_ZOOM)
+  double point[2] = {0, 0};       // mouse / client width (EVENT_ZOOM)
 };

@@ -6,17 +6,17 @@
 #include <new>
 #include <string>
 
+#include "assets/assets.h"
 #include "controller/ctrl_generic.h"
 #include "controller/drag.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
-#include "assets/assets.h"
 #include "controller/video_stream.h"
+#include "model/animation.h"
+#include "model/constants.h"
 #include "model/image.h"
 #include "model/image_source.h"
 #include "model/material.h"
-#include "model/animation.h"
-#include "model/constants.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/shadow_volume.h"
@@ -27,7 +27,7 @@
 namespace {
 
 constexpr double kMaxStep = widen(0.1f);  // a stalled frame counts as 0.1 s
-constexpr double kDotPeriod = 0.5;                       // seconds per loading-dot step
+constexpr double kDotPeriod = 0.5;        // seconds per loading-dot step
 constexpr int32_t kMaxDots = 10;
 constexpr double kLogoScale = 0.25;  // of the content's width
 const Vec3 kLogoCentre(0.5, widen(0.2f), 1.0);
@@ -242,8 +242,8 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
 
 void CTRL_Generic::createLoadingScreen() {
   if (loadingImage) return;
-  CTRL_ImageSourcePtr source(new (std::nothrow) ImageSource(
-      "Trelm", const_cast<unsigned char*>(vs_loading_logo), static_cast<int32_t>(vs_loading_logo_size), false));
+  CTRL_ImageSourcePtr source(new (std::nothrow) ImageSource("Trelm", const_cast<unsigned char*>(vs_loading_logo),
+                                                            static_cast<int32_t>(vs_loading_logo_size), false));
   std::unique_ptr<MDL_Image> image(new (std::nothrow) MDL_Image);
   if (!source || !image || !image->ownMaterial()) return;
   MaterialLayer* layer = image->material->addLayer();

@@ -126,14 +126,22 @@ int32_t volumeShape(const char* text) {
 // ends the creation pass.
 MDL_Object* newObjectFor(const TiXmlElement* e, bool* stop) {
   switch (typeCode(e->Attribute("type"))) {
-    case OBJECT_NONE: return new (std::nothrow) MDL_Object();
-    case OBJECT_LAMP: return new (std::nothrow) MDL_Lamp();
-    case OBJECT_CAMERA: return new (std::nothrow) MDL_Camera();
-    case OBJECT_MESH: return new (std::nothrow) MDL_Mesh();
-    case OBJECT_SOUND: return new (std::nothrow) MDL_Sound();
-    case OBJECT_BONE: return new (std::nothrow) MDL_Bone();
-    case OBJECT_ANIMATED_MESH: return new (std::nothrow) MDL_AnimatedMesh();
-    case OBJECT_LOCATOR: return new (std::nothrow) MDL_Locator();
+    case OBJECT_NONE:
+      return new (std::nothrow) MDL_Object();
+    case OBJECT_LAMP:
+      return new (std::nothrow) MDL_Lamp();
+    case OBJECT_CAMERA:
+      return new (std::nothrow) MDL_Camera();
+    case OBJECT_MESH:
+      return new (std::nothrow) MDL_Mesh();
+    case OBJECT_SOUND:
+      return new (std::nothrow) MDL_Sound();
+    case OBJECT_BONE:
+      return new (std::nothrow) MDL_Bone();
+    case OBJECT_ANIMATED_MESH:
+      return new (std::nothrow) MDL_AnimatedMesh();
+    case OBJECT_LOCATOR:
+      return new (std::nothrow) MDL_Locator();
     case OBJECT_COLLISION_VOLUME: {
       int32_t shape = volumeShape(childText(e, "volume_type"));
       if (shape == 0) {
@@ -142,7 +150,8 @@ MDL_Object* newObjectFor(const TiXmlElement* e, bool* stop) {
       }
       return new (std::nothrow) MDL_CollisionVolume(shape);
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -220,7 +229,8 @@ void linkObjects(ModelsSet& set, const GrowArray<Entry>& entries) {
     if (const char* parentName = childText(entry.element, "parent")) linkParent(set, object, parentName);
     if (object->type != OBJECT_MESH && object->type != OBJECT_ANIMATED_MESH) continue;
     MDL_Mesh* mesh = static_cast<MDL_Mesh*>(object);
-    if (entry.element->FirstChildElement("mesh")) mesh->meshData = findNamed(set.meshes, childText(entry.element, "mesh"));
+    if (entry.element->FirstChildElement("mesh"))
+      mesh->meshData = findNamed(set.meshes, childText(entry.element, "mesh"));
     if (entry.element->FirstChildElement("material"))
       mesh->material = findNamed(set.materials, childText(entry.element, "material"));
   }
@@ -278,7 +288,8 @@ void bindAnimatedMesh(ModelsSet& set, MDL_AnimatedMesh& mesh, const TiXmlElement
     debugPrintf("Models set %s: %s has too many bones", set.name, mesh.name ? mesh.name : "");
     return;
   }
-  double* totals = data->vertexCount > 0 ? new (std::nothrow) double[static_cast<size_t>(data->vertexCount)]() : nullptr;
+  double* totals =
+      data->vertexCount > 0 ? new (std::nothrow) double[static_cast<size_t>(data->vertexCount)]() : nullptr;
   if (data->vertexCount > 0 && !totals) return;
   // Groups whose rest arrays this mesh made; a group an earlier mesh bound
   // keeps the weights that mesh scaled.

@@ -19,7 +19,7 @@ struct AnimatedMeshData;
 
 struct ModelsSet {
   LMP_ProxyRef proxy;
-  char* name = nullptr;  // the package file name (malloc)
+  char* name = nullptr;          // the package file name (malloc)
   PtrArray<MDL_Object> objects;  // every object of the file, in file order
   PtrArray<Material> materials;
   PtrArray<ImageSource> textures;

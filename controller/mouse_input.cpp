@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kClickSlack2 = 10.0;                        // squared pixels a click may move
+constexpr double kClickSlack2 = 10.0;           // squared pixels a click may move
 constexpr double kDepthDragRate = widen(0.1f);  // shift-drag towards or away from the viewer
 constexpr double kDepthDragLimit = 1.3407807929942596e154;
 constexpr double kWheelAngle = widen(0.0008f);  // radians per wheel unit
@@ -55,8 +55,7 @@ void CTRL_Generic::onMouseMove(bool shift, bool control, double x, double y) {
     return;  // the frame's update drags the object
   }
   setWindowMouse(x, y);
-  if (currentViewport && currentViewport->camera &&
-      (!mouse.hovered || (mouse.hovered->state & STATE_BACKGROUND)))
+  if (currentViewport && currentViewport->camera && (!mouse.hovered || (mouse.hovered->state & STATE_BACKGROUND)))
     navigateCamera(shift, control);
 }
 

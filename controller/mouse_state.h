@@ -7,14 +7,14 @@
 class MDL_Object;
 
 struct CTRL_MouseState {
-  double windowMouse[2] = {0, 0};        // client pixels
+  double windowMouse[2] = {0, 0};  // client pixels
   double previousWindowMouse[2] = {0, 0};
-  double viewportMouse[3] = {0, 0, 0};   // x, y in the current viewport, depth of the pick
+  double viewportMouse[3] = {0, 0, 0};  // x, y in the current viewport, depth of the pick
   double pressPosition[2] = {0, 0};
   bool movedSincePress = false;
   bool leftButton = false;
   bool rightButton = false;
-  MDL_Object* picked = nullptr;          // being dragged
-  MDL_Object* hovered = nullptr;         // under the mouse at the last pick
-  Vec3 pickPosition;                     // in the hovered object's local frame
+  MDL_Object* picked = nullptr;   // being dragged
+  MDL_Object* hovered = nullptr;  // under the mouse at the last pick
+  Vec3 pickPosition;              // in the hovered object's local frame
 };

@@ -70,8 +70,7 @@ bool findPackageMember(const ByteBuffer* package, const char* name, size_t lengt
     const int64_t extraLength = read16(header + 28);
     p += kLocalHeaderSize;
     if (p + nameLength > size) return false;  // before the name is compared
-    const bool match = static_cast<size_t>(nameLength) == length &&
-                       memcmp(data + p, name, length) == 0;
+    const bool match = static_cast<size_t>(nameLength) == length && memcmp(data + p, name, length) == 0;
     p += nameLength + extraLength;
     if (p > size) return false;
     found.dataOffset = p;

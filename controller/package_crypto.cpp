@@ -136,8 +136,7 @@ bool signPackageDigest(const uint8_t digest[kDigestSize], const uint8_t modulus[
   if (mp_init_multi(&n, &d, &h, &s, nullptr) != MP_OKAY) return false;
   bool ok = mp_from_ubin(&n, modulus, kSignatureSize) == MP_OKAY &&
             mp_from_ubin(&d, privateExponent, kSignatureSize) == MP_OKAY &&
-            mp_from_ubin(&h, digest, kDigestSize) == MP_OKAY && !mp_iszero(&n) &&
-            mp_exptmod(&h, &d, &n, &s) == MP_OKAY;
+            mp_from_ubin(&h, digest, kDigestSize) == MP_OKAY && !mp_iszero(&n) && mp_exptmod(&h, &d, &n, &s) == MP_OKAY;
   if (ok) {
     size_t bytes = mp_ubin_size(&s), written = 0;
     ok = bytes <= kSignatureSize;

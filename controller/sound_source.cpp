@@ -31,9 +31,12 @@ int memSeek(void* stream, int64_t offset, int whence) {
   // Offsets near the int64 ends must not overflow the sum.
   int64_t base = whence == 1 ? m->position : whence == 2 ? m->size : 0;
   int64_t at;
-  if (offset > 0 && base > INT64_MAX - offset) at = INT64_MAX;
-  else if (offset < 0 && base < INT64_MIN - offset) at = INT64_MIN;
-  else at = base + offset;
+  if (offset > 0 && base > INT64_MAX - offset)
+    at = INT64_MAX;
+  else if (offset < 0 && base < INT64_MIN - offset)
+    at = INT64_MIN;
+  else
+    at = base + offset;
   if (at < 0) at = 0;
   if (at > m->size) at = m->size;
   m->position = at;

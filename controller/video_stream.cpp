@@ -15,10 +15,10 @@
 namespace {
 
 constexpr int kReadSize = 4096;
-constexpr int32_t kTailStep = 4096;      // bytes read from the end per try
-constexpr int32_t kTailLimit = 40960;    // when looking for the last frame
-constexpr uint32_t kMaxSide = 16384;     // larger pictures give empty streams
-constexpr int kAudioSeconds = 10;        // ceiling of undrained stream audio
+constexpr int32_t kTailStep = 4096;    // bytes read from the end per try
+constexpr int32_t kTailLimit = 40960;  // when looking for the last frame
+constexpr uint32_t kMaxSide = 16384;   // larger pictures give empty streams
+constexpr int kAudioSeconds = 10;      // ceiling of undrained stream audio
 
 }  // namespace
 
@@ -450,8 +450,10 @@ int32_t VideoStream::positionBefore(int64_t target) {
   for (int round = 0; round < 32 && hi - lo > 1; ++round) {
     const int32_t mid = lo + (hi - lo) / 2;
     const int64_t f = pageFrameAfter(mid, nullptr);
-    if (f >= -1 && f < target) lo = mid;
-    else hi = mid;
+    if (f >= -1 && f < target)
+      lo = mid;
+    else
+      hi = mid;
   }
   return lo;
 }
@@ -475,7 +477,7 @@ bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int6
     ogg_stream_pagein(&d->theoraStream, &page);
     int r;
     while ((r = ogg_stream_packetout(&d->theoraStream, &packet)) != 0) {
-      if (r < 0) return false;  // a hole: the count is lost
+      if (r < 0) return false;                              // a hole: the count is lost
       if (packet.bytes > 0 && (packet.packet[0] & 0x80)) {  // a header
         if (packet.granulepos >= 0) frame = th_granule_frame(d->theora, packet.granulepos);
         continue;
@@ -598,8 +600,8 @@ void VideoStream::advance(double dt) {
   decodeAudio();
 }
 
-bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY,
-                          int32_t width, int32_t height, unsigned char* out) {
+bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY, int32_t width,
+                         int32_t height, unsigned char* out) {
   const int64_t x0 = picX, y0 = picY, w = width, h = height;
   if (x0 < 0 || y0 < 0 || w <= 0 || h <= 0 || !out) return false;
   // The decoder validates the picture region; planes that disagree are not
@@ -634,11 +636,12 @@ void VideoStream::convertFrame() {
   th_ycbcr_buffer buffer;
   if (th_decode_ycbcr_out(decoder->theora, buffer) != 0) return;
   VideoPlane planes[3];
-  for (int i = 0; i < 3; ++i) planes[i] = VideoPlane{buffer[i].data, buffer[i].width, buffer[i].height, buffer[i].stride};
+  for (int i = 0; i < 3; ++i)
+    planes[i] = VideoPlane{buffer[i].data, buffer[i].width, buffer[i].height, buffer[i].stride};
   const int xShift = info.pixel_fmt == TH_PF_444 ? 0 : 1;
   const int yShift = info.pixel_fmt == TH_PF_420 ? 1 : 0;
   if (CTRL_convertPicture(planes, xShift, yShift, static_cast<int32_t>(info.pic_x), static_cast<int32_t>(info.pic_y),
-                           image.width, image.height, image.data))
+                          image.width, image.height, image.data))
     image.pixelsChanged = true;
 }
 

@@ -24,8 +24,8 @@ struct VideoPlane {
 // the chroma planes shifted right by xShift and yShift) as bottom-up RGB24
 // into out (width x height x 3 bytes). False, writing nothing, when the
 // region or planes do not fit together.
-bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY,
-                          int32_t width, int32_t height, unsigned char* out);
+bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY, int32_t width,
+                         int32_t height, unsigned char* out);
 
 struct VideoStream {
   LMP_ProxyRef proxy;

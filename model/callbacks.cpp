@@ -9,24 +9,24 @@ void LMP_setProxyHooks(const LMP_ProxyHooks* hooks) { g_hooks = hooks; }
 const LMP_ProxyHooks* LMP_proxyHooks() { return g_hooks; }
 
 void LMP_ProxyRef::assign(LMP_Proxy* p) {
-    if (p == proxy) return;
-    release();
-    proxy = p;
-    if (p && g_hooks && g_hooks->retain) g_hooks->retain(p);
+  if (p == proxy) return;
+  release();
+  proxy = p;
+  if (p && g_hooks && g_hooks->retain) g_hooks->retain(p);
 }
 
 void LMP_ProxyRef::release() {
-    LMP_Proxy* p = proxy;
-    if (!p) return;
-    proxy = nullptr;  // cleared first: the release may run code that looks at us
-    if (g_hooks && g_hooks->release) g_hooks->release(p);
+  LMP_Proxy* p = proxy;
+  if (!p) return;
+  proxy = nullptr;  // cleared first: the release may run code that looks at us
+  if (g_hooks && g_hooks->release) g_hooks->release(p);
 }
 
 bool LMP_fireCallback(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id, ...) {
-    if (!link.proxy || !engine || !g_hooks || !g_hooks->fire) return false;
-    va_list args;
-    va_start(args, id);
-    bool answer = g_hooks->fire(link.proxy, engine, id, args);
-    va_end(args);
-    return answer;
+  if (!link.proxy || !engine || !g_hooks || !g_hooks->fire) return false;
+  va_list args;
+  va_start(args, id);
+  bool answer = g_hooks->fire(link.proxy, engine, id, args);
+  va_end(args);
+  return answer;
 }

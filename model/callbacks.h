@@ -13,18 +13,18 @@ class CTRL_ScriptEngine;
 
 // Callback slots of proxies and of the engine.
 enum CallbackId {
-    CB_UPDATE = 1,
-    CB_EVENT = 2,
-    CB_MOUSE_DOWN = 3,
-    CB_MOUSE_UP = 4,
-    CB_MOUSE_CLICK = 5,
-    CB_MOVED = 6,
-    CB_MECHA = 7,
-    CB_POST_INTEGRATION = 8,
-    CB_PRE_COLLISION = 9,
-    CB_POST_COLLISION = 10,
-    CB_ASPECT_RATIO_CHANGED = 11,
-    CB_MAX = 11,
+  CB_UPDATE = 1,
+  CB_EVENT = 2,
+  CB_MOUSE_DOWN = 3,
+  CB_MOUSE_UP = 4,
+  CB_MOUSE_CLICK = 5,
+  CB_MOVED = 6,
+  CB_MECHA = 7,
+  CB_POST_INTEGRATION = 8,
+  CB_PRE_COLLISION = 9,
+  CB_POST_COLLISION = 10,
+  CB_ASPECT_RATIO_CHANGED = 11,
+  CB_MAX = 11,
 };
 
 // Arguments each caller passes after the id (read back with va_arg in the
@@ -40,14 +40,14 @@ enum CallbackId {
 
 // Functions the script library provides. Every member may be null.
 struct LMP_ProxyHooks {
-    // One more count on the proxy.
-    void (*retain)(LMP_Proxy* proxy);
-    // One count less; the proxy forgets its model, and is deleted at zero.
-    void (*release)(LMP_Proxy* proxy);
-    // Delivers callback id with its arguments to the proxy (its onEvent),
-    // only while the engine and its controller exist and the controller has
-    // not failed.
-    bool (*fire)(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args);
+  // One more count on the proxy.
+  void (*retain)(LMP_Proxy* proxy);
+  // One count less; the proxy forgets its model, and is deleted at zero.
+  void (*release)(LMP_Proxy* proxy);
+  // Delivers callback id with its arguments to the proxy (its onEvent),
+  // only while the engine and its controller exist and the controller has
+  // not failed.
+  bool (*fire)(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args);
 };
 
 // Installs the hooks (the table must outlive every model object); null
@@ -58,21 +58,21 @@ const LMP_ProxyHooks* LMP_proxyHooks();
 // The one proxy pointer of a linked object or record; it holds one count of
 // its proxy. Destroying the link releases the proxy.
 struct LMP_ProxyRef {
-    LMP_Proxy* proxy = nullptr;
+  LMP_Proxy* proxy = nullptr;
 
-    LMP_ProxyRef() = default;
-    ~LMP_ProxyRef() { release(); }
-    // A copied object starts without a proxy: copies never share the link.
-    LMP_ProxyRef(const LMP_ProxyRef&) = delete;
-    LMP_ProxyRef& operator=(const LMP_ProxyRef&) = delete;
+  LMP_ProxyRef() = default;
+  ~LMP_ProxyRef() { release(); }
+  // A copied object starts without a proxy: copies never share the link.
+  LMP_ProxyRef(const LMP_ProxyRef&) = delete;
+  LMP_ProxyRef& operator=(const LMP_ProxyRef&) = delete;
 
-    // Links p (or nothing), releasing the proxy held before. Assigning the
-    // proxy already held leaves its count unchanged.
-    void assign(LMP_Proxy* p);
-    // Releases the held proxy, if any, and clears the link.
-    void release();
-    LMP_Proxy* get() const { return proxy; }
-    explicit operator bool() const { return proxy != nullptr; }
+  // Links p (or nothing), releasing the proxy held before. Assigning the
+  // proxy already held leaves its count unchanged.
+  void assign(LMP_Proxy* p);
+  // Releases the held proxy, if any, and clears the link.
+  void release();
+  LMP_Proxy* get() const { return proxy; }
+  explicit operator bool() const { return proxy != nullptr; }
 };
 
 // Fires callback id on the linked proxy. False when the link is empty, the

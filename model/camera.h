@@ -8,7 +8,7 @@
 class MDL_Camera : public MDL_Object {
  public:
   double angle = widen(49.14f) * kDegToRad;  // radians, 49.14 degrees
-  double invTanHalfAngle;             // 1 / tan(angle / 2)
+  double invTanHalfAngle;                    // 1 / tan(angle / 2)
   double clipStart = 1.0;
   double clipEnd = 100.0;
 

@@ -1,8 +1,8 @@
 #include "model/collision.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <algorithm>
 #include <initializer_list>
 #include <new>
 #include <vector>
@@ -101,7 +101,10 @@ bool sphereClearOfBox(const Vec3& d, const Matrix3& a, double radius2) {
 Vec3 boxSupport(const Vec3& c, const Matrix3& b, const Vec3& dir) {
   Vec3 v = c;
   for (int i = 0; i < 3; ++i) {
-    if (dot3(dir, b.axis[i]) >= 0) v += b.axis[i]; else v -= b.axis[i];
+    if (dot3(dir, b.axis[i]) >= 0)
+      v += b.axis[i];
+    else
+      v -= b.axis[i];
   }
   return v;
 }
@@ -111,7 +114,10 @@ Vec3 boxEdgeCentre(const Vec3& c, const Matrix3& b, int i, const Vec3& dir) {
   Vec3 v = c;
   for (int k = 0; k < 3; ++k) {
     if (k == i) continue;
-    if (dot3(dir, b.axis[k]) >= 0) v += b.axis[k]; else v -= b.axis[k];
+    if (dot3(dir, b.axis[k]) >= 0)
+      v += b.axis[k];
+    else
+      v -= b.axis[k];
   }
   return v;
 }
@@ -181,9 +187,7 @@ struct Cylinder {
     normalize3(d);
     radius = length3(w.basis.X());
   }
-  double extent(const Vec3& n) const {
-    return std::fabs(dot3(n, Z)) + radius * length3(n - d * dot3(n, d));
-  }
+  double extent(const Vec3& n) const { return std::fabs(dot3(n, Z)) + radius * length3(n - d * dot3(n, d)); }
   // The radial direction of n across the axis, unit (or zero).
   Vec3 radial(const Vec3& n) const {
     Vec3 r = n - d * dot3(n, d);
@@ -342,15 +346,24 @@ bool collideShapes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& c) {
   auto known = [](int32_t shape) { return shape >= SHAPE_SPHERE && shape <= SHAPE_CYLINDER; };
   if (!known(a->shape) || !known(b->shape)) return false;
   switch (a->shape * 4 + b->shape) {
-    case SHAPE_SPHERE * 4 + SHAPE_SPHERE: return sphereSphere(a, b, c);
-    case SHAPE_BOX * 4 + SHAPE_BOX: return boxBox(a, b, c);
-    case SHAPE_BOX * 4 + SHAPE_SPHERE: return sphereBox(a, b, c);
-    case SHAPE_SPHERE * 4 + SHAPE_BOX: return reversed(sphereBox(b, a, c), c);
-    case SHAPE_BOX * 4 + SHAPE_CYLINDER: return boxCylinder(a, b, c);
-    case SHAPE_CYLINDER * 4 + SHAPE_BOX: return reversed(boxCylinder(b, a, c), c);
-    case SHAPE_SPHERE * 4 + SHAPE_CYLINDER: return sphereCylinder(b, a, c);
-    case SHAPE_CYLINDER * 4 + SHAPE_SPHERE: return reversed(sphereCylinder(a, b, c), c);
-    default: return false;  // two cylinders
+    case SHAPE_SPHERE * 4 + SHAPE_SPHERE:
+      return sphereSphere(a, b, c);
+    case SHAPE_BOX * 4 + SHAPE_BOX:
+      return boxBox(a, b, c);
+    case SHAPE_BOX * 4 + SHAPE_SPHERE:
+      return sphereBox(a, b, c);
+    case SHAPE_SPHERE * 4 + SHAPE_BOX:
+      return reversed(sphereBox(b, a, c), c);
+    case SHAPE_BOX * 4 + SHAPE_CYLINDER:
+      return boxCylinder(a, b, c);
+    case SHAPE_CYLINDER * 4 + SHAPE_BOX:
+      return reversed(boxCylinder(b, a, c), c);
+    case SHAPE_SPHERE * 4 + SHAPE_CYLINDER:
+      return sphereCylinder(b, a, c);
+    case SHAPE_CYLINDER * 4 + SHAPE_SPHERE:
+      return reversed(sphereCylinder(a, b, c), c);
+    default:
+      return false;  // two cylinders
   }
 }
 
@@ -470,12 +483,12 @@ struct SweepVolume {
   MDL_CollisionVolume* volume;
   // The box, room included: along the indexed axis and along the other one.
   double lo, hi, otherLo, otherHi;
-  int32_t rank;     // place in the order by lo; -1: always a candidate
-  int32_t from, to; // the ranks a query for this volume covers
-  int32_t slot;     // opening order
+  int32_t rank;        // place in the order by lo; -1: always a candidate
+  int32_t from, to;    // the ranks a query for this volume covers
+  int32_t slot;        // opening order
   int32_t prev, next;  // the open list, in opening order
-  int32_t movedAt;  // place in the open-and-moved list, or -1
-  uint32_t seen;    // candidate stamp
+  int32_t movedAt;     // place in the open-and-moved list, or -1
+  uint32_t seen;       // candidate stamp
   uint8_t open, moved;
 };
 
@@ -571,8 +584,10 @@ class PrunedSweep {
     int64_t open = 0, pairs = 0;
     for (const SweepEntry* e : entries) {
       pairs += open;
-      if (e->begin) ++open;
-      else if (open > 0) --open;
+      if (e->begin)
+        ++open;
+      else if (open > 0)
+        --open;
     }
     return pairs > kPlainPairsPerVolume * (entries.count / 2);
   }
@@ -792,8 +807,14 @@ class PrunedSweep {
   void closeVolume(int32_t j) {
     SweepVolume& sv = v_[j];
     sv.open = 0;
-    if (sv.prev >= 0) v_[sv.prev].next = sv.next; else head_ = sv.next;
-    if (sv.next >= 0) v_[sv.next].prev = sv.prev; else tail_ = sv.prev;
+    if (sv.prev >= 0)
+      v_[sv.prev].next = sv.next;
+    else
+      head_ = sv.next;
+    if (sv.next >= 0)
+      v_[sv.next].prev = sv.prev;
+    else
+      tail_ = sv.prev;
     --openCount_;
     if (sv.rank >= 0) openBits_[sv.rank / 64] &= ~(uint64_t{1} << (sv.rank % 64));
     if (sv.movedAt >= 0) {

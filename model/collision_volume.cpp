@@ -40,8 +40,14 @@ bool MDL_CollisionVolume::extremePoints(int a, Vec3& lo, Vec3& hi) {
       hi = c;
       for (int i = 0; i < 3; ++i) {
         const Vec3& A = w.basis.axis[i];
-        if (A[a] > 0) lo -= A; else lo += A;
-        if (A[a] >= 0) hi += A; else hi -= A;
+        if (A[a] > 0)
+          lo -= A;
+        else
+          lo += A;
+        if (A[a] >= 0)
+          hi += A;
+        else
+          hi -= A;
       }
       return true;
     case SHAPE_CYLINDER: {

@@ -35,11 +35,10 @@ inline uint32_t fletcher32(const unsigned char* bytes, int words) {
 
 // The multiplier table: the first prime not below the bucket count is used.
 inline uint32_t hashPrimeFor(int bucketCount) {
-  static const uint32_t primes[26] = {
-      53,       97,       193,      389,       769,       1543,      3079,
-      6151,     12289,    24593,    49157,     98317,     196613,    393241,
-      786433,   1572869,  3145739,  6291469,   12582917,  25165843,  50331653,
-      100663319, 201326611, 402653189, 805306457, 1610612741};
+  static const uint32_t primes[26] = {53,        97,        193,       389,       769,       1543,     3079,
+                                      6151,      12289,     24593,     49157,     98317,     196613,   393241,
+                                      786433,    1572869,   3145739,   6291469,   12582917,  25165843, 50331653,
+                                      100663319, 201326611, 402653189, 805306457, 1610612741};
   for (uint32_t p : primes)
     if (p >= static_cast<uint32_t>(bucketCount)) return p;
   return primes[25];

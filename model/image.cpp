@@ -13,6 +13,4 @@ double MDL_Image::getAspectRatio() const {
   return static_cast<double>(image->height) / image->width;
 }
 
-bool MDL_Image::hitTest(const Vec2& p) {
-  return p.x >= 0.0 && p.x <= 1.0 && p.y >= 0.0 && p.y <= getAspectRatio();
-}
+bool MDL_Image::hitTest(const Vec2& p) { return p.x >= 0.0 && p.x <= 1.0 && p.y >= 0.0 && p.y <= getAspectRatio(); }

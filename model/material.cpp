@@ -85,8 +85,7 @@ bool Material::loadXml(const TiXmlElement* element, const PtrArray<ImageSource>&
   readBoolChild(element, "mirror", &mirror);
   readBoolChild(element, "cast_shadows", &castShadows);
 
-  for (const TiXmlElement* t = element->FirstChildElement("texture"); t;
-       t = t->NextSiblingElement("texture")) {
+  for (const TiXmlElement* t = element->FirstChildElement("texture"); t; t = t->NextSiblingElement("texture")) {
     MaterialLayer* layer = addLayer();
     if (!layer) break;
     const char* wanted = elementText(t);
@@ -99,7 +98,6 @@ bool Material::loadXml(const TiXmlElement* element, const PtrArray<ImageSource>&
     }
   }
   if (layers.count > 0)
-    if (const TiXmlElement* c = element->FirstChildElement("color"))
-      readReals(elementText(c), &layers[0].color.r, 4);
+    if (const TiXmlElement* c = element->FirstChildElement("color")) readReals(elementText(c), &layers[0].color.r, 4);
   return true;
 }

@@ -17,13 +17,9 @@ MDL_Mesh::MDL_Mesh(const MDL_Mesh& other)
 
 MDL_Mesh::~MDL_Mesh() { MDL_releaseMaterial(material, ownsMaterial); }
 
-Vec3* MDL_Mesh::vertex(int32_t i) {
-  return meshData && meshData->vertices ? meshData->vertices + i : nullptr;
-}
+Vec3* MDL_Mesh::vertex(int32_t i) { return meshData && meshData->vertices ? meshData->vertices + i : nullptr; }
 
-Vec3* MDL_Mesh::normal(int32_t i) {
-  return meshData && meshData->normals ? meshData->normals + i : nullptr;
-}
+Vec3* MDL_Mesh::normal(int32_t i) { return meshData && meshData->normals ? meshData->normals + i : nullptr; }
 
 TriangleInfo* MDL_Mesh::triangleInfos() { return meshData ? meshData->triangleInfos : nullptr; }
 
@@ -41,9 +37,8 @@ Vec3* MDL_Mesh::boundsMax() {
 
 bool MDL_Mesh::ownMaterial() { return MDL_ownMaterial(material, ownsMaterial); }
 
-bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& direction,
-                          const Vec3& a, const Vec3& b, const Vec3& c, double& nearest,
-                          bool allowBehind) {
+bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b,
+                          const Vec3& c, double& nearest, bool allowBehind) {
   const bool doubleSided = mesh.meshData && mesh.meshData->doubleSided;
   const Vec3 ab = a - b;
   const Vec3 cb = c - b;
@@ -70,8 +65,7 @@ bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& 
     s2 = cb.x * h.y - cb.y * h.x;
     m = n.z;
   }
-  const bool inside = m > 0.0 ? (s1 >= 0.0 && s2 >= 0.0 && s1 + s2 <= m)
-                              : (s1 <= 0.0 && s2 <= 0.0 && s1 + s2 >= m);
+  const bool inside = m > 0.0 ? (s1 >= 0.0 && s2 >= 0.0 && s1 + s2 <= m) : (s1 <= 0.0 && s2 <= 0.0 && s1 + s2 >= m);
   if (!inside) return false;
   nearest = t;
   return true;

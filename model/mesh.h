@@ -67,9 +67,8 @@ class MDL_Mesh : public MDL_Object {
 
 // One triangle against origin + t direction. Single-sided unless the mesh's
 // geometry is double-sided; a hit must be strictly nearer than `nearest`.
-bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& direction,
-                          const Vec3& a, const Vec3& b, const Vec3& c, double& nearest,
-                          bool allowBehind);
+bool intersectRayTriangle(const MDL_Mesh& mesh, const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b,
+                          const Vec3& c, double& nearest, bool allowBehind);
 
 // The twelve triangles of a box, two per face in the order z-min, z-max,
 // y-max, y-min, x-max, x-min, each wound to face out of the box.

@@ -1,11 +1,11 @@
 #include "model/mesh_data.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
-#include <utility>
 #include <new>
+#include <utility>
 
 #include <tinyxml.h>
 
@@ -56,8 +56,7 @@ int sizeOf(const TiXmlElement* e, int fallback) {
 // a new array of T (a double or a Vec3).
 // The count becomes 0 when the array cannot be had.
 template <class T>
-void readRealSection(const TiXmlElement* parent, const char* name, int perItem, int32_t* count,
-                     T** out) {
+void readRealSection(const TiXmlElement* parent, const char* name, int perItem, int32_t* count, T** out) {
   const TiXmlElement* e = parent->FirstChildElement(name);
   *count = 0;
   *out = nullptr;
@@ -87,9 +86,7 @@ struct WeldKey {
   double x, y, z;
 };
 struct WeldEqual {
-  bool operator()(const WeldKey& a, const WeldKey& b) const {
-    return a.x == b.x && a.y == b.y && a.z == b.z;
-  }
+  bool operator()(const WeldKey& a, const WeldKey& b) const { return a.x == b.x && a.y == b.y && a.z == b.z; }
 };
 WeldKey weldKey(const Vec3& v) { return WeldKey{v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
 
@@ -127,8 +124,7 @@ struct Scratch {
 // at a NaN position (it meets nothing), -1 for a vertex no triangle uses.
 // Each vertex is looked up once, in an open-addressed table of the first
 // vertices. False when memory runs out.
-bool weldVertices(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int32_t corners,
-                  int32_t* rep) {
+bool weldVertices(const Vec3* vertices, int32_t vertexCount, const int32_t* triangles, int32_t corners, int32_t* rep) {
   const int64_t distinct = vertexCount < corners ? vertexCount : corners;
   int64_t capacity = 16;
   while (capacity < 2 * distinct) capacity *= 2;
@@ -263,8 +259,7 @@ bool MeshData::loadXml(const TiXmlElement* element) {
     // Exactly one triple per triangle, each read where the last one ended.
     const char* p = elementText(neighbourElement);
     int size = sizeOf(neighbourElement, 4);
-    for (int32_t t = 0; p && t < fileTriangles; ++t)
-      p = readIntArray(p, size, 3, triangleInfos[t].neighbours);
+    for (int32_t t = 0; p && t < fileTriangles; ++t) p = readIntArray(p, size, 3, triangleInfos[t].neighbours);
   }
 
   // Drop triangles that name a vertex outside the list, renumbering the rest
@@ -273,8 +268,7 @@ bool MeshData::loadXml(const TiXmlElement* element) {
   int32_t kept = 0;
   for (int32_t t = 0; t < fileTriangles; ++t) {
     const int32_t* v = &triangles[3 * t];
-    bool valid = v[0] >= 0 && v[0] < vertexCount && v[1] >= 0 && v[1] < vertexCount &&
-                 v[2] >= 0 && v[2] < vertexCount;
+    bool valid = v[0] >= 0 && v[0] < vertexCount && v[1] >= 0 && v[1] < vertexCount && v[2] >= 0 && v[2] < vertexCount;
     if (newIndex) newIndex[t] = valid ? kept : -1;
     if (!valid) continue;
     if (kept != t) {
@@ -342,7 +336,7 @@ void MeshData::buildAdjacency() {
   // higher id leads its group.
   for (int32_t q = 0; q < corners; ++q) group[q] = q;
   const int32_t placed = orderBy(corners, vertexCount, counts.p, order.p, lowId);
-  int32_t* lead = seen.p;                 // by higher id: the group's first edge
+  int32_t* lead = seen.p;                // by higher id: the group's first edge
   int32_t* size = seen.p + vertexCount;  // by higher id: the group's edges so far
   std::memset(lead, 0xFF, sizeof(int32_t) * static_cast<size_t>(vertexCount));
   bool crowded = false;  // some group holds three edges or more
@@ -385,8 +379,10 @@ void MeshData::buildAdjacency() {
       const int32_t c[3] = {id(3 * t), id(3 * t + 1), id(3 * t + 2)};
       // The edge that avoids the highest corner joins the two lowest.
       int k = 0;
-      if (c[1] >= c[0] && c[1] >= c[2]) k = 2;
-      else if (c[0] >= c[1] && c[0] >= c[2]) k = 1;
+      if (c[1] >= c[0] && c[1] >= c[2])
+        k = 2;
+      else if (c[0] >= c[1] && c[0] >= c[2])
+        k = 1;
       const int32_t top = std::max(c[0], std::max(c[1], c[2]));
       shared[m++] = Face{int64_t{group[3 * t + k]} << 32 | static_cast<uint32_t>(top), t};
     }

@@ -1,7 +1,7 @@
 #include "model/polyline.h"
 
-#include <cfloat>
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -34,8 +34,7 @@ Vec2 rotate(const Vec2& v, double angle) {
 
 // Counter-clockwise triangle test; points on an edge are inside.
 bool insideTriangle(const Vec2& p, const Vec2& a, const Vec2& b, const Vec2& c) {
-  return cross(sub(b, a), sub(p, a)) >= 0.0 && cross(sub(c, b), sub(p, b)) >= 0.0 &&
-         cross(sub(a, c), sub(p, c)) >= 0.0;
+  return cross(sub(b, a), sub(p, a)) >= 0.0 && cross(sub(c, b), sub(p, b)) >= 0.0 && cross(sub(a, c), sub(p, c)) >= 0.0;
 }
 
 // Appends triangles with their texture coordinates, wound counter-clockwise.
@@ -356,8 +355,7 @@ void MDL_Polyline::updateOutline() {
         Vec2 from = outer0;
         for (int32_t s = 1; s <= steps; ++s) {
           const Vec2 to = s == steps ? outer1 : rotate(outer0, (left ? turn : -turn) * s / steps);
-          out.triangle(b, {uJoin, 0.5}, add(b, scale(from, t)), {uJoin, vOuter}, add(b, scale(to, t)),
-                       {uJoin, vOuter});
+          out.triangle(b, {uJoin, 0.5}, add(b, scale(from, t)), {uJoin, vOuter}, add(b, scale(to, t)), {uJoin, vOuter});
           from = to;
         }
       }
@@ -370,8 +368,8 @@ void MDL_Polyline::updateOutline() {
     static const double kV[5] = {0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0};
     auto cap = [&](const Vec2& end, const Vec2& d, const Vec2& outward, double uEnd) {
       const Vec2 nn = leftOf(d);
-      const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward,
-                            scale(sub(outward, nn), kHalfSqrt2), scale(nn, -1.0)};
+      const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward, scale(sub(outward, nn), kHalfSqrt2),
+                            scale(nn, -1.0)};
       for (int32_t s = 0; s < 4; ++s) {
         const Vec2 p0 = scale(dirs[s], t), p1 = scale(dirs[s + 1], t);
         out.triangle(end, {uEnd, 0.5}, add(end, p0), {uEnd - k * dot(p0, d), kV[s]}, add(end, p1),

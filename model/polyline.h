@@ -24,8 +24,8 @@ class MDL_Polyline : public MDL_Object {
   GrowArray<int32_t> fillTriangles;  // point indices, three per triangle
   bool fillDirty = false;
   bool outlineDirty = false;
-  Vec2Array outlineVertices;   // three per triangle
-  Vec2Array outlineTexCoords;  // parallel to outlineVertices
+  Vec2Array outlineVertices;        // three per triangle
+  Vec2Array outlineTexCoords;       // parallel to outlineVertices
   double thickness = widen(0.01f);  // half-width of the line
   bool closed = true;
   bool filled = false;

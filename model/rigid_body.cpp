@@ -90,8 +90,8 @@ void walkExtremes(MDL_Object* body, bool vertices, AxisExtremes& ex) {
 }
 
 // Contacts of a body in no scene act unasked.
-bool preCollision(Scene* scene, CTRL_ScriptEngine* engine, const Vec3& p, const Vec3& n, double depth,
-                  MDL_Object* body, MDL_Object* volume) {
+bool preCollision(Scene* scene, CTRL_ScriptEngine* engine, const Vec3& p, const Vec3& n, double depth, MDL_Object* body,
+                  MDL_Object* volume) {
   return !scene || scene->firePreCollision(engine, p, n, depth, body, volume, nullptr, nullptr);
 }
 

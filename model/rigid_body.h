@@ -55,8 +55,8 @@ class MDL_RigidBody : public MDL_Object {
   bool collideBounds(CTRL_ScriptEngine* engine, int axis, double lower, double upper, double elasticity,
                      double friction);
   // Response to a contact with the immovable world at p, n pointing into the body.
-  bool collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, const Vec3& n, MDL_Object* volume,
-                     MDL_Object* other, double elasticity, double friction);
+  bool collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, const Vec3& n, MDL_Object* volume, MDL_Object* other,
+                     double elasticity, double friction);
   void separate(const Vec3& p, const Vec3& n, double depth);
 
   // Effective inverse mass of the body at offset r (world) along direction n

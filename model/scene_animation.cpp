@@ -4,8 +4,8 @@
 #include "model/scene.h"
 
 void Scene::skinMesh(MDL_Object* animatedMesh) {
-    if (animatedMesh && animatedMesh->type == OBJECT_ANIMATED_MESH)
-        static_cast<MDL_AnimatedMesh*>(animatedMesh)->update(false);
+  if (animatedMesh && animatedMesh->type == OBJECT_ANIMATED_MESH)
+    static_cast<MDL_AnimatedMesh*>(animatedMesh)->update(false);
 }
 
 // The record's link releases the proxy, which forgets the record.

@@ -18,10 +18,8 @@ void Scene::solveJoints() {
   for (Joint* j : joints) j->solve();
 }
 
-bool Scene::collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower,
-                                  double upper) {
-  return static_cast<MDL_RigidBody*>(body)->collideBounds(engine, axis, lower, upper, boundsElasticity,
-                                                          boundsFriction);
+bool Scene::collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower, double upper) {
+  return static_cast<MDL_RigidBody*>(body)->collideBounds(engine, axis, lower, upper, boundsElasticity, boundsFriction);
 }
 
 Spring* Scene::addSpring() {

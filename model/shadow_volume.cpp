@@ -77,15 +77,14 @@ void extrudeAll(const Extruder& extrude, const Vec3* v, Vec3* out, int32_t count
   int32_t i = 0;
 #ifdef __SSE2__
   if (!extrude.directional) {
-    const __m128d lx = _mm_set1_pd(extrude.lamp.x), ly = _mm_set1_pd(extrude.lamp.y),
-                  lz = _mm_set1_pd(extrude.lamp.z), length = _mm_set1_pd(extrude.length), zero = _mm_setzero_pd();
+    const __m128d lx = _mm_set1_pd(extrude.lamp.x), ly = _mm_set1_pd(extrude.lamp.y), lz = _mm_set1_pd(extrude.lamp.z),
+                  length = _mm_set1_pd(extrude.length), zero = _mm_setzero_pd();
     for (; i + 1 < count; i += 2) {
       const double* p = &v[i].x;  // x0 y0 z0 x1 y1 z1
       const __m128d a = _mm_loadu_pd(p), b = _mm_loadu_pd(p + 2), c = _mm_loadu_pd(p + 4);
       const __m128d x = _mm_shuffle_pd(a, b, 2), y = _mm_shuffle_pd(a, c, 1), z = _mm_shuffle_pd(b, c, 2);
       const __m128d ex = _mm_sub_pd(x, lx), ey = _mm_sub_pd(y, ly), ez = _mm_sub_pd(z, lz);
-      const __m128d d = _mm_sqrt_pd(
-          _mm_add_pd(_mm_add_pd(_mm_mul_pd(ex, ex), _mm_mul_pd(ey, ey)), _mm_mul_pd(ez, ez)));
+      const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(ex, ex), _mm_mul_pd(ey, ey)), _mm_mul_pd(ez, ez)));
       const __m128d s = _mm_div_pd(length, d);
       const __m128d moved = _mm_cmpgt_pd(d, zero);  // a corner at the lamp stays where it is
       const __m128d fx = _mm_or_pd(_mm_and_pd(moved, _mm_add_pd(x, _mm_mul_pd(ex, s))), _mm_andnot_pd(moved, x));

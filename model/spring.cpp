@@ -2,13 +2,9 @@
 
 #include "model/rigid_body.h"
 
-Vec3 bodyWorldPoint(MDL_RigidBody* body, const Vec3& p) {
-  return body ? body->getWorld().toWorldPoint(p) : p;
-}
+Vec3 bodyWorldPoint(MDL_RigidBody* body, const Vec3& p) { return body ? body->getWorld().toWorldPoint(p) : p; }
 
-Vec3 bodyPointVelocity(MDL_RigidBody* body, const Vec3& p) {
-  return body ? body->getVelocityAtPoint(p) : Vec3();
-}
+Vec3 bodyPointVelocity(MDL_RigidBody* body, const Vec3& p) { return body ? body->getVelocityAtPoint(p) : Vec3(); }
 
 void Spring::apply(double dt) {
   Vec3 pA = bodyWorldPoint(bodyA, pointA);

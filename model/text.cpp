@@ -27,8 +27,7 @@ struct Box {
 }  // namespace
 
 bool MDL_nextUtf8(const unsigned char*& p, const unsigned char* end, uint32_t& code) {
-  static const uint32_t kOffsets[6] = {0x00000000u, 0x00003080u, 0x000E2080u,
-                                       0x03C82080u, 0xFA082080u, 0x82082080u};
+  static const uint32_t kOffsets[6] = {0x00000000u, 0x00003080u, 0x000E2080u, 0x03C82080u, 0xFA082080u, 0x82082080u};
   if (p >= end) return false;
   const unsigned char lead = *p;
   const int trailing = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;

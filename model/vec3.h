@@ -8,23 +8,38 @@
 
 // A 2-D point (overlay coordinates, texture coordinates).
 struct Vec2 {
-    double x = 0.0, y = 0.0;
-    constexpr Vec2() = default;
-    constexpr Vec2(double x_, double y_) : x(x_), y(y_) {}
+  double x = 0.0, y = 0.0;
+  constexpr Vec2() = default;
+  constexpr Vec2(double x_, double y_) : x(x_), y(y_) {}
 };
 
 struct Vec3 {
-    double x = 0.0, y = 0.0, z = 0.0;
+  double x = 0.0, y = 0.0, z = 0.0;
 
-    constexpr Vec3() = default;
-    constexpr Vec3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
+  constexpr Vec3() = default;
+  constexpr Vec3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
 
-    double& operator[](int i) { return i == 0 ? x : (i == 1 ? y : z); }
-    double operator[](int i) const { return i == 0 ? x : (i == 1 ? y : z); }
+  double& operator[](int i) { return i == 0 ? x : (i == 1 ? y : z); }
+  double operator[](int i) const { return i == 0 ? x : (i == 1 ? y : z); }
 
-    Vec3& operator+=(const Vec3& b) { x += b.x; y += b.y; z += b.z; return *this; }
-    Vec3& operator-=(const Vec3& b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
-    Vec3& operator*=(double s) { x *= s; y *= s; z *= s; return *this; }
+  Vec3& operator+=(const Vec3& b) {
+    x += b.x;
+    y += b.y;
+    z += b.z;
+    return *this;
+  }
+  Vec3& operator-=(const Vec3& b) {
+    x -= b.x;
+    y -= b.y;
+    z -= b.z;
+    return *this;
+  }
+  Vec3& operator*=(double s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
 };
 
 inline Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -43,29 +58,33 @@ inline bool isZero3(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0
 // answers false.
 // Inline: the physics passes call these in their innermost loops.
 inline bool normalize3(Vec3& v) {
-    double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (!(len > 0.0)) return false;  // zero or NaN
-    double inv = 1.0 / len;
-    v.x *= inv;
-    v.y *= inv;
-    v.z *= inv;
-    return true;
+  double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  if (!(len > 0.0)) return false;  // zero or NaN
+  double inv = 1.0 / len;
+  v.x *= inv;
+  v.y *= inv;
+  v.z *= inv;
+  return true;
 }
 inline double length3(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 inline void cross3(Vec3& out, const Vec3& a, const Vec3& b) {
-    double x = a.y * b.z - b.y * a.z;
-    double y = a.z * b.x - b.z * a.x;
-    double z = a.x * b.y - a.y * b.x;
-    out.x = x;
-    out.y = y;
-    out.z = z;
+  double x = a.y * b.z - b.y * a.z;
+  double y = a.z * b.x - b.z * a.x;
+  double z = a.x * b.y - a.y * b.x;
+  out.x = x;
+  out.y = y;
+  out.z = z;
 }
-inline Vec3 cross3(const Vec3& a, const Vec3& b) { Vec3 r; cross3(r, a, b); return r; }
+inline Vec3 cross3(const Vec3& a, const Vec3& b) {
+  Vec3 r;
+  cross3(r, a, b);
+  return r;
+}
 // a += b * s
 inline void addScaled3(Vec3& a, const Vec3& b, double s) {
-    a.x += b.x * s;
-    a.y += b.y * s;
-    a.z += b.z * s;
+  a.x += b.x * s;
+  a.y += b.y * s;
+  a.z += b.z * s;
 }
 // Rotates v about the line through the origin along axis (any non-zero
 // length) by the angle of cosine c and sine s. A zero axis changes nothing.
@@ -79,68 +98,74 @@ void slerp3(Vec3& out, const Vec3& a, const Vec3& b, double t);
 // Three axis vectors one after another; the axes are the columns, so
 // m * v = v.x X + v.y Y + v.z Z. Axes may carry scale.
 struct Matrix3 {
-    Vec3 axis[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  Vec3 axis[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 
-    Vec3& X() { return axis[0]; }
-    Vec3& Y() { return axis[1]; }
-    Vec3& Z() { return axis[2]; }
-    const Vec3& X() const { return axis[0]; }
-    const Vec3& Y() const { return axis[1]; }
-    const Vec3& Z() const { return axis[2]; }
-    // Element e of the nine stored doubles (axis e / 3, component e % 3).
-    double& at(int e) { return axis[e / 3][e % 3]; }
-    double at(int e) const { return axis[e / 3][e % 3]; }
+  Vec3& X() { return axis[0]; }
+  Vec3& Y() { return axis[1]; }
+  Vec3& Z() { return axis[2]; }
+  const Vec3& X() const { return axis[0]; }
+  const Vec3& Y() const { return axis[1]; }
+  const Vec3& Z() const { return axis[2]; }
+  // Element e of the nine stored doubles (axis e / 3, component e % 3).
+  double& at(int e) { return axis[e / 3][e % 3]; }
+  double at(int e) const { return axis[e / 3][e % 3]; }
 
-    static void setIdentity(Matrix3& m);
-    // v := m v in place; returns v.
-    static Vec3& mulVec(const Matrix3& m, Vec3& v);
-    // out := a b; out may alias a or b.
-    static void mul(Matrix3& out, const Matrix3& a, const Matrix3& b);
-    // Adjugate over determinant; an exactly singular matrix gives the identity.
-    static void invert(Matrix3& out, const Matrix3& m);
-    static void invertInPlace(Matrix3& m);
-    // Rz(c) Ry(b) Rx(a): about X by a first, then Y by b, then Z by c.
-    static void fromAngles(Matrix3& out, double a, double b, double c);
-    // Each non-zero axis becomes unit length times the matching component.
-    static void setScale(Matrix3& m, const Vec3& scale);
-    // Rotates all three axes about a world axis.
-    static void rotate(Matrix3& m, const Vec3& axisDir, double angle);
-    // Rotates the two other axes about m's own axis number index (0-2).
-    static void rotateAxis(Matrix3& m, int index, double angle);
-    // Gram-Schmidt holding axis keep in direction; false when a length is
-    // not positive or keep is not 0-2 (m may then be partly rewritten).
-    static bool orthonormalize(Matrix3& m, int keep);
-    // m := (I + [w]x) m, then orthonormalize about keep.
-    static void integrateRotation(Matrix3& m, const Vec3& w, int keep);
+  static void setIdentity(Matrix3& m);
+  // v := m v in place; returns v.
+  static Vec3& mulVec(const Matrix3& m, Vec3& v);
+  // out := a b; out may alias a or b.
+  static void mul(Matrix3& out, const Matrix3& a, const Matrix3& b);
+  // Adjugate over determinant; an exactly singular matrix gives the identity.
+  static void invert(Matrix3& out, const Matrix3& m);
+  static void invertInPlace(Matrix3& m);
+  // Rz(c) Ry(b) Rx(a): about X by a first, then Y by b, then Z by c.
+  static void fromAngles(Matrix3& out, double a, double b, double c);
+  // Each non-zero axis becomes unit length times the matching component.
+  static void setScale(Matrix3& m, const Vec3& scale);
+  // Rotates all three axes about a world axis.
+  static void rotate(Matrix3& m, const Vec3& axisDir, double angle);
+  // Rotates the two other axes about m's own axis number index (0-2).
+  static void rotateAxis(Matrix3& m, int index, double angle);
+  // Gram-Schmidt holding axis keep in direction; false when a length is
+  // not positive or keep is not 0-2 (m may then be partly rewritten).
+  static bool orthonormalize(Matrix3& m, int keep);
+  // m := (I + [w]x) m, then orthonormalize about keep.
+  static void integrateRotation(Matrix3& m, const Vec3& w, int keep);
 };
 
-inline Vec3 operator*(const Matrix3& m, const Vec3& v) {
-    return m.axis[0] * v.x + m.axis[1] * v.y + m.axis[2] * v.z;
-}
+inline Vec3 operator*(const Matrix3& m, const Vec3& v) { return m.axis[0] * v.x + m.axis[1] * v.y + m.axis[2] * v.z; }
 
 // Position and basis with a lazily refreshed inverse basis. Whoever writes
 // the basis directly must set inverseStale; the operations here do.
 struct RigidTransform {
-    Vec3 position;
-    Matrix3 basis;
-    // Cache: refreshed on demand even through a const transform.
-    mutable Matrix3 inverseBasis;
-    mutable uint8_t inverseStale = 1;
+  Vec3 position;
+  Matrix3 basis;
+  // Cache: refreshed on demand even through a const transform.
+  mutable Matrix3 inverseBasis;
+  mutable uint8_t inverseStale = 1;
 
-    // The inverse basis, recomputed first when stale.
-    const Matrix3& inverse() const;
+  // The inverse basis, recomputed first when stale.
+  const Matrix3& inverse() const;
 
-    // child := this o child (world = parent world o local).
-    void compose(RigidTransform& child) const;
-    // t := this^-1 o t (local = parent world^-1 o world).
-    void makeRelative(RigidTransform& t) const;
-    void toWorldPoint(const Vec3& p, Vec3& out) const;
-    Vec3 toWorldPoint(const Vec3& p) const { Vec3 r; toWorldPoint(p, r); return r; }
-    void toLocalPointInPlace(Vec3& p) const;
-    void toLocalPoint(const Vec3& p, Vec3& out) const;
-    Vec3 toLocalPoint(const Vec3& p) const { Vec3 r; toLocalPoint(p, r); return r; }
-    void toLocalDirection(const Vec3& d, Vec3& out) const;
-    // Rotates the basis axes about axisDir; the position stays.
-    void rotateAboutAxis(const Vec3& axisDir, double c, double s);
-    void setIdentity();
+  // child := this o child (world = parent world o local).
+  void compose(RigidTransform& child) const;
+  // t := this^-1 o t (local = parent world^-1 o world).
+  void makeRelative(RigidTransform& t) const;
+  void toWorldPoint(const Vec3& p, Vec3& out) const;
+  Vec3 toWorldPoint(const Vec3& p) const {
+    Vec3 r;
+    toWorldPoint(p, r);
+    return r;
+  }
+  void toLocalPointInPlace(Vec3& p) const;
+  void toLocalPoint(const Vec3& p, Vec3& out) const;
+  Vec3 toLocalPoint(const Vec3& p) const {
+    Vec3 r;
+    toLocalPoint(p, r);
+    return r;
+  }
+  void toLocalDirection(const Vec3& d, Vec3& out) const;
+  // Rotates the basis axes about axisDir; the position stays.
+  void rotateAboutAxis(const Vec3& axisDir, double c, double s);
+  void setIdentity();
 };

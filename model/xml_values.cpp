@@ -32,9 +32,7 @@ constexpr NibbleTable kNibbles;
 
 inline unsigned nibbleOf(const char* p) { return kNibbles.value[static_cast<unsigned char>(*p)]; }
 
-inline bool isDelimiter(char c) {
-  return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
-}
+inline bool isDelimiter(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
 
 // A decimal integer as "%d" reads it (leading space, sign, digits), with a
 // value past the int range held at the nearest end instead of wrapping: a
@@ -59,16 +57,18 @@ inline int decodeRun(const char* p, unsigned char* out) {
 #ifdef __SSE2__
   const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   // Signed compares: characters from 0x80 up are negative and match neither range.
-  const __m128i numeral = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('9' + 1)));
-  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('f' + 1)));
+  const __m128i numeral =
+      _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('9' + 1)));
+  const __m128i letter =
+      _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('f' + 1)));
   const unsigned digits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(numeral, letter)));
   const int pairs = __builtin_ctz(~digits) / 2;  // bit 16 of ~digits is always set
   if (pairs == 0) return 0;
   // '0'..'9' have their value in the low four bits, 'a'..'f' that value less 9.
   const __m128i nibbles = _mm_add_epi8(_mm_and_si128(c, _mm_set1_epi8(15)), _mm_and_si128(letter, _mm_set1_epi8(9)));
   // Each 16-bit lane holds a pair: the high digit in its low byte.
-  const __m128i bytes = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4),
-                                     _mm_srli_epi16(nibbles, 8));
+  const __m128i bytes =
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(nibbles, 8));
   if (pairs == 8) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(bytes, bytes));
   } else {

@@ -14,8 +14,8 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -44,9 +44,8 @@ WAVEFORMATEX deviceFormat() {
 
 // Only the format the device plays is accepted: there is no resampler.
 bool isDeviceFormat(const WAVEFORMATEX* f) {
-  return f && f->wFormatTag == WAVE_FORMAT_PCM && f->nChannels == kChannels &&
-         f->nSamplesPerSec == kRate && f->wBitsPerSample == kBits && f->nBlockAlign == kBlock &&
-         f->nAvgBytesPerSec == kRate * kBlock;
+  return f && f->wFormatTag == WAVE_FORMAT_PCM && f->nChannels == kChannels && f->nSamplesPerSec == kRate &&
+         f->wBitsPerSample == kBits && f->nBlockAlign == kBlock && f->nAvgBytesPerSec == kRate * kBlock;
 }
 
 // GetFormat of either buffer kind: without a record, only the size it needs.
@@ -121,8 +120,8 @@ class Secondary final : public IDirectSoundBuffer {
     *status = (playing_ ? DSBSTATUS_PLAYING : 0) | (playing_ && looping_ ? DSBSTATUS_LOOPING : 0);
     return DS_OK;
   }
-  HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
-               LPDWORD bytes2, DWORD flags) override;
+  HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2, LPDWORD bytes2,
+               DWORD flags) override;
   HRESULT Play(DWORD, DWORD, DWORD flags) override {
     if (fails("Play")) return DSERR_GENERIC;
     DeviceLock lock;
@@ -188,9 +187,7 @@ class Primary final : public IDirectSoundBuffer {
   }
   // Writing the primary buffer directly needs DSSCL_WRITEPRIMARY, which this
   // device does not offer.
-  HRESULT Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override {
-    return DSERR_PRIOLEVELNEEDED;
-  }
+  HRESULT Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override { return DSERR_PRIOLEVELNEEDED; }
   HRESULT Play(DWORD, DWORD, DWORD) override { return DS_OK; }
   HRESULT SetFormat(LPCWAVEFORMATEX format) override;
   HRESULT Stop() override { return DS_OK; }
@@ -206,15 +203,14 @@ class Device final : public IDirectSound {
  public:
   DWORD AddRef() override { return ++refs_; }
   DWORD Release() override;
-  HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
-                            LPUNKNOWN outer) override;
+  HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) override;
   HRESULT GetCaps(LPDSCAPS caps) override {
     if (fails("GetCaps")) return DSERR_GENERIC;
     if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
     std::memset(caps, 0, sizeof(DSCAPS));
     caps->dwSize = sizeof(DSCAPS);
-    caps->dwFlags = DSCAPS_PRIMARYSTEREO | DSCAPS_PRIMARY16BIT | DSCAPS_EMULDRIVER |
-                    DSCAPS_SECONDARYSTEREO | DSCAPS_SECONDARY16BIT;
+    caps->dwFlags =
+        DSCAPS_PRIMARYSTEREO | DSCAPS_PRIMARY16BIT | DSCAPS_EMULDRIVER | DSCAPS_SECONDARYSTEREO | DSCAPS_SECONDARY16BIT;
     caps->dwMinSecondarySampleRate = kRate;
     caps->dwMaxSecondarySampleRate = kRate;
     caps->dwPrimaryBuffers = 1;
@@ -293,11 +289,7 @@ void closeShared() {
 // ---- buffers ----------------------------------------------------------------
 
 Secondary::Secondary(Device* device, DWORD bytes, const WAVEFORMATEX& format)
-    : device_(device),
-      size_(bytes),
-      format_(format),
-      data_(new (std::nothrow) Uint8[bytes]()),
-      lastPull_(g.chunk) {
+    : device_(device), size_(bytes), format_(format), data_(new (std::nothrow) Uint8[bytes]()), lastPull_(g.chunk) {
   device_->AddRef();
   if (!data_) return;
   DeviceLock lock;
@@ -318,8 +310,8 @@ DWORD Secondary::Release() {
   return left;
 }
 
-HRESULT Secondary::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
-                        LPDWORD bytes2, DWORD flags) {
+HRESULT Secondary::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2, LPDWORD bytes2,
+                        DWORD flags) {
   if (fails("Lock")) return DSERR_GENERIC;
   if (!part1 || !bytes1) return DSERR_INVALIDPARAM;
   if (flags & DSBLOCK_ENTIREBUFFER) {
@@ -402,8 +394,7 @@ DWORD Device::Release() {
   return left;
 }
 
-HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
-                                  LPUNKNOWN outer) {
+HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) {
   if (!buffer) return DSERR_INVALIDPARAM;
   *buffer = nullptr;
   if (!desc || desc->dwSize != sizeof(DSBUFFERDESC) || outer) return DSERR_INVALIDPARAM;

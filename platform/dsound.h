@@ -137,8 +137,8 @@ struct IDirectSoundBuffer {
   virtual HRESULT GetStatus(LPDWORD status) = 0;
   // Hands out the ring from offset for bytes as one or two spans (two when
   // the range wraps past the end).
-  virtual HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2,
-                       LPDWORD bytes2, DWORD flags) = 0;
+  virtual HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2, LPDWORD bytes2,
+                       DWORD flags) = 0;
   virtual HRESULT Play(DWORD reserved, DWORD priority, DWORD flags) = 0;
   virtual HRESULT SetFormat(LPCWAVEFORMATEX format) = 0;
   virtual HRESULT Stop() = 0;
@@ -152,8 +152,7 @@ typedef IDirectSoundBuffer* LPDIRECTSOUNDBUFFER;
 struct IDirectSound {
   virtual DWORD AddRef() = 0;
   virtual DWORD Release() = 0;
-  virtual HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
-                                    LPUNKNOWN outer) = 0;
+  virtual HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) = 0;
   virtual HRESULT GetCaps(LPDSCAPS caps) = 0;
   virtual HRESULT SetCooperativeLevel(HWND window, DWORD level) = 0;
 

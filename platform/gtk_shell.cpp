@@ -112,8 +112,8 @@ GdkPixbuf* pixbufFromDib(const uint8_t* p, size_t size) {
   uint32_t header = (uint32_t)rd32(0);
   int32_t width = rd32(4), height = rd32(8);
   int bits = p[14] | p[15] << 8;
-  if (header < 40 || header > size || width <= 0 || width > 8192 || height == 0 ||
-      height > 8192 || height < -8192 || (bits != 24 && bits != 32))
+  if (header < 40 || header > size || width <= 0 || width > 8192 || height == 0 || height > 8192 || height < -8192 ||
+      (bits != 24 && bits != 32))
     return nullptr;
   bool bottomUp = height > 0;
   int rows = bottomUp ? height : -height;
@@ -177,10 +177,8 @@ WORD gtkPopupMenu(SDL_Window* window, HMENU handle) {
   GdkEvent* trigger = gdk_event_new(GDK_KEY_PRESS);
   trigger->key.window = GDK_WINDOW(g_object_ref(parent));
   trigger->key.time = GDK_CURRENT_TIME;
-  if (GdkSeat* seat = gdk_display_get_default_seat(display))
-    gdk_event_set_device(trigger, gdk_seat_get_keyboard(seat));
-  gtk_menu_popup_at_rect(GTK_MENU(menu), parent, &at, GDK_GRAVITY_NORTH_WEST,
-                         GDK_GRAVITY_NORTH_WEST, trigger);
+  if (GdkSeat* seat = gdk_display_get_default_seat(display)) gdk_event_set_device(trigger, gdk_seat_get_keyboard(seat));
+  gtk_menu_popup_at_rect(GTK_MENU(menu), parent, &at, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
   gdk_event_free(trigger);
   drainGtk();
   if (gtk_widget_get_visible(menu)) {

@@ -83,8 +83,7 @@ void runMenuLoop(HWND hwnd);
 // GTK side (gtk_shell.cpp): the chosen command, 0 for none.
 WORD gtkPopupMenu(SDL_Window* window, HMENU menu);
 // Runs a modal dialog, calling proc as the dialog's window procedure.
-void gtkRunDialog(HWND dialog, HWND owner, const struct DialogDef& def, DLGPROC proc,
-                  LPARAM param);
+void gtkRunDialog(HWND dialog, HWND owner, const struct DialogDef& def, DLGPROC proc, LPARAM param);
 
 // Raw input: pending HID reads become WM_INPUT for the focused window.
 void pollRawInput();

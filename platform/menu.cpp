@@ -159,8 +159,7 @@ int TranslateAcceleratorA(HWND hwnd, HACCEL accel, LPMSG msg) {
   bool alt = (msg->lParam & (1 << 29)) != 0;
   for (const ACCEL& a : it->second) {
     if (!(a.fVirt & FVIRTKEY) || a.key != msg->wParam) continue;
-    if (((a.fVirt & FCONTROL) != 0) != ctrl || ((a.fVirt & FSHIFT) != 0) != shift ||
-        ((a.fVirt & FALT) != 0) != alt)
+    if (((a.fVirt & FCONTROL) != 0) != ctrl || ((a.fVirt & FSHIFT) != 0) != shift || ((a.fVirt & FALT) != 0) != alt)
       continue;
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(a.cmd, 1), 0);
     return 1;

@@ -38,8 +38,7 @@ bool findPayload(const uint8_t* bytes, size_t size, size_t* offset, size_t* payl
   return true;
 }
 
-std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player,
-                                 const std::vector<uint8_t>& package) {
+std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player, const std::vector<uint8_t>& package) {
   size_t offset = 0, old = 0;
   size_t keep = player.size();
   if (findPayload(player.data(), player.size(), &offset, &old)) keep = offset;
@@ -51,8 +50,8 @@ std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player,
   return out;
 }
 
-bool embedPayloadFile(const std::string& player, const std::string& package,
-                      const std::string& out, std::string* error) {
+bool embedPayloadFile(const std::string& player, const std::string& package, const std::string& out,
+                      std::string* error) {
   std::vector<uint8_t> exe, pkg;
   if (!readAll(player, &exe)) {
     *error = "cannot read " + player;

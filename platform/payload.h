@@ -15,12 +15,11 @@ bool findPayload(const uint8_t* bytes, size_t size, size_t* offset, size_t* payl
 
 // player (with or without a payload) + package -> the bytes of a player
 // whose payload is package.
-std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player,
-                                 const std::vector<uint8_t>& package);
+std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player, const std::vector<uint8_t>& package);
 
 // Reads PLAYER and PACKAGE and writes OUT (executable). Writes the reason to
 // error and returns false on failure.
-bool embedPayloadFile(const std::string& player, const std::string& package,
-                      const std::string& out, std::string* error);
+bool embedPayloadFile(const std::string& player, const std::string& package, const std::string& out,
+                      std::string* error);
 
 }  // namespace vsplat

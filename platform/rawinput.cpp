@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,7 +79,7 @@ std::map<uintptr_t, std::vector<uint8_t>> g_inputs;   // HRAWINPUT -> its RAWINP
 uintptr_t g_nextInput = 0x3000;
 const size_t kKeptInputs = 64;
 
-const char kNamePrefix[] = "\\??\\";  // as raw input names a device
+const char kNamePrefix[] = "\\??\\";   // as raw input names a device
 const char kOpenPrefix[] = "\\\\?\\";  // as CreateFileA opens one
 
 HidDevice* findDevice(uintptr_t handle) {
@@ -105,8 +105,8 @@ void list() {
   std::vector<HidDevice> kept;
   for (HidDeviceDesc& desc : g_backend->enumerate()) {
     HidDevice dev;
-    auto old = std::find_if(g_devices.begin(), g_devices.end(),
-                            [&](const HidDevice& d) { return d.path == desc.path; });
+    auto old =
+        std::find_if(g_devices.begin(), g_devices.end(), [&](const HidDevice& d) { return d.path == desc.path; });
     if (old != g_devices.end()) {
       dev.handle = old->handle;
       dev.reader = std::move(old->reader);
@@ -277,8 +277,7 @@ UINT GetRawInputData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UIN
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void*, DWORD creation, DWORD, HANDLE) {
   const size_t prefix = sizeof kOpenPrefix - 1;
-  if (!name || creation != OPEN_EXISTING || strncmp(name, kOpenPrefix, prefix) != 0)
-    return INVALID_HANDLE_VALUE;
+  if (!name || creation != OPEN_EXISTING || strncmp(name, kOpenPrefix, prefix) != 0) return INVALID_HANDLE_VALUE;
   enumerate();
   std::string path = name + prefix;
   for (auto& d : g_devices) {

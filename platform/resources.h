@@ -26,7 +26,7 @@ struct DialogControlDef {
   int kind;
   WORD id;
   const char* text;
-  WORD bitmap;  // resource id of the picture of a kDialogBitmap
+  WORD bitmap;         // resource id of the picture of a kDialogBitmap
   short x, y, cx, cy;  // dialog units
 };
 

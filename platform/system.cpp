@@ -79,9 +79,8 @@ extern "C" {
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
   if (!count) return FALSE;
-  count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count();
+  count->QuadPart =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
   return TRUE;
 }
 
@@ -97,8 +96,7 @@ DWORD GetTickCount(void) {
       .count();
 }
 
-HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD,
-                    LPDWORD threadId) {
+HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD, LPDWORD threadId) {
   if (!start) return nullptr;
   static std::atomic<DWORD> nextId{1};
   try {

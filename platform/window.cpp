@@ -102,8 +102,7 @@ void removeWindow(uint32_t handle) {
     std::lock_guard<std::mutex> lock(g_postMutex);
     g_live.erase(handle);
     HWND hwnd = (HWND)(uintptr_t)handle;
-    g_posted.erase(std::remove_if(g_posted.begin(), g_posted.end(),
-                                  [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
+    g_posted.erase(std::remove_if(g_posted.begin(), g_posted.end(), [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
                    g_posted.end());
   }
   g_windows.erase(handle);
@@ -197,9 +196,7 @@ void destroyDialogWindow(HWND dialog) {
 HWND focusWindow() { return g_focus; }
 HWND captureWindow() { return g_capture; }
 
-void postInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  queueMessage(hwnd, msg, wParam, lParam);
-}
+void postInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { queueMessage(hwnd, msg, wParam, lParam); }
 
 // SDL window events that Windows sends synchronously.
 void handleWindowEvent(const SDL_WindowEvent& e) {
@@ -341,8 +338,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   return g_classes.erase(className) ? TRUE : FALSE;
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y,
-                     int width, int height, HWND, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND, HMENU menu, HINSTANCE instance, LPVOID param) {
   if (!className) return nullptr;
   auto cls = g_classes.find(className);
   if (cls == g_classes.end()) return nullptr;
@@ -363,8 +360,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     y = b.y + 24 + 24 * (cascade % 8);
     ++cascade;
   }
-  SDL_Window* sdl = createSdlWindow(title ? title : "", x, y,
-                                    std::max(1, width), std::max(1, height), flags);
+  SDL_Window* sdl = createSdlWindow(title ? title : "", x, y, std::max(1, width), std::max(1, height), flags);
   if (!sdl) return nullptr;
   auto w = std::make_unique<Window>();
   w->handle = g_nextHandle++;
@@ -380,8 +376,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   w->client = {px, py, px + width, py + height};
   if (!menu && cls->second.hasMenu)
     menu = LoadMenuA(instance ? instance : cls->second.instance,
-                     cls->second.menuId ? MAKEINTRESOURCEA(cls->second.menuId)
-                                        : cls->second.menuName.c_str());
+                     cls->second.menuId ? MAKEINTRESOURCEA(cls->second.menuId) : cls->second.menuName.c_str());
   w->menu = menu;
   HWND hwnd = addWindow(std::move(w));
   if (SendMessageA(hwnd, WM_CREATE, 0, (LPARAM)param) == -1) {
@@ -403,8 +398,7 @@ BOOL DestroyWindow(HWND hwnd) {
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   w = findWindow(hwnd);
   if (!w) return TRUE;
-  g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(),
-                                [hwnd](const Timer& t) { return t.hwnd == hwnd; }),
+  g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(), [hwnd](const Timer& t) { return t.hwnd == hwnd; }),
                  g_timers.end());
   if (g_capture == hwnd) {
     g_capture = nullptr;
@@ -437,8 +431,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSKEYDOWN: {
       bool alt = (lParam & (1 << 29)) != 0;
       bool repeat = (lParam & (1 << 30)) != 0;
-      if (alt && !repeat && wParam == VK_RETURN)
-        return SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, VK_RETURN);
+      if (alt && !repeat && wParam == VK_RETURN) return SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, VK_RETURN);
       if (alt && !repeat && wParam == VK_F4) return SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
       return 0;
     }
@@ -604,8 +597,8 @@ BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
     if (!(w->style & WS_CAPTION)) {
       for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
         SDL_Rect b;
-        if (SDL_GetDisplayBounds(i, &b) == 0 && b.x == r.left && b.y == r.top &&
-            b.w == r.right - r.left && b.h == r.bottom - r.top)
+        if (SDL_GetDisplayBounds(i, &b) == 0 && b.x == r.left && b.y == r.top && b.w == r.right - r.left &&
+            b.h == r.bottom - r.top)
           covers = true;
       }
     }
@@ -804,8 +797,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-  auto it = std::find_if(g_timers.begin(), g_timers.end(),
-                         [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+  auto it =
+      std::find_if(g_timers.begin(), g_timers.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
   if (it == g_timers.end()) return FALSE;
   g_timers.erase(it);
   return TRUE;

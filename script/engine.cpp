@@ -43,12 +43,23 @@ StateLink* linkOf(lua_State* L) {
 
 void pushScriptValue(lua_State* L, const ScriptValue& v) {
   switch (v.type) {
-    case ScriptValue::NIL: lua_pushnil(L); break;
-    case ScriptValue::BOOLEAN: lua_pushboolean(L, v.value.boolean); break;
-    case ScriptValue::INTEGER: lua_pushnumber(L, v.value.integer); break;
-    case ScriptValue::NUMBER: lua_pushnumber(L, v.value.number); break;
-    case ScriptValue::STRING: lua_pushstring(L, v.value.text); break;
-    default: break;  // an unknown tag pushes nothing
+    case ScriptValue::NIL:
+      lua_pushnil(L);
+      break;
+    case ScriptValue::BOOLEAN:
+      lua_pushboolean(L, v.value.boolean);
+      break;
+    case ScriptValue::INTEGER:
+      lua_pushnumber(L, v.value.integer);
+      break;
+    case ScriptValue::NUMBER:
+      lua_pushnumber(L, v.value.number);
+      break;
+    case ScriptValue::STRING:
+      lua_pushstring(L, v.value.text);
+      break;
+    default:
+      break;  // an unknown tag pushes nothing
   }
 }
 
@@ -286,9 +297,7 @@ void LMP_Engine::callNumberCallback(int id, double value) {
 
 void LMP_Engine::onUpdate(double dt) { callNumberCallback(CB_UPDATE, dt); }
 
-void LMP_Engine::onAspectRatioChanged(double aspect) {
-  callNumberCallback(CB_ASPECT_RATIO_CHANGED, aspect);
-}
+void LMP_Engine::onAspectRatioChanged(double aspect) { callNumberCallback(CB_ASPECT_RATIO_CHANGED, aspect); }
 
 bool LMP_Engine::onEvent(const Event& event) {
   int32_t ref = callbackRef(CB_EVENT);

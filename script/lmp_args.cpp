@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "script/lmp_binder.h"
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
+#include "script/lmp_binder.h"
 
 namespace {
 
@@ -21,10 +21,14 @@ int roundToInt(double d) {
 
 const char* valueTypeName(char letter) {
   switch (letter) {
-    case 'C': return "color";
-    case 'M': return "m33";
-    case 'V': return "v3";
-    case 'W': return "v2";
+    case 'C':
+      return "color";
+    case 'M':
+      return "m33";
+    case 'V':
+      return "v3";
+    case 'W':
+      return "v2";
   }
   return nullptr;
 }
@@ -176,8 +180,8 @@ int LMP_getArgs(lua_State* L, const char* spec, ...) {
     } else if (!optional) {
       va_end(ap);
       taken.release();
-      LMP_reportError(L, "Invalid type (%s) for argument #%d, <%s> type argument(s) expected",
-                      luaL_typename(L, arg), arg, spec);
+      LMP_reportError(L, "Invalid type (%s) for argument #%d, <%s> type argument(s) expected", luaL_typename(L, arg),
+                      arg, spec);
       return 0;
     }
   }

@@ -135,8 +135,10 @@ int LMP_argError(lua_State* L, int arg, const char* message) {
     lua_pop(L, 1);
     // luaL_argerror counts as Lua does (it drops self for method syntax), so
     // give it the index the script's call had before we removed argument 1.
-    if (marker == &methodMarker) ++arg;
-    else if (marker == &constructMarker && ar.name && std::strcmp(ar.name, "new") == 0) ++arg;
+    if (marker == &methodMarker)
+      ++arg;
+    else if (marker == &constructMarker && ar.name && std::strcmp(ar.name, "new") == 0)
+      ++arg;
   }
   return luaL_argerror(L, arg, message);
 }

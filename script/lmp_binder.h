@@ -57,7 +57,7 @@ int LMP_argError(lua_State* L, int arg, const char* message);
 
 template <class T>
 class LMP_Binder {
-public:
+ public:
   using Method = int (T::*)(lua_State*);
 
   static void registerClass(lua_State* L) {

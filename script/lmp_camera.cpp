@@ -8,7 +8,8 @@
 const char* const LMP_Camera::luaName = "newCamera";
 
 LMP_Proxy* LMP_Camera::construct(lua_State* L) {
-  MDL_Object* model = LMP_constructModel<LMP_Camera>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Camera()); });
+  MDL_Object* model =
+      LMP_constructModel<LMP_Camera>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Camera()); });
   return new (std::nothrow) LMP_Camera(model);
 }
 

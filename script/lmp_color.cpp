@@ -49,29 +49,14 @@ int colorNew(lua_State* L) {
 }
 
 const luaL_Reg colorFuncs[] = {
-    {"__add", C::add},
-    {"__sub", C::sub},
-    {"__mul", colorMul},
-    {"__eq", C::eq},
-    {"__unm", C::unm},
-    {"__tostring", colorToString},
-    {"r", C::get<0>},
-    {"g", C::get<1>},
-    {"b", C::get<2>},
-    {"a", C::get<3>},
-    {"rgb", colorRgb},
-    {"set", C::set},
-    {"setR", C::setOne<0>},
-    {"setG", C::setOne<1>},
-    {"setB", C::setOne<2>},
-    {"setA", C::setOne<3>},
-    {"setRGB", colorSetRgb},
-    {"dot", C::dot},
-    {"norm", C::norm},
-    {"gap", C::gap},
-    {"normalize", C::normalize},
-    {"reset", C::reset},
-    {nullptr, nullptr},
+    {"__add", C::add},      {"__sub", C::sub},       {"__mul", colorMul},
+    {"__eq", C::eq},        {"__unm", C::unm},       {"__tostring", colorToString},
+    {"r", C::get<0>},       {"g", C::get<1>},        {"b", C::get<2>},
+    {"a", C::get<3>},       {"rgb", colorRgb},       {"set", C::set},
+    {"setR", C::setOne<0>}, {"setG", C::setOne<1>},  {"setB", C::setOne<2>},
+    {"setA", C::setOne<3>}, {"setRGB", colorSetRgb}, {"dot", C::dot},
+    {"norm", C::norm},      {"gap", C::gap},         {"normalize", C::normalize},
+    {"reset", C::reset},    {nullptr, nullptr},
 };
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "model/color.h"
+#include "model/vec3.h"
 #include "script/lmp_args.h"
 #include "script/lmp_values.h"
-#include "model/vec3.h"
 
 // One result for a method to return.
 inline int LMP_returnNumber(lua_State* L, double d) {

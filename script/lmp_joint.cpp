@@ -45,23 +45,25 @@ LMP_Proxy* LMP_Joint::construct(lua_State* L) {
   return proxy;
 }
 
-int LMP_Joint::getPointA(lua_State* L) { return joint() ? LMP_getInFrame(L, joint()->bodyA, false, joint()->pointA) : 0; }
-int LMP_Joint::getPointB(lua_State* L) { return joint() ? LMP_getInFrame(L, joint()->bodyB, false, joint()->pointB) : 0; }
+int LMP_Joint::getPointA(lua_State* L) {
+  return joint() ? LMP_getInFrame(L, joint()->bodyA, false, joint()->pointA) : 0;
+}
+int LMP_Joint::getPointB(lua_State* L) {
+  return joint() ? LMP_getInFrame(L, joint()->bodyB, false, joint()->pointB) : 0;
+}
 int LMP_Joint::getAxisA(lua_State* L) { return joint() ? LMP_getInFrame(L, joint()->bodyA, true, joint()->axisA) : 0; }
 int LMP_Joint::getAxisB(lua_State* L) { return joint() ? LMP_getInFrame(L, joint()->bodyB, true, joint()->axisB) : 0; }
-int LMP_Joint::setPointA(lua_State* L) { return joint() ? LMP_setInFrame(L, joint()->bodyA, false, joint()->pointA) : 0; }
-int LMP_Joint::setPointB(lua_State* L) { return joint() ? LMP_setInFrame(L, joint()->bodyB, false, joint()->pointB) : 0; }
+int LMP_Joint::setPointA(lua_State* L) {
+  return joint() ? LMP_setInFrame(L, joint()->bodyA, false, joint()->pointA) : 0;
+}
+int LMP_Joint::setPointB(lua_State* L) {
+  return joint() ? LMP_setInFrame(L, joint()->bodyB, false, joint()->pointB) : 0;
+}
 int LMP_Joint::setAxisA(lua_State* L) { return joint() ? LMP_setInFrame(L, joint()->bodyA, true, joint()->axisA) : 0; }
 int LMP_Joint::setAxisB(lua_State* L) { return joint() ? LMP_setInFrame(L, joint()->bodyB, true, joint()->axisB) : 0; }
 
 const LMP_MethodReg<LMP_Joint> LMP_Joint::methods[] = {
-    {"getPointA", &LMP_Joint::getPointA},
-    {"getPointB", &LMP_Joint::getPointB},
-    {"getAxisA", &LMP_Joint::getAxisA},
-    {"getAxisB", &LMP_Joint::getAxisB},
-    {"setPointA", &LMP_Joint::setPointA},
-    {"setPointB", &LMP_Joint::setPointB},
-    {"setAxisA", &LMP_Joint::setAxisA},
-    {"setAxisB", &LMP_Joint::setAxisB},
-    {nullptr, nullptr},
+    {"getPointA", &LMP_Joint::getPointA}, {"getPointB", &LMP_Joint::getPointB}, {"getAxisA", &LMP_Joint::getAxisA},
+    {"getAxisB", &LMP_Joint::getAxisB},   {"setPointA", &LMP_Joint::setPointA}, {"setPointB", &LMP_Joint::setPointB},
+    {"setAxisA", &LMP_Joint::setAxisA},   {"setAxisB", &LMP_Joint::setAxisB},   {nullptr, nullptr},
 };

@@ -6,7 +6,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_Joint : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Joint> methods[];
 

@@ -21,7 +21,8 @@ bool readClamped(lua_State* L, const char* spec, double lo, double hi, double* o
 }  // namespace
 
 LMP_Proxy* LMP_Lamp::construct(lua_State* L) {
-  MDL_Object* model = LMP_constructModel<LMP_Lamp>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Lamp()); });
+  MDL_Object* model =
+      LMP_constructModel<LMP_Lamp>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Lamp()); });
   return new (std::nothrow) LMP_Lamp(model);
 }
 

@@ -5,7 +5,7 @@
 #include "script/lmp_object.h"
 
 class LMP_Lamp : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Lamp> methods[];
 

@@ -6,7 +6,6 @@
 namespace lmp_values {
 namespace {
 
-
 Matrix3 toMatrix(const double* p) { return LMP_toMatrix3(p); }
 
 void identity(double* p) {
@@ -52,8 +51,8 @@ int m33Eq(lua_State* L) {
 
 int m33ToString(lua_State* L) {
   double* m = checkOwn(L, 1, kM33);
-  lua_pushfstring(L, "m33(v3(%f,%f,%f),v3(%f,%f,%f),v3(%f,%f,%f))", m[0], m[1], m[2], m[3], m[4], m[5], m[6],
-                  m[7], m[8]);
+  lua_pushfstring(L, "m33(v3(%f,%f,%f),v3(%f,%f,%f),v3(%f,%f,%f))", m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7],
+                  m[8]);
   return 1;
 }
 

@@ -11,7 +11,6 @@ const char* const LMP_Material::luaName = "newMaterial";
 
 namespace {
 
-
 int getColorField(lua_State* L, Material* m, ColorRGBA Material::*field) {
   return m ? LMP_pushColorRGBA(L, m->*field) : 0;
 }
@@ -172,8 +171,8 @@ int LMP_Material::dilate(lua_State* L) {
   RigidTransform& t = layer->textureTransform;
   for (int e = 0; e < 9; ++e) t.basis.at(e) *= factor;
   t.inverseStale = 1;
-  t.position = Vec3(centre[0] + (t.position.x - centre[0]) * factor,
-                    centre[1] + (t.position.y - centre[1]) * factor, t.position.z * factor);
+  t.position = Vec3(centre[0] + (t.position.x - centre[0]) * factor, centre[1] + (t.position.y - centre[1]) * factor,
+                    t.position.z * factor);
   return 0;
 }
 

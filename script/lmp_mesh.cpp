@@ -56,7 +56,8 @@ int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
 
 LMP_Proxy* LMP_Mesh::construct(lua_State* L) {
   if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model = LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mesh()); });
+  MDL_Object* model =
+      LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mesh()); });
   return new (std::nothrow) LMP_Mesh(model);
 }
 
@@ -150,7 +151,8 @@ int LMP_Mesh::resetVertexPosition(lua_State* L) {
   if (!mesh() || !noArguments(L)) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedVertices) return 0;
-  std::memcpy(static_cast<void*>(data->vertices), data->savedVertices, sizeof(Vec3) * static_cast<size_t>(data->vertexCount));
+  std::memcpy(static_cast<void*>(data->vertices), data->savedVertices,
+              sizeof(Vec3) * static_cast<size_t>(data->vertexCount));
   mesh()->geometryDirty = true;
   return 0;
 }
@@ -184,7 +186,8 @@ int LMP_Mesh::resetVertexColor(lua_State* L) {
   if (!mesh() || !noArguments(L)) return 0;
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedColors) return 0;
-  std::memcpy(static_cast<void*>(data->colors), data->savedColors, sizeof(ColorRGBA) * static_cast<size_t>(data->colorCount));
+  std::memcpy(static_cast<void*>(data->colors), data->savedColors,
+              sizeof(ColorRGBA) * static_cast<size_t>(data->colorCount));
   // The count must describe the restored colours, or a mesh made translucent
   // by a script would stay sorted as translucent after the reset.
   data->translucentColorCount = countTranslucent(data->colors, data->colorCount);
@@ -194,8 +197,8 @@ int LMP_Mesh::resetVertexColor(lua_State* L) {
 
 LMP_Proxy* LMP_AnimatedMesh::construct(lua_State* L) {
   if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model =
-      LMP_constructModel<LMP_AnimatedMesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_AnimatedMesh()); });
+  MDL_Object* model = LMP_constructModel<LMP_AnimatedMesh>(
+      L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_AnimatedMesh()); });
   return new (std::nothrow) LMP_AnimatedMesh(model);
 }
 

@@ -7,7 +7,7 @@
 #include "script/lmp_object.h"
 
 class LMP_Mesh : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Mesh> methods[];
 
@@ -42,7 +42,7 @@ public:
 };
 
 class LMP_AnimatedMesh : public LMP_Mesh {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_AnimatedMesh> methods[];
 

@@ -7,7 +7,8 @@
 const char* const LMP_Mike::luaName = "newMike";
 
 LMP_Proxy* LMP_Mike::construct(lua_State* L) {
-  MDL_Object* model = LMP_constructModel<LMP_Mike>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mike()); });
+  MDL_Object* model =
+      LMP_constructModel<LMP_Mike>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mike()); });
   return new (std::nothrow) LMP_Mike(model);
 }
 

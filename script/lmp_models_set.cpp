@@ -1,8 +1,8 @@
 #include "script/lmp_models_set.h"
 
 #include "controller/ctrl_generic.h"
-#include "model/object.h"
 #include "model/mesh_data.h"
+#include "model/object.h"
 #include "script/engine.h"
 #include "script/lmp_animation_data.h"
 #include "script/lmp_args.h"

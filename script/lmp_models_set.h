@@ -5,7 +5,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_ModelsSet : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_ModelsSet> methods[];
 

@@ -55,9 +55,12 @@ RigidTransform& editFrame(MDL_Object* o, int frame) { return frame == REF_GLOBAL
 
 double shape(double t, int kind) {
   switch (kind) {
-    case INTERPOL_SIN: return 0.5 - 0.5 * std::sin(t * kPi + kHalfPi);
-    case INTERPOL_BEGSIN: return 1.0 - std::sin((t + 1.0) * kHalfPi);
-    case INTERPOL_ENDSIN: return -std::sin(t * kHalfPi + kPi);
+    case INTERPOL_SIN:
+      return 0.5 - 0.5 * std::sin(t * kPi + kHalfPi);
+    case INTERPOL_BEGSIN:
+      return 1.0 - std::sin((t + 1.0) * kHalfPi);
+    case INTERPOL_ENDSIN:
+      return -std::sin(t * kHalfPi + kPi);
   }
   return t;
 }
@@ -139,8 +142,7 @@ LMP_Proxy* LMP_Object::construct(lua_State* L) {
   return new LMP_Object(LMP_placeNewObject(scene, parent, copy, source, [] { return new MDL_Object(); }));
 }
 
-MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source,
-                               MDL_Object* (*make)()) {
+MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source, MDL_Object* (*make)()) {
   MDL_Object* object = nullptr;
   if (copy) {
     object = source ? scene->instantiateByName(source) : nullptr;
@@ -257,18 +259,24 @@ int LMP_Object::isDescendant(lua_State* L) {
 int LMP_Object::getPosition(lua_State* L) {
   int frame;
   if (!object() || !optionalFrame(L, "I", &frame)) return 0;
-  if (frame == REF_SELF) LMP_pushV3(L, Vec3());
-  else if (frame == REF_LOCAL) LMP_pushV3(L, readLocal(object()).position);
-  else LMP_pushV3(L, object()->getWorld().position);
+  if (frame == REF_SELF)
+    LMP_pushV3(L, Vec3());
+  else if (frame == REF_LOCAL)
+    LMP_pushV3(L, readLocal(object()).position);
+  else
+    LMP_pushV3(L, object()->getWorld().position);
   return 1;
 }
 
 int LMP_Object::getBasis(lua_State* L) {
   int frame;
   if (!object() || !optionalFrame(L, "|I", &frame)) return 0;
-  if (frame == REF_SELF) LMP_pushM33(L, Matrix3());
-  else if (frame == REF_LOCAL) LMP_pushM33(L, readLocal(object()).basis);
-  else LMP_pushM33(L, object()->getWorld().basis);
+  if (frame == REF_SELF)
+    LMP_pushM33(L, Matrix3());
+  else if (frame == REF_LOCAL)
+    LMP_pushM33(L, readLocal(object()).basis);
+  else
+    LMP_pushM33(L, object()->getWorld().basis);
   return 1;
 }
 
@@ -288,9 +296,12 @@ int LMP_Object::getAxis(lua_State* L) {
   int axis = 0, frame = REF_GLOBAL;
   if (!object() || !LMP_getArgs(L, "I|I", &axis, &frame)) return 0;
   if (!validAxis(L, axis) || !validFrame(L, frame)) return 0;
-  if (frame == REF_SELF) LMP_pushV3(L, Matrix3().axis[axis - 1]);
-  else if (frame == REF_LOCAL) LMP_pushV3(L, readLocal(object()).basis.axis[axis - 1]);
-  else LMP_pushV3(L, object()->getWorld().basis.axis[axis - 1]);
+  if (frame == REF_SELF)
+    LMP_pushV3(L, Matrix3().axis[axis - 1]);
+  else if (frame == REF_LOCAL)
+    LMP_pushV3(L, readLocal(object()).basis.axis[axis - 1]);
+  else
+    LMP_pushV3(L, object()->getWorld().basis.axis[axis - 1]);
   return 1;
 }
 
@@ -366,8 +377,10 @@ int LMP_Object::setBasis(lua_State* L) {
   if (!object() || !LMP_getArgs(L, "M|I", &m, &frame) || !validFrame(L, frame)) return 0;
   RigidTransform& t = editFrame(object(), frame);
   Matrix3 b = LMP_toMatrix3(m);
-  if (frame == REF_SELF) Matrix3::mul(t.basis, t.basis, b);
-  else t.basis = b;
+  if (frame == REF_SELF)
+    Matrix3::mul(t.basis, t.basis, b);
+  else
+    t.basis = b;
   t.inverseStale = 1;
   return 0;
 }
@@ -621,9 +634,8 @@ LMP_Object* LMP_toObject(lua_State* L, int idx) {
 }
 
 LMP_Object* LMP_getObjectArg(lua_State* L, int idx) {
-  static const char* const classes[] = {"newObject", "newMesh",   "newRigidBody", "newText",
-                                        "newSound",  "newCamera", "newLamp",      "newImage",
-                                        "newMike",   "newPolyline", "newBone"};
+  static const char* const classes[] = {"newObject", "newMesh",  "newRigidBody", "newText",     "newSound", "newCamera",
+                                        "newLamp",   "newImage", "newMike",      "newPolyline", "newBone"};
   if (!lua_isuserdata(L, idx)) return nullptr;
   for (const char* name : classes) {
     LMP_UserData* ud = lmp_binder::test(L, idx, name);

@@ -13,7 +13,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_Object : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Object> methods[];
 
@@ -124,8 +124,7 @@ bool LMP_getSceneArg(lua_State* L, int idx, Scene** scene, MDL_Object** parent);
 // is set (null when source is gone or not cloned), else make()'s new object
 // registered in the scene at the parent's placement; then a child of parent
 // when there is one.
-MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source,
-                               MDL_Object* (*make)());
+MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_Object* source, MDL_Object* (*make)());
 
 // The model of a constructor (parent or scene [, source of class T]); null
 // after a reported error.

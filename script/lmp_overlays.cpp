@@ -27,7 +27,8 @@ int pushCenter(lua_State* L, MDL_Object* o, const Vec3& c) {
   int frame = REF_GLOBAL;
   if (lua_gettop(L) > 0 && !LMP_getArgs(L, "I", &frame)) return 0;
   switch (frame) {
-    case REF_SELF: return LMP_returnV3(L, c);
+    case REF_SELF:
+      return LMP_returnV3(L, c);
     case REF_LOCAL: {
       o->recomputeLocal();
       return LMP_returnV3(L, o->local.basis * c + o->local.position);
@@ -294,9 +295,7 @@ int LMP_Image::setOwnMaterial(lua_State* L) {
   return 0;
 }
 
-int LMP_Image::getAspectRatio(lua_State* L) {
-  return image() ? LMP_returnNumber(L, image()->getAspectRatio()) : 0;
-}
+int LMP_Image::getAspectRatio(lua_State* L) { return image() ? LMP_returnNumber(L, image()->getAspectRatio()) : 0; }
 
 int LMP_Image::getCenter(lua_State* L) {
   if (!image()) return 0;

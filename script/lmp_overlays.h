@@ -18,7 +18,7 @@ struct FontRecord;
 
 // Messages of newText name newObject.
 class LMP_Text : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Text> methods[];
 
@@ -46,7 +46,7 @@ public:
 };
 
 class LMP_Image : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Image> methods[];
 
@@ -69,7 +69,7 @@ public:
 };
 
 class LMP_Polyline : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Polyline> methods[];
 
@@ -102,7 +102,7 @@ public:
 
 // A placement marker: the object methods only.
 class LMP_Locator : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Locator> methods[];
 

@@ -11,7 +11,7 @@
 struct lua_State;
 
 class LMP_Proxy {
-public:
+ public:
   LMP_Proxy() = default;
   LMP_Proxy(const LMP_Proxy&) = delete;
   LMP_Proxy& operator=(const LMP_Proxy&) = delete;
@@ -26,8 +26,8 @@ public:
   void* model = nullptr;  // null once the object is gone or never made
   int32_t refCount = 0;   // one for the model's link, one per live userdata
   int32_t callbacks[CB_MAX] = {};
-  int32_t userDataRef = 0;           // setUserData's value, 0 for none
-  lua_State* refState = nullptr;     // the main state holding those references
+  int32_t userDataRef = 0;        // setUserData's value, 0 for none
+  lua_State* refState = nullptr;  // the main state holding those references
 
   // Gives the user data and callback references back to their state (if it
   // is still open): nothing can reach them once the object or the proxy goes.

@@ -78,8 +78,10 @@ LMP_Proxy* LMP_Texture::construct(lua_State* L) {
   }
   ImageSource* source = new (std::nothrow) ImageSource(name, data, size, owned);
   if (!source || !ctrl->resources.imageSources.append(source)) {
-    if (source) delete source;
-    else if (owned) std::free(data);
+    if (source)
+      delete source;
+    else if (owned)
+      std::free(data);
     return proxy;
   }
   link(proxy, source);

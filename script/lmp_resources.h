@@ -10,7 +10,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_Texture : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Texture> methods[];
   ~LMP_Texture() override;
@@ -26,7 +26,7 @@ public:
 };
 
 class LMP_Sample : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Sample> methods[];
   ~LMP_Sample() override;
@@ -38,7 +38,7 @@ public:
 };
 
 class LMP_Font : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Font> methods[];
   ~LMP_Font() override;

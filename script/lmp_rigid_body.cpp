@@ -123,11 +123,11 @@ int LMP_RigidBody::setInertia(lua_State* L) {
   return 0;
 }
 
-#define LMP_BODY_NUMBER(Get, Set, field)                                                  \
+#define LMP_BODY_NUMBER(Get, Set, field)                                                           \
   int LMP_RigidBody::Get(lua_State* L) { return body() ? LMP_returnNumber(L, body()->field) : 0; } \
-  int LMP_RigidBody::Set(lua_State* L) {                                                  \
-    if (body()) readNumber(L, &body()->field);                                            \
-    return 0;                                                                             \
+  int LMP_RigidBody::Set(lua_State* L) {                                                           \
+    if (body()) readNumber(L, &body()->field);                                                     \
+    return 0;                                                                                      \
   }
 
 LMP_BODY_NUMBER(getElasticity, setElasticity, elasticity)

@@ -6,7 +6,7 @@
 #include "script/lmp_object.h"
 
 class LMP_RigidBody : public LMP_Object {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_RigidBody> methods[];
 

@@ -7,7 +7,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_Stream : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Stream> methods[];
   ~LMP_Stream() override;

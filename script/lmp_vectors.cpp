@@ -8,7 +8,6 @@
 namespace lmp_values {
 namespace {
 
-
 using V3 = Ops<kV3>;
 using V2 = Ops<kV2>;
 
@@ -122,24 +121,10 @@ const luaL_Reg v3Funcs[] = {
 };
 
 const luaL_Reg v2Funcs[] = {
-    {"__add", V2::add},
-    {"__sub", V2::sub},
-    {"__mul", v2Mul},
-    {"__div", V2::div},
-    {"__eq", V2::eq},
-    {"__unm", V2::unm},
-    {"__tostring", v2ToString},
-    {"x", V2::get<0>},
-    {"y", V2::get<1>},
-    {"set", V2::set},
-    {"setX", V2::setOne<0>},
-    {"setY", V2::setOne<1>},
-    {"dot", V2::dot},
-    {"norm", V2::norm},
-    {"gap", V2::gap},
-    {"normalize", V2::normalize},
-    {"reset", V2::reset},
-    {nullptr, nullptr},
+    {"__add", V2::add},           {"__sub", V2::sub},         {"__mul", v2Mul},   {"__div", V2::div}, {"__eq", V2::eq},
+    {"__unm", V2::unm},           {"__tostring", v2ToString}, {"x", V2::get<0>},  {"y", V2::get<1>},  {"set", V2::set},
+    {"setX", V2::setOne<0>},      {"setY", V2::setOne<1>},    {"dot", V2::dot},   {"norm", V2::norm}, {"gap", V2::gap},
+    {"normalize", V2::normalize}, {"reset", V2::reset},       {nullptr, nullptr},
 };
 
 }  // namespace

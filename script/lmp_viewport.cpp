@@ -242,8 +242,8 @@ int LMP_Viewport::setNavigationAzimuth(lua_State* L) {
 int LMP_Viewport::setNavigationElevation(lua_State* L) {
   Viewport* v = viewport();
   if (!v || !v->orbits()) return 0;
-  if (readOrbitValue(L, kDegToRad, -Viewport::kNoLimit, Viewport::kNoLimit, &v->navigationElevation,
-                     &v->elevationMin, &v->elevationMax))
+  if (readOrbitValue(L, kDegToRad, -Viewport::kNoLimit, Viewport::kNoLimit, &v->navigationElevation, &v->elevationMin,
+                     &v->elevationMax))
     v->updateCamera();
   return 0;
 }

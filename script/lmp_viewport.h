@@ -7,7 +7,7 @@
 #include "script/lmp_binder.h"
 
 class LMP_Viewport : public LMP_Proxy {
-public:
+ public:
   static const char* const luaName;
   static const LMP_MethodReg<LMP_Viewport> methods[];
 
@@ -55,6 +55,6 @@ public:
   int fromScene(lua_State* L);
   int setCallback(lua_State* L);
 
-private:
+ private:
   int orbitValue(lua_State* L, double value) const;
 };

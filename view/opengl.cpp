@@ -46,8 +46,8 @@ void VIEW_OpenGL::detectGeometryPath() {
   glewExperimental = GL_TRUE;
   const bool glewReady = glewInit() == GLEW_OK;
   // Buffer objects only when GLEW actually gave us their entry points.
-  const bool entryPoints = glewReady && glGenBuffers && glBindBuffer && glBufferData && glBufferSubData &&
-                           glDeleteBuffers;
+  const bool entryPoints =
+      glewReady && glGenBuffers && glBindBuffer && glBufferData && glBufferSubData && glDeleteBuffers;
   if (entryPoints && hasExtension(glText(GL_EXTENSIONS), kVertexBufferExtension)) {
     geometryPath = kGeometryBufferObjects;
   }

@@ -20,7 +20,7 @@ class Material;
 class Scene;
 struct ColorRGBA;
 
-constexpr int32_t kGeometryClientArrays = 0;  // "NONE"
+constexpr int32_t kGeometryClientArrays = 0;   // "NONE"
 constexpr int32_t kGeometryBufferObjects = 1;  // "VBO"
 constexpr int32_t kGeometryShaders = 2;        // "SHADER": named, never chosen
 
@@ -45,8 +45,8 @@ class VIEW_OpenGL : public VIEW_Generic {
   bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   void clear(const double rgba[4]) override;
   void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) override;
-  void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
-                   double textSize, double alpha) override;
+  void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font, double textSize,
+                   double alpha) override;
   void drawLoadingScreen(const double origin[2], const double size[2], const char* text, FontRecord* font,
                          MDL_Object* logo) override;
   void drawMessage(const double origin[2], const double size[2], const char* text, FontRecord* font) override;
@@ -130,8 +130,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawImage(MDL_Image* image);
   void drawPolyline(MDL_Polyline* polyline);
   // A one-off text at (x, y) in overlay units, upright and unscaled.
-  void drawTextAt(const double position[2], FontRecord* font, const char* text, const ColorRGBA& color,
-                  double size);
+  void drawTextAt(const double position[2], FontRecord* font, const char* text, const ColorRGBA& color, double size);
   // The glyph's texture at the face's current size, bound when it has one
   // (a space has none); null for a font without a usable face. glyphs.cpp
   GlyphTexture* getGlyphTexture(FontRecord* font, uint32_t code);
@@ -152,8 +151,8 @@ class VIEW_OpenGL : public VIEW_Generic {
   double viewportWidth = 0, viewportHeight = 0;  // pixels, set per viewport
   double modelView[16] = {};                     // column-major
   double projection[16] = {};
-  double clipMatrix[16] = {};  // projection x model-view
-  BspTree bsp;                             // rebuilt every translucent pass
+  double clipMatrix[16] = {};             // projection x model-view
+  BspTree bsp;                            // rebuilt every translucent pass
   TranslucentStreams translucentStreams;  // filled by its walk
   GlyphTextureMap glyphTextures;
   KerningMap kerningPairs;

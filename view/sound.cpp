@@ -5,8 +5,8 @@
 
 #include "controller/viewport.h"
 #include "model/constants.h"
-#include "model/scene.h"
 #include "model/sample.h"
+#include "model/scene.h"
 #include "model/sound.h"
 
 namespace {
@@ -50,8 +50,8 @@ bool directChannel(const MDL_Sound& sound, const FloatArray** channel) {
 }
 
 // At the output rate: whole runs of the channel.
-void addRuns(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames, float gl,
-             float gr, float* accL, float* accR) {
+void addRuns(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames, float gl, float gr,
+             float* accL, float* accR) {
   const int64_t length = channel.count;
   int64_t index = static_cast<int64_t>(sound.position) + first;
   int32_t done = 0;
@@ -80,8 +80,8 @@ void addRuns(const MDL_Sound& sound, const FloatArray& channel, int32_t first, i
 // At another rate: frame i reads sample position + (first + i) * rate /
 // outRate, the quotient kept as a running whole part and remainder instead
 // of a division per frame (first and rate not negative).
-void addResampled(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames,
-                  int64_t rate, int64_t outRate, float gl, float gr, float* accL, float* accR) {
+void addResampled(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames, int64_t rate,
+                  int64_t outRate, float gl, float gr, float* accL, float* accR) {
   const int64_t length = channel.count;
   const float* data = channel.data;
   const int64_t step = rate / outRate, carry = rate % outRate;
@@ -107,8 +107,8 @@ void addResampled(const MDL_Sound& sound, const FloatArray& channel, int32_t fir
 }
 
 // Adds one sound as heard by one mike into the chunk's accumulators.
-void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const Vec3& mikeX,
-              int32_t first, int32_t frames, int32_t outRate, float* accL, float* accR) {
+void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const Vec3& mikeX, int32_t first,
+              int32_t frames, int32_t outRate, float* accL, float* accR) {
   const SoundRecord* sample = sound.sample;
   if (!sample) return;  // sampleAt gives 0 for every frame
   Vec3 d = sound.getWorld().position - mikePos;
@@ -147,8 +147,8 @@ void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const
 
 }  // namespace
 
-void VIEW_Sound::mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first,
-                           int16_t* left, int16_t* right) {
+void VIEW_Sound::mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, int32_t first, int16_t* left,
+                           int16_t* right) {
   const int32_t outRate = getSampleRate();
   float accL[kChunkFrames];
   float accR[kChunkFrames];
@@ -163,8 +163,7 @@ void VIEW_Sound::mixSounds(const PtrArray<Viewport>& viewports, int32_t frames, 
       const Vec3 mikeX = at.basis.X();
       for (MDL_Object* object : mike->scene->sounds) {
         MDL_Sound* sound = static_cast<MDL_Sound*>(object);
-        if (sound && sound->volume > 0.0)
-          mixVoice(*sound, *mike, mikePos, mikeX, first, n, outRate, accL, accR);
+        if (sound && sound->volume > 0.0) mixVoice(*sound, *mike, mikePos, mikeX, first, n, outRate, accL, accR);
       }
     }
     for (int32_t i = 0; i < n; ++i) {

@@ -13,17 +13,17 @@ struct GlyphKey {
 };
 
 struct ImageTexture {
-  uint32_t texture;            // OpenGL texture name
-  double s0, t0, s1, t1;       // the used rectangle, in texture coordinates
-  uint32_t bytes;              // texture size in bytes
+  uint32_t texture;       // OpenGL texture name
+  double s0, t0, s1, t1;  // the used rectangle, in texture coordinates
+  uint32_t bytes;         // texture size in bytes
 };
 
 struct GlyphTexture {
-  uint32_t texture;            // 0 for an empty glyph (a space)
-  double sExtent, tExtent;     // share of the texture the glyph covers
-  int32_t width, rows;         // bitmap size
-  int32_t left, top;           // bitmap bearings
-  double advance;              // linear advance in pixels
+  uint32_t texture;         // 0 for an empty glyph (a space)
+  double sExtent, tExtent;  // share of the texture the glyph covers
+  int32_t width, rows;      // bitmap size
+  int32_t left, top;        // bitmap bearings
+  double advance;           // linear advance in pixels
   uint32_t glyphIndex;
   uint32_t bytes;
 };

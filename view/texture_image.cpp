@@ -1,6 +1,7 @@
 #include "view/texture_image.h"
 
 #include <cstdio>  // jpeglib.h needs FILE
+
 #include <jpeglib.h>
 #include <png.h>
 
@@ -173,16 +174,22 @@ bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size) {
   int channels = 0;
   if (ok) {
     switch (cinfo.jpeg_color_space) {
-      case JCS_GRAYSCALE: cinfo.out_color_space = JCS_GRAYSCALE; channels = 1; break;
+      case JCS_GRAYSCALE:
+        cinfo.out_color_space = JCS_GRAYSCALE;
+        channels = 1;
+        break;
       case JCS_RGB:
-      case JCS_YCbCr: cinfo.out_color_space = JCS_RGB; channels = 3; break;
-      default: ok = false;  // CMYK, YCCK, unknown
+      case JCS_YCbCr:
+        cinfo.out_color_space = JCS_RGB;
+        channels = 3;
+        break;
+      default:
+        ok = false;  // CMYK, YCCK, unknown
     }
   }
   ok = ok && acceptableSize(cinfo.image_width, cinfo.image_height, channels) && jpeg_start_decompress(&cinfo) &&
        cinfo.output_components == channels && cinfo.output_width == cinfo.image_width &&
-       cinfo.output_height == cinfo.image_height &&
-       image->allocate(cinfo.output_width, cinfo.output_height, channels);
+       cinfo.output_height == cinfo.image_height && image->allocate(cinfo.output_width, cinfo.output_height, channels);
   while (ok && cinfo.output_scanline < cinfo.output_height) {
     const size_t row = cinfo.output_height - 1 - cinfo.output_scanline;
     JSAMPROW target = image->pixels + row * cinfo.output_width * channels;

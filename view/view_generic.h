@@ -42,12 +42,11 @@ class VIEW_Generic {
   virtual bool readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out);
   virtual void clear(const double rgba[4]);
   // Origins and sizes are pixels of the letter-boxed content rectangle.
-  virtual void renderViewport(Viewport* viewport, const double origin[2], const double size[2],
-                              FontRecord* font);
+  virtual void renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font);
   virtual void drawCaption(const double origin[2], const double size[2], const char* text, FontRecord* font,
                            double textSize, double alpha);
-  virtual void drawLoadingScreen(const double origin[2], const double size[2], const char* text,
-                                 FontRecord* font, MDL_Object* logo);
+  virtual void drawLoadingScreen(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                                 MDL_Object* logo);
   virtual void drawMessage(const double origin[2], const double size[2], const char* text, FontRecord* font);
   virtual const char* getGLVersion();
   virtual const char* getGLRenderer();

@@ -46,8 +46,8 @@ std::unique_ptr<VIEW_Generic> makeRenderer(HWND window) {
 CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND window)
     : CTRL_Win32(std::move(scriptEngine), window, makeRenderer(window), std::make_unique<VIEW_SoundWin32>(window)) {}
 
-CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND window,
-                       std::unique_ptr<VIEW_Generic> view, std::unique_ptr<VIEW_Sound> output)
+CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND window, std::unique_ptr<VIEW_Generic> view,
+                       std::unique_ptr<VIEW_Sound> output)
     : CTRL_Generic(std::move(scriptEngine), std::move(view), std::move(output)) {
   fullscreen = false;
   timerRunning = false;
@@ -303,8 +303,8 @@ int32_t CTRL_Win32::sendToDevice(int32_t device, const uint8_t* bytes, int32_t l
   name[sizeof name - 1] = '\0';
   if (strlen(name) < 2) return 0;
   name[1] = '\\';
-  HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;
   WriteFile(file, bytes, (DWORD)length, &written, nullptr);

@@ -6,8 +6,8 @@
 
 #include "assets/resource_ids.h"
 #include "controller/byte_buffer.h"
-#include "model/font_library.h"
 #include "controller/win32/ctrl_win32.h"
+#include "model/font_library.h"
 #include "script/engine.h"
 
 namespace {
@@ -36,8 +36,7 @@ std::unique_ptr<ByteBuffer> copyPackage() {
   HRSRC res = FindResourceA(g_instance, MAKEINTRESOURCEA(kPackageId), RT_RCDATA);
   DWORD size = res ? SizeofResource(g_instance, res) : 0;
   const void* bytes = res ? LockResource(LoadResource(g_instance, res)) : nullptr;
-  if (bytes && size > 0 && size <= (DWORD)INT32_MAX && buffer->resize((int32_t)size))
-    memcpy(buffer->data, bytes, size);
+  if (bytes && size > 0 && size <= (DWORD)INT32_MAX && buffer->resize((int32_t)size)) memcpy(buffer->data, bytes, size);
   return buffer;
 }
 
@@ -56,8 +55,8 @@ const char* chosenLanguage() { return g_language; }
 
 bool createMainWindow(HINSTANCE instance, int show) {
   g_instance = instance;
-  g_mainWindow = CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  g_mainWindow = CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (!g_mainWindow) return false;
   CTRL_Win32* controller = setUpController(g_mainWindow);
   controller->openPackage(copyPackage());
@@ -81,10 +80,9 @@ bool rebuildForLanguage() {
   std::unique_ptr<ByteBuffer> package = copyPackage();
   RECT r = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
   bool haveRect = g_mainWindow && GetWindowRect(g_mainWindow, &r);
-  HWND window = CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, r.left, r.top,
-                                haveRect ? r.right - r.left : CW_USEDEFAULT,
-                                haveRect ? r.bottom - r.top : CW_USEDEFAULT, nullptr, nullptr,
-                                g_instance, nullptr);
+  HWND window =
+      CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, r.left, r.top, haveRect ? r.right - r.left : CW_USEDEFAULT,
+                      haveRect ? r.bottom - r.top : CW_USEDEFAULT, nullptr, nullptr, g_instance, nullptr);
   if (!window) return false;
   CTRL_Win32* controller = setUpController(window);
   if (g_language[0] && strlen(g_language) < 7) strcpy(controller->language, g_language);

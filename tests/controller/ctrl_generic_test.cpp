@@ -10,13 +10,13 @@
 #include "controller/script_engine.h"
 #include "model/camera.h"
 #include "model/font_library.h"
-#include "model/resource_id.h"
 #include "model/object.h"
+#include "model/resource_id.h"
 #include "model/scene.h"
 #include "model/sound.h"
+#include "null_engine.h"
 #include "platform/testing.h"
 #include "view/sound.h"
-#include "null_engine.h"
 
 namespace {
 

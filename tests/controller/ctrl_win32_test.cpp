@@ -20,10 +20,10 @@
 #include "controller/event.h"
 #include "controller/script_engine.h"
 #include "controller/win32/main_window.h"
+#include "null_engine.h"
 #include "platform/testing.h"
 #include "view/sound.h"
 #include "view/view_generic.h"
-#include "null_engine.h"
 
 namespace {
 
@@ -73,8 +73,8 @@ struct Shell {
     wc.lpszMenuName = MAKEINTRESOURCEA(104);
     wc.lpszClassName = "vKorplayer";
     RegisterClassA(&wc);
-    window = CreateWindowExA(0, "vKorplayer", nullptr, WS_OVERLAPPEDWINDOW, 40, 50, 640, 480, nullptr,
-                             nullptr, nullptr, nullptr);
+    window = CreateWindowExA(0, "vKorplayer", nullptr, WS_OVERLAPPEDWINDOW, 40, 50, 640, 480, nullptr, nullptr, nullptr,
+                             nullptr);
     engine = new EventEngine;
     view = new CountingView;
     sound = new FakeSound;
@@ -179,8 +179,8 @@ TEST(CtrlWin32, TimerPeriodFollowsTheRefreshRate) {
     bool have;
     DWORD rate;
     UINT period;
-  } cases[] = {{true, 60, 15}, {true, 144, 10}, {true, 75, 12}, {true, 30, 32}, {true, 2000, 10},
-               {true, 0, 16},  {true, 1, 16},   {false, 60, 16}};
+  } cases[] = {{true, 60, 15},   {true, 144, 10}, {true, 75, 12}, {true, 30, 32},
+               {true, 2000, 10}, {true, 0, 16},   {true, 1, 16},  {false, 60, 16}};
   for (const Case& c : cases) EXPECT_EQ(CTRL_Win32::framePeriod(c.have, c.rate), c.period) << c.rate;
 }
 
@@ -351,9 +351,9 @@ TEST(CtrlWin32, RawInputIsPassedOnlyWhenItsReportsLieInsideWhatWasRead) {
     int events;
   } cases[] = {
       {record(RIM_TYPEHID, 4, 2, 8), 1},
-      {record(RIM_TYPEHID, 4, 3, 8), 0},                // reports past the data
-      {record(RIM_TYPEHID, 0x10000, 0x10000, 8), 0},    // a product past 32 bits
-      {record(RIM_TYPEKEYBOARD, 1, 1, 8), 0},           // not HID input
+      {record(RIM_TYPEHID, 4, 3, 8), 0},                     // reports past the data
+      {record(RIM_TYPEHID, 0x10000, 0x10000, 8), 0},         // a product past 32 bits
+      {record(RIM_TYPEKEYBOARD, 1, 1, 8), 0},                // not HID input
       {std::vector<uint8_t>(sizeof(RAWINPUTHEADER), 0), 0},  // no room for the HID header
   };
   for (const Case& c : cases) {
@@ -393,8 +393,7 @@ TEST(CtrlWin32, OpenUrlHandsItsOwnCopyToTheShell) {
   remove(out.c_str());
   {
     std::ofstream script(dir + "/xdg-open");
-    script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << out << ".tmp\" && mv \"" << out << ".tmp\" \"" << out
-           << "\"\n";
+    script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << out << ".tmp\" && mv \"" << out << ".tmp\" \"" << out << "\"\n";
   }
   chmod((dir + "/xdg-open").c_str(), 0755);
   setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1);

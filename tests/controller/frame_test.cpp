@@ -18,11 +18,11 @@
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "model/sound.h"
-#include "view/sound.h"
-#include "view/view_generic.h"
 #include "null_engine.h"
 #include "support/test_package.h"
 #include "support/test_video.h"
+#include "view/sound.h"
+#include "view/view_generic.h"
 
 namespace {
 
@@ -76,8 +76,7 @@ class RecordingView : public VIEW_Generic {
     log.push_back("viewport");
     rects.push_back({o[0], o[1], s[0], s[1]});
   }
-  void drawLoadingScreen(const double o[2], const double s[2], const char* text, FontRecord*,
-                         MDL_Object*) override {
+  void drawLoadingScreen(const double o[2], const double s[2], const char* text, FontRecord*, MDL_Object*) override {
     log.push_back(std::string("loading ") + text);
     rects.push_back({o[0], o[1], s[0], s[1]});
   }
@@ -320,7 +319,7 @@ TEST(FrameRender, LetterBoxAndViewportRectangles) {
     const char* clear;
   };
   const Case cases[] = {
-      {1024, 768, {0, 0, 1024, 768}, "bg"},      // exactly the content aspect
+      {1024, 768, {0, 0, 1024, 768}, "bg"},        // exactly the content aspect
       {1000, 1000, {0, 125, 1000, 750}, "black"},  // bars above and below
       {1000, 500, {1000.0 / 6, 0, 2000.0 / 3, 500}, "black"},
   };
@@ -453,9 +452,8 @@ TEST(FrameRender, FailureScreen) {
   p.controller.fail("script error");
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log,
-            (std::vector<std::string>{"begin", kWhite,
-                                      "message Error running the file.\nPlease check with your content provider.",
-                                      "end"}));
+            (std::vector<std::string>{
+                "begin", kWhite, "message Error running the file.\nPlease check with your content provider.", "end"}));
 }
 
 // Whatever was loading or running, a failed player shows only the message of

@@ -106,8 +106,7 @@ TEST(MainWindow, EveryLanguageItemGivesItsCodeToTheNewController) {
   struct Case {
     WORD item;
     const char* code;
-  } cases[] = {{32784, "FR"}, {32785, "DE"}, {32786, "IT"}, {32787, "ES"},
-               {32788, "RU"}, {32789, "ZH"}, {32790, "US"}};
+  } cases[] = {{32784, "FR"}, {32785, "DE"}, {32786, "IT"}, {32787, "ES"}, {32788, "RU"}, {32789, "ZH"}, {32790, "US"}};
   for (const Case& c : cases) {
     HWND old = mainWindow();
     SendMessageA(old, WM_COMMAND, MAKEWPARAM(c.item, 0), 0);

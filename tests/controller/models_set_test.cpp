@@ -47,14 +47,16 @@ TEST(ModelsSetLoader, EverySectionIsReadWhateverTheOrderOfTheFile) {
   // Objects first, textures last: names are resolved after every section
   // of their kind is read.
   const std::vector<double> tri = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-  Loaded l(objects(object("Mesh", "child", child("parent", "root") + child("mesh", "tri") +
-                                               child("material", "red") + child("matrix", translation(1, 0, 0))) +
+  Loaded l(objects(object("Mesh", "child",
+                          child("parent", "root") + child("mesh", "tri") + child("material", "red") +
+                              child("matrix", translation(1, 0, 0))) +
                    object("RigidBody", "body") + object("Text", "label") +
                    object("Locator", "root", child("matrix", translation(0, 0, 5))) +
                    object("Lamp", "sun", child("type", "Sun") + child("parent", "root")) +
                    object("Camera", "eye", child("angle", "90")) + object("Bogus", "x") + object("None", "plain")) +
            "<meshes><mesh name=\"tri\">" + section("vertices", 3, 8, hexDoubles(tri)) +
-           section("triangles", 1, 4, hexInt32({0, 1, 2})) + "</mesh></meshes>"
+           section("triangles", 1, 4, hexInt32({0, 1, 2})) +
+           "</mesh></meshes>"
            "<materials><material name=\"red\"><diffuse>1 0 0</diffuse><alpha>0.5</alpha>"
            "<texture>skin</texture><color>0.5 0.5 0.5 0.25</color></material></materials>"
            "<animations><animation name=\"Walk\"><keys count=\"1\"><key time=\"0.5\"/></keys></animation></animations>"
@@ -163,13 +165,14 @@ TEST(ModelsSetLoader, ParentLinksThatWouldCloseALoopAreSkipped) {
 
 TEST(ModelsSetLoader, HostileCountsAndSizesLoadSafely) {
   vsplat::DebugCapture log;
-  Loaded l("<textures><texture name=\"neg\" size=\"-5\">ffff</texture>"
-           "<texture name=\"huge\" size=\"2000000000\">ff</texture>"
-           "<texture name=\"short\" size=\"4\">ab</texture>"
-           "<texture name=\"junk\" size=\"zz\">ab</texture></textures>"
-           "<meshes><mesh name=\"m\">" +
-           section("vertices", 2, 8, hexDoubles({1, 2, 3})) + section("triangles", 1, 4, hexInt32({0, 1, 7})) +
-           "</mesh></meshes>" + objects(object("Mesh", "m", child("mesh", "m") + child("material", "none"))));
+  Loaded l(
+      "<textures><texture name=\"neg\" size=\"-5\">ffff</texture>"
+      "<texture name=\"huge\" size=\"2000000000\">ff</texture>"
+      "<texture name=\"short\" size=\"4\">ab</texture>"
+      "<texture name=\"junk\" size=\"zz\">ab</texture></textures>"
+      "<meshes><mesh name=\"m\">" +
+      section("vertices", 2, 8, hexDoubles({1, 2, 3})) + section("triangles", 1, 4, hexInt32({0, 1, 7})) +
+      "</mesh></meshes>" + objects(object("Mesh", "m", child("mesh", "m") + child("material", "none"))));
   ASSERT_NE(l.set, nullptr);
   ASSERT_EQ(l.set->textures.count, 4);
   EXPECT_EQ(l.set->textures[0]->size, 0);
@@ -227,7 +230,8 @@ std::string group(const char* name, const std::vector<int32_t>& vertices, const 
 // Two vertices on the x axis, with normals along z.
 const char kLine[] = "line";
 std::string lineMesh() {
-  return std::string("<meshes><mesh name=\"") + kLine + "\">" + section("vertices", 2, 8, hexDoubles({1, 0, 0, 2, 0, 0})) +
+  return std::string("<meshes><mesh name=\"") + kLine + "\">" +
+         section("vertices", 2, 8, hexDoubles({1, 0, 0, 2, 0, 0})) +
          section("normals", 2, 8, hexDoubles({0, 0, 1, 0, 0, 1})) + "</mesh></meshes>";
 }
 
@@ -235,21 +239,21 @@ TEST(ModelsSetLoader, SkinningBindsGroupsToBonesInTheirRestPose) {
   // Bone a rests at z = 1 and is placed at z = 3 by the file; b rests at
   // x = 1 turned a quarter about z. Vertex 0 is held 0.2 by a and 0.6 by b.
   const std::string quarter = "0 1 0 0 -1 0 0 0 0 0 1 0 1 0 0 1";
-  Loaded l(lineMesh() +
-           "<animated_meshes>" + group("ga", {0, 1}, {0.2, 1.0}) + group("gb", {0, 5}, {0.6, 0.5}) +
+  Loaded l(lineMesh() + "<animated_meshes>" + group("ga", {0, 1}, {0.2, 1.0}) + group("gb", {0, 5}, {0.6, 0.5}) +
            group("gshort", {1, 0}, {0.5}) + "</animated_meshes>" +
-           objects(object("Bone", "a", child("matrix", translation(0, 0, 3)) + child("original_matrix", translation(0, 0, 1))) +
+           objects(object("Bone", "a",
+                          child("matrix", translation(0, 0, 3)) + child("original_matrix", translation(0, 0, 1))) +
                    object("Bone", "b", child("matrix", quarter) + child("original_matrix", quarter)) +
-                   object("AnimatedMesh", "skin", child("mesh", kLine) +
-                                                      "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
-                                                      "<animated_mesh>gb</animated_mesh><bone>b</bone>"
-                                                      "<animated_mesh>nothing</animated_mesh><bone>a</bone>"
-                                                      "<animated_mesh>gshort</animated_mesh><bone>skin</bone>"
-                                                      "</animated_meshes>") +
+                   object("AnimatedMesh", "skin",
+                          child("mesh", kLine) + "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
+                                                 "<animated_mesh>gb</animated_mesh><bone>b</bone>"
+                                                 "<animated_mesh>nothing</animated_mesh><bone>a</bone>"
+                                                 "<animated_mesh>gshort</animated_mesh><bone>skin</bone>"
+                                                 "</animated_meshes>") +
                    object("AnimatedMesh", "bare") +
-                   object("Mesh", "plain", child("mesh", kLine) +
-                                               "<animated_meshes><animated_mesh>gshort</animated_mesh><bone>a</bone>"
-                                               "</animated_meshes>")));
+                   object("Mesh", "plain",
+                          child("mesh", kLine) + "<animated_meshes><animated_mesh>gshort</animated_mesh><bone>a</bone>"
+                                                 "</animated_meshes>")));
   ASSERT_NE(l.set, nullptr);
   MDL_Bone* a = static_cast<MDL_Bone*>(l["a"]);
   MDL_Bone* b = static_cast<MDL_Bone*>(l["b"]);

@@ -47,12 +47,12 @@ struct Rig {
 
 TEST(ViewportProjection, CornersCentreAndDepthsOfACameraAtTheOrigin) {
   Rig r;
-  expectNear(r.toWorld(0.5, 0.375, 0), 0, 0, -1);         // centre of the near plane
-  expectNear(r.toWorld(0, 0, 0), -1, 0.75, -1);           // top left: left and up
-  expectNear(r.toWorld(1, 0.75, 1), 101, -75.75, -101);   // bottom right of the far plane
-  expectNear(r.toWorld(0.5, 0.375, 0.5), 0, 0, -51);      // linear in the camera's z
-  expectNear(r.toWorld(0.5, 0.375, 2), 0, 0, -201);       // beyond the far plane
-  expectNear(r.toWorld(0.5, 0.375, -0.01), 0, 0, 0);      // behind the near plane, at the eye
+  expectNear(r.toWorld(0.5, 0.375, 0), 0, 0, -1);        // centre of the near plane
+  expectNear(r.toWorld(0, 0, 0), -1, 0.75, -1);          // top left: left and up
+  expectNear(r.toWorld(1, 0.75, 1), 101, -75.75, -101);  // bottom right of the far plane
+  expectNear(r.toWorld(0.5, 0.375, 0.5), 0, 0, -51);     // linear in the camera's z
+  expectNear(r.toWorld(0.5, 0.375, 2), 0, 0, -201);      // beyond the far plane
+  expectNear(r.toWorld(0.5, 0.375, -0.01), 0, 0, 0);     // behind the near plane, at the eye
 }
 
 TEST(ViewportProjection, APlacedCameraCarriesThePointAndBackAgain) {
@@ -76,7 +76,7 @@ TEST(ViewportProjection, WithoutCameraOrWidth) {
   r.viewport.worldToScreen(Vec3(1, 1, 1), out);
   expectNear(out, 7, 8, 9);  // untouched
   r.viewport.camera = r.camera;
-  r.viewport.width = 0;      // a = 0 rather than a NaN
+  r.viewport.width = 0;  // a = 0 rather than a NaN
   expectNear(r.toWorld(0.5, 0, 0), 0, 0, -1);
   // A point in the camera's plane has no place on the screen.
   EXPECT_TRUE(std::isinf(r.toScreen(Vec3(1, 0, 0)).x));
@@ -190,8 +190,8 @@ TEST(MouseNavigation, ControlTurnsTheViewAboutTheCameraInTheMixedModeOnly) {
   n.move(kPi / 2, 0, false, true);
   expectNear(n.viewport.navigationPosition, -5, 5, 0, 1e-9);
   EXPECT_NEAR(n.viewport.navigationAzimuth, kPi / 2, 1e-12);
-  expectNear(n.at().position, -5, 0, 0, 1e-9);      // the camera stays
-  expectNear(n.at().basis.Z(), 0, -1, 0, 1e-9);     // and looks along +y now
+  expectNear(n.at().position, -5, 0, 0, 1e-9);   // the camera stays
+  expectNear(n.at().basis.Z(), 0, -1, 0, 1e-9);  // and looks along +y now
 
   Navigation g(NAVIGATION_GLASSBALL);
   g.move(kPi / 2, 0, false, true);  // control changes nothing here: an orbit

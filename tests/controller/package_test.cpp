@@ -18,8 +18,7 @@ using testpkg::RecordingController;
 namespace {
 
 const char kProblem[] = "Problem reading %s.\nCheck with your content provider.";
-const char kCorrupted[] =
-    "Error opening the file, the file is corrupted.\nPlease check with your content provider.";
+const char kCorrupted[] = "Error opening the file, the file is corrupted.\nPlease check with your content provider.";
 const char kIncompatible[] = "You are trying to open a file not compatible with your player.";
 
 std::string randomBytes(size_t n, unsigned seed) {
@@ -96,8 +95,8 @@ std::string readMember(CTRL_Generic& c, const char* name, bool* mustFree = nullp
 }  // namespace
 
 TEST(PackageScramble, MatchesTheSerialKeyStreamAndIsItsOwnInverse) {
-  for (size_t size : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{127}, size_t{128},
-                      size_t{63}, size_t{64}, size_t{65}, size_t{1023}, size_t{4099}, size_t{100003}, size_t{1} << 20}) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{127}, size_t{128}, size_t{63},
+                      size_t{64}, size_t{65}, size_t{1023}, size_t{4099}, size_t{100003}, size_t{1} << 20}) {
     std::string original = randomBytes(size, static_cast<unsigned>(size));
     std::vector<uint8_t> fast(original.begin(), original.end()), slow = fast;
     scramblePackage(fast.data(), fast.size());
@@ -296,10 +295,8 @@ TEST(PackageReadFile, HeadersReachingPastThePackageFindNothing) {
     uint16_t nameLength;
   };
   const Case cases[] = {
-      {"name past the end", 0, 0, 60000},
-      {"extra past the end", 0, 60000, 0xFFFF},
-      {"data past the end", 1000000, 0, 0xFFFF},
-      {"data size wrapping 32 bits", 0xFFFFFFF0u, 0, 0xFFFF},
+      {"name past the end", 0, 0, 60000},           {"extra past the end", 0, 60000, 0xFFFF},
+      {"data past the end", 1000000, 0, 0xFFFF},    {"data size wrapping 32 bits", 0xFFFFFFF0u, 0, 0xFFFF},
       {"data size 2^32-1", 0xFFFFFFFFu, 0, 0xFFFF},
   };
   for (const Case& k : cases) {

@@ -75,7 +75,10 @@ class ProbeHooks {
 // An overlay that answers hits inside its unit square.
 class Square : public MDL_Object {
  public:
-  Square() { type = OBJECT_IMAGE; state |= STATE_ACTIVE; }
+  Square() {
+    type = OBJECT_IMAGE;
+    state |= STATE_ACTIVE;
+  }
   bool hitTest(const Vec2& p) override { return p.x >= 0 && p.y >= 0 && p.x <= 1 && p.y <= 1; }
 };
 
@@ -200,10 +203,10 @@ TEST(Picking, AnAnimatedMeshAnswersWithTheBoneCarryingTheHitPointMost) {
     std::vector<double> weights;
   };
   const Group groups[4] = {
-      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},      // everywhere a half
-      {{1, 7, -1, 1}, {1.0, 9.0, 9.0, NAN}},     // vertex 1; bad entries ignored
-      {{3}, {1.0}},                               // vertex 3, but its bone is flagged
-      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},      // ties with group 0: never wins
+      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},   // everywhere a half
+      {{1, 7, -1, 1}, {1.0, 9.0, 9.0, NAN}},  // vertex 1; bad entries ignored
+      {{3}, {1.0}},                           // vertex 3, but its bone is flagged
+      {{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}},   // ties with group 0: never wins
   };
   std::vector<std::unique_ptr<AnimatedMeshData>> data;
   MDL_Bone* bones[4];
@@ -252,7 +255,8 @@ TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
   testgeometry::placeAt(low, Vec3(0.25, 0.25, 1));
   testgeometry::placeAt(first, Vec3(0.25, 0.25, 2));
   testgeometry::placeAt(second, Vec3(0.25, 0.25, 2));
-  for (MDL_Object* o : {static_cast<MDL_Object*>(low), static_cast<MDL_Object*>(first), static_cast<MDL_Object*>(second)})
+  for (MDL_Object* o :
+       {static_cast<MDL_Object*>(low), static_cast<MDL_Object*>(first), static_cast<MDL_Object*>(second)})
     r.scene->registerObject(o);
   r.hover(200, 150);  // viewport (0.5, 0.375): (0.25, 0.125) in each square
   EXPECT_EQ(r.ctrl.mouse.hovered, first);

@@ -123,8 +123,8 @@ TEST(SoundSource, MemoryStreamReadsAndSeeksStayInsideTheBytes) {
     int64_t offset;
     int whence;
     int64_t at;
-  } seeks[] = {{3, 0, 3}, {2, 1, 5}, {-1, 2, 9}, {-50, 1, 0}, {50, 0, 10},
-               {INT64_MAX, 1, 10}, {INT64_MIN, 2, 0}, {INT64_MIN, 1, 0}};
+  } seeks[] = {{3, 0, 3},   {2, 1, 5},          {-1, 2, 9},        {-50, 1, 0},
+               {50, 0, 10}, {INT64_MAX, 1, 10}, {INT64_MIN, 2, 0}, {INT64_MIN, 1, 0}};
   for (const Seek& s : seeks) {
     EXPECT_EQ(memSeek(&m, s.offset, s.whence), 0);
     EXPECT_EQ(memTell(&m), s.at) << s.offset << " " << s.whence;

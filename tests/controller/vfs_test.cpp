@@ -55,9 +55,9 @@ TEST(VfsOpen, MemberNamesMatchExactlyAfterDroppingDotSlash) {
     const char* contents;  // null: not found
   };
   const Case cases[] = {
-      {"init.lua", "a\n"},   {"./init.lua", "a\n"},   {"init.lu", nullptr},     {"init.luax", nullptr},
-      {"INIT.LUA", nullptr}, {"lib/x.lua", nullptr},  {"mod.lua.txt", nullptr}, {"missing", nullptr},
-      {"./", "dot\n"},       {"//", "slashes\n"},     {".//init.lua", nullptr}, {"././init.lua", nullptr},
+      {"init.lua", "a\n"},   {"./init.lua", "a\n"},  {"init.lu", nullptr},     {"init.luax", nullptr},
+      {"INIT.LUA", nullptr}, {"lib/x.lua", nullptr}, {"mod.lua.txt", nullptr}, {"missing", nullptr},
+      {"./", "dot\n"},       {"//", "slashes\n"},    {".//init.lua", nullptr}, {"././init.lua", nullptr},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.request);
@@ -91,7 +91,7 @@ TEST(VfsRead, SeeksClampIntoTheMember) {
     int whence;
     int32_t pos;
   };
-  const Step steps[] = {{-5, 0, 0}, {4, 0, 4},  {3, 1, 7},   {10, 1, 10}, {-3, 2, 7},
+  const Step steps[] = {{-5, 0, 0},  {4, 0, 4},   {3, 1, 7}, {10, 1, 10}, {-3, 2, 7},
                         {10, 2, 10}, {-20, 1, 0}, {6, 0, 6}, {2, 9, 6} /* unknown whence */};
   for (const Step& s : steps) {
     EXPECT_EQ(vfs_fseek(f, s.offset, s.whence), 0);
@@ -138,8 +138,8 @@ TEST(VfsRead, MemberThatCannotBeReadReadsAsEmpty) {
   // Found by the open, but its unknown method makes the first access fail.
   ArchiveWriter w;
   w.add("config.xml", reinterpret_cast<const uint8_t*>(testpkg::kConfigXml), strlen(testpkg::kConfigXml));
-  std::vector<uint8_t> header = {0x50, 0x4b, 0x03, 0x04, 20, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                 2, 0, 0, 0, 2, 0, 0, 0, 5, 0, 0, 0, 'o', 'd', 'd', '.', 'x', 'y', 'z'};
+  std::vector<uint8_t> header = {0x50, 0x4b, 0x03, 0x04, 20, 0, 0, 0, 99, 0, 0, 0,   0,   0,   0,   0,   0,   0,  2,
+                                 0,    0,    0,    2,    0,  0, 0, 5, 0,  0, 0, 'o', 'd', 'd', '.', 'x', 'y', 'z'};
   w.bytes().insert(w.bytes().end(), header.begin(), header.end());
   testpkg::RecordingController c;
   c.openPackage(testpkg::toBuffer(testpkg::sealArchive(w.bytes())));

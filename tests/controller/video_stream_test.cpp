@@ -388,8 +388,8 @@ TEST(VideoStreamAdvance, AFrameOfNoTimeKeepsThePictureShown) {
 TEST(VideoStreamAdvance, ACorruptPacketEndsTheFramesDecoding) {
   testmedia::TheoraSpec spec;
   spec.frames = 40;
-  Opened o = openBytes(spoilPicture(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }), 5,
-                                    spec.keyframeShift));
+  Opened o = openBytes(
+      spoilPicture(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }), 5, spec.keyframeShift));
   VideoStream& s = *o.stream;
   ASSERT_EQ(s.frameCount, 40);
   // A second's step is due 25 pictures on, but decoding stops at the bad
@@ -436,7 +436,9 @@ TEST(VideoStreamOpen, FilesWithoutPicturesGiveEmptyStreams) {
   huge.height = 8;
   huge.frames = 1;
   const std::string cases[] = {testmedia::makeOgg(1, 22050, 22050), noise, "",
-                               testmedia::makeTheora(huge, [](int, int, int) { return YCbCr{16, 128, 128}; })};
+                               testmedia::makeTheora(huge, [](int, int, int) {
+                                 return YCbCr{16, 128, 128};
+                               })};
   ASSERT_FALSE(cases[3].empty());
   for (const std::string& bytes : cases) {
     Opened o = openBytes(bytes);

@@ -37,8 +37,7 @@ TEST(PlayerExit, OsExitWhileSoundMixesEndsWithItsStatusEveryTime) {
   const fs::path dir = fs::path(VS_BINARY_DIR) / "e2e_os_exit";
   fs::remove_all(dir);
   fs::create_directories(dir);
-  std::vector<uint8_t> pkg =
-      testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", kExitingLua}});
+  std::vector<uint8_t> pkg = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}, {"init.lua", kExitingLua}});
   std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
   ASSERT_EQ(std::system((std::string(VS_BINARY_DIR) + "/vpack embed " + VS_BINARY_DIR + "/vostrelle " +
                          (dir / "test.pkg").string() + " " + (dir / "player").string())
@@ -50,8 +49,8 @@ TEST(PlayerExit, OsExitWhileSoundMixesEndsWithItsStatusEveryTime) {
                                    << "  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=1 "
                                    << "timeout 8 ./player >/dev/null 2>>log; echo $? >>statuses\n"
                                    << "done\n";
-  std::system(("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1024x768x24' bash driver.sh")
-                  .c_str());
+  std::system(
+      ("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1024x768x24' bash driver.sh").c_str());
   std::string expected;
   for (int i = 0; i < runs; ++i) expected += "3\n";
   EXPECT_EQ(slurp(dir / "statuses"), expected) << slurp(dir / "log").substr(0, 2000);

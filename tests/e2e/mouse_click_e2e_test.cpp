@@ -35,8 +35,7 @@ end
 
 TEST(MouseEvents, AClickOnABoxReachesItsCallbackWithTheHitPoint) {
   if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
-  e2e::PlayerRun player("mouse_click",
-                        {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
+  e2e::PlayerRun player("mouse_click", {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
   // The content takes the window's shape at the start, so the viewport's
   // centre is at (width / 2, 0.375 width); a click there without moving.

@@ -68,8 +68,7 @@ bool seen(const std::string& log, const char* what, Seen& s) {
 
 TEST(MouseDrag, AHeldBallFollowsTheMouseAtItsPickedDepth) {
   if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
-  e2e::PlayerRun player("mouse_drag",
-                        {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
+  e2e::PlayerRun player("mouse_drag", {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
   // Press at the centre, jump up and to the right in one move, hold still,
   // release.

@@ -13,8 +13,8 @@ namespace {
 double whiteShare(const e2e::PlayerRun& r, const char* shot, int x, int y, int w, int h) {
   const std::string out = (r.dir / "share").string();
   e2e::run("convert '" + (r.dir / shot).string() + "' -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
-           std::to_string(x) + "+" + std::to_string(y) + " -colorspace gray -threshold 50% -format '%[fx:mean]' info: >'" +
-           out + "'");
+           std::to_string(x) + "+" + std::to_string(y) +
+           " -colorspace gray -threshold 50% -format '%[fx:mean]' info: >'" + out + "'");
   double share = -1;
   std::sscanf(e2e::slurp(out).c_str(), "%lf", &share);
   return share;
@@ -47,8 +47,9 @@ TEST(OverlaysEndToEnd, ScriptTextAndImageShowOverTheViewport) {
                    "  io.write('overlays ready')\n"
                    "end\n");
   ASSERT_TRUE(r.embedded);
-  r.play("import -window $(head -1 wid) shot.png\n"
-         "xdotool key --clearmodifiers ctrl+q");
+  r.play(
+      "import -window $(head -1 wid) shot.png\n"
+      "xdotool key --clearmodifiers ctrl+q");
   ASSERT_NE(r.file("log").find("overlays ready"), std::string::npos) << r.file("log");
   // The square: 0.2 x 1024 pixels from (102.4, 102.4).
   expectPixel(r, 110, 110, 255, 0, 0, "the square's top left");
@@ -65,8 +66,9 @@ TEST(OverlaysEndToEnd, ScriptTextAndImageShowOverTheViewport) {
 TEST(OverlaysEndToEnd, FailedContentShowsTheFailureText) {
   e2e::PlayerRun r("failure", "function startup() error('broken content') end\n");
   ASSERT_TRUE(r.embedded);
-  r.play("import -window $(head -1 wid) shot.png\n"
-         "xdotool key --clearmodifiers ctrl+q");
+  r.play(
+      "import -window $(head -1 wid) shot.png\n"
+      "xdotool key --clearmodifiers ctrl+q");
   ASSERT_NE(r.file("log").find("broken content"), std::string::npos) << r.file("log");
   // Two lines of black text from (10, 31) at 0.023 x 1024 pixels on white.
   const double text = whiteShare(r, "shot.png", 5, 5, 500, 50);

@@ -74,8 +74,7 @@ struct PlayerRun {
   void play(const std::string& driver) {
     std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
                                      << "SDL_AUDIODRIVER=dummy ./player >out 2>log & pid=$!\n"
-                                     << kAwaitWindow
-                                     << "sleep 1.5\n"
+                                     << kAwaitWindow << "sleep 1.5\n"
                                      << driver << "\n"
                                      << "for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done\n"
                                      << "kill $pid 2>/dev/null\n"
@@ -86,8 +85,9 @@ struct PlayerRun {
   // The colour of one screenshot pixel as "r,g,b".
   std::string pixel(const char* shot, int x, int y) const {
     std::string out = (dir / "pixel").string();
-    run("convert '" + (dir / shot).string() + "' -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' " +
-        "-crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " info: >'" + out + "'");
+    run("convert '" + (dir / shot).string() +
+        "' -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' " + "-crop 1x1+" + std::to_string(x) +
+        "+" + std::to_string(y) + " info: >'" + out + "'");
     return slurp(out);
   }
   fs::path dir;

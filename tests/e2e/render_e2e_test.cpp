@@ -41,12 +41,16 @@ std::string sceneXml() {
          "</meshes><objects>"
          "<object type=\"Mesh\" name=\"floor\"><mesh>floor</mesh><material>white</material></object>"
          "<object type=\"Mesh\" name=\"cube\"><mesh>cube</mesh><material>blue</material>"
-         "<matrix>" + translation(2, 0, 1.5) + "</matrix></object>"
+         "<matrix>" +
+         translation(2, 0, 1.5) +
+         "</matrix></object>"
          "<object type=\"Lamp\" name=\"sun\"><type>Sun</type><color>1 1 1</color><shadows>1</shadows>"
          "<matrix>0.7071067811865476 0 -0.7071067811865476 0 0 1 0 0 0.7071067811865476 0 0.7071067811865476 0 "
          "5 0 5 1</matrix></object>"
          "<object type=\"Camera\" name=\"eye\"><angle>50</angle><clip_start>0.5</clip_start>"
-         "<clip_end>60</clip_end><matrix>" + translation(0, 0, 10) + "</matrix></object>"
+         "<clip_end>60</clip_end><matrix>" +
+         translation(0, 0, 10) +
+         "</matrix></object>"
          "</objects>\n";
 }
 
@@ -77,8 +81,9 @@ void floorPixel(double x, double y, int* px, int* py) {
 TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
   e2e::PlayerRun r("render", {{"init.lua", kInitLua}, {"scene.xml", sceneXml()}});
   ASSERT_TRUE(r.embedded);
-  r.play("import -window $(head -1 wid) shot.png\n"
-         "xdotool key --clearmodifiers ctrl+q");
+  r.play(
+      "import -window $(head -1 wid) shot.png\n"
+      "xdotool key --clearmodifiers ctrl+q");
   const std::string log = r.file("log");
   ASSERT_NE(log.find("scene ready"), std::string::npos) << log;
   struct Probe {
@@ -88,8 +93,8 @@ TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
   };
   // The shadow of the cube falls around (0.5, 0); the cube's top is nearer
   // the camera, so it shows further out than its place on the floor.
-  for (const Probe& p : {Probe{"floor in the light", -2, 1.5, 255, 255, 255},
-                         Probe{"floor in the shadow", 0.5, 0, 128, 128, 128}}) {
+  for (const Probe& p :
+       {Probe{"floor in the light", -2, 1.5, 255, 255, 255}, Probe{"floor in the shadow", 0.5, 0, 128, 128, 128}}) {
     int x, y;
     floorPixel(p.x, p.y, &x, &y);
     int red = -1, green = -1, blue = -1;

@@ -26,8 +26,7 @@ TEST(ScriptEvents, KeyFromTheWindowReachesTheScript) {
   if (!std::getenv("DISPLAY") || sh("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs X and xdotool";
   const std::string dir = std::string(VS_BINARY_DIR) + "/e2e_script_key_" + std::to_string(getpid());
   ASSERT_EQ(sh("rm -rf '" + dir + "' && mkdir -p '" + dir + "/content'"), 0);
-  std::ofstream(dir + "/content/config.xml")
-      << "<trelm><version major=\"1\" minor=\"6\" patch=\"4\"/></trelm>\n";
+  std::ofstream(dir + "/content/config.xml") << "<trelm><version major=\"1\" minor=\"6\" patch=\"4\"/></trelm>\n";
   std::ofstream(dir + "/content/init.lua") << R"(
 function startup()
   io.write("script ready\n")

@@ -51,8 +51,8 @@ bool canRun() { return std::getenv("DISPLAY") != nullptr; }
 
 TEST(ScriptLog, IoWriteDuringTheStartReachesTheLog) {
   if (!canRun()) GTEST_SKIP() << "needs X";
-  std::string log = playInit("write", "io.write('hello from init', 42)\nfunction startup() io.stderr:write('started') end\n",
-                             "loaded in");
+  std::string log = playInit(
+      "write", "io.write('hello from init', 42)\nfunction startup() io.stderr:write('started') end\n", "loaded in");
   EXPECT_NE(log.find("hello from init\n42\n"), std::string::npos) << log;
   EXPECT_NE(log.find("started\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" loaded in "), std::string::npos) << log;

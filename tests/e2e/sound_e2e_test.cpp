@@ -75,11 +75,12 @@ TEST(SoundEndToEnd, APlacedLoopingOggToneIsHeardWithTheMixersGainsPerSide) {
   ASSERT_EQ(run("'" + bin + "/vpack' embed '" + bin + "/vostrelle' '" + (dir / "test.pkg").string() + "' '" +
                 (dir / "player").string() + "'"),
             0);
-  std::ofstream(dir / "driver.sh") << "cd '" << dir.string() << "'\n"
-                                   << "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw ./player 2>log & pid=$!\n"
-                                   << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
-                                   << "sleep 3\n"
-                                   << "kill $pid; wait $pid\n";
+  std::ofstream(dir / "driver.sh")
+      << "cd '" << dir.string() << "'\n"
+      << "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw ./player 2>log & pid=$!\n"
+      << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
+      << "sleep 3\n"
+      << "kill $pid; wait $pid\n";
   run("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a bash driver.sh");
   const std::string log = slurp(dir / "log");
   ASSERT_NE(log.find("playing"), std::string::npos) << log;

@@ -86,8 +86,7 @@ TEST(VideoEndToEnd, AStreamOnAMaterialIsSeenAndItsSoundHeard) {
   std::ofstream(r.dir / "driver.sh")
       << "cd '" << r.dir.string() << "'\n"
       << "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw ./player 2>log & pid=$!\n"
-      << e2e::kAwaitWindow
-      << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
+      << e2e::kAwaitWindow << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
       << "sleep 3\n"
       << "import -window $(head -1 wid) shot.png\n"
       << "kill $pid; wait $pid\n";

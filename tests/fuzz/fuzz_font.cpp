@@ -18,8 +18,7 @@
 namespace {
 
 const char* const kTexts[] = {
-    "AVAWAY Ta ff fi",
-    "two\nlines\tand\t\ttabs",
+    "AVAWAY Ta ff fi", "two\nlines\tand\t\ttabs",
     "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 \xff\xfe\xc3",  // accents, euro, an emoji, then broken bytes
 };
 

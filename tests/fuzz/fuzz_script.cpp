@@ -18,10 +18,40 @@
 namespace {
 
 const char* const kValues[] = {
-    "nil", "0/0", "math.huge", "-math.huge", "1e308", "-1", "0", "1", "2^53", "2^31", "-2^31", "0.5",
-    "''", "'x'", "string.rep('a', 300)", "{}", "{1, 2, 3}", "true", "v3(1, 2, 3)", "v3(0/0, 1, 2)",
-    "m33()", "s", "o[1]", "o[2]", "o[3]", "o[4]", "dead", "newScene()", "AXIS_X", "CB_MECHA",
-    "CB_PRE_COLLISION", "SHAPE_BOX", "SHAPE_SPHERE", "function() o[1]:delete() return true end",
+    "nil",
+    "0/0",
+    "math.huge",
+    "-math.huge",
+    "1e308",
+    "-1",
+    "0",
+    "1",
+    "2^53",
+    "2^31",
+    "-2^31",
+    "0.5",
+    "''",
+    "'x'",
+    "string.rep('a', 300)",
+    "{}",
+    "{1, 2, 3}",
+    "true",
+    "v3(1, 2, 3)",
+    "v3(0/0, 1, 2)",
+    "m33()",
+    "s",
+    "o[1]",
+    "o[2]",
+    "o[3]",
+    "o[4]",
+    "dead",
+    "newScene()",
+    "AXIS_X",
+    "CB_MECHA",
+    "CB_PRE_COLLISION",
+    "SHAPE_BOX",
+    "SHAPE_SPHERE",
+    "function() o[1]:delete() return true end",
 };
 constexpr size_t kValueCount = sizeof kValues / sizeof *kValues;
 
@@ -75,8 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lua_State* L = engine->L;
   testpkg::RecordingController controller{std::unique_ptr<CTRL_ScriptEngine>(engine)};
   if (!L || !controller.openPackage(testpkg::toBuffer(packageBytes()))) return 0;
-  luaL_dostring(L, "s = newScene() o = {newObject(s), newRigidBody(s)} o[3] = newCollisionVolume(o[2]) "
-                   "dead = newObject(s) dead:delete()");
+  luaL_dostring(L,
+                "s = newScene() o = {newObject(s), newRigidBody(s)} o[3] = newCollisionVolume(o[2]) "
+                "dead = newObject(s) dead:delete()");
   size_t at = 0;
   auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
   while (at < size && !controller.stopped) {

@@ -2,9 +2,9 @@
 // writers: fuzz_seeds DIR makes DIR/<target>/ for every target.
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,35 +44,43 @@ std::string skinnedSet() {
            section("weights", static_cast<int>(weights.size()), 8, hexDoubles(weights)) + "</animated_mesh>";
   };
   return "<textures><texture name=\"skin\" size=\"" + std::to_string(png.size()) + "\" filter=\"mipmap\">" +
-         hexBytes(png.data(), png.size()) + "</texture></textures>"
+         hexBytes(png.data(), png.size()) +
+         "</texture></textures>"
          "<materials><material name=\"m\"><diffuse>1 0.5 0</diffuse><alpha>0.5</alpha><texture>skin</texture>"
          "</material></materials>"
          "<meshes><mesh name=\"sq\"><min>0 0 0</min><max>1 1 0</max>" +
-         section("vertices", 4, 8, hexDoubles(square)) + section("normals", 4, 4, hexFloats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1})) +
-         section("uvs", 4, 4, hexFloats({0, 0, 1, 0, 1, 1, 0, 1})) + section("triangles", 2, 2, hexUint16({0, 1, 2, 0, 2, 3})) +
+         section("vertices", 4, 8, hexDoubles(square)) +
+         section("normals", 4, 4, hexFloats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1})) +
+         section("uvs", 4, 4, hexFloats({0, 0, 1, 0, 1, 1, 0, 1})) +
+         section("triangles", 2, 2, hexUint16({0, 1, 2, 0, 2, 3})) +
          "</mesh></meshes>"
-         "<animated_meshes>" + group("ga", {0, 1, 2}, {1, 0.5, 0.25}) + group("gb", {2, 3}, {0.75, 1}) +
+         "<animated_meshes>" +
+         group("ga", {0, 1, 2}, {1, 0.5, 0.25}) + group("gb", {2, 3}, {0.75, 1}) +
          "</animated_meshes>"
          "<animations><animation name=\"sway\"><keys count=\"3\"><key time=\"0\"><location>0 0 0</location></key>"
          "<key time=\"0.05\"><rotation>0 0 1</rotation><scale>1 2 1</scale></key>"
          "<key time=\"0.1\"><location>1 0 0</location></key></keys></animation></animations>" +
-         tag("objects",
-             object("Locator", "root", tag("matrix", translation(0, 0, 2))) +
-             object("Bone", "a", tag("parent", "root") + tag("matrix", translation(0, 0, 1)) +
-                                     tag("original_matrix", translation(0, 0, 0))) +
-             object("Bone", "b", tag("parent", "a") + tag("matrix", translation(1, 0, 0)) +
-                                     tag("original_matrix", translation(1, 0, 0))) +
-             object("AnimatedMesh", "body", tag("mesh", "sq") + tag("material", "m") +
-                                                "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
-                                                "<animated_mesh>gb</animated_mesh><bone>b</bone></animated_meshes>") +
-             object("Mesh", "plain", tag("mesh", "sq") + tag("parent", "root")) +
-             object("CollisionVolume", "hull", tag("volume_type", "box") + tag("parent", "plain")) +
-             object("CollisionVolume", "ball", tag("volume_type", "sphere")) +
-             object("Lamp", "sun", tag("type", "Spot") + tag("spot_size", "45")) +
-             object("Camera", "eye", tag("angle", "60") + tag("clip_start", "0.1")));
+         tag("objects", object("Locator", "root", tag("matrix", translation(0, 0, 2))) +
+                            object("Bone", "a",
+                                   tag("parent", "root") + tag("matrix", translation(0, 0, 1)) +
+                                       tag("original_matrix", translation(0, 0, 0))) +
+                            object("Bone", "b",
+                                   tag("parent", "a") + tag("matrix", translation(1, 0, 0)) +
+                                       tag("original_matrix", translation(1, 0, 0))) +
+                            object("AnimatedMesh", "body",
+                                   tag("mesh", "sq") + tag("material", "m") +
+                                       "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
+                                       "<animated_mesh>gb</animated_mesh><bone>b</bone></animated_meshes>") +
+                            object("Mesh", "plain", tag("mesh", "sq") + tag("parent", "root")) +
+                            object("CollisionVolume", "hull", tag("volume_type", "box") + tag("parent", "plain")) +
+                            object("CollisionVolume", "ball", tag("volume_type", "sphere")) +
+                            object("Lamp", "sun", tag("type", "Spot") + tag("spot_size", "45")) +
+                            object("Camera", "eye", tag("angle", "60") + tag("clip_start", "0.1")));
 }
 
-std::string readSource(const char* relative) { return testmedia::readFile((std::string(VS_SOURCE_DIR) + "/" + relative).c_str()); }
+std::string readSource(const char* relative) {
+  return testmedia::readFile((std::string(VS_SOURCE_DIR) + "/" + relative).c_str());
+}
 
 }  // namespace
 
@@ -88,7 +96,8 @@ int main(int argc, char** argv) {
   for (bool store : {false, true}) {
     ArchiveWriter w;
     w.add("config.xml", reinterpret_cast<const uint8_t*>(testpkg::kConfigXml), strlen(testpkg::kConfigXml), store);
-    for (const auto& m : members) w.add(m.first, reinterpret_cast<const uint8_t*>(m.second.data()), m.second.size(), store);
+    for (const auto& m : members)
+      w.add(m.first, reinterpret_cast<const uint8_t*>(m.second.data()), m.second.size(), store);
     put(root / "members", store ? "stored" : "deflated", str(w.bytes()));
   }
   put(root / "model_xml", "mesh",
@@ -111,16 +120,16 @@ int main(int argc, char** argv) {
   put(root / "models_set", "scene", readSource("content/demo/scene.xml"));
   put(root / "models_set", "gem", readSource("content/demo/gem.xml"));
 
-  using testmedia::PngSpec;
   using testmedia::JpegSpec;
+  using testmedia::PngSpec;
   const PngSpec pngs[] = {
       {5, 3, 2, 8, false, false}, {7, 5, 3, 8, false, true}, {9, 6, 0, 16, true, false},
       {4, 4, 6, 8, false, false}, {3, 2, 4, 8, true, false}, {6, 2, 0, 1, false, true},
   };
   int n = 0;
   for (const PngSpec& spec : pngs) put(root / "image", "png" + std::to_string(n++), testmedia::makePng(spec));
-  const JpegSpec jpegs[] = {{8, 8, 3, false, false}, {17, 9, 1, false, false}, {12, 20, 3, true, false},
-                            {16, 16, 3, false, true}};
+  const JpegSpec jpegs[] = {
+      {8, 8, 3, false, false}, {17, 9, 1, false, false}, {12, 20, 3, true, false}, {16, 16, 3, false, true}};
   n = 0;
   for (const JpegSpec& spec : jpegs) put(root / "image", "jpeg" + std::to_string(n++), testmedia::makeJpeg(spec));
 

@@ -72,8 +72,8 @@ struct Offered {
 // What the callbacks do besides recording.
 enum Meddling {
   QUIET,
-  MOVES,              // every 5th contact moves its first body one row along y
-  ADDS_AND_DELETES,   // every 7th adds a sphere beside its first body, every 11th deletes that body
+  MOVES,             // every 5th contact moves its first body one row along y
+  ADDS_AND_DELETES,  // every 7th adds a sphere beside its first body, every 11th deletes that body
 };
 
 struct Recorder {
@@ -140,8 +140,7 @@ std::vector<BodyState> runScene(Scene& s, const std::vector<physics_scenes::Body
     MDL_RigidBody* b = static_cast<MDL_RigidBody*>(o);
     const RigidTransform& w = b->getWorld();
     BodyState st{};
-    const Vec3 parts[] = {w.position, w.basis.axis[0], w.basis.axis[1], w.basis.axis[2], b->speed,
-                          b->angularMomentum};
+    const Vec3 parts[] = {w.position, w.basis.axis[0], w.basis.axis[1], w.basis.axis[2], b->speed, b->angularMomentum};
     for (int k = 0; k < 6; ++k)
       for (int c = 0; c < 3; ++c) st.numbers[3 * k + c] = parts[k][c];
     st.still = b->still;
@@ -152,24 +151,24 @@ std::vector<BodyState> runScene(Scene& s, const std::vector<physics_scenes::Body
 
 void expectSameAsPlainSweep(const char* name, const std::vector<physics_scenes::BodySpec>& specs, int steps,
                             Meddling meddling) {
-      Scene pruned;
-      PlainSweepScene plain;
-      Recorder seenPruned, seenPlain;
-      seenPruned.meddling = seenPlain.meddling = meddling;
-      const std::vector<BodyState> a = runScene(pruned, specs, steps, seenPruned);
-      const std::vector<BodyState> b = runScene(plain, specs, steps, seenPlain);
-      const char* const hows[] = {"", " with moving callbacks", " with callbacks adding and deleting bodies"};
-      const char* how = hows[meddling];
-      ASSERT_GT(seenPlain.offered.size(), 0u) << name;
-      EXPECT_TRUE(seenPruned.offered == seenPlain.offered)
-          << name << how << ": " << seenPruned.offered.size() << " contacts against " << seenPlain.offered.size();
-      ASSERT_EQ(a.size(), b.size());
-      size_t differing = 0;
-      while (differing < a.size() && std::memcmp(a[differing].numbers, b[differing].numbers,
-                                                 sizeof a[differing].numbers) == 0 &&
-             a[differing].still == b[differing].still)
-        ++differing;
-      EXPECT_EQ(differing, a.size()) << name << how << ": the first body that differs";
+  Scene pruned;
+  PlainSweepScene plain;
+  Recorder seenPruned, seenPlain;
+  seenPruned.meddling = seenPlain.meddling = meddling;
+  const std::vector<BodyState> a = runScene(pruned, specs, steps, seenPruned);
+  const std::vector<BodyState> b = runScene(plain, specs, steps, seenPlain);
+  const char* const hows[] = {"", " with moving callbacks", " with callbacks adding and deleting bodies"};
+  const char* how = hows[meddling];
+  ASSERT_GT(seenPlain.offered.size(), 0u) << name;
+  EXPECT_TRUE(seenPruned.offered == seenPlain.offered)
+      << name << how << ": " << seenPruned.offered.size() << " contacts against " << seenPlain.offered.size();
+  ASSERT_EQ(a.size(), b.size());
+  size_t differing = 0;
+  while (differing < a.size() &&
+         std::memcmp(a[differing].numbers, b[differing].numbers, sizeof a[differing].numbers) == 0 &&
+         a[differing].still == b[differing].still)
+    ++differing;
+  EXPECT_EQ(differing, a.size()) << name << how << ": the first body that differs";
 }
 
 TEST(ContactSweep, MeetsThePairsOfThePlainSweepInItsOrderOnEveryBenchScene) {
@@ -187,7 +186,8 @@ TEST(ContactSweep, MeetsThePairsOfThePlainSweepInItsOrderOnEveryBenchScene) {
 TEST(ContactSweep, ABodyPushedOutMidPassMeetsWhatItWasPushedInto) {
   for (int axis : {1, 2}) {  // the line along y, then along z
     auto at = [axis](double along) {
-      return axis == 1 ? physics_scenes::BodySpec{true, 0.5, 0, along, 3} : physics_scenes::BodySpec{true, 0.5, 0, 0, 3 + along};
+      return axis == 1 ? physics_scenes::BodySpec{true, 0.5, 0, along, 3}
+                       : physics_scenes::BodySpec{true, 0.5, 0, 0, 3 + along};
     };
     std::vector<physics_scenes::BodySpec> specs = {at(0.0), at(0.2), at(1.5)};
     for (int i = 0; i < 40; ++i) specs.push_back(at(100.0 + 2.0 * i));

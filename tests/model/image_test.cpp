@@ -48,9 +48,9 @@ TEST(Image, HitsItsRectangleEdgesIncluded) {
     Vec2 p;
     bool hit;
   } cases[] = {
-      {&image, {1, 0.5}, true},     {&image, {0, 0}, true},      {&image, {0.5, 0.6}, false},
+      {&image, {1, 0.5}, true},     {&image, {0, 0}, true},        {&image, {0.5, 0.6}, false},
       {&image, {1.01, 0.2}, false}, {&image, {-0.01, 0.2}, false}, {&image, {0.5, -0.01}, false},
-      {&bare, {1, 1}, true},        {&bare, {0.5, 0.6}, true},   {&bare, {0.5, 1.01}, false},
+      {&bare, {1, 1}, true},        {&bare, {0.5, 0.6}, true},     {&bare, {0.5, 1.01}, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.image->hitTest(c.p), c.hit) << (c.image == &bare ? "bare " : "") << c.p.x << ", " << c.p.y;

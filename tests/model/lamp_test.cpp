@@ -30,9 +30,9 @@ TEST(Lamp, DefaultsAndKeysByKind) {
     bool shadows;
   };
   const Case cases[] = {
-      {"Lamp", LAMP_LAMP, 7, 0.1, 45, true},  {"Sun", LAMP_SUN, 20, 0, 45, true},
-      {"Spot", LAMP_SPOT, 7, 0.1, 30, true},  {"Hemi", LAMP_HEMI, 20, 0, 45, false},
-      {"spot", LAMP_NONE, 20, 0, 45, false},  {"Photon", LAMP_PHOTON, 20, 0, 45, false},
+      {"Lamp", LAMP_LAMP, 7, 0.1, 45, true}, {"Sun", LAMP_SUN, 20, 0, 45, true},
+      {"Spot", LAMP_SPOT, 7, 0.1, 30, true}, {"Hemi", LAMP_HEMI, 20, 0, 45, false},
+      {"spot", LAMP_NONE, 20, 0, 45, false}, {"Photon", LAMP_PHOTON, 20, 0, 45, false},
   };
   for (const Case& c : cases) {
     std::string xml = std::string("<object name=\"L\"><type>") + c.type + "</type>" + keys + "</object>";
@@ -58,8 +58,8 @@ TEST(Lamp, WithoutTypeReadsTheObjectPartAndAnswersFalse) {
   TiXmlDocument doc;
   MDL_Lamp lamp;
   EXPECT_FALSE(lamp.loadXml(parseElement(doc,
-                                  "<object name=\"x\"><matrix>1 0 0 0 0 1 0 0 0 0 1 0 3 4 5 1</matrix>"
-                                  "<energy>9</energy></object>")));
+                                         "<object name=\"x\"><matrix>1 0 0 0 0 1 0 0 0 0 1 0 3 4 5 1</matrix>"
+                                         "<energy>9</energy></object>")));
   EXPECT_STREQ(lamp.name, "x");
   EXPECT_EQ(lamp.getWorld().position, Vec3(3, 4, 5));
   EXPECT_EQ(lamp.energy, 1.0);

@@ -93,11 +93,11 @@ TEST(Material, ReadsItsElementWithTextureLayers) {
   TiXmlDocument doc;
   Material m;
   EXPECT_TRUE(m.loadXml(parseElement(doc,
-                              "<material name=\"skin\"><diffuse>0.1 0.2 0.3</diffuse><alpha>0.5</alpha>"
-                              "<shininess>12</shininess><shadeless>1</shadeless><cast_shadows>0</cast_shadows>"
-                              "<ambient>1 2</ambient>"
-                              "<texture>b.png</texture><texture>none.png</texture>"
-                              "<color>0.5 0.5 0.5 0.25</color></material>"),
+                                     "<material name=\"skin\"><diffuse>0.1 0.2 0.3</diffuse><alpha>0.5</alpha>"
+                                     "<shininess>12</shininess><shadeless>1</shadeless><cast_shadows>0</cast_shadows>"
+                                     "<ambient>1 2</ambient>"
+                                     "<texture>b.png</texture><texture>none.png</texture>"
+                                     "<color>0.5 0.5 0.5 0.25</color></material>"),
                         textures));
   EXPECT_STREQ(m.name, "skin");
   EXPECT_EQ(m.diffuse.r, 0.1);

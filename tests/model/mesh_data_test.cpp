@@ -115,8 +115,7 @@ void expectConsistentLinks(const MeshData& m) {
       for (int j = 0; j < 3; ++j) {
         const Vec3& c = m.vertices[m.triangles[3 * u + j]];
         const Vec3& d = m.vertices[m.triangles[3 * u + (j + 1) % 3]];
-        if (m.triangleInfos[u].neighbours[j] == t && ((a == c && b == d) || (a == d && b == c)))
-          back = true;
+        if (m.triangleInfos[u].neighbours[j] == t && ((a == c && b == d) || (a == d && b == c))) back = true;
       }
       EXPECT_TRUE(back) << "triangle " << t << " edge " << k << " -> " << u;
     }
@@ -126,10 +125,8 @@ void expectConsistentLinks(const MeshData& m) {
 TEST(MeshData, ClosedBoxWithSplitFacesFindsEveryNeighbour) {
   // Each face has its own four vertices (as exporters write for flat
   // normals), so neighbours can only be found by position.
-  const double c[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                          {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-  const int faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
-                           {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
+  const double c[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+  const int faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
   std::vector<double> verts;
   std::vector<int32_t> tris;
   for (int f = 0; f < 6; ++f) {
@@ -137,8 +134,8 @@ TEST(MeshData, ClosedBoxWithSplitFacesFindsEveryNeighbour) {
     for (int i = 0; i < 4; ++i) verts.insert(verts.end(), c[faces[f][i]], c[faces[f][i]] + 3);
     tris.insert(tris.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
   }
-  Loaded box("<mesh>" + section("vertices", 24, 8, hexDoubles(verts)) +
-             section("triangles", 12, 4, hexInt32(tris)) + "</mesh>");
+  Loaded box("<mesh>" + section("vertices", 24, 8, hexDoubles(verts)) + section("triangles", 12, 4, hexInt32(tris)) +
+             "</mesh>");
   ASSERT_EQ(box.mesh.triangleCount, 12);
   for (int t = 0; t < 12; ++t)
     for (int k = 0; k < 3; ++k) EXPECT_NE(box.mesh.triangleInfos[t].neighbours[k], -1) << t << "/" << k;
@@ -149,15 +146,15 @@ TEST(MeshData, OpenStripLeavesBorderEdgesOpen) {
   // Four triangles in a row: 0 1 2 3 4 5 along a ribbon.
   const std::vector<double> v = {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 1, 0, 2, 0, 0, 2, 1, 0};
   const std::vector<int32_t> t = {0, 2, 1, 1, 2, 3, 2, 4, 3, 3, 4, 5};
-  Loaded strip("<mesh>" + section("vertices", 6, 8, hexDoubles(v)) +
-               section("triangles", 4, 4, hexInt32(t)) + "</mesh>");
+  Loaded strip("<mesh>" + section("vertices", 6, 8, hexDoubles(v)) + section("triangles", 4, 4, hexInt32(t)) +
+               "</mesh>");
   const TriangleInfo* info = strip.mesh.triangleInfos;
   int open = 0, links = 0;
   for (int i = 0; i < 4; ++i)
     for (int k = 0; k < 3; ++k) (info[i].neighbours[k] < 0 ? open : links)++;
-  EXPECT_EQ(links, 6);  // three interior edges, each seen from both sides
-  EXPECT_EQ(open, 6);   // the strip's border
-  EXPECT_EQ(info[0].neighbours[1], 1);  // edge 2->1 of the first
+  EXPECT_EQ(links, 6);                   // three interior edges, each seen from both sides
+  EXPECT_EQ(open, 6);                    // the strip's border
+  EXPECT_EQ(info[0].neighbours[1], 1);   // edge 2->1 of the first
   EXPECT_EQ(info[3].neighbours[1], -1);  // edge 4->5 is the far end
   expectConsistentLinks(strip.mesh);
 }
@@ -208,7 +205,8 @@ std::vector<int32_t> derivedNeighbours(const std::vector<Vec3>& v, const std::ve
     for (int32_t& nb : mesh.triangleInfos[t].neighbours) nb = -1;
   mesh.buildAdjacency();
   std::vector<int32_t> nb;
-  for (size_t t = 0; t < count; ++t) nb.insert(nb.end(), mesh.triangleInfos[t].neighbours, mesh.triangleInfos[t].neighbours + 3);
+  for (size_t t = 0; t < count; ++t)
+    nb.insert(nb.end(), mesh.triangleInfos[t].neighbours, mesh.triangleInfos[t].neighbours + 3);
   return nb;
 }
 
@@ -258,7 +256,7 @@ TEST(MeshData, AdjacencyFollowsTheFirstMatchRuleOnSeamedSheets) {
       for (int x = 0; x < side; ++x) {
         int32_t a = corner(x, y), b = corner(x + 1, y), c = corner(x + 1, y + 1), d = corner(x, y + 1);
         tri.insert(tri.end(), {a, b, c, a, c, d});
-        if (next(8) == 0) tri.insert(tri.end(), {c, b, a});  // the face again, turned over
+        if (next(8) == 0) tri.insert(tri.end(), {c, b, a});   // the face again, turned over
         if (next(10) == 0) tri.insert(tri.end(), {b, c, a});  // the same face, same winding
         if (next(12) == 0) tri.insert(tri.end(), {a, a, c});  // degenerate
       }
@@ -280,8 +278,7 @@ TEST(MeshData, CoincidentCornersLoadWithoutAHang) {
 }
 
 TEST(MeshData, NeighboursFromTheFileAreKeptAndBadOnesCleared) {
-  Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) +
-           section("triangles", 2, 4, hexInt32(kTwo)) +
+  Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) + section("triangles", 2, 4, hexInt32(kTwo)) +
            // Triangle 0: (ffff, 1, 7); triangle 1: (0, ffff, 0xfffe as 65534).
            section("neighbours", 6, 2, "ffff 0100 0700 0000 ffff feff") + "</mesh>");
   const TriangleInfo* t = m.mesh.triangleInfos;
@@ -298,8 +295,7 @@ TEST(MeshData, ContentOutsideItsRangesIsDroppedAtLoad) {
   // file's neighbours point at them; normals and uvs are short.
   Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) +
            section("normals", 2, 8, hexDoubles({0, 0, 1, 0, 0, 1})) +
-           section("uvs", 3, 8, hexDoubles({0, 0, 1, 0, 1, 1})) +
-           section("colors", 1, 0, "ff0000ff") +
+           section("uvs", 3, 8, hexDoubles({0, 0, 1, 0, 1, 1})) + section("colors", 1, 0, "ff0000ff") +
            section("triangles", 4, 4, hexInt32({0, 1, 2, 0, 9, 2, -3, 1, 2, 0, 2, 3})) +
            section("neighbours", 12, 4, hexInt32({3, 1, 2, -1, -1, -1, 0, 0, 0, -1, -1, 0})) + "</mesh>");
   const MeshData& d = m.mesh;
@@ -321,8 +317,7 @@ TEST(MeshData, ContentOutsideItsRangesIsDroppedAtLoad) {
 }
 
 TEST(MeshData, NegativeCountsMissingSectionsAndShortText) {
-  Loaded m("<mesh>" + section("vertices", -5, 8, "000000000000f03f") + section("triangles", -1, 4, "") +
-           "</mesh>");
+  Loaded m("<mesh>" + section("vertices", -5, 8, "000000000000f03f") + section("triangles", -1, 4, "") + "</mesh>");
   EXPECT_EQ(m.mesh.vertexCount, 0);
   EXPECT_EQ(m.mesh.vertices, nullptr);
   EXPECT_EQ(m.mesh.triangleCount, 0);
@@ -406,9 +401,9 @@ TEST(AnimationData, KeysAreReadInOrderAndMissingOnesAreZero) {
   EXPECT_EQ(a.locations[0], Vec3(1, 2, 3));
   EXPECT_EQ(a.rotations[0], Vec3(0, 0, 1.5));
   EXPECT_EQ(a.scales[0], Vec3(1, 1, 2));
-  EXPECT_EQ(a.times[1], 0.0);  // no "time"
+  EXPECT_EQ(a.times[1], 0.0);                // no "time"
   EXPECT_EQ(a.locations[1], Vec3(4, 5, 0));  // a short list stores what it has
-  EXPECT_EQ(a.times[2], 0.0);  // no third "key"
+  EXPECT_EQ(a.times[2], 0.0);                // no third "key"
   EXPECT_EQ(a.scales[2], Vec3());
 
   TiXmlDocument more;

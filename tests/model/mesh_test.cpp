@@ -62,7 +62,7 @@ TEST(MeshPicking, NearestOfTwoStackedQuadsAndMissBeside) {
   Pick p = pick(mesh, {0.25, 0.75, 5}, {0.25, 0.75, -5});
   ASSERT_TRUE(p.hit);
   EXPECT_DOUBLE_EQ(p.t, 0.4);  // z = 1 at t = 4 / 10
-  EXPECT_EQ(p.triangle, 3);  // the upper-left half of the upper quad
+  EXPECT_EQ(p.triangle, 3);    // the upper-left half of the upper quad
   p = pick(mesh, {0.75, 0.25, 5}, {0.75, 0.25, -5});
   ASSERT_TRUE(p.hit);
   EXPECT_EQ(p.triangle, 2);

@@ -89,8 +89,8 @@ TEST(PolylineGeometry, DistanceAndHitTable) {
       {{{0, 0}, {0, 0}}, false, kThin, {0, 0.005}, 0.005 - kThin, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "probe (" << c.probe.x << ", " << c.probe.y << ") closed "
-                                      << c.closed << " thickness " << c.thickness);
+    SCOPED_TRACE(::testing::Message() << "probe (" << c.probe.x << ", " << c.probe.y << ") closed " << c.closed
+                                      << " thickness " << c.thickness);
     MDL_Polyline l;
     setPoints(l, c.points);
     l.closed = c.closed;
@@ -236,9 +236,9 @@ TEST(Triangulation, RefusesWhatIsNoPolygon) {
   const std::vector<std::vector<Vec2>> bad{
       {},
       {{0, 0}, {1, 0}},
-      {{0, 0}, {1, 1}, {2, 2}},                  // collinear
-      {{0, 0}, {2, 2}, {2, 0}, {0, 2}},          // crossing edges
-      {{0, 0}, {1, 0}, {0, 0}},                  // a point and its twin
+      {{0, 0}, {1, 1}, {2, 2}},          // collinear
+      {{0, 0}, {2, 2}, {2, 0}, {0, 2}},  // crossing edges
+      {{0, 0}, {1, 0}, {0, 0}},          // a point and its twin
   };
   for (const auto& b : bad) {
     Vec2Array pts = toArray(b);
@@ -270,8 +270,7 @@ void expectOutlineCovers(MDL_Polyline& line) {
       if (line.distanceToPoint(p) > -0.08 * t) continue;
       ++checked;
       bool covered = false;
-      for (int32_t i = 0; i < v.count && !covered; i += 3)
-        covered = insideTriangle(p, v[i], v[i + 1], v[i + 2]);
+      for (int32_t i = 0; i < v.count && !covered; i += 3) covered = insideTriangle(p, v[i], v[i + 1], v[i + 2]);
       ASSERT_TRUE(covered) << "gap at (" << x << ", " << y << ")";
     }
   }
@@ -286,7 +285,13 @@ TEST(PolylineOutline, BandsJoinsAndCapsCoverTheLine) {
   // turn of 150 degrees and a left one of 20.
   const double y3 = 1 - 0.8660254037844386;
   const Vec2 p6{1.8660254037844386, y3 + 0.5};
-  setPoints(zigzag, {{0, 0}, {1, 0}, {1, 1}, {0.5, y3}, {1.5, y3}, {1.0, y3}, p6,
+  setPoints(zigzag, {{0, 0},
+                     {1, 0},
+                     {1, 1},
+                     {0.5, y3},
+                     {1.5, y3},
+                     {1.0, y3},
+                     p6,
                      {p6.x + std::cos(50 * 3.141592653589793 / 180), p6.y + std::sin(50 * 3.141592653589793 / 180)}});
   expectOutlineCovers(zigzag);
 

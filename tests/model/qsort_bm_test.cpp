@@ -29,7 +29,10 @@ std::vector<int> sorted(std::vector<int> v) {
 TEST(QsortBM, SortsTheShapesThatExerciseEachPivotRule) {
   std::mt19937 rng(7);
   std::vector<std::vector<int>> inputs = {
-      {}, {5}, {2, 1}, std::vector<int>(7, 3),  // insertion sort and the exact-7 middle pivot
+      {},
+      {5},
+      {2, 1},
+      std::vector<int>(7, 3),  // insertion sort and the exact-7 middle pivot
       {7, 6, 5, 4, 3, 2, 1},
   };
   std::vector<int> reverse41(41), ascending100(100), organ(64), fewKeys(1000), randomBig(5000);
@@ -85,7 +88,7 @@ TEST(QsortBM, SortsWholePointersByTheirTargets) {
   std::vector<const double*> ptrs;
   for (const double& d : values) ptrs.push_back(&d);
   qsortBM(ptrs.data(), ptrs.size(), sizeof(void*), [](const void* a, const void* b) {
-    double x = **static_cast<const double* const*>(a), y = **static_cast<const double* const*>(b);
+    double x = **static_cast<const double*const*>(a), y = **static_cast<const double*const*>(b);
     return x < y ? -1 : (x > y ? 1 : 0);
   });
   for (size_t i = 1; i < ptrs.size(); ++i) EXPECT_LE(*ptrs[i - 1], *ptrs[i]);

@@ -31,13 +31,11 @@ TEST(RigidBodyInertia, ReciprocalsLockedAxesAndKeepAxis) {
     Vec3 inertia, inverse;
     int keep;
   } cases[] = {
-      {{2, 4, 8}, {0.5, 0.25, 0.125}, 0},  // smallest inertia first
-      {{8, 2, 4}, {0.125, 0.5, 0.25}, 1},
-      {{4, 4, 4}, {0.25, 0.25, 0.25}, 0},  // ties keep the earlier axis
-      {{1, 4, 0}, {1, 0.25, 0}, 2},        // a locked axis is taken when met
-      {{1, 0, 4}, {1, 0, 0.25}, 2},        // ... and loses to any later free axis
-      {{0, 1, 1}, {0, 1, 1}, 1},
-      {{0, 0, 0}, {0, 0, 0}, 2},
+      {{2, 4, 8}, {0.5, 0.25, 0.125}, 0},                                      // smallest inertia first
+      {{8, 2, 4}, {0.125, 0.5, 0.25}, 1}, {{4, 4, 4}, {0.25, 0.25, 0.25}, 0},  // ties keep the earlier axis
+      {{1, 4, 0}, {1, 0.25, 0}, 2},                                            // a locked axis is taken when met
+      {{1, 0, 4}, {1, 0, 0.25}, 2},                                            // ... and loses to any later free axis
+      {{0, 1, 1}, {0, 1, 1}, 1},          {{0, 0, 0}, {0, 0, 0}, 2},
   };
   for (const Case& c : cases) {
     MDL_RigidBody b;
@@ -178,10 +176,10 @@ TEST(RigidBodyStatic, RestitutionAndFrictionFollowTheImpulseRule) {
   struct Case {
     double friction, worldFriction, expectVx;
   } cases[] = {
-      {0.8, 0.8, 0.0},                         // cap 1.28 > 1: sliding stops
-      {0.1, 0.1, 1.0 - 0.2 * 1.6 * 0.5},       // cap 0.16
-      {0.0, 0.0, 1.0},                         // no friction at all
-      {1.5, 1.5, 0.0},                         // the sum is capped at 2
+      {0.8, 0.8, 0.0},                    // cap 1.28 > 1: sliding stops
+      {0.1, 0.1, 1.0 - 0.2 * 1.6 * 0.5},  // cap 0.16
+      {0.0, 0.0, 1.0},                    // no friction at all
+      {1.5, 1.5, 0.0},                    // the sum is capped at 2
   };
   for (const Case& c : cases) {
     MDL_RigidBody b;

@@ -50,7 +50,7 @@ TEST(Sound, NegativePositionsEmptyChannelsAndMissingChannels) {
   EXPECT_EQ(sound.sampleAt(1), 0.0f);
   EXPECT_EQ(sound.sampleAt(2), 1.0f);
   sound.looping = true;
-  EXPECT_EQ(sound.sampleAt(0), 2.0f);  // -2 wraps to 1
+  EXPECT_EQ(sound.sampleAt(0), 2.0f);   // -2 wraps to 1
   EXPECT_EQ(sound.sampleAt(-2), 3.0f);  // -4 wraps to 2
   sound.position = 0;
   // Summing: each channel wraps by its own length.

@@ -40,8 +40,7 @@ class TextExtent : public ::testing::Test {
     EXPECT_NE(index, 0u) << "the built-in face lacks U+" << std::hex << code;
     EXPECT_EQ(FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP), 0);
     const FT_Glyph_Metrics& m = face->glyph->metrics;
-    return {static_cast<double>(m.horiBearingX), static_cast<double>(m.width),
-            static_cast<double>(m.horiAdvance)};
+    return {static_cast<double>(m.horiBearingX), static_cast<double>(m.width), static_cast<double>(m.horiAdvance)};
   }
 
   Extent measure(const char* str, double size = 1.0, int32_t tabSize = 8) {
@@ -93,8 +92,8 @@ TEST_F(TextExtent, ExtentsOfTheBuiltInFontFollowItsMetrics) {
       {"A and a line feed", "A\n", {single.minX, single.minY, single.maxX, height * s}},
       {"tab from the start", "\t", {0, 0, tab * s, 0}},
       {"tab on a stop", "\t\t", {0, 0, 2 * tab * s, 0}},
-      {"a tab b", "a\tb", line(std::min(a.bearingX, bAt + b.bearingX),
-                                std::max(bAt + b.bearingX + b.width, bAt + b.advance))},
+      {"a tab b", "a\tb",
+       line(std::min(a.bearingX, bAt + b.bearingX), std::max(bAt + b.bearingX + b.width, bAt + b.advance))},
       {"two lines", "A\nA", {single.minX, -ascender * s, single.maxX, (height - descender) * s}},
   };
   for (const Case& c : cases) expectExtent(measure(c.text), c.want, c.what);
@@ -109,9 +108,9 @@ TEST_F(TextExtent, KerningMovesThePenOnlyForFacesThatHaveIt) {
   const Glyph A = glyph('A'), V = glyph('V');
   FT_Vector kern{0, 0};
   if (FT_HAS_KERNING(face)) {
-    ASSERT_EQ(FT_Get_Kerning(face, FT_Get_Char_Index(face, 'A'), FT_Get_Char_Index(face, 'V'),
-                             FT_KERNING_UNSCALED, &kern),
-              0);
+    ASSERT_EQ(
+        FT_Get_Kerning(face, FT_Get_Char_Index(face, 'A'), FT_Get_Char_Index(face, 'V'), FT_KERNING_UNSCALED, &kern),
+        0);
   }
   const double vAt = A.advance + kern.x;
   const Extent want{std::min({0.0, A.bearingX, vAt + V.bearingX}) * s,
@@ -191,7 +190,9 @@ TEST(Utf8, LeadByteTableAndCutSequences) {
       {"\xFE\x80\x80\x80\x80\x80", {0xFFFD}},  // 0x80000000 and up
       {"\xC3", {}},
       {"a\xF0\x9F\x98", {0x61}},
-      {"\xC3" "A", {0x81}},  // continuation bytes are not checked
+      {"\xC3"
+       "A",
+       {0x81}},  // continuation bytes are not checked
   };
   for (const Case& c : cases) {
     const size_t n = std::strlen(c.bytes);

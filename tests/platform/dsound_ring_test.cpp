@@ -112,8 +112,8 @@ TEST(DirectSoundDevice, CreatesThePlayersBuffersAndRefusesWhatItCannotPlay) {
     d.lpwfxFormat = &f;
     LPDIRECTSOUNDBUFFER b = reinterpret_cast<LPDIRECTSOUNDBUFFER>(1);
     HRESULT hr = ds->CreateSoundBuffer(&d, &b, nullptr);
-    EXPECT_EQ(c.ok, SUCCEEDED(hr)) << c.bytes << " bytes, " << f.nSamplesPerSec << " Hz, "
-                                   << f.nChannels << " ch, " << f.wBitsPerSample << " bits";
+    EXPECT_EQ(c.ok, SUCCEEDED(hr)) << c.bytes << " bytes, " << f.nSamplesPerSec << " Hz, " << f.nChannels << " ch, "
+                                   << f.wBitsPerSample << " bits";
     if (SUCCEEDED(hr)) {
       LPVOID p1, p2;
       DWORD n1, n2;
@@ -138,7 +138,10 @@ TEST(DirectSoundRing, LockHandsOutTwoSpansWhenTheRangeWraps) {
   struct Case {
     DWORD offset, bytes, n1, n2;
   } cases[] = {
-      {0, 16384, 16384, 0}, {16000, 1000, 384, 616}, {16380, 8, 4, 4}, {100, 16284, 16284, 0},
+      {0, 16384, 16384, 0},
+      {16000, 1000, 384, 616},
+      {16380, 8, 4, 4},
+      {100, 16284, 16284, 0},
   };
   LPVOID base, unused;
   DWORD all, none;

@@ -36,10 +36,14 @@ TEST(Input, KeysBecomeVirtualKeysWithGenericModifiersAndRepeat) {
     SDL_Keycode sym;
     WPARAM vk;
   } cases[] = {
-      {SDL_SCANCODE_A, SDLK_a, 'A'},           {SDL_SCANCODE_7, SDLK_7, '7'},
-      {SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT}, {SDL_SCANCODE_RCTRL, SDLK_RCTRL, VK_CONTROL},
-      {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, VK_ESCAPE}, {SDL_SCANCODE_F1, SDLK_F1, VK_F1},
-      {SDL_SCANCODE_LEFT, SDLK_LEFT, VK_LEFT},    {SDL_SCANCODE_KP_5, SDLK_KP_5, VK_NUMPAD0 + 5},
+      {SDL_SCANCODE_A, SDLK_a, 'A'},
+      {SDL_SCANCODE_7, SDLK_7, '7'},
+      {SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT},
+      {SDL_SCANCODE_RCTRL, SDLK_RCTRL, VK_CONTROL},
+      {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, VK_ESCAPE},
+      {SDL_SCANCODE_F1, SDLK_F1, VK_F1},
+      {SDL_SCANCODE_LEFT, SDLK_LEFT, VK_LEFT},
+      {SDL_SCANCODE_KP_5, SDLK_KP_5, VK_NUMPAD0 + 5},
   };
   for (const Case& c : cases) {
     testwin::pushKey(w, c.scan, c.sym, true);

@@ -71,12 +71,10 @@ TEST(RawInput, OutputReportsGoThroughTheOpenableName) {
   UINT size = sizeof name;
   ASSERT_GT(GetRawInputDeviceInfoA(dev, RIDI_DEVICENAME, name, &size), 2u);
   // The raw-input name opens once its second character is a backslash.
-  EXPECT_EQ(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, 0, nullptr),
+  EXPECT_EQ(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
   name[1] = '\\';
-  HANDLE f = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+  HANDLE f = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(f, INVALID_HANDLE_VALUE);
   const uint8_t report[] = {0, 5, 6};
   DWORD written = 0;

@@ -93,11 +93,15 @@ TEST(Accelerators, EscapeAndCtrlQSendTheirCommands) {
     int command;  // 0: not translated
     LPARAM lParam;
   } cases[] = {
-      {false, WM_KEYDOWN, VK_ESCAPE, 32779, 0}, {true, WM_KEYDOWN, 'Q', 101, 0},
-      {false, WM_KEYDOWN, 'Q', 0, 0},           {true, WM_KEYUP, 'Q', 0, 0},
-      {false, WM_KEYDOWN, VK_F1, 0, 0},         {true, WM_KEYDOWN, VK_ESCAPE, 0, 0},
+      {false, WM_KEYDOWN, VK_ESCAPE, 32779, 0},
+      {true, WM_KEYDOWN, 'Q', 101, 0},
+      {false, WM_KEYDOWN, 'Q', 0, 0},
+      {true, WM_KEYUP, 'Q', 0, 0},
+      {false, WM_KEYDOWN, VK_F1, 0, 0},
+      {true, WM_KEYDOWN, VK_ESCAPE, 0, 0},
       // Ctrl+Alt+Q (Alt in the key's flags) is not Ctrl+Q; Alt+Esc is not Esc.
-      {true, WM_KEYDOWN, 'Q', 0, 1 << 29},      {false, WM_SYSKEYDOWN, VK_ESCAPE, 0, 1 << 29},
+      {true, WM_KEYDOWN, 'Q', 0, 1 << 29},
+      {false, WM_SYSKEYDOWN, VK_ESCAPE, 0, 1 << 29},
   };
   for (const Case& c : cases) {
     // The key state follows the messages taken from the queue.
@@ -159,11 +163,14 @@ TEST(Dialogs, TheOwnersTimerKeepsTickingWhileTheBoxIsUp) {
   };
   SetTimer(w, 0, 10, nullptr);
   // Should no tick come, the box is closed after a while instead of hanging.
-  guint guard = g_timeout_add(10000, [](gpointer) -> gboolean {
-    guarded = true;
-    if (box) EndDialog(box, -2);
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  guint guard = g_timeout_add(
+      10000,
+      [](gpointer) -> gboolean {
+        guarded = true;
+        if (box) EndDialog(box, -2);
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   INT_PTR result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(152), w, proc, 0);
   if (!guarded) g_source_remove(guard);
   testwin::handler() = nullptr;

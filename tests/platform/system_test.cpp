@@ -56,10 +56,13 @@ TEST(Time, PerformanceCounterAdvancesAtItsFrequency) {
 TEST(Threads, ThreadRunsItsProcedureWithItsParameter) {
   static std::atomic<int> got{0};
   int value = 42;
-  HANDLE t = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-    got = *static_cast<int*>(p);
-    return 0;
-  }, &value, 0, nullptr);
+  HANDLE t = CreateThread(
+      nullptr, 0,
+      [](LPVOID p) -> DWORD {
+        got = *static_cast<int*>(p);
+        return 0;
+      },
+      &value, 0, nullptr);
   ASSERT_TRUE(t);
   for (int i = 0; i < 200 && got == 0; ++i) SDL_Delay(5);
   EXPECT_EQ(got, 42);

@@ -57,8 +57,7 @@ inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) 
   wc.lpszClassName = menu ? "vsTestMenu" : "vsTest";
   wc.lpszMenuName = menu;
   RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr,
-                              nullptr, nullptr, nullptr);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr, nullptr, nullptr, nullptr);
   if (hwnd) made().push_back(hwnd);
   return hwnd;
 }
@@ -74,8 +73,7 @@ inline int drain(HWND hwnd = nullptr) {
   return n;
 }
 
-inline void pushKey(HWND hwnd, SDL_Scancode scan, SDL_Keycode sym, bool down, Uint16 mod = 0,
-                    bool repeat = false) {
+inline void pushKey(HWND hwnd, SDL_Scancode scan, SDL_Keycode sym, bool down, Uint16 mod = 0, bool repeat = false) {
   SDL_Event ev = {};
   ev.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   ev.key.windowID = vsplat::sdlWindowId(hwnd);

@@ -30,18 +30,36 @@ int parse(lua_State* L) {
     if (c == '|') continue;
     Slot& s = slots[k];
     switch (c) {
-      case 'B': out[k] = &s.b; break;
-      case 'C': case 'M': case 'V': case 'W': out[k] = &s.p; break;
-      case 'F': case 'I': out[k] = &s.i; break;
-      case 'N': out[k] = &s.n; break;
-      case 'S': out[k] = &s.s; break;
-      case 'R': out[k] = &s.r; break;
-      default: out[k] = &s.i; break;
+      case 'B':
+        out[k] = &s.b;
+        break;
+      case 'C':
+      case 'M':
+      case 'V':
+      case 'W':
+        out[k] = &s.p;
+        break;
+      case 'F':
+      case 'I':
+        out[k] = &s.i;
+        break;
+      case 'N':
+        out[k] = &s.n;
+        break;
+      case 'S':
+        out[k] = &s.s;
+        break;
+      case 'R':
+        out[k] = &s.r;
+        break;
+      default:
+        out[k] = &s.i;
+        break;
     }
     ++k;
   }
-  int got = LMP_getArgs(L, spec.c_str(), out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7], out[8],
-                        out[9], out[10], out[11]);
+  int got = LMP_getArgs(L, spec.c_str(), out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7], out[8], out[9],
+                        out[10], out[11]);
   lua_settop(L, 0);
   lua_pushinteger(L, got);
   k = 0;
@@ -49,15 +67,37 @@ int parse(lua_State* L) {
     if (c == '|') continue;
     Slot& s = slots[k++];
     switch (c) {
-      case 'B': lua_pushboolean(L, s.b); break;
-      case 'C': case 'M': case 'V': case 'W':
-        if (s.p) lua_pushnumber(L, s.p[0]); else lua_pushnil(L);
+      case 'B':
+        lua_pushboolean(L, s.b);
         break;
-      case 'F': case 'I': lua_pushinteger(L, s.i); break;
-      case 'N': lua_pushnumber(L, s.n); break;
-      case 'S': if (s.s) lua_pushstring(L, s.s); else lua_pushnil(L); break;
-      case 'R': lua_pushboolean(L, s.r == nullptr); break;
-      default: lua_pushinteger(L, s.i); break;
+      case 'C':
+      case 'M':
+      case 'V':
+      case 'W':
+        if (s.p)
+          lua_pushnumber(L, s.p[0]);
+        else
+          lua_pushnil(L);
+        break;
+      case 'F':
+      case 'I':
+        lua_pushinteger(L, s.i);
+        break;
+      case 'N':
+        lua_pushnumber(L, s.n);
+        break;
+      case 'S':
+        if (s.s)
+          lua_pushstring(L, s.s);
+        else
+          lua_pushnil(L);
+        break;
+      case 'R':
+        lua_pushboolean(L, s.r == nullptr);
+        break;
+      default:
+        lua_pushinteger(L, s.i);
+        break;
     }
   }
   return lua_gettop(L);
@@ -96,7 +136,8 @@ const ParseCase kCases[] = {
     {"parse('I', 'x')", "0,-99", "Invalid type (string) for argument #1, <I> type argument(s) expected", nullptr},
     {"parse('F', 1)", "0,-99", "Invalid type (number) for argument #1, <F> type argument(s) expected", nullptr},
     {"parse('S', {})", "0,nil", "Invalid type (table) for argument #1, <S> type argument(s) expected", nullptr},
-    {"parse('NN', 1, true)", "0,1,-99", "Invalid type (boolean) for argument #2, <NN> type argument(s) expected", nullptr},
+    {"parse('NN', 1, true)", "0,1,-99", "Invalid type (boolean) for argument #2, <NN> type argument(s) expected",
+     nullptr},
     {"parse('N|NN', 1, 'x', 2)", "0,1,-99,-99", "Too much arguments, <N|NN> argument(s) expected", nullptr},
     {"parse('V')", "0,nil", "Not enough arguments, <V> argument(s) expected", nullptr},
     {"parse('II', 1)", "0,1,-99", "Not enough arguments, <II> argument(s) expected", nullptr},

@@ -18,7 +18,8 @@ const int kUpdate = 1, kEvent = 2, kAspect = 11;
 
 TEST(EngineStart, RunsInitAndStartupThenLogsTheLoadTime) {
   vsplat::DebugCapture log;
-  Player p({{"init.lua", "order = 'init'\nio.write('init says hi')\nfunction startup() order = order .. ',startup' end\n"}});
+  Player p(
+      {{"init.lua", "order = 'init'\nio.write('init says hi')\nfunction startup() order = order .. ',startup' end\n"}});
   ASSERT_NE(p.controller->package, nullptr);
   ASSERT_TRUE(p.engine->start());
   EXPECT_EQ(p.global("order"), "init,startup");
@@ -49,9 +50,9 @@ TEST(EngineStart, FailuresOfTheScriptsStopTheStart) {
     const char* init;
     const char* reason;  // part of the failure message
   } cases[] = {
-      {"x = 1\n", "attempt to call a nil value"},                           // no startup
-      {"function startup() error('boom') end\n", "init.lua:1: boom"},     // error in startup
-      {"error('early')\n", "init.lua:1: early"},                           // error in the chunk
+      {"x = 1\n", "attempt to call a nil value"},                      // no startup
+      {"function startup() error('boom') end\n", "init.lua:1: boom"},  // error in startup
+      {"error('early')\n", "init.lua:1: early"},                       // error in the chunk
       {"function startup() error({}) end\n", "error object is a table value"},
       // A strict globals table whose lookup of startup raises: reported, no crash.
       {"setmetatable(_G, {__index = function(_, k) error('undefined ' .. k) end})\n", "undefined startup"},
@@ -203,8 +204,9 @@ TEST(EngineEvents, ResultMustBeOneBoolean) {
     bool handled;
     bool fails;
   } cases[] = {
-      {"return true", true, false}, {"return false", false, false}, {"return true, 5", true, false},
-      {"", false, true},            {"return 1", false, true},      {"return nil, true", false, true},
+      {"return true", true, false},    {"return false", false, false},
+      {"return true, 5", true, false}, {"", false, true},
+      {"return 1", false, true},       {"return nil, true", false, true},
       {"return 'true'", false, true},
   };
   for (const Case& c : cases) {
@@ -231,8 +233,8 @@ TEST(EngineValues, PopValueConversions) {
     double number;
     const char* text;
   } cases[] = {
-      {"n", ScriptValue::NUMBER, 12.0, nullptr},  {"h", ScriptValue::NUMBER, 16.0, nullptr},
-      {"s", ScriptValue::STRING, 0, "12a"},       {"d", ScriptValue::NUMBER, 3.5, nullptr},
+      {"n", ScriptValue::NUMBER, 12.0, nullptr}, {"h", ScriptValue::NUMBER, 16.0, nullptr},
+      {"s", ScriptValue::STRING, 0, "12a"},      {"d", ScriptValue::NUMBER, 3.5, nullptr},
       {"missing", ScriptValue::NIL, 0, nullptr},
   };
   for (const Case& c : cases) {

@@ -39,20 +39,24 @@ const LuaCase kConstantCases[] = {
       assert(KEY_EXECUTELM == 43 and KEY_0 == 48 and KEY_9 == 57 and KEY_A == 65 and KEY_Z == 90)
       assert(KEY_NUMPAD0 == 96 and KEY_F1 == 112 and KEY_F24 == 135 and KEY_LSHIFT == 160 and KEY_OEM_CLEAR == 254)
       assert(KEY_HANJA == 25 and KEY_KANJI == 25 and KEY_OEM_NEC_EQUAL == 146 and KEY_OEM_FJ_JISHO == 146)
-      assert(KEY_EXECUTE == nil))", nullptr},
+      assert(KEY_EXECUTE == nil))",
+     nullptr},
     {"families", R"(
       assert(CB_UPDATE == 1 and CB_PRE_COLLISION == 9 and CB_ASPECT_RATIO_CHANGED == 11 and CB_MAX == 11)
       assert(ENV_WINDOWS == 1 and ENV_WEB == 6 and EVENT_KEY_DOWN == 1 and EVENT_CLOSE == 8)
       assert(REF_SELF == 1 and REF_GLOBAL == 3 and SCOPE_RECURSE == 2 and AXIS_Z == 3)
       assert(STATE_VISIBLE == 4 and STATE_ALL == 31 and INTERPOL_ENDSIN == 3 and FILTER_MIPMAP == 3)
       assert(DISPLAY_MODE_SPRITE == 1 and NAVIGATION_GLASSBALL == 3 and JOINT_POINT_ON_PLANE == 4)
-      assert(SHADOW_ZPASS == SHADOW_2D and SHADOW_ZFAIL == SHADOW_3D and SHADOW_3D == 1))", nullptr},
+      assert(SHADOW_ZPASS == SHADOW_2D and SHADOW_ZFAIL == SHADOW_3D and SHADOW_3D == 1))",
+     nullptr},
     {"object codes", R"(
       assert(OBJECT_NONE == 0 and OBJECT_TEXT == 8 and OBJECT_IMAGE == 10 and OBJECT_LOCATOR == 14)
-      for k, v in pairs(_G) do assert(not (k:match('^OBJECT_') and v == 9), k) end)", nullptr},
+      for k, v in pairs(_G) do assert(not (k:match('^OBJECT_') and v == 9), k) end)",
+     nullptr},
     {"finite infinities", R"(
       assert(INFINITE_PLUS == 1.7976931348623157e308 and INFINITE_PLUS < math.huge)
-      assert(INFINITE_MINUS == -INFINITE_PLUS))", nullptr},
+      assert(INFINITE_MINUS == -INFINITE_PLUS))",
+     nullptr},
     {"every constant is a number, 257 of them besides the object codes", R"(
       local n = 0
       for k, v in pairs(_G) do
@@ -61,7 +65,8 @@ const LuaCase kConstantCases[] = {
           assert(type(v) == 'number', k); n = n + 1
         end
       end
-      assert(n == 257, n))", nullptr},
+      assert(n == 257, n))",
+     nullptr},
 };
 
 TEST(Globals, Constants) {
@@ -97,8 +102,9 @@ TEST(Globals, KeyTestsCompareThisFrameWithTheLast) {
             "0.05:falsefalsefalse 0.05:truetruefalse 0.05:truefalsefalse 0.05:truefalsefalse "
             "0.05:falsefalsetrue 0.05:falsefalsefalse");
   // Codes outside the arrays are never down.
-  ASSERT_EQ(p.run("assert(isKeyPressed(-1) == false and isKeyPressed(256) == false and isKeyJustReleased(1e9) == false)"),
-            "");
+  ASSERT_EQ(
+      p.run("assert(isKeyPressed(-1) == false and isKeyPressed(256) == false and isKeyJustReleased(1e9) == false)"),
+      "");
   EXPECT_TRUE(c.failures.empty());
 }
 

@@ -21,7 +21,8 @@ const LuaCase kCases[] = {
       assert(l:getShadowCoeff() == 0.5 and l:getEnergy() == 1 and l:getShadowDepth() == 30)
       assert(l:getShadow() == false and l:getOn() == true and l:getShadowType() == SHADOW_2D)
       assert(l:getSpotSize() == nil and l:getSpotExponent() == nil)  -- not a spot lamp
-      assert(l:getPosition() == v3() and l:getParent() == nil))", nullptr},
+      assert(l:getPosition() == v3() and l:getParent() == nil))",
+     nullptr},
     {"lamp setters store, energy held within 0 to 100", R"(
       local l = newLamp(s)
       l:setShadow(true); l:setOn(false); l:setShadowType(7); l:setShadowDepth(12); l:setShadowCoeff(0.25)
@@ -33,21 +34,25 @@ const LuaCase kCases[] = {
       l:setEnergy(-1); assert(l:getEnergy() == 0)
       l:setEnergy(0 / 0); assert(l:getEnergy() == 0)
       l:setEnergy(42.5); assert(l:getEnergy() == 42.5)
-      local c = l:getColor(); c:setR(0); assert(l:getColor() == color(1, 0.5, 0.25, 0.75)))", nullptr},
+      local c = l:getColor(); c:setR(0); assert(l:getColor() == color(1, 0.5, 0.25, 0.75)))",
+     nullptr},
     {"a point lamp ignores the spot setters", R"(
       local l = newLamp(s)
       l:setSpotSize(120); l:setSpotExponent(3)
-      assert(l:getSpotSize() == nil and l:getSpotExponent() == nil))", nullptr},
+      assert(l:getSpotSize() == nil and l:getSpotExponent() == nil))",
+     nullptr},
     {"a new camera sees 49.14 degrees from 1 to 100", R"(
       local c = newCamera(s)
       assert(c:getType() == OBJECT_CAMERA and tostring(c):find('^newCamera %('))
       assert(math.abs(c:getFOV() - 49.14) < 1e-6 and c:getNearZ() == 1 and c:getFarZ() == 100)
       c:setFOV(90); assert(c:getFOV() == 90)
-      c:setNearZ(0.5); c:setFarZ(1000); assert(c:getNearZ() == 0.5 and c:getFarZ() == 1000))", nullptr},
+      c:setNearZ(0.5); c:setFarZ(1000); assert(c:getNearZ() == 0.5 and c:getFarZ() == 1000))",
+     nullptr},
     {"a new mike hears at gain 1 and is on", R"(
       local m = newMike(s)
       assert(m:getType() == OBJECT_MIKE and tostring(m):find('^newMike %(') and m:getGain() == 1 and m:getOn() == true)
-      m:setGain(0.25); m:setOn(false); assert(m:getGain() == 0.25 and m:getOn() == false))", nullptr},
+      m:setGain(0.25); m:setOn(false); assert(m:getGain() == 0.25 and m:getOn() == false))",
+     nullptr},
     {"under a parent each takes its place and joins its children", R"(
       local p = newObject(s); p:setPosition(v3(1, 2, 3)); p:rotateAxis(AXIS_Z, 90)
       for _, make in ipairs({newLamp, newCamera, newMike}) do
@@ -57,7 +62,8 @@ const LuaCase kCases[] = {
       end
       assert(p:getChildrenCount() == 3)
       local first = p:getChild(); assert(first:getEnergy() == 1)  -- pushed as a lamp
-      assert(first:getSibling():getFOV() ~= nil and first:getSibling():getSibling():getGain() == 1))", nullptr},
+      assert(first:getSibling():getFOV() ~= nil and first:getSibling():getSibling():getGain() == 1))",
+     nullptr},
     {"lamps and cameras are copied with their settings, mikes not at all", R"(
       local l = newLamp(s); l:setEnergy(7); l:setName('key'); newObject(l):setName('inner')
       local lc = newLamp(s, l)
@@ -67,7 +73,8 @@ const LuaCase kCases[] = {
       assert(math.abs(cc:getFOV() - 30) < 1e-12 and cc:getFarZ() == 7)
       local mc = newMike(s, newMike(s))
       assert(mc:exist() == false and mc:getGain() == nil)
-      mc:setGain(2); mc:setOn(true))", nullptr},
+      mc:setGain(2); mc:setOn(true))",
+     nullptr},
     {"a source of another class raises naming the class", "newLamp(s, newCamera(s))", "newLamp"},
     {"a camera source must be a camera", "newCamera(s, 5)", "newCamera"},
     {"a mike source must be a mike", "newMike(s, newLamp(s))", "newMike"},

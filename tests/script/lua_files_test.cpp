@@ -16,8 +16,7 @@ using filecase::DiskFile;
 std::string uniqueName(const char* stem) { return filecase::uniqueName("vs_engine_", stem); }
 
 TEST(ScriptModules, RequireFindsAPackageMemberOnTheDefaultPath) {
-  Player p({{"tools.lua", "return { twice = function(x) return 2 * x end }\n"},
-            {"sub/inner.lua", "return 'inner'\n"}});
+  Player p({{"tools.lua", "return { twice = function(x) return 2 * x end }\n"}, {"sub/inner.lua", "return 'inner'\n"}});
   EXPECT_EQ(p.run("assert(package.path == './?.lua', package.path)"
                   "assert(package.cpath == '', package.cpath)"
                   "r = require('tools').twice(21) .. require('sub.inner')"),
@@ -62,7 +61,8 @@ TEST(ScriptLoading, DofileAndLoadfile) {
   Player p({{"data/chunk.lua", "#!/ignored first line\nlocal a = ... return (a or 0) + 1\n"},
             {"bom.lua", "\xEF\xBB\xBFreturn 'bom'\n"},
             {"bad.lua", "x = \nerror('line two')\n"}});
-  EXPECT_EQ(p.run("assert(dofile('//" + disk.name + "') == 'from disk')"
+  EXPECT_EQ(p.run("assert(dofile('//" + disk.name +
+                  "') == 'from disk')"
                   "assert(dofile('./data/chunk.lua') == 1)"
                   "assert(loadfile('data/chunk.lua')(41) == 42)"
                   "assert(dofile('bom.lua') == 'bom')"
@@ -88,7 +88,7 @@ TEST(ScriptIo, SeekAndReadAMember) {
   Player p({{"data.txt", "0123456789"}});
   EXPECT_EQ(p.run("local f = assert(io.open('data.txt'))"
                   "assert(f:seek('end') == 10)"
-                  "assert(f:read(0) == nil and f:seek() == 10)"      // at the end
+                  "assert(f:read(0) == nil and f:seek() == 10)"  // at the end
                   "assert(f:seek('set', 0) == 0 and f:read('*a') == '0123456789')"
                   "assert(f:read('*a') == '')"
                   "assert(f:seek('set', 4) == 4 and f:read(0) == '' and f:seek() == 4)"
@@ -150,7 +150,7 @@ TEST(ScriptIo, MissingFilesAndReadOnlyMembers) {
                   "assert(f == nil and msg:find('^none.txt: ') and type(code) == 'number')"
                   "local ok, e = pcall(io.lines, 'none.txt')"
                   "assert(not ok and e:find(\"cannot open file 'none.txt'\"), e)"
-                  "local g = io.open('data.txt', 'w')"   // members are read-only whatever the mode
+                  "local g = io.open('data.txt', 'w')"  // members are read-only whatever the mode
                   "local r, wmsg = g:write('x') assert(r == nil and type(wmsg) == 'string')"
                   "assert(g:read('*a') == 'abc')"
                   "assert(not pcall(io.open, 'data.txt', 'rw'))"),
@@ -161,9 +161,12 @@ TEST(ScriptIo, DiskFilesAndTemporaryFiles) {
   std::string name = uniqueName("out.txt");
   DiskFile cleanup(name, "");
   Player p({});
-  EXPECT_EQ(p.run("local f = assert(io.open('//" + name + "', 'w'))"
+  EXPECT_EQ(p.run("local f = assert(io.open('//" + name +
+                  "', 'w'))"
                   "assert(f:write('line one\\n', 2, '\\n') == f) f:close()"
-                  "local t = {} for l in io.lines('//" + name + "') do t[#t + 1] = l end\n"
+                  "local t = {} for l in io.lines('//" +
+                  name +
+                  "') do t[#t + 1] = l end\n"
                   "assert(t[1] == 'line one' and t[2] == '2')"
                   "local tmp = assert(io.tmpfile())"
                   "tmp:write('temp') assert(tmp:seek('set') == 0 and tmp:read('*a') == 'temp') tmp:close()"),

@@ -136,7 +136,8 @@ TEST(ScriptIoMessages, ArgumentErrors) {
       {"assert(io.type(42) == nil and io.type(io.stdout) == 'file')", ""},
       {"assert(tostring(f):find('^file %(0x%x+%)$'))", ""},
       {"f:lines(1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1)", ""},  // 17 formats
-      {"f:lines(1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1)", "bad argument #16 to 'lines' (too many options)"},
+      {"f:lines(1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1)",
+       "bad argument #16 to 'lines' (too many options)"},
       {"io.lines('data.txt', 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1)",
        "bad argument #17 to 'lines' (too many options)"},
       {"for l in f:lines('*x') do end", "bad argument #2 to 'for iterator' (invalid format)"},
@@ -191,21 +192,28 @@ TEST(ScriptIoWrite, ResultsAndNumberText) {
   std::string name = uniqueName("out.txt");
   DiskFile disk(name, "");
   Player p({{"data.txt", "abc"}});
-  EXPECT_EQ(p.run("local f = assert(io.open('//" + name + "', 'w')) "
+  EXPECT_EQ(p.run("local f = assert(io.open('//" + name +
+                  "', 'w')) "
                   "assert(f:write() == f and f:write('a', 1 / 3, '|', 1e100, '|', 2 ^ 53, '|', -0.5, '|', 3) == f) "
                   "assert(f:flush() == true and f:close() == true) "
-                  "local o = io.output('//" + name + "') assert(io.output() == o) "
+                  "local o = io.output('//" +
+                  name +
+                  "') assert(io.output() == o) "
                   "assert(io.write('x', 12) == o and io.close() == true) "
                   "io.output(io.stdout)"),
             "");
   EXPECT_EQ(readAll(name), "x12");
-  EXPECT_EQ(p.run("local f = assert(io.open('//" + name + "', 'w')) "
+  EXPECT_EQ(p.run("local f = assert(io.open('//" + name +
+                  "', 'w')) "
                   "f:write('a', 1 / 3, '|', 1e100, '|', 2 ^ 53, '|', -0.5, '|', 3) f:close()"),
             "");
   EXPECT_EQ(readAll(name), "a0.33333333333333|1e+100|9.007199254741e+15|-0.5|3");
   // Appending, and a write to a file opened for reading failing as stdio does.
-  EXPECT_EQ(p.run("local f = assert(io.open('//" + name + "', 'a')) f:write('!') f:close() "
-                  "local g = assert(io.open('//" + name + "')) "
+  EXPECT_EQ(p.run("local f = assert(io.open('//" + name +
+                  "', 'a')) f:write('!') f:close() "
+                  "local g = assert(io.open('//" +
+                  name +
+                  "')) "
                   "local r, msg, code = g:write('more', 1) "
                   "assert(r == nil and msg == 'Bad file descriptor' and code == 9, msg) g:close()"),
             "");
@@ -243,7 +251,8 @@ TEST(ScriptIoWrite, StandardFilesDoNotSeek) {
 TEST(ScriptIoWrite, DiskSeekErrorsComeFromStdio) {
   DiskFile disk(uniqueName("ten.txt"), "0123456789");
   Player p({});
-  EXPECT_EQ(p.run("local f = assert(io.open('//" + disk.name + "')) "
+  EXPECT_EQ(p.run("local f = assert(io.open('//" + disk.name +
+                  "')) "
                   "local r, msg, code = f:seek('set', -5) "
                   "assert(r == nil and msg == 'Invalid argument' and code == 22, msg) "
                   "assert(f:seek('end', 10) == 20 and f:read(1) == nil and f:seek('end', -3) == 7) "

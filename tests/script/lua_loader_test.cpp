@@ -39,7 +39,8 @@ TEST(ScriptRequire, LoadersAndTheirErrors) {
   const Exact cases[] = {
       // The loader gets the module's name and the file it came from.
       {"local t = require('mod') assert(t[1] == 'mod' and t[2] == './mod.lua' and package.loaded.mod == t)", ""},
-      {"require('bad')", "error loading module 'bad' from file './bad.lua':\n\t./bad.lua:1: unexpected symbol near '='"},
+      {"require('bad')",
+       "error loading module 'bad' from file './bad.lua':\n\t./bad.lua:1: unexpected symbol near '='"},
       {"package.cpath = './?.so' require('native')",
        "error loading module 'native' from file './native.so':\n\t"
        "dynamic libraries not enabled; check your Lua installation"},
@@ -89,13 +90,16 @@ TEST(ScriptLoadfile, ChunksMarksAndModes) {
   const Exact cases[] = {
       {"assert(debug.getinfo(loadfile('./chunk.lua')).source == '@./chunk.lua')", ""},
       {"local f, e = loadfile('bad.lua') assert(f == nil and e == \"bad.lua:1: unexpected symbol near '='\", e)", ""},
-      {"local f, e = loadfile('chunk.lua', 'b') assert(f == nil and e == \"attempt to load a text chunk (mode is 'b')\", e)",
+      {"local f, e = loadfile('chunk.lua', 'b') assert(f == nil and e == \"attempt to load a text chunk (mode is "
+       "'b')\", e)",
        ""},
-      {"local f, e = loadfile('nothing.lua') assert(f == nil and e == 'cannot open nothing.lua: No such file or directory', e)",
+      {"local f, e = loadfile('nothing.lua') assert(f == nil and e == 'cannot open nothing.lua: No such file or "
+       "directory', e)",
        ""},
       {"dofile('nothing.lua')", "cannot open nothing.lua: No such file or directory"},
       {"assert(dofile('both.lua') == 'both')", ""},
-      {"local f, e = loadfile('partial.lua') assert(f == nil and e == \"partial.lua:1: unexpected symbol near char(239)\", e)",
+      {"local f, e = loadfile('partial.lua') assert(f == nil and e == \"partial.lua:1: unexpected symbol near "
+       "char(239)\", e)",
        ""},
       {"assert(select('#', dofile('only.lua')) == 0 and select('#', dofile('empty.lua')) == 0)", ""},
       {"assert(debug.getinfo(loadfile()).source == '=stdin')", ""},
@@ -108,8 +112,11 @@ TEST(ScriptLoadfile, PrecompiledChunkAfterACommentLine) {
   std::string binary = filecase::compiled("return 'compiled'");
   DiskFile commented(uniqueName("commented.luac"), "#!/usr/bin/lua\n" + binary);
   Player p({});
-  EXPECT_EQ(p.run("assert(dofile('//" + commented.name + "') == 'compiled')"
-                  "local f, e = loadfile('//" + commented.name + "', 't')"
+  EXPECT_EQ(p.run("assert(dofile('//" + commented.name +
+                  "') == 'compiled')"
+                  "local f, e = loadfile('//" +
+                  commented.name +
+                  "', 't')"
                   "assert(f == nil and e == \"attempt to load a binary chunk (mode is 't')\", e)"),
             "");
 }

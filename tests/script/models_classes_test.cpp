@@ -193,10 +193,12 @@ const LuaCase kMaterialCases[] = {
       mt:setColor(0, color(0.25, 0.5, 0.75, 1)); assert(mt:getColor(0) == color(0.25, 0.5, 0.75, 1))
       mt:setDiffuse(color(0, 0, 0, 1)); assert(mt:getDiffuse() == color(0, 0, 0, 1))
       mt:setAmbient(color(0.1, 0.2, 0.3, 1)); assert(mt:getAmbient() == color(0.1, 0.2, 0.3, 1))
-      mt:setSpecular(color(1, 0, 0, 1)); assert(mt:getSpecular() == color(1, 0, 0, 1)))", nullptr},
+      mt:setSpecular(color(1, 0, 0, 1)); assert(mt:getSpecular() == color(1, 0, 0, 1)))",
+     nullptr},
     {"a material proxy without a material answers nothing", R"(
       local mt = newMaterial()
-      assert(mt:getDiffuse() == nil and mt:getColor(0) == nil); mt:setColor(0, color()))", nullptr},
+      assert(mt:getDiffuse() == nil and mt:getColor(0) == nil); mt:setColor(0, color()))",
+     nullptr},
 };
 
 TEST(ModelsSetContent, MaterialMethods) {
@@ -254,7 +256,8 @@ TEST(ModelsSetContent, UsageErrors) {
       {"newModelsSet('absent.xml')", "File absent.xml not found"},
       {"newBone()", "Unsupported usage of a Lua constructor LMP_Bone"},
       {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():getColor(1)", "Material layer 1 does not exist"},
-      {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():deleteLayer(-1)", "Material layer -1 does not exist"},
+      {"newLocator(s, m:get('rig')):getChild('tile'):getMaterial():deleteLayer(-1)",
+       "Material layer -1 does not exist"},
       {"newMesh(s, newMesh(s), 1)", "Too much arguments for newMesh"},
       {"newMesh(s, m:get('floor')):setOwnMaterial(true)", "Too much arguments, <> argument(s) expected"},
       {"newMesh(s, m:get('floor')):resetVertexPosition(1)", "Too much arguments, <> argument(s) expected"},

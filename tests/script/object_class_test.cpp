@@ -21,20 +21,23 @@ const LuaCase kObjectCases[] = {
       local c = newObject(p)
       assert(rawequal(c:getParent(), p) and rawequal(c:getScene(), s) and c:getType() == OBJECT_NONE)
       assert(c:getPosition() == p:getPosition() and vnear(c:getPosition(REF_LOCAL), 0, 0, 0))
-      assert(newObject(s):getParent() == nil))", nullptr},
+      assert(newObject(s):getParent() == nil))",
+     nullptr},
     {"a copy brings its subtree", R"(
       local src = newObject(s); src:setName('src'); local kid = newObject(src); kid:setName('kid')
       src:setPosition(v3(5, 0, 0))
       local p = newObject(s); p:setPosition(v3(0, 1, 0))
       local copy = newObject(p, src)
       assert(not rawequal(copy, src) and copy:getName() == 'src' and copy:getChild('KID') ~= nil)
-      assert(rawequal(copy:getParent(), p) and copy:getPosition() == v3(5, 0, 0)))", nullptr},
+      assert(rawequal(copy:getParent(), p) and copy:getPosition() == v3(5, 0, 0)))",
+     nullptr},
     {"children by name, count, descendants and siblings", R"(
       local root = newObject(s); local a = newObject(root); local b = newObject(root); local g = newObject(b)
       a:setName('left'); b:setName('Right'); g:setName('grand')
       assert(rawequal(root:getChild(), a) and rawequal(root:getChild('RIGHT'), b) and root:getChild('none') == nil)
       assert(root:getChildrenCount() == 2 and rawequal(root:getDescendant('grand'), g))
-      assert(root:getDescendant('GRAND') == nil and rawequal(a:getSibling(), b) and b:getSibling() == nil))", nullptr},
+      assert(root:getDescendant('GRAND') == nil and rawequal(a:getSibling(), b) and b:getSibling() == nil))",
+     nullptr},
     {"states on the object and its subtree", R"(
       local o = newObject(s); local c = newObject(o)
       assert(o:getState() == STATE_VISIBLE and o:hasState(STATE_VISIBLE))
@@ -43,17 +46,20 @@ const LuaCase kObjectCases[] = {
       o:enableState(STATE_ACTIVE + STATE_BACKGROUND); assert(c:hasState(STATE_ACTIVE + STATE_BACKGROUND))
       o:disableState(STATE_ACTIVE, SCOPE_OBJECT); assert(not o:hasState(STATE_ACTIVE) and c:hasState(STATE_ACTIVE))
       o:toggleState(STATE_ALL); assert(o:getState() == STATE_ACTIVE + STATE_VISIBLE + STATE_CONSTRAIN_MOUSE)
-      assert(not o:hasState(STATE_ALL)))", nullptr},
+      assert(not o:hasState(STATE_ALL)))",
+     nullptr},
     {"the own frame is the identity", R"(
       local o = newObject(s); o:setPosition(v3(3, 4, 5)); o:scale(v3(2, 2, 2))
       assert(o:getPosition(REF_SELF) == v3() and o:getScale(REF_SELF) == v3(1, 1, 1))
       assert(o:getBasis(REF_SELF) == m33() and o:getAxis(AXIS_Y, REF_SELF) == v3(0, 1, 0))
-      assert(o:getScale() == v3(2, 2, 2) and o:getAxis(AXIS_X) == v3(2, 0, 0)))", nullptr},
+      assert(o:getScale() == v3(2, 2, 2) and o:getAxis(AXIS_X) == v3(2, 0, 0)))",
+     nullptr},
     {"rotation in degrees about a world axis", R"(
       local o = newObject(s); o:rotate(v3(0, 0, 1), 90)
       assert(vnear(o:getAxis(AXIS_X), 0, 1, 0) and vnear(o:getAxis(AXIS_Y), -1, 0, 0))
       o:rotate(v3(1, 0, 0), 90, REF_SELF)  -- about its own X, which is world Y now
-      assert(vnear(o:getAxis(AXIS_Z), 1, 0, 0)))", nullptr},
+      assert(vnear(o:getAxis(AXIS_Z), 1, 0, 0)))",
+     nullptr},
     {"moves in the three frames under a turned parent", R"(
       local p = newObject(s); p:rotateAxis(AXIS_Z, 90); p:setPosition(v3(10, 0, 0))
       local o = newObject(p)
@@ -62,19 +68,22 @@ const LuaCase kObjectCases[] = {
       o:rotateAxis(AXIS_Z, 90); o:translate(v3(1, 0, 0), REF_SELF); assert(vnear(o:getPosition(), 10, 1, 0))
       o:setPosition(v3(0, 2, 0), REF_LOCAL); assert(vnear(o:getPosition(), 8, 0, 0))
       o:setPosition(v3(1, 0, 0), REF_SELF); assert(vnear(o:getPosition(REF_LOCAL), 0, 3, 0))
-      o:setPosition(v3(1, 1, 1)); assert(vnear(o:getPosition(), 1, 1, 1)))", nullptr},
+      o:setPosition(v3(1, 1, 1)); assert(vnear(o:getPosition(), 1, 1, 1)))",
+     nullptr},
     {"point and vector conversions", R"(
       local o = newObject(s); o:setPosition(v3(1, 2, 3)); o:rotateAxis(AXIS_Z, 90); o:scale(v3(2, 2, 2))
       local g = o:localToGlobalPoint(v3(1, 0, 0)); assert(vnear(g, 1, 4, 3))
       assert(vnear(o:localToGlobalVector(v3(1, 0, 0)), 0, 2, 0))
-      assert(vnear(o:globalToLocalPoint(g), 1, 0, 0) and vnear(o:globalToLocalVector(v3(0, 2, 0)), 1, 0, 0)))", nullptr},
+      assert(vnear(o:globalToLocalPoint(g), 1, 0, 0) and vnear(o:globalToLocalVector(v3(0, 2, 0)), 1, 0, 0)))",
+     nullptr},
     {"bases in the frames", R"(
       local p = newObject(s); p:rotateAxis(AXIS_Z, 90); local o = newObject(p)
       local m = m33(); m:rotateAxis(AXIS_X, 90)
       o:setBasis(m); assert(vnear(o:getAxis(AXIS_Y), 0, 0, 1))
       o:setBasis(m33(), REF_LOCAL); assert(vnear(o:getAxis(AXIS_X), 0, 1, 0))
       o:setBasis(m, REF_SELF); assert(vnear(o:getAxis(AXIS_Y, REF_LOCAL), 0, 0, 1))
-      o:setScale(v3(3, 3, 3), REF_LOCAL); assert(vnear(o:getScale(), 3, 3, 3)))", nullptr},
+      o:setScale(v3(3, 3, 3), REF_LOCAL); assert(vnear(o:getScale(), 3, 3, 3)))",
+     nullptr},
     {"interpolation with its shapes", R"(
       local o = newObject(s)
       o:interpolatePosition(v3(0, 0, 0), v3(2, 4, 6), 0.5, INTERPOL_SIN); assert(vnear(o:getPosition(), 1, 2, 3))
@@ -83,10 +92,12 @@ const LuaCase kObjectCases[] = {
       o:interpolatePosition(v3(0, 0, 0), v3(2, 0, 0), 2); assert(vnear(o:getPosition(), 4, 0, 0))
       local r = m33(); r:rotateAxis(AXIS_Z, 90)
       o:interpolateBasis(m33(), r, 0.5); assert(vnear(o:getAxis(AXIS_X), math.sqrt(0.5), math.sqrt(0.5), 0))
-      o:interpolateBasis(m33(), r, 1, INTERPOL_ENDSIN); assert(vnear(o:getAxis(AXIS_X), 0, 1, 0)))", nullptr},
+      o:interpolateBasis(m33(), r, 1, INTERPOL_ENDSIN); assert(vnear(o:getAxis(AXIS_X), 0, 1, 0)))",
+     nullptr},
     {"names", R"(
       local o = newObject(s); assert(o:getName() == nil and select('#', o:getName()) == 0)
-      o:setName('box'); assert(o:getName() == 'box'); o:setName(7); assert(o:getName() == '7'))", nullptr},
+      o:setName('box'); assert(o:getName() == 'box'); o:setName(7); assert(o:getName() == '7'))",
+     nullptr},
     {"re-parenting keeps or resets the placement", R"(
       local a = newObject(s); a:setPosition(v3(5, 0, 0)); local b = newObject(s); b:setPosition(v3(0, 5, 0))
       local o = newObject(a); o:setPosition(v3(6, 0, 0)); local kid = newObject(o)
@@ -95,15 +106,18 @@ const LuaCase kObjectCases[] = {
       assert(kid:isDescendant(b) and not b:isDescendant(kid) and not o:isDescendant('x'))
       o:setParent(nil)  -- a root placed at its local placement; its child follows
       assert(o:getParent() == nil and vnear(o:getPosition(), 6, -5, 0) and vnear(kid:getPosition(), 6, -5, 0))
-      assert(b:getChildrenCount() == 0))", nullptr},
+      assert(b:getChildrenCount() == 0))",
+     nullptr},
     {"a link that would make a cycle changes nothing", R"(
       local a = newObject(s); local b = newObject(a); local c = newObject(b)
       a:setParent(c); a:setParent(a)
-      assert(a:getParent() == nil and rawequal(c:getParent(), b) and a:getChildrenCount() == 1))", nullptr},
+      assert(a:getParent() == nil and rawequal(c:getParent(), b) and a:getChildrenCount() == 1))",
+     nullptr},
     {"a parent in another scene is refused", R"(
       local other = newObject(newScene()); local a = newObject(s); local o = newObject(a)
       o:setParent(other)
-      assert(rawequal(o:getParent(), a) and other:getChildrenCount() == 0 and a:getChildrenCount() == 1))", nullptr},
+      assert(rawequal(o:getParent(), a) and other:getChildrenCount() == 0 and a:getChildrenCount() == 1))",
+     nullptr},
     {"bounding box and max mouse move", R"(
       local o = newObject(s); local b = o:getBoundingBox(); assert(#b == 6 and b[1] == 0 and b[6] == 0)
       -- every object but a text answers six zeros, a mesh too (not its box)
@@ -111,14 +125,17 @@ const LuaCase kObjectCases[] = {
         local box = x:getBoundingBox(); assert(#box == 6)
         for i = 1, 6 do assert(box[i] == 0) end
       end
-      o:setMaxMouseMove(3))", nullptr},
+      o:setMaxMouseMove(3))",
+     nullptr},
     {"delete: the proxy stays, the object is gone", R"(
       local o = newObject(s); local c = newObject(o)
       o:delete(); assert(not o:exist() and not c:exist()); o:delete()
-      assert(o:getPosition() == nil and o:getName() == nil and o:getSibling() == nil))", nullptr},
+      assert(o:getPosition() == nil and o:getName() == nil and o:getSibling() == nil))",
+     nullptr},
     {"user data", R"(
       local o = newObject(s); assert(select('#', o:getUserData()) == 0)
-      o:setUserData({1}); o:setUserData('x'); assert(o:getUserData() == 'x'))", nullptr},
+      o:setUserData({1}); o:setUserData('x'); assert(o:getUserData() == 'x'))",
+     nullptr},
 };
 
 TEST(ObjectClass, Methods) { scripttest::expectCasesInFreshPlayers(kObjectCases, kSceneAndNear); }
@@ -208,7 +225,7 @@ TEST(ObjectClass, MouseCallbacksReachTheScript) {
   EXPECT_TRUE(LMP_fireCallback(object->proxy, p.engine, CB_MOUSE_DOWN, hit, &point));
   EXPECT_TRUE(LMP_fireCallback(object->proxy, p.engine, CB_MOVED));
   EXPECT_FALSE(LMP_fireCallback(object->proxy, p.engine, CB_MOUSE_UP, hit, &point));  // none set
-  EXPECT_FALSE(LMP_fireCallback(hit->proxy, p.engine, CB_MOUSE_DOWN, hit, &point));    // no bubbling here
+  EXPECT_FALSE(LMP_fireCallback(hit->proxy, p.engine, CB_MOUSE_DOWN, hit, &point));   // no bubbling here
   ASSERT_EQ(p.run("result = table.concat(log, '|')"), "");
   EXPECT_EQ(p.global("result"), "down true true v3(1,2,3)|moved 1");
   EXPECT_TRUE(p.controller->failures.empty());
@@ -223,7 +240,8 @@ TEST(ObjectClass, MouseCallbacksReachTheScript) {
 TEST(ObjectClass, ParentOutsideAnySceneIsRefused) {
   Player p({});
   MDL_Object loose;
-  lua_pushcfunction(p.L, [](lua_State* L) { return LMP_iPushProxy(L, static_cast<MDL_Object*>(lua_touserdata(L, 1))); });
+  lua_pushcfunction(p.L,
+                    [](lua_State* L) { return LMP_iPushProxy(L, static_cast<MDL_Object*>(lua_touserdata(L, 1))); });
   lua_pushlightuserdata(p.L, &loose);
   ASSERT_EQ(lua_pcall(p.L, 1, 1, 0), LUA_OK);
   lua_setglobal(p.L, "loose");
@@ -240,30 +258,31 @@ TEST(ObjectClass, ParentOutsideAnySceneIsRefused) {
 // their registry references back: the Lua heap stays where it started.
 TEST(ObjectUserData, ChurnOfBodiesWithUserDataAndCallbacksLeavesTheHeapFlat) {
   scripttest::Player p({});
-  ASSERT_EQ(p.run("s = newScene() "
-                  "function make(i) "
-                  "  local b = newRigidBody(s) "
-                  "  b:setUserData({i, tostring(i)}) "
-                  "  b:setCallback(CB_MECHA, function() return i end) "
-                  "  return b "
-                  "end "
-                  "function churn(n) "
-                  "  for i = 1, n do "
-                  "    local b = make(i) "
-                  "    if i % 2 == 0 then b:delete() end "  // odd ones go with their scene's clear below
-                  "  end "
-                  "end "
-                  // The proxy cache is keyed by addresses, so where its last
-                  // rehash fell, and with it its size, varies from run to run.
-                  // Holding more bodies at once than a batch does grows it
-                  // (and the registry) to one size before each measure.
-                  "function hold(n) "
-                  "  local held = {} "
-                  "  for i = 1, n do held[i] = make(i) end "
-                  "  s:clear() "
-                  "end "
-                  "function heap() collectgarbage('collect') collectgarbage('collect') return collectgarbage('count') end"),
-            "");
+  ASSERT_EQ(
+      p.run("s = newScene() "
+            "function make(i) "
+            "  local b = newRigidBody(s) "
+            "  b:setUserData({i, tostring(i)}) "
+            "  b:setCallback(CB_MECHA, function() return i end) "
+            "  return b "
+            "end "
+            "function churn(n) "
+            "  for i = 1, n do "
+            "    local b = make(i) "
+            "    if i % 2 == 0 then b:delete() end "  // odd ones go with their scene's clear below
+            "  end "
+            "end "
+            // The proxy cache is keyed by addresses, so where its last
+            // rehash fell, and with it its size, varies from run to run.
+            // Holding more bodies at once than a batch does grows it
+            // (and the registry) to one size before each measure.
+            "function hold(n) "
+            "  local held = {} "
+            "  for i = 1, n do held[i] = make(i) end "
+            "  s:clear() "
+            "end "
+            "function heap() collectgarbage('collect') collectgarbage('collect') return collectgarbage('count') end"),
+      "");
   auto batch = [&] {
     ASSERT_EQ(p.run("churn(1000) s:clear()"), "");
     p.controller->update();  // deleted objects are purged here

@@ -52,9 +52,17 @@ namespace {
 
 TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
   const char* calls[] = {
-      "newScene()",         "newObject(s)",    "newRigidBody(s)",    "newCollisionVolume(s)",
-      "newCollisionVolume(b)", "newObject(s, o)", "newRigidBody(s, b)", "newLamp(s)",
-      "newCamera(s)",       "o:setPosition(v3(1, 2, 3))", "newObject(o):delete()",
+      "newScene()",
+      "newObject(s)",
+      "newRigidBody(s)",
+      "newCollisionVolume(s)",
+      "newCollisionVolume(b)",
+      "newObject(s, o)",
+      "newRigidBody(s, b)",
+      "newLamp(s)",
+      "newCamera(s)",
+      "o:setPosition(v3(1, 2, 3))",
+      "newObject(o):delete()",
   };
   scripttest::Player p({});
   lua_register(p.L, "refuseAfter", refuseAfter);
@@ -65,7 +73,8 @@ TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
     const std::string c = call;
     if (c.compare(0, 8, "newScene") == 0 || c.compare(0, 9, "newObject") == 0 ||
         c.compare(0, 12, "newRigidBody") == 0 || c.compare(0, 18, "newCollisionVolume") == 0) {
-      ASSERT_EQ(p.run(std::string("refuseAfter(0) local ok, e = pcall(function() return ") + call + " end) "
+      ASSERT_EQ(p.run(std::string("refuseAfter(0) local ok, e = pcall(function() return ") + call +
+                      " end) "
                       "refuseAfter(-1) assert(not ok and e == 'not enough memory', tostring(e))"),
                 "")
           << call;
@@ -73,8 +82,11 @@ TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
     // Every allocation in turn is the one refused, until the call needs no more.
     for (int limit = 0; limit < 40; ++limit) {
       SCOPED_TRACE(std::string(call) + " after " + std::to_string(limit));
-      ASSERT_EQ(p.run("refuseAfter(" + std::to_string(limit) + ") "
-                      "local ok, e = pcall(function() return " + call + " end) "
+      ASSERT_EQ(p.run("refuseAfter(" + std::to_string(limit) +
+                      ") "
+                      "local ok, e = pcall(function() return " +
+                      call +
+                      " end) "
                       "refuseAfter(-1) "
                       "assert(ok or e == 'not enough memory', tostring(e))"),
                 "");

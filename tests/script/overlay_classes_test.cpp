@@ -50,13 +50,15 @@ const LuaCase kTextCases[] = {
       assert(getmetatable(t:getFont()) == newFont and rawequal(t:getFont(), t:getFont()))
       local b = t:getBoundingBox()
       assert(#b == 4 and b[1] == 0 and b[2] == 0 and b[3] == 0 and b[4] == 0)
-      assert(vnear(t:getCenter(), 0, 0, 0)))", nullptr},
+      assert(vnear(t:getCenter(), 0, 0, 0)))",
+     nullptr},
     {"setters store", R"(
       local t = newText(s)
       t:setSize(2); t:setTabSize(4); t:setColor(color(1, 0, 0, 0.5)); t:setBackgroundColor(color(0, 0, 1, 1))
       assert(t:getSize() == 2 and t:getTabSize() == 4)
       assert(cnear(t:getColor(), 1, 0, 0, 0.5) and cnear(t:getBackgroundColor(), 0, 0, 1, 1))
-      t:setText(12); assert(t:getText() == '12'))", nullptr},
+      t:setText(12); assert(t:getText() == '12'))",
+     nullptr},
     {"a text is laid out: its box grows with the text and the size", R"(
       local t = newText(s)
       t:setText('Hi')
@@ -67,20 +69,21 @@ const LuaCase kTextCases[] = {
       t:setSize(2); local d = t:getBoundingBox()
       assert(near(d[3], 2 * w[3]) and near(d[4], 2 * w[4]))
       local c = t:getCenter(REF_SELF)
-      assert(vnear(c, (d[1] + d[3]) / 2, (d[2] + d[4]) / 2, 0)))", nullptr},
+      assert(vnear(c, (d[1] + d[3]) / 2, (d[2] + d[4]) / 2, 0)))",
+     nullptr},
     {"under a parent the text takes its place and joins its children", R"(
       local p = newObject(s); p:setPosition(v3(1, 2, 3))
       local t = newText(p)
       assert(rawequal(t:getParent(), p) and vnear(t:getPosition(), 1, 2, 3) and rawequal(p:getChild(), t))
-      assert(vnear(t:getCenter(), 1, 2, 3) and vnear(t:getCenter(REF_LOCAL), 0, 0, 0)))", nullptr},
+      assert(vnear(t:getCenter(), 1, 2, 3) and vnear(t:getCenter(REF_LOCAL), 0, 0, 0)))",
+     nullptr},
     {"a font argument must be a font", "newText(s):setFont(newObject(s))", "newFont"},
     {"setFont without an argument", "newText(s):setFont()", "newFont"},
-    {"a deleted font's proxy is refused", "local f = newFont('serif.ttf'); f:delete(); newText(s):setFont(f)", "newFont"},
+    {"a deleted font's proxy is refused", "local f = newFont('serif.ttf'); f:delete(); newText(s):setFont(f)",
+     "newFont"},
 };
 
-TEST(TextClass, Cases) {
-  runCases(kTextCases);
-}
+TEST(TextClass, Cases) { runCases(kTextCases); }
 
 TEST(TextClass, CenterOfAKnownBoxInEachFrame) {
   std::unique_ptr<Player> p(newPlayer());
@@ -119,10 +122,10 @@ TEST(TextClass, SettersOtherThanColoursClearTheLayout) {
 
 TEST(TextClass, ADeletedFontFallsBackToTheDefaultFont) {
   std::unique_ptr<Player> p(newPlayer());
-  ASSERT_EQ(p->run(std::string(kSceneAndNear) +
-                   "f = newFont('serif.ttf'); t = newText(s); t:setFont(f); u = newText(s)\n"
-                   "t:setText('Hi'); u:setText('Hi')"),
-            "");
+  ASSERT_EQ(
+      p->run(std::string(kSceneAndNear) + "f = newFont('serif.ttf'); t = newText(s); t:setFont(f); u = newText(s)\n"
+                                          "t:setText('Hi'); u:setText('Hi')"),
+      "");
   MDL_Text* text = p->model<MDL_Text>("t");
   ASSERT_NE(text, nullptr);
   ASSERT_EQ(text->font, p->model<FontRecord>("f"));
@@ -154,38 +157,42 @@ const LuaCase kImageCases[] = {
       local i = newImage(s)
       assert(i:getType() == OBJECT_IMAGE and tostring(i):find('^newImage %(') and getmetatable(i) == newImage)
       assert(i:getColor() == nil and i:getMaterial() == nil and i:getTexture() == nil)
-      assert(i:getAspectRatio() == 1 and vnear(i:getCenter(REF_SELF), 0.5, 0.5, 0)))", nullptr},
+      assert(i:getAspectRatio() == 1 and vnear(i:getCenter(REF_SELF), 0.5, 0.5, 0)))",
+     nullptr},
     {"a textured image takes its picture's aspect ratio", R"(
       local tex = newTexture('wide.png')
       local i = newImage(s, tex)
       assert(rawequal(i:getTexture(), tex) and cnear(i:getColor(), 1, 1, 1, 1))
       assert(i:getAspectRatio() == 0.5 and vnear(i:getCenter(REF_SELF), 0.5, 0.25, 0))
-      i:setPosition(v3(1, 1, 0)); assert(vnear(i:getCenter(), 1.5, 1.25, 0)))", nullptr},
+      i:setPosition(v3(1, 1, 0)); assert(vnear(i:getCenter(), 1.5, 1.25, 0)))",
+     nullptr},
     {"setTexture and setColor give the image its own material", R"(
       local i = newImage(s); i:setTexture(newTexture('wide.png'))
       assert(i:getAspectRatio() == 0.5 and getmetatable(i:getMaterial()) == newMaterial)
       local j = newImage(s); j:setColor(color(0, 1, 0, 0.5))
       assert(cnear(j:getColor(), 0, 1, 0, 0.5) and j:getTexture() == nil)
-      local k = newImage(s); k:setOwnMaterial(); assert(k:getMaterial() and cnear(k:getColor(), 1, 1, 1, 1)))", nullptr},
+      local k = newImage(s); k:setOwnMaterial(); assert(k:getMaterial() and cnear(k:getColor(), 1, 1, 1, 1)))",
+     nullptr},
     {"setTexture replaces the last layer's texture", R"(
       local a, b = newTexture('wide.png'), newTexture('wide.png')
       local i = newImage(s, a); i:setTexture(b)
-      assert(rawequal(i:getTexture(), b)))", nullptr},
+      assert(rawequal(i:getTexture(), b)))",
+     nullptr},
     {"under a parent without a texture the image takes its place", R"(
       local p = newObject(s); p:setPosition(v3(1, 2, 3))
       local i = newImage(p)
-      assert(rawequal(i:getParent(), p) and vnear(i:getPosition(), 1, 2, 3)))", nullptr},
+      assert(rawequal(i:getParent(), p) and vnear(i:getPosition(), 1, 2, 3)))",
+     nullptr},
     {"under a parent with a texture the image joins its children", R"(
       local p = newObject(s)
       local i = newImage(p, newTexture('wide.png'))
-      assert(rawequal(i:getParent(), p) and rawequal(p:getChild(), i)))", nullptr},
+      assert(rawequal(i:getParent(), p) and rawequal(p:getChild(), i)))",
+     nullptr},
     {"a texture argument must be a texture", "newImage(s, newObject(s))", "newTexture"},
     {"setTexture needs a texture", "newImage(s):setTexture(nil)", "newTexture"},
 };
 
-TEST(ImageClass, Cases) {
-  runCases(kImageCases);
-}
+TEST(ImageClass, Cases) { runCases(kImageCases); }
 
 TEST(ImageClass, AWrongTextureLeavesNoImage) {
   Player p({});
@@ -199,47 +206,52 @@ const LuaCase kPolylineCases[] = {
       local l = newPolyline(s)
       assert(l:getType() == OBJECT_POLYLINE and tostring(l):find('^newPolyline %(') and getmetatable(l) == newPolyline)
       assert(math.abs(l:getThickness() - 0.01) < 1e-8 and l:getClosed() == true)
-      assert(l:getPointsCount() == 0 and l:getFillColor() == nil and l:getColor() == nil and l:getMaterial() == nil))", nullptr},
+      assert(l:getPointsCount() == 0 and l:getFillColor() == nil and l:getColor() == nil and l:getMaterial() == nil))",
+     nullptr},
     {"addPoints skips a point equal to the last one", R"(
       local l = newPolyline(s)
       l:addPoints({v2(0, 0), v2(0, 0), v2(1, 0)})
       assert(l:getPointsCount() == 2)
       local q = l:getPoint(2); assert(q:x() == 1 and q:y() == 0)
       l:addPoints({v2(1, 0), v2(1, 1)}); assert(l:getPointsCount() == 3)
-      assert(l:getPoint(0) == nil and l:getPoint(4) == nil))", nullptr},
+      assert(l:getPoint(0) == nil and l:getPoint(4) == nil))",
+     nullptr},
     {"setPoints replaces, an empty table leaves none, clear drops them", R"(
       local l = newPolyline(s)
       l:addPoints({v2(0, 0), v2(1, 0)})
       l:setPoints({v2(5, 5)}); assert(l:getPointsCount() == 1 and l:getPoint(1):x() == 5)
       l:setPoints({}); assert(l:getPointsCount() == 0)
-      l:addPoints({v2(0, 0), v2(1, 0)}); l:clear(); assert(l:getPointsCount() == 0))", nullptr},
+      l:addPoints({v2(0, 0), v2(1, 0)}); l:clear(); assert(l:getPointsCount() == 0))",
+     nullptr},
     {"fill colour on and off", R"(
       local l = newPolyline(s)
       l:setFillColor(color(1, 0, 0, 1)); assert(cnear(l:getFillColor(), 1, 0, 0, 1))
-      l:setFillColor(); assert(l:getFillColor() == nil))", nullptr},
+      l:setFillColor(); assert(l:getFillColor() == nil))",
+     nullptr},
     {"outline colour, texture and material", R"(
       local l = newPolyline(s)
       l:setColor(color(0, 0, 1, 1)); assert(cnear(l:getColor(), 0, 0, 1, 1) and getmetatable(l:getMaterial()) == newMaterial)
       l:setColor(); assert(cnear(l:getColor(), 0, 0, 1, 1))
-      local m = newPolyline(s); m:setTexture(newTexture('wide.png')); assert(cnear(m:getColor(), 1, 1, 1, 1)))", nullptr},
+      local m = newPolyline(s); m:setTexture(newTexture('wide.png')); assert(cnear(m:getColor(), 1, 1, 1, 1)))",
+     nullptr},
     {"thickness, closed and the distance to a point", R"(
       local l = newPolyline(s)
       l:setThickness(0.5); l:setClosed(false)
       assert(l:getThickness() == 0.5 and l:getClosed() == false)
       l:addPoints({v2(0, 0), v2(2, 0)})
       assert(near(l:distanceToPoint(v2(1, 2)), 1.5) and near(l:distanceToPoint(v2(1, 0)), -0.5))
-      assert(near(l:distanceToPoint(v2(3, 0)), 0.5)))", nullptr},
+      assert(near(l:distanceToPoint(v2(3, 0)), 0.5)))",
+     nullptr},
     {"polylines are not copied: the proxy has no model", R"(
       local l = newPolyline(s); l:addPoints({v2(0, 0), v2(1, 1)})
       local c = newPolyline(s, l)
-      assert(getmetatable(c) == newPolyline and c:getPointsCount() == nil and l:getPointsCount() == 2))", nullptr},
+      assert(getmetatable(c) == newPolyline and c:getPointsCount() == nil and l:getPointsCount() == 2))",
+     nullptr},
     {"a source must be a polyline", "newPolyline(s, newObject(s))", "newPolyline"},
     {"distanceToPoint needs a v2", "newPolyline(s):distanceToPoint(v3(0, 0, 0))", "v2"},
 };
 
-TEST(PolylineClass, Cases) {
-  runCases(kPolylineCases);
-}
+TEST(PolylineClass, Cases) { runCases(kPolylineCases); }
 
 TEST(PolylineClass, SettersMarkTheShapesDirtyAndSetColorNilHidesTheOutline) {
   Player p({});
@@ -250,8 +262,10 @@ TEST(PolylineClass, SettersMarkTheShapesDirtyAndSetColorNilHidesTheOutline) {
     const char* code;
     bool fill, outline;
   } steps[] = {
-      {"l:setThickness(0.1)", false, true}, {"l:setClosed(false)", false, true},
-      {"l:addPoints({v2(0, 0), v2(1, 0)})", true, true}, {"l:setPoints({v2(0, 0)})", true, true},
+      {"l:setThickness(0.1)", false, true},
+      {"l:setClosed(false)", false, true},
+      {"l:addPoints({v2(0, 0), v2(1, 0)})", true, true},
+      {"l:setPoints({v2(0, 0)})", true, true},
       {"l:clear()", true, true},
   };
   for (const Step& s : steps) {
@@ -287,15 +301,18 @@ const LuaCase kLocatorCases[] = {
       local l = newLocator(s)
       assert(l:getType() == OBJECT_LOCATOR and tostring(l):find('^newLocator %(') and getmetatable(l) == newLocator)
       assert(l:getName() == nil or l:getName() == '')
-      l:setPosition(v3(1, 2, 3)); assert(vnear(l:getPosition(), 1, 2, 3)))", nullptr},
+      l:setPosition(v3(1, 2, 3)); assert(vnear(l:getPosition(), 1, 2, 3)))",
+     nullptr},
     {"a locator copies another", R"(
       local p = newObject(s)
       local l = newLocator(s); l:setPosition(v3(4, 5, 6))
       local c = newLocator(p, l)
-      assert(c:getType() == OBJECT_LOCATOR and not rawequal(c, l) and rawequal(c:getParent(), p)))", nullptr},
+      assert(c:getType() == OBJECT_LOCATOR and not rawequal(c, l) and rawequal(c:getParent(), p)))",
+     nullptr},
     {"under a parent the locator takes its place", R"(
       local p = newObject(s); p:setPosition(v3(1, 2, 3))
-      local l = newLocator(p); assert(vnear(l:getPosition(), 1, 2, 3) and rawequal(p:getChild(), l)))", nullptr},
+      local l = newLocator(p); assert(vnear(l:getPosition(), 1, 2, 3) and rawequal(p:getChild(), l)))",
+     nullptr},
     {"a source must be a locator", "newLocator(s, newObject(s))", "newLocator"},
 };
 

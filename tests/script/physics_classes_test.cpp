@@ -24,7 +24,8 @@ const LuaCase kCases[] = {
       local function single(a, b) return math.abs(a - b) < 1e-7 end  -- single-precision values widened
       assert(single(b:getElasticity(), 0.6) and single(b:getFriction(), 0.8) and single(b:getDamping(), 0.2))
       assert(single(b:getAngularDamping(), 0.2) and b:getStillDelay() == 2)
-      assert(b:getStill() == false and b:getVerticesGroundCollision() == false))", nullptr},
+      assert(b:getStill() == false and b:getVerticesGroundCollision() == false))",
+     nullptr},
     {"getters answer what the setters stored", R"(
       local b = newRigidBody(s)
       b:setSpeed(v3(1, 2, 3)); assert(b:getSpeed() == v3(1, 2, 3))
@@ -37,22 +38,26 @@ const LuaCase kCases[] = {
       assert(b:getElasticity() == 0.25 and b:getFriction() == 0.5 and b:getDamping() == 0)
       assert(b:getAngularDamping() == 1.5 and b:getStillDelay() == -1)
       b:setStill(true); assert(b:getStill()); b:setStill(false); assert(not b:getStill())
-      b:setVerticesGroundCollision(true); assert(b:getVerticesGroundCollision()))", nullptr},
+      b:setVerticesGroundCollision(true); assert(b:getVerticesGroundCollision()))",
+     nullptr},
     {"a mass of 0 is immovable and infinitely heavy", R"(
       local b = newRigidBody(s); b:setMass(0)
       assert(b:getMass() == math.huge)
-      b:setInertia(v3(0, 1, 0)); assert(b:getInertia():x() == math.huge and b:getInertia():y() == 1))", nullptr},
+      b:setInertia(v3(0, 1, 0)); assert(b:getInertia():x() == math.huge and b:getInertia():y() == 1))",
+     nullptr},
     {"two-vector setSpeed moves the given body point at that speed", R"(
       local b = newRigidBody(s); b:setPosition(v3(1, 1, 1))
       b:setSpeed(v3(0, 3, 0), v3(1, 0, 0))
       local w = b:getAngularSpeed(); local v = b:getSpeed()
       local r = v3(1, 0, 0)
       local pv = v3(w:y() * r:z() - w:z() * r:y(), w:z() * r:x() - w:x() * r:z(), w:x() * r:y() - w:y() * r:x()) + v
-      assert(vnear(pv, 0, 3, 0)))", nullptr},
+      assert(vnear(pv, 0, 3, 0)))",
+     nullptr},
     {"a parent only names the scene: the body is a root", R"(
       local p = newObject(s); p:setPosition(v3(4, 0, 0))
       local b = newRigidBody(p)
-      assert(b:getParent() == nil and rawequal(b:getScene(), s) and b:getPosition() == v3()))", nullptr},
+      assert(b:getParent() == nil and rawequal(b:getScene(), s) and b:getPosition() == v3()))",
+     nullptr},
     {"a source object is copied inside the body, keeping its scale", R"(
       local src = newObject(s); src:setName('shape'); newObject(src):setName('inner')
       src:setPosition(v3(1, 2, 3)); src:rotateAxis(AXIS_Z, 90); src:scale(v3(2, 3, 4))
@@ -64,21 +69,25 @@ const LuaCase kCases[] = {
       assert(not rawequal(copy, src) and copy:getName() == 'shape' and copy:getChild('inner') ~= nil)
       assert(vnear(copy:getPosition(REF_LOCAL), 0, 0, 0) and vnear(copy:getScale(REF_LOCAL), 2, 3, 4))
       assert(vnear(copy:getPosition(), 1, 2, 3) and vnear(copy:getAxis(AXIS_X), 0, 2, 0))
-      assert(src:getParent() == nil and vnear(src:getPosition(), 1, 2, 3)))", nullptr},
+      assert(src:getParent() == nil and vnear(src:getPosition(), 1, 2, 3)))",
+     nullptr},
     {"a second argument that is no object is ignored", R"(
-      local b = newRigidBody(s, 42); assert(b:getChildrenCount() == 0 and b:getMass() == 1))", nullptr},
+      local b = newRigidBody(s, 42); assert(b:getChildrenCount() == 0 and b:getMass() == 1))",
+     nullptr},
     {"a new volume is a sphere on layer 1 with every mask bit", R"(
       local v = newCollisionVolume(s)
       assert(v:getType() == OBJECT_COLLISION_VOLUME and v:getCollisionLayer() == 1 and v:getCollisionMask() == -1)
       v:setCollisionLayer(6); v:setCollisionMask(-2)
-      assert(v:getCollisionLayer() == 6 and v:getCollisionMask() == -2))", nullptr},
+      assert(v:getCollisionLayer() == 6 and v:getCollisionMask() == -2))",
+     nullptr},
     {"a volume under a parent takes its place and joins its children", R"(
       local b = newRigidBody(s); b:setPosition(v3(0, 0, 7))
       local v = newCollisionVolume(b)
       assert(rawequal(v:getParent(), b) and vnear(v:getPosition(), 0, 0, 7) and vnear(v:getPosition(REF_LOCAL), 0, 0, 0))
       v:setCollisionLayer(4)
       local copy = newCollisionVolume(s, v)
-      assert(not rawequal(copy, v) and copy:getParent() == nil and copy:getCollisionLayer() == 4))", nullptr},
+      assert(not rawequal(copy, v) and copy:getParent() == nil and copy:getCollisionLayer() == 4))",
+     nullptr},
     {"a volume's source must be a volume", "newCollisionVolume(s, newObject(s))", "newCollisionVolume"},
 };
 
@@ -86,7 +95,9 @@ TEST(PhysicsClasses, Methods) { scripttest::expectCasesInFreshPlayers(kCases, kS
 
 TEST(PhysicsClasses, ScriptVolumesAreSpheres) {
   Player p({});
-  ASSERT_EQ(p.run("s = newScene(); o = newObject(s); o:scale(v3(2, 2, 2)); a = newCollisionVolume(s); b = newCollisionVolume(o)"), "");
+  ASSERT_EQ(p.run("s = newScene(); o = newObject(s); o:scale(v3(2, 2, 2)); a = newCollisionVolume(s); b = "
+                  "newCollisionVolume(o)"),
+            "");
   for (const char* g : {"a", "b"}) EXPECT_EQ(p.model<MDL_CollisionVolume>(g)->shape, SHAPE_SPHERE);
   MDL_CollisionVolume* b = p.model<MDL_CollisionVolume>("b");
   b->updateSize();
@@ -99,12 +110,9 @@ TEST(PhysicsClasses, StillFlagAndTimerFollowTheWakingRules) {
     bool still;
     double timer;
   } cases[] = {
-      {"b:setStill(false)", false, 0.0},
-      {"b:setStill(true)", true, 1.5},  // the timer is left alone
-      {"b:setForce(v3(1, 0, 0))", false, 0.0},
-      {"b:setTorque(v3(1, 0, 0))", false, 0.0},
-      {"b:setSpeed(v3(0, 0, 0))", false, 0.0},
-      {"b:setAngularSpeed(v3(0, 0, 0))", true, 1.5},
+      {"b:setStill(false)", false, 0.0},       {"b:setStill(true)", true, 1.5},  // the timer is left alone
+      {"b:setForce(v3(1, 0, 0))", false, 0.0}, {"b:setTorque(v3(1, 0, 0))", false, 0.0},
+      {"b:setSpeed(v3(0, 0, 0))", false, 0.0}, {"b:setAngularSpeed(v3(0, 0, 0))", true, 1.5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);

@@ -27,8 +27,12 @@ const std::string& media(int which) {
 
 Player* newPlayer() {
   MDL_createFontLibrary();
-  return new Player({{"a.png", media(0)}, {"s.ogg", media(1)}, {"serif.ttf", media(2)}, {"Default.ttf", media(2)},
-                     {"noise.ogg", std::string(3000, 'x')}, {"empty.ttf", ""}});
+  return new Player({{"a.png", media(0)},
+                     {"s.ogg", media(1)},
+                     {"serif.ttf", media(2)},
+                     {"Default.ttf", media(2)},
+                     {"noise.ogg", std::string(3000, 'x')},
+                     {"empty.ttf", ""}});
 }
 
 TEST(ResourceClasses, TexturesAreSniffedImageSourcesWithFilterAndAlphaFlags) {

@@ -23,33 +23,40 @@ const LuaCase kSceneCases[] = {
       assert(s:getActive() == true)
       local b = s:getBounds()
       assert(#b == 6 and b[1] == INFINITE_MINUS and b[2] == INFINITE_PLUS and b[3] == INFINITE_MINUS)
-      assert(b[4] == INFINITE_PLUS and b[5] == 0 and b[6] == INFINITE_PLUS))", nullptr},
+      assert(b[4] == INFINITE_PLUS and b[5] == 0 and b[6] == INFINITE_PLUS))",
+     nullptr},
     {"settings round trip", R"(
       local s = newScene()
       s:setGravity(v3(1, 2, 3)); s:setIntegrationStep(0.01); s:setFriction(0.5); s:setElasticity('0.25')
       s:setActive(false)
       assert(s:getGravity() == v3(1, 2, 3) and s:getIntegrationStep() == 0.01 and s:getFriction() == 0.5)
-      assert(s:getElasticity() == 0.25 and s:getActive() == false))", nullptr},
-    {"gravity must be a v3", "newScene():setGravity(v2())", "bad argument #1 to 'setGravity' (v3 expected, got userdata)"},
+      assert(s:getElasticity() == 0.25 and s:getActive() == false))",
+     nullptr},
+    {"gravity must be a v3", "newScene():setGravity(v2())",
+     "bad argument #1 to 'setGravity' (v3 expected, got userdata)"},
     {"bounds are read leniently, all six at once", R"(
       local s = newScene()
       s:setBounds({}); local b = s:getBounds(); for i = 1, 6 do assert(b[i] == 0) end
       s:setBounds({1, 2, 3}); b = s:getBounds(); assert(b[1] == 1 and b[3] == 3 and b[5] == 0 and b[6] == 0)
       s:setBounds({-1, 1, -2, 2, 'x', '7'}); b = s:getBounds(); assert(b[5] == 0 and b[6] == 7)
-      s:setBounds('no table'); s:setBounds(); assert(s:getBounds()[6] == 7))", nullptr},
+      s:setBounds('no table'); s:setBounds(); assert(s:getBounds()[6] == 7))",
+     nullptr},
     {"lookup ignores case, the first registered wins", R"(
       local s = newScene()
       local a, b = newObject(s), newObject(s); a:setName('Crate'); b:setName('crate')
       assert(rawequal(s:getObject('CRATE'), a)); assert(s:getObject('box') == nil)
-      local n = newObject(s); n:setName('12'); assert(rawequal(s:getObject(12), n)))", nullptr},
+      local n = newObject(s); n:setName('12'); assert(rawequal(s:getObject(12), n)))",
+     nullptr},
     {"user data keeps the last value", R"(
       local s = newScene()
       assert(select('#', s:getUserData()) == 0)
       s:setUserData({1}); s:setUserData('two'); assert(s:getUserData() == 'two')
-      s:setUserData(); assert(s:getUserData() == nil and select('#', s:getUserData()) == 1))", nullptr},
+      s:setUserData(); assert(s:getUserData() == nil and select('#', s:getUserData()) == 1))",
+     nullptr},
     {"clear flags every object, the scene stays", R"(
       local s = newScene(); local a = newObject(s); local c = newObject(a)
-      s:clear(); assert(not a:exist() and not c:exist() and s:getActive()))", nullptr},
+      s:clear(); assert(not a:exist() and not c:exist() and s:getActive()))",
+     nullptr},
 };
 
 TEST(SceneClass, Methods) { scripttest::expectCasesInFreshPlayers(kSceneCases); }
@@ -121,8 +128,9 @@ TEST(SceneClass, SimulationCallbacksInStepOrder) {
   EXPECT_EQ(point.x, 1);
   scene->firePostCollision(p.engine, point, normal, 4, a, nullptr, b, nullptr);
   ASSERT_EQ(p.run("result = table.concat(log, '|')"), "");
-  EXPECT_EQ(p.global("result"),
-            "post-integration 1 0.5|mecha 1 0.5|pre true v3(1,2,3) v3(0,0,1) 0.25 true true true true|post v3(1,2,3) 4");
+  EXPECT_EQ(
+      p.global("result"),
+      "post-integration 1 0.5|mecha 1 0.5|pre true v3(1,2,3) v3(0,0,1) 0.25 true true true true|post v3(1,2,3) 4");
   EXPECT_TRUE(p.controller->failures.empty());
 }
 

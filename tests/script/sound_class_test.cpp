@@ -18,15 +18,18 @@ const LuaCase kCases[] = {
       assert(o:getType() == OBJECT_SOUND and tostring(o):find('^newSound %(') and getmetatable(o) == newSound)
       assert(o:getVolume() == 1 and o:getLooping() == false and o:getAutoDelete() == true)
       assert(o:getTime() == 0)  -- no sample: no time
-      o:seek(3); assert(o:getTime() == 0))", nullptr},
+      o:seek(3); assert(o:getTime() == 0))",
+     nullptr},
     {"setters store", R"(
       local o = newSound(s)
       o:setVolume(0.25); o:setLooping(true); o:setAutoDelete(false)
-      assert(o:getVolume() == 0.25 and o:getLooping() == true and o:getAutoDelete() == false))", nullptr},
+      assert(o:getVolume() == 0.25 and o:getLooping() == true and o:getAutoDelete() == false))",
+     nullptr},
     {"under a parent the sound takes its place and joins its children", R"(
       local p = newObject(s); p:setPosition(v3(1, 2, 3))
       local o = newSound(p)
-      assert(rawequal(o:getParent(), p) and vnear(o:getPosition(), 1, 2, 3) and p:getChild():getVolume() == 1))", nullptr},
+      assert(rawequal(o:getParent(), p) and vnear(o:getPosition(), 1, 2, 3) and p:getChild():getVolume() == 1))",
+     nullptr},
     {"a sample argument must be a sample", "newSound(s, newObject(s))", "newSample"},
     {"setSample needs a sample", "newSound(s):setSample(nil)", "newSample"},
 };

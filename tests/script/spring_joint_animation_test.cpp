@@ -25,7 +25,8 @@ const LuaCase kSpringJointCases[] = {
       assert(sp:getPointA() == v3(0, 0, 1) and sp:getPointA(REF_LOCAL) == v3(0, 0, 1))
       assert(sp:getPointB() == v3(1, 2, 0) and sp:getPointB(REF_LOCAL) == v3(0, 2, 0))
       b:setPosition(v3(5, 0, 0))
-      assert(sp:getPointB() == v3(5, 2, 0)))", nullptr},
+      assert(sp:getPointB() == v3(5, 2, 0)))",
+     nullptr},
     {"spring setters", R"(
       local b = newRigidBody(s)
       local sp = newSpring(b, v3(), nil, v3(0, 0, 3))
@@ -33,7 +34,8 @@ const LuaCase kSpringJointCases[] = {
       assert(sp:getStiffness() == 20 and sp:getDamping() == 2 and sp:getRestPosition() == 1.5)
       b:setPosition(v3(0, 1, 0))
       sp:setPointA(v3(1, 1, 0)); assert(sp:getPointA(REF_LOCAL) == v3(1, 0, 0))
-      sp:setPointA(v3(0, 0, 2), REF_LOCAL); assert(sp:getPointA() == v3(0, 1, 2)))", nullptr},
+      sp:setPointA(v3(0, 0, 2), REF_LOCAL); assert(sp:getPointA() == v3(0, 1, 2)))",
+     nullptr},
     {"frames of a joint on a turned body: axes take no translation", R"(
       local a = newRigidBody(s); a:setPosition(v3(0, 0, 4)); a:rotateAxis(AXIS_Z, 90)
       local b = newRigidBody(s)
@@ -42,7 +44,8 @@ const LuaCase kSpringJointCases[] = {
       assert(vnear(j:getPointA(), 1, 0, 4) and vnear(j:getPointA(REF_LOCAL), 0, -1, 0))
       assert(vnear(j:getAxisB(), 0, 0, 1))
       j:setAxisA(v3(0, 1, 0)); assert(vnear(j:getAxisA(REF_LOCAL), 1, 0, 0))
-      j:setPointB(v3(2, 0, 0), REF_LOCAL); b:setPosition(v3(0, 3, 0)); assert(vnear(j:getPointB(), 2, 3, 0)))", nullptr},
+      j:setPointB(v3(2, 0, 0), REF_LOCAL); b:setPosition(v3(0, 3, 0)); assert(vnear(j:getPointB(), 2, 3, 0)))",
+     nullptr},
 };
 
 TEST(SpringJointClasses, MadeByScriptsHoldingTheirBodies) {

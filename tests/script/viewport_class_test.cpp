@@ -21,14 +21,16 @@ const LuaCase kCases[] = {
       assert(v:getWidth() == 0.5 and v:getHeight() == 0.25)
       assert(v:getSize() == v2(0.5, 0.25) and v:getPosition() == v2(0.1, 0.2))
       assert(v:getCamera() == nil and v:getMike() == nil)
-      assert(tostring(v):find('^newViewport %(') and getmetatable(v) == newViewport))", nullptr},
+      assert(tostring(v):find('^newViewport %(') and getmetatable(v) == newViewport))",
+     nullptr},
     {"setters store and getters answer", R"(
       local v = newViewport(0, 0, 1, 1)
       v:setActive(false); assert(v:getActive() == false)
       v:setSize(v2(400, 300)); assert(v:getSize() == v2(400, 300) and v:getCenter() == v3(200, 150, 0))
       v:setPosition(v2(-1, 2)); assert(v:getPosition() == v2(-1, 2))
       v:setShadowRendering(SHADOW_ZPASS); assert(v:getShadowRendering() == 0)
-      v:setNavigationMode(NAVIGATION_GLASSBALL); assert(v:getNavigationMode() == 3))", nullptr},
+      v:setNavigationMode(NAVIGATION_GLASSBALL); assert(v:getNavigationMode() == 3))",
+     nullptr},
     {"camera and mike links", R"(
       local v = newViewport(0, 0, 1, 1)
       local c, m = newCamera(s), newMike(s)
@@ -37,7 +39,8 @@ const LuaCase kCases[] = {
       v:setCamera(nil); v:setMike()
       assert(v:getCamera() == nil and v:getMike() == nil)
       v:setCamera(c); c:delete()
-      assert(v:getCamera() == nil))", nullptr},
+      assert(v:getCamera() == nil))",
+     nullptr},
     {"a camera or mike setter refuses another class", "newViewport(0, 0, 1, 1):setCamera(newMike(s))", "newCamera"},
     {"a mike setter refuses a number", "newViewport(0, 0, 1, 1):setMike(1)", "newMike"},
     {"the orbit setters store their limits, in degrees for the angles", R"(
@@ -46,7 +49,8 @@ const LuaCase kCases[] = {
       v:setNavigationAzimuth(90); assert(v:getNavigationAzimuth() == 90)
       v:setNavigationElevation(-30, -45, 45); assert(near(v:getNavigationElevation(), -30))
       v:setNavigationRadius(5, 1, 10); assert(v:getNavigationRadius() == 5)
-      v:setNavigationPosition(v3(1, 2, 3)); assert(v:getNavigationPosition() == v3(1, 2, 3)))", nullptr},
+      v:setNavigationPosition(v3(1, 2, 3)); assert(v:getNavigationPosition() == v3(1, 2, 3)))",
+     nullptr},
     {"outside the orbit modes the orbit getters answer nil", R"(
       local v = newViewport(0, 0, 1, 1)
       v:setNavigationRadius(5); v:setNavigationAzimuth(10)
@@ -55,7 +59,8 @@ const LuaCase kCases[] = {
       assert(select('#', v:getNavigationRadius()) == 1 and select('#', v:getNavigationAzimuth()) == 1)
       assert(tostring(v:getNavigationElevation()) == 'nil')
       v:setNavigationMode(NAVIGATION_MIXED)
-      assert(v:getNavigationRadius() == 0 and v:getNavigationAzimuth() == 0))", nullptr},
+      assert(v:getNavigationRadius() == 0 and v:getNavigationAzimuth() == 0))",
+     nullptr},
     {"free navigation places the camera itself", R"(
       local v = newViewport(0, 0, 1, 1)
       assert(v:getNavigationPosition() == nil)  -- no camera: nothing to say
@@ -63,7 +68,8 @@ const LuaCase kCases[] = {
       local c = newCamera(s); v:setCamera(c)
       v:setNavigationPosition(v3(4, 5, 6)); assert(c:getPosition() == v3(4, 5, 6) and v:getNavigationPosition() == v3(4, 5, 6))
       v:setNavigationBasis(m33(v3(0, 1, 0), v3(-1, 0, 0), v3(0, 0, 1)))
-      assert(c:getAxis(AXIS_X) == v3(0, 1, 0) and c:getAxis(AXIS_Y) == v3(-1, 0, 0)))", nullptr},
+      assert(c:getAxis(AXIS_X) == v3(0, 1, 0) and c:getAxis(AXIS_Y) == v3(-1, 0, 0)))",
+     nullptr},
     {"orbit navigation places the camera at the radius looking at the target", R"(
       local v = newViewport(0, 0, 1, 1)
       local c = newCamera(s); v:setCamera(c)
@@ -72,7 +78,8 @@ const LuaCase kCases[] = {
       assert(vnear(c:getPosition(), 1, 2, 8) and vnear(c:getAxis(AXIS_Z), 0, 0, 1))
       v:setNavigationRadius(50, 1, 10); assert(v:getNavigationRadius() == 10 and vnear(c:getPosition(), 1, 2, 13))
       v:setNavigationBasis(m33(v3(0, 1, 0), v3(-1, 0, 0), v3(0, 0, 1)))  -- not in this mode
-      assert(vnear(c:getAxis(AXIS_X), 0, -1, 0)))", nullptr},
+      assert(vnear(c:getAxis(AXIS_X), 0, -1, 0)))",
+     nullptr},
     {"pick rays and mappings go through the camera", R"(
       local v = newViewport(0, 0, 1, 0.75)
       local o, d = v:getPickRay(v3(0, 0, 0))
@@ -83,12 +90,14 @@ const LuaCase kCases[] = {
       assert(vnear(v:toScene(v3(0.5, 0.375, 1)), 0, 0, -101))
       c:setPosition(v3(3, 0, 0))
       local p = v:fromScene(v:toScene(v3(0.2, 0.6, 0.3)))
-      assert(vnear(p, 0.2, 0.6, 0.3)))", nullptr},
+      assert(vnear(p, 0.2, 0.6, 0.3)))",
+     nullptr},
     {"a deleted viewport leaves a proxy without a record", R"(
       local v = newViewport(0, 0, 1, 1)
       v:delete(); v:delete()
       assert(v:getWidth() == nil and v:getCenter() == nil)
-      v:setSize(v2(1, 1)))", nullptr},
+      v:setSize(v2(1, 1)))",
+     nullptr},
 };
 
 TEST(ViewportClass, Cases) { scripttest::expectCasesInFreshPlayers(kCases, kSceneAndNear); }
@@ -155,7 +164,8 @@ struct EventRig {
       v = newViewport(0.25, 0.1, 0.5, 0.5)
       v:setCallback(CB_EVENT, function(self, kind, a, b)
         seen = {self = self, kind = kind, a = a, b = b}
-        return )" + std::string(answer) + R"(
+        return )" + std::string(answer) +
+                        R"(
       end))";
     EXPECT_EQ(p.run(chunk), "");
     p.setCallback(CB_EVENT, "engineEvent");
@@ -182,7 +192,9 @@ TEST(ViewportClass, EventsReachTheViewportFirstWithTheirValues) {
   zoom.point[0] = 500.0 / 1000;
   zoom.point[1] = 200.0 / 1000;
   EXPECT_TRUE(r.p.controller->dispatchEvent(zoom));
-  EXPECT_EQ(r.p.run("assert(seen.kind == EVENT_ZOOM and seen.a == -120 and math.abs(seen.b:x() - 0.5) < 1e-12 and math.abs(seen.b:y() - 0.3) < 1e-12)"), "");
+  EXPECT_EQ(r.p.run("assert(seen.kind == EVENT_ZOOM and seen.a == -120 and math.abs(seen.b:x() - 0.5) < 1e-12 and "
+                    "math.abs(seen.b:y() - 0.3) < 1e-12)"),
+            "");
   EXPECT_EQ(r.p.global("engineSaw"), "0");  // each was handled here
   EXPECT_TRUE(r.p.controller->failures.empty());
 }

@@ -43,7 +43,6 @@ class RecordingController : public CTRL_Generic {
 // A recording controller that has opened a package of the members plus an
 // accepted config.xml (unless the members bring their own). Check
 // controller->package to see whether it was accepted.
-std::unique_ptr<RecordingController> openMembers(const std::map<std::string, std::string>& members,
-                                                 bool store = false);
+std::unique_ptr<RecordingController> openMembers(const std::map<std::string, std::string>& members, bool store = false);
 
 }  // namespace testpkg

@@ -117,8 +117,8 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
     // The sound track: a Vorbis file of the same length, its pages taken
     // apart and woven in by time.
     const double seconds = spec.fpsNumerator ? double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator : 0;
-    const std::string ogg = makeOgg(spec.audioChannels, spec.audioRate,
-                                    static_cast<int64_t>(std::ceil(seconds * spec.audioRate)));
+    const std::string ogg =
+        makeOgg(spec.audioChannels, spec.audioRate, static_cast<int64_t>(std::ceil(seconds * spec.audioRate)));
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     char* to = ogg_sync_buffer(&sync, static_cast<long>(ogg.size()));

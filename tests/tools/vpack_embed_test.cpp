@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sys/wait.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,8 +20,8 @@ std::vector<uint8_t> bytesOf(const fs::path& p) {
 }
 
 int embed(const fs::path& player, const fs::path& pkg, const fs::path& out) {
-  std::string cmd = std::string(VS_BINARY_DIR) + "/vpack embed '" + player.string() + "' '" +
-                    pkg.string() + "' '" + out.string() + "' >/dev/null 2>&1";
+  std::string cmd = std::string(VS_BINARY_DIR) + "/vpack embed '" + player.string() + "' '" + pkg.string() + "' '" +
+                    out.string() + "' >/dev/null 2>&1";
   int status = std::system(cmd.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

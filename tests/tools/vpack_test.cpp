@@ -135,8 +135,8 @@ TEST(Vpack, KeyOptionSignsWithThatKey) {
   const fs::path keyFile = fs::path(VS_SOURCE_DIR) / "tests/fixtures/other-private.txt";
   std::ifstream in(keyFile);
   SigningKey other{};
-  ASSERT_TRUE(parseSigningKey(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
-                              &other));
+  ASSERT_TRUE(
+      parseSigningKey(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), &other));
   const fs::path out = s.path / "other.pkg";
   ASSERT_EQ(vpack("pack --key " + q(keyFile) + " " + q(s.path / "src") + " " + q(out)), 0);
 

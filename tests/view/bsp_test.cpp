@@ -131,8 +131,10 @@ TEST(Bsp, StraddlingTrianglesAreCutIntoPiecesOnBothSides) {
       const Vec3* p = &w.positions[3 * t];
       for (int k = 0; k < 3; ++k) {
         // Behind the root everything is at or beyond its plane, before it at or nearer.
-        if (t < root) EXPECT_LE(p[k].z, -5 + 1e-9);
-        else EXPECT_GE(p[k].z, -5 - 1e-9);
+        if (t < root)
+          EXPECT_LE(p[k].z, -5 + 1e-9);
+        else
+          EXPECT_GE(p[k].z, -5 - 1e-9);
         // Cut corners carry what the edge carries there.
         const Vec2 uv = s.uvs[3 * t + k], want = uvAt(p[k]);
         EXPECT_NEAR(uv.x, want.x, 1e-9);

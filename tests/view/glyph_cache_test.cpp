@@ -1,8 +1,8 @@
 // The glyph texture cache: one alpha texture per glyph of a font at one
 // size, rendered by FreeType once and found again by lookup.
 #include <GL/glew.h>
-#include <gtest/gtest.h>
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <memory>
@@ -224,13 +224,10 @@ TEST(GlyphCoverage, EveryPixelModeAndRowDirection) {
     std::vector<uint8_t> want;    // top row first
   };
   const Case cases[] = {
-      {"grey, padded rows", 3, 2, 4, FT_PIXEL_MODE_GRAY,
-       {1, 2, 3, 0xEE, 4, 5, 6, 0xEE}, {1, 2, 3, 4, 5, 6}},
-      {"grey, rows upwards", 2, 3, -2, FT_PIXEL_MODE_GRAY,
-       {50, 60, 30, 40, 10, 20}, {10, 20, 30, 40, 50, 60}},
-      {"mono", 10, 2, 2, FT_PIXEL_MODE_MONO,
-       {0xA5, 0xC0, 0x01, 0x40},
-       {255, 0, 255, 0, 0, 255, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 255}},
+      {"grey, padded rows", 3, 2, 4, FT_PIXEL_MODE_GRAY, {1, 2, 3, 0xEE, 4, 5, 6, 0xEE}, {1, 2, 3, 4, 5, 6}},
+      {"grey, rows upwards", 2, 3, -2, FT_PIXEL_MODE_GRAY, {50, 60, 30, 40, 10, 20}, {10, 20, 30, 40, 50, 60}},
+      {"mono", 10, 2, 2, FT_PIXEL_MODE_MONO, {0xA5, 0xC0, 0x01, 0x40}, {255, 0, 255, 0, 0, 255, 0, 255, 255, 255,
+                                                                        0,   0, 0,   0, 0, 0,   0, 255, 0,   255}},
       {"mono, rows upwards", 3, 2, -1, FT_PIXEL_MODE_MONO, {0x20, 0xC0}, {255, 255, 0, 0, 0, 255}},
       {"two bits", 4, 1, 1, FT_PIXEL_MODE_GRAY2, {0x1B}, {0, 85, 170, 255}},
       {"four bits", 3, 1, 2, FT_PIXEL_MODE_GRAY4, {0x0F, 0x80}, {0, 255, 136}},

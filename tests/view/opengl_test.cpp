@@ -220,9 +220,9 @@ TEST(RendererNames, VersionNumbersAndGeometryPaths) {
     const char* text;
     int32_t number;
   };
-  for (const Version& v : {Version{"1.1 Generic", 11}, Version{"2.1", 21},
-                           Version{"4.5 (Compatibility Profile) Mesa 22.3.6", 45}, Version{nullptr, 0},
-                           Version{"", 0}, Version{"3", 0}}) {
+  for (const Version& v :
+       {Version{"1.1 Generic", 11}, Version{"2.1", 21}, Version{"4.5 (Compatibility Profile) Mesa 22.3.6", 45},
+        Version{nullptr, 0}, Version{"", 0}, Version{"3", 0}}) {
     EXPECT_EQ(VIEW_OpenGL::parseVersion(v.text), v.number) << (v.text ? v.text : "null");
   }
   VIEW_OpenGL view;

@@ -2,8 +2,8 @@
 // where FreeType puts them, images upright on whole pixels, polylines filled
 // and outlined, in the scene's order.
 #include <GL/glew.h>
-#include <gtest/gtest.h>
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 #include <png.h>
 
@@ -31,9 +31,9 @@ class Overlays : public OverlayFrame {
   // Pixels between two glyphs at the face's current size.
   double kerning(uint32_t left, uint32_t right) {
     FT_Vector delta{0, 0};
-    EXPECT_EQ(FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right),
-                             FT_KERNING_DEFAULT, &delta),
-              0);
+    EXPECT_EQ(
+        FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right), FT_KERNING_DEFAULT, &delta),
+        0);
     return delta.x / 64.0;
   }
 };

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "model/image_source.h"
-#include "support/test_media.h"
-#include "tests/view/render_scene.h"
 #include "model/polyline.h"
+#include "support/test_media.h"
 #include "tests/view/overlay_scene.h"
+#include "tests/view/render_scene.h"
 
 using namespace rendertest;
 
@@ -22,8 +22,7 @@ const std::string kOutput = std::string(VS_BINARY_DIR) + "/render-references/";
 
 // Pixels that differ by more than 2% in any channel, counted by ImageMagick.
 long differingPixels(const std::string& want, const std::string& got, const std::string& diff) {
-  const std::string command =
-      "compare -metric AE -fuzz 2% '" + want + "' '" + got + "' '" + diff + "' 2>&1";
+  const std::string command = "compare -metric AE -fuzz 2% '" + want + "' '" + got + "' '" + diff + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return -1;
   char text[256] = {};
@@ -169,8 +168,7 @@ TEST_P(References, TranslucentBoxAndPaneCrossingOverATexturedFloor) {
   if (view->makeCurrent(dc)) view->flushTextureCache();
 }
 
-INSTANTIATE_TEST_SUITE_P(GeometryPaths, References,
-                         ::testing::Values(kGeometryClientArrays, kGeometryBufferObjects),
+INSTANTIATE_TEST_SUITE_P(GeometryPaths, References, ::testing::Values(kGeometryClientArrays, kGeometryBufferObjects),
                          [](const ::testing::TestParamInfo<int>& info) {
                            return info.param == kGeometryBufferObjects ? "BufferObjects" : "ClientArrays";
                          });

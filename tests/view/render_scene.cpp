@@ -38,8 +38,7 @@ void Frame::open(int w, int h) {
   wc.lpfnWndProc = windowProc;
   wc.lpszClassName = "vsRenderScene";
   RegisterClassA(&wc);
-  window = CreateWindowExA(0, wc.lpszClassName, "scene", WS_POPUP, 0, 0, w, h, nullptr, nullptr, nullptr,
-                           nullptr);
+  window = CreateWindowExA(0, wc.lpszClassName, "scene", WS_POPUP, 0, 0, w, h, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(window);
   dc = GetDC(window);
   view = std::make_unique<VIEW_OpenGLWin32>(dc, 1);

@@ -70,7 +70,7 @@ class Frame : public ::testing::Test {
   std::vector<Material*> materials;
   std::vector<uint8_t> pixels;  // RGB, bottom row first
   std::vector<float> depths;    // bottom row first
-  double clip[16] = {};        // the camera's clip matrix of the last frame
+  double clip[16] = {};         // the camera's clip matrix of the last frame
 };
 
 // Writes RGB pixels (bottom row first) as a PNG; false on failure.

@@ -309,7 +309,7 @@ TEST_F(Colours, SpriteKeepsItsOrientationOnScreen) {
   draw();
   EXPECT_EQ(atWorld({0, 0, 0.5}), (Rgb{255, 255, 0}));
   EXPECT_EQ(view->meshBuffers.find(sprite->meshData), nullptr);  // never uploaded
-  lookAt(cam, {-8, 0, 0.5}, {0, 0, 0.5});  // turned a quarter round: still facing
+  lookAt(cam, {-8, 0, 0.5}, {0, 0, 0.5});                        // turned a quarter round: still facing
   draw();
   EXPECT_EQ(atWorld({0, 0, 0.5}), (Rgb{255, 255, 0}));
   sprite->displayMode = DISPLAY_MODE_NORMAL;  // a plain quad is seen edge on

@@ -41,8 +41,7 @@ class ScopedEnv {
 };
 
 TEST(SoundDiskCapture, ALoopingSoundPlaysContiguouslyForFiveSeconds) {
-  const std::string path =
-      std::string(VS_BINARY_DIR) + "/sound_capture_" + std::to_string(getpid()) + ".raw";
+  const std::string path = std::string(VS_BINARY_DIR) + "/sound_capture_" + std::to_string(getpid()) + ".raw";
   std::remove(path.c_str());
   ScopedEnv driver("SDL_AUDIODRIVER", "disk");
   ScopedEnv file("SDL_DISKAUDIOFILE", path);

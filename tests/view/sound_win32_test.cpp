@@ -25,9 +25,9 @@ const int32_t kRing = VIEW_SoundWin32::kRingBytes;
 #define REQUIRE_OUTPUT(out) ASSERT_TRUE((out).hasBuffer()) << "no SDL audio device"
 
 TEST(SoundOutput, AnyFailedStepLeavesASilentOutput) {
-  const char* steps[] = {"DirectSoundCreate", "GetCaps",         "SetCooperativeLevel",
-                         "CreatePrimary",     "SetFormat",       "GetFormat",
-                         "CreateSecondary",   "Lock",            "Play"};
+  const char* steps[] = {"DirectSoundCreate", "GetCaps",   "SetCooperativeLevel",
+                         "CreatePrimary",     "SetFormat", "GetFormat",
+                         "CreateSecondary",   "Lock",      "Play"};
   PtrArray<Viewport> none;
   for (const char* step : steps) {
     {

@@ -167,8 +167,11 @@ TEST(TextureImage, TextureSizesRoundUpToPowersOfTwoWithinTheLimit) {
   struct Case {
     int w, h, max, wantW, wantH;
     bool changed;
-  } cases[] = {{300, 200, 4096, 512, 256, true}, {64, 32, 4096, 64, 32, false}, {0, 1, 4096, 1, 1, true},
-               {3, 5000, 2048, 4, 2048, true},   {1, 1, 4096, 1, 1, false}};
+  } cases[] = {{300, 200, 4096, 512, 256, true},
+               {64, 32, 4096, 64, 32, false},
+               {0, 1, 4096, 1, 1, true},
+               {3, 5000, 2048, 4, 2048, true},
+               {1, 1, 4096, 1, 1, false}};
   for (const Case& c : cases) {
     int32_t w = c.w, h = c.h;
     EXPECT_EQ(roundTextureSize(&w, &h, c.max), c.changed) << c.w << "x" << c.h;
@@ -189,7 +192,7 @@ TEST(TextureImage, ResamplingKeepsFlatColoursAndCornersAndReducesByAverage) {
   EXPECT_EQ(image.pixels[3 * 8], 200);
   EXPECT_EQ(image.pixels[3 * 8 + 7], 40);
   for (int x = 1; x < 8; ++x) EXPECT_GE(image.pixels[x], image.pixels[x - 1]);  // monotone along the row
-  ASSERT_TRUE(resampleImage(&image, 1, 1));  // reduction: the mean of all
+  ASSERT_TRUE(resampleImage(&image, 1, 1));                                     // reduction: the mean of all
   EXPECT_NEAR(image.pixels[0], (0 + 100 + 200 + 40) / 4, 3);
 }
 
@@ -207,8 +210,8 @@ class Textures : public rendertest::Frame {
   }
   ImageSource* source(const std::string& file, int32_t filter) {
     files.push_back(std::make_unique<std::string>(file));
-    sources.push_back(std::make_unique<ImageSource>(
-        "t.png", reinterpret_cast<unsigned char*>(files.back()->data()), int32_t(file.size()), false));
+    sources.push_back(std::make_unique<ImageSource>("t.png", reinterpret_cast<unsigned char*>(files.back()->data()),
+                                                    int32_t(file.size()), false));
     sources.back()->filter = filter;
     return sources.back().get();
   }
@@ -251,8 +254,11 @@ TEST_F(Textures, PixelsAreUploadedBottomRowFirstWithTheResolvedFilter) {
   struct Case {
     int32_t filter;
     GLint min, mag;
-  } cases[] = {{1, GL_NEAREST, GL_NEAREST}, {2, GL_LINEAR, GL_LINEAR}, {0, GL_LINEAR, GL_LINEAR},
-               {7, GL_LINEAR, GL_LINEAR},   {-1, GL_LINEAR, GL_LINEAR}};
+  } cases[] = {{1, GL_NEAREST, GL_NEAREST},
+               {2, GL_LINEAR, GL_LINEAR},
+               {0, GL_LINEAR, GL_LINEAR},
+               {7, GL_LINEAR, GL_LINEAR},
+               {-1, GL_LINEAR, GL_LINEAR}};
   int channels = 0;
   const std::vector<int> file = expectedPng(spec, &channels);
   for (const Case& c : cases) {
@@ -420,8 +426,10 @@ TEST_F(TexturedQuad, MagnifiedTexelsAreSampledNearestOrLinearAsTheFilterSays) {
     for (int y = 0; y < side; ++y)
       for (int x = 0; x < side; ++x) {
         const Rgb got = pixel(x, y);
-        if (filter == 1) ASSERT_EQ(got, nearestSample(image, u(x), u(y))) << x << ", " << y;
-        else ASSERT_TRUE(near(got, linearSample(image, u(x), u(y)), 2)) << x << ", " << y;  // mipmaps magnify linearly
+        if (filter == 1)
+          ASSERT_EQ(got, nearestSample(image, u(x), u(y))) << x << ", " << y;
+        else
+          ASSERT_TRUE(near(got, linearSample(image, u(x), u(y)), 2)) << x << ", " << y;  // mipmaps magnify linearly
         ++checked;
       }
     EXPECT_EQ(checked, 32 * 32);
@@ -455,8 +463,8 @@ TEST_F(TexturedQuad, MinifiedMipmapsShowTheAveragedLevel) {
 
 TEST_F(TexturedQuad, TexelsWithBlendedAlphaGoThroughTheTranslucentPass) {
   // Each texel over the black background gives its colour times its alpha.
-  const std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 128,  // top row
-                                     0, 0, 255, 64, 255, 255, 255, 0};
+  const std::vector<uint8_t> rgba = {255, 0, 0,   255, 0,   255, 0,   128,  // top row
+                                     0,   0, 255, 64,  255, 255, 255, 0};
   ImageSource* image = source(testmedia::makePng(2, 2, 4, rgba), 1);
   ASSERT_TRUE(image->hasAlpha);
   quad(image, 32);

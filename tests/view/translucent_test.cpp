@@ -35,7 +35,7 @@ TEST_F(Translucent, OverlappingPanesBlendFarToNearFromEitherSide) {
     bool redFirst;
     Rgb want;
   } cases[] = {
-      {{0, 0, 10}, true, {64, 0, 128}},   // blue nearer
+      {{0, 0, 10}, true, {64, 0, 128}},  // blue nearer
       {{0, 0, 10}, false, {64, 0, 128}},
       {{0, 0, -10}, true, {128, 0, 64}},  // red nearer
       {{0, 0, -10}, false, {128, 0, 64}},

@@ -26,8 +26,7 @@ bool readInt(const char* text, int low, int high, int* out) {
 
 int main(int argc, char** argv) {
   int side = 0, cells = 0, colour[6] = {};
-  bool ok = argc == 10 && readInt(argv[2], 1, 8192, &side) && readInt(argv[3], 1, side, &cells) &&
-            side % cells == 0;
+  bool ok = argc == 10 && readInt(argv[2], 1, 8192, &side) && readInt(argv[3], 1, side, &cells) && side % cells == 0;
   for (int i = 0; ok && i < 6; ++i) ok = readInt(argv[4 + i], 0, 255, &colour[i]);
   if (!ok) {
     std::fprintf(stderr, "usage: checkerpng OUT.png SIDE CELLS R1 G1 B1 R2 G2 B2\n");

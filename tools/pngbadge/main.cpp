@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const double centre = size / 2.0, radius = size / 2.0 - 1;
-  const double disc[3] = {0.11, 0.19, 0.31}, rim[3] = {1, 1, 1}, ring[3] = {0.95, 0.76, 0.30}, dot[3] = {0.55, 0.80, 0.35};
+  const double disc[3] = {0.11, 0.19, 0.31}, rim[3] = {1, 1, 1}, ring[3] = {0.95, 0.76, 0.30},
+               dot[3] = {0.55, 0.80, 0.35};
   std::vector<png_byte> pixels(size_t(size) * size * 4);
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {

@@ -23,8 +23,8 @@ ColorRGBA mix(const ColorRGBA& b, const ColorRGBA& a, double s) {
 // Vertex b of the triangle moved to where the edge from a meets the plane.
 BspNode::Vertex cutVertex(const BspNode& t, int a, int b, const Vec3& plane, double db) {
   BspNode::Vertex m = t.vertex(b);
-  BspTree::splitEdge(plane, t.position[a], &m.position, t.normal[a], &m.normal, t.uv[a], &m.uv, t.color[a],
-                     &m.color, db);
+  BspTree::splitEdge(plane, t.position[a], &m.position, t.normal[a], &m.normal, t.uv[a], &m.uv, t.color[a], &m.color,
+                     db);
   return m;
 }
 
@@ -40,8 +40,8 @@ BspNode piece(const BspNode& whole, const BspNode::Vertex& x, const BspNode::Ver
 
 }  // namespace
 
-void BspTree::splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& normalA, Vec3* normalB,
-                        const Vec2& uvA, Vec2* uvB, const ColorRGBA& colorA, ColorRGBA* colorB, double db) {
+void BspTree::splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& normalA, Vec3* normalB, const Vec2& uvA,
+                        Vec2* uvB, const ColorRGBA& colorA, ColorRGBA* colorB, double db) {
   const double along = dot3(n, *b - a);
   if (along == 0) return;
   const double s = db / along;

@@ -21,9 +21,9 @@ struct BspNode {
     ColorRGBA color;
   };
 
-  Vec3 position[3];  // eye space
-  Vec3 normal[3];    // eye space, not renormalised
-  Vec2 uv[3];        // (0, 0) without texture coordinates
+  Vec3 position[3];    // eye space
+  Vec3 normal[3];      // eye space, not renormalised
+  Vec2 uv[3];          // (0, 0) without texture coordinates
   ColorRGBA color[3];  // alpha -1 marks a mesh without vertex colours
   Vec3 plane;          // unit normal of the triangle's plane, away from the eye
   Material* material;
@@ -41,8 +41,8 @@ struct BspNode {
 // placing a triangle reads of the nodes on its way down, kept apart from the
 // corners so that a deep descent stays in the cache.
 struct BspLinks {
-  Vec3 plane;     // the node's plane normal
-  double offset;  // plane . first corner
+  Vec3 plane;                                 // the node's plane normal
+  double offset;                              // plane . first corner
   int32_t nearChild, farChild, nextCoplanar;  // node indices, -1 = none
 };
 
@@ -92,8 +92,8 @@ class BspTree {
   // Cuts the edge (a, b) where it meets the plane with normal n, given b's
   // distance db from that plane: b's position, normal, uv and colour move to
   // the cut. Nothing changes when the edge runs parallel to the plane.
-  static void splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& normalA, Vec3* normalB,
-                        const Vec2& uvA, Vec2* uvB, const ColorRGBA& colorA, ColorRGBA* colorB, double db);
+  static void splitEdge(const Vec3& n, const Vec3& a, Vec3* b, const Vec3& normalA, Vec3* normalB, const Vec2& uvA,
+                        Vec2* uvB, const ColorRGBA& colorA, ColorRGBA* colorB, double db);
 
   // Node i is nodes[i] placed by links[i]; both reused from frame to frame.
   GrowArray<BspNode> nodes{false};

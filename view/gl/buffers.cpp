@@ -65,12 +65,14 @@ void VIEW_OpenGL::uploadBuffers(Scene* scene) {
       }
       mesh->geometryDirty = false;
     }
-    if (!drawnFromBuffers(*mesh) || !data || data->vertexCount <= 0 || data->triangleCount <= 0 ||
-        !mesh->vertex(0) || !data->triangles || meshBuffers.find(data))
+    if (!drawnFromBuffers(*mesh) || !data || data->vertexCount <= 0 || data->triangleCount <= 0 || !mesh->vertex(0) ||
+        !data->triangles || meshBuffers.find(data))
       continue;
     MeshBuffers* buffers = upload(*mesh);
     if (!buffers) continue;
-    if (MeshBuffers** slot = meshBuffers.insert(data)) *slot = buffers;
-    else deleteBuffers(buffers);
+    if (MeshBuffers** slot = meshBuffers.insert(data))
+      *slot = buffers;
+    else
+      deleteBuffers(buffers);
   }
 }

@@ -27,8 +27,7 @@ bool VIEW_glyphCoverage(const FT_Bitmap& bitmap, PixelImage* out) {
   if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
     // Embedded strikes come in other modes; FreeType turns them into one
     // byte per pixel with num_grays levels.
-    if (!library || FT_Bitmap_Convert(library, &bitmap, &grey, 1) != 0 || grey.width != width ||
-        grey.rows != rows) {
+    if (!library || FT_Bitmap_Convert(library, &bitmap, &grey, 1) != 0 || grey.width != width || grey.rows != rows) {
       if (library) FT_Bitmap_Done(library, &grey);
       return false;
     }

@@ -77,10 +77,14 @@ MDL_Lamp* VIEW_OpenGL::setupLights(Scene* scene, int32_t* lightIndex) {
     }
     const double e = lamp->energy;
     const ColorRGBA& c = lamp->color;
-    if (lamp->noDiffuse) setLight(light, GL_DIFFUSE, 0, 0, 0, 1);
-    else setLight(light, GL_DIFFUSE, c.r * e, c.g * e, c.b * e, 1);
-    if (lamp->noSpecular) setLight(light, GL_SPECULAR, 0, 0, 0, 1);
-    else setLight(light, GL_SPECULAR, c.r * e, c.g * e, c.b * e, 1);
+    if (lamp->noDiffuse)
+      setLight(light, GL_DIFFUSE, 0, 0, 0, 1);
+    else
+      setLight(light, GL_DIFFUSE, c.r * e, c.g * e, c.b * e, 1);
+    if (lamp->noSpecular)
+      setLight(light, GL_SPECULAR, 0, 0, 0, 1);
+    else
+      setLight(light, GL_SPECULAR, c.r * e, c.g * e, c.b * e, 1);
     const ColorRGBA& a = lamp->ambientColor;
     setLight(light, GL_AMBIENT, a.r, a.g, a.b, a.a);
   }

@@ -55,8 +55,10 @@ bool VIEW_OpenGL::applyMaterial(Material* material, int32_t layerIndex, bool ove
       glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
     }
     glDisable(GL_TEXTURE_2D);
-    if (forceBlend) glEnable(GL_BLEND);
-    else glDisable(GL_BLEND);
+    if (forceBlend)
+      glEnable(GL_BLEND);
+    else
+      glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);
     return false;
   }
@@ -93,9 +95,13 @@ bool VIEW_OpenGL::applyMaterial(Material* material, int32_t layerIndex, bool ove
   }
 
   const bool translucent = diffuse.a < 1 || blendedAlpha;
-  if (translucent || forceBlend) glEnable(GL_BLEND);
-  else glDisable(GL_BLEND);
-  if (texture) glEnable(GL_TEXTURE_2D);
-  else glDisable(GL_TEXTURE_2D);
+  if (translucent || forceBlend)
+    glEnable(GL_BLEND);
+  else
+    glDisable(GL_BLEND);
+  if (texture)
+    glEnable(GL_TEXTURE_2D);
+  else
+    glDisable(GL_TEXTURE_2D);
   return texture != nullptr;
 }

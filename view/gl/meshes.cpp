@@ -13,8 +13,10 @@ namespace {
 const void* atOffset(size_t offset) { return reinterpret_cast<const void*>(offset); }
 
 void cullFor(const MeshData& data) {
-  if (data.doubleSided) glDisable(GL_CULL_FACE);
-  else glEnable(GL_CULL_FACE);
+  if (data.doubleSided)
+    glDisable(GL_CULL_FACE);
+  else
+    glEnable(GL_CULL_FACE);
 }
 
 }  // namespace
@@ -74,8 +76,10 @@ void VIEW_OpenGL::drawMesh(MDL_Mesh* mesh) {
     if (arrays.colors) glColorPointer(4, GL_DOUBLE, 0, data.colors);
     if (arrays.uvs) glTexCoordPointer(2, GL_DOUBLE, 0, data.uvs);
   }
-  if (normals) glEnableClientState(GL_NORMAL_ARRAY);
-  else glDisableClientState(GL_NORMAL_ARRAY);
+  if (normals)
+    glEnableClientState(GL_NORMAL_ARRAY);
+  else
+    glDisableClientState(GL_NORMAL_ARRAY);
   if (arrays.colors) {
     glEnableClientState(GL_COLOR_ARRAY);
     glEnable(GL_COLOR_MATERIAL);
@@ -83,8 +87,10 @@ void VIEW_OpenGL::drawMesh(MDL_Mesh* mesh) {
     glDisableClientState(GL_COLOR_ARRAY);
     glDisable(GL_COLOR_MATERIAL);
   }
-  if (arrays.uvs) glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  else glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (arrays.uvs)
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  else
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 
   const int32_t layers = material && material->layers.count > 1 ? material->layers.count : 1;
   for (int32_t layer = 0; layer < layers; ++layer) {

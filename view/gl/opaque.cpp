@@ -9,9 +9,7 @@
 
 namespace {
 
-bool drawable(const MDL_Mesh* mesh) {
-  return mesh && (mesh->state & STATE_VISIBLE) && mesh->triangleCount() > 0;
-}
+bool drawable(const MDL_Mesh* mesh) { return mesh && (mesh->state & STATE_VISIBLE) && mesh->triangleCount() > 0; }
 
 // Whether the opaque pass draws the mesh in colour. The viewport's mirror
 // is drawn by the mirror pass; any other mirror-material mesh is an

@@ -170,10 +170,17 @@ void VIEW_OpenGL::drawOverlays(Scene* scene, FontRecord*) {
     MDL_Object* object = scene->overlays[i];
     if (!object || !(object->state & STATE_VISIBLE)) continue;
     switch (object->type) {
-      case OBJECT_TEXT: drawText(static_cast<MDL_Text*>(object)); break;
-      case OBJECT_IMAGE: drawImage(static_cast<MDL_Image*>(object)); break;
-      case OBJECT_POLYLINE: drawPolyline(static_cast<MDL_Polyline*>(object)); break;
-      default: break;
+      case OBJECT_TEXT:
+        drawText(static_cast<MDL_Text*>(object));
+        break;
+      case OBJECT_IMAGE:
+        drawImage(static_cast<MDL_Image*>(object));
+        break;
+      case OBJECT_POLYLINE:
+        drawPolyline(static_cast<MDL_Polyline*>(object));
+        break;
+      default:
+        break;
     }
   }
 }
@@ -194,8 +201,10 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
     const Point corner = origin + X * (text->extentMinX * w) + Y * (text->extentMinY * w);
     glDisable(GL_TEXTURE_2D);
     setColor(text->backgroundColor);
-    if (text->backgroundColor.a == 1) glDisable(GL_BLEND);
-    else glEnable(GL_BLEND);
+    if (text->backgroundColor.a == 1)
+      glDisable(GL_BLEND);
+    else
+      glEnable(GL_BLEND);
     Quad(corner, X * (width * w), Y * (height * w), 0, 0, 0, 0).draw(false);
   }
 
@@ -296,8 +305,10 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline* polyline) {
     if (triangles.count > 0) {
       setColor(polyline->fillColor);
       glDisable(GL_TEXTURE_2D);
-      if (polyline->fillColor.a < 1) glEnable(GL_BLEND);
-      else glDisable(GL_BLEND);
+      if (polyline->fillColor.a < 1)
+        glEnable(GL_BLEND);
+      else
+        glDisable(GL_BLEND);
       glDisableClientState(GL_TEXTURE_COORD_ARRAY);
       glVertexPointer(2, GL_DOUBLE, sizeof(Vec2), polyline->points.data);
       glDrawElements(GL_TRIANGLES, triangles.count, GL_UNSIGNED_INT, triangles.data);
@@ -325,8 +336,8 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline* polyline) {
   glPopMatrix();
 }
 
-void VIEW_OpenGL::drawTextAt(const double position[2], FontRecord* font, const char* string,
-                             const ColorRGBA& color, double size) {
+void VIEW_OpenGL::drawTextAt(const double position[2], FontRecord* font, const char* string, const ColorRGBA& color,
+                             double size) {
   MDL_Text text;
   if (!text.setText(string)) return;
   text.font = font;
@@ -349,8 +360,8 @@ void VIEW_OpenGL::drawCaption(const double origin[2], const double size[2], cons
   drawTextAt(light, font, text, {1, 1, 1, alpha}, textSize);
 }
 
-void VIEW_OpenGL::drawLoadingScreen(const double origin[2], const double size[2], const char* text,
-                                    FontRecord* font, MDL_Object* logo) {
+void VIEW_OpenGL::drawLoadingScreen(const double origin[2], const double size[2], const char* text, FontRecord* font,
+                                    MDL_Object* logo) {
   if (!drawable(origin, size)) return;
   setupOverlayState(origin, size);
   const double at[2] = {kLoadingX, kLoadingY};

@@ -89,8 +89,10 @@ void VIEW_OpenGL::drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, 
   if (viewport->shadowMode == 0) {
     glDepthMask(GL_FALSE);
     glDisable(GL_DEPTH_TEST);
-    if (c < 1) glEnable(GL_BLEND);
-    else glDisable(GL_BLEND);
+    if (c < 1)
+      glEnable(GL_BLEND);
+    else
+      glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_COLOR_MATERIAL);

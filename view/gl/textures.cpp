@@ -19,10 +19,14 @@ constexpr int32_t kFilterMipmap = 3;
 
 GLenum formatOf(int32_t channels) {
   switch (channels) {
-    case 1: return GL_LUMINANCE;
-    case 2: return GL_LUMINANCE_ALPHA;
-    case 3: return GL_RGB;
-    default: return GL_RGBA;
+    case 1:
+      return GL_LUMINANCE;
+    case 2:
+      return GL_LUMINANCE_ALPHA;
+    case 3:
+      return GL_RGB;
+    default:
+      return GL_RGBA;
   }
 }
 

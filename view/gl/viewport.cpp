@@ -66,8 +66,7 @@ void VIEW_OpenGL::drawViewportQuad(double depth) {
   reloadMatrices();
 }
 
-void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], const double size[2],
-                                 FontRecord* font) {
+void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) {
   if (!viewport || !viewport->camera || !origin || !size) return;
   MDL_Camera* camera = viewport->camera;
   Scene* scene = camera->scene;
