@@ -6,11 +6,13 @@
 
 #include <tinyxml.h>
 
+#include "fuzz_bounds.h"
 #include "model/mesh_data.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 16)) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);
+  if (!asksForLittle(text)) return 0;
   TiXmlDocument doc;
   doc.Parse(text.c_str());
   for (const TiXmlElement* e = doc.FirstChildElement(); e; e = e->NextSiblingElement()) {
