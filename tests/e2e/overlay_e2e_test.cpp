@@ -21,11 +21,7 @@ double whiteShare(const e2e::PlayerRun& r, const char* shot, int x, int y, int w
 }
 
 void expectPixel(const e2e::PlayerRun& r, int x, int y, int red, int green, int blue, const char* what) {
-  int got[3] = {-1, -1, -1};
-  std::sscanf(r.pixel("shot.png", x, y).c_str(), "%d,%d,%d", &got[0], &got[1], &got[2]);
-  EXPECT_NEAR(got[0], red, 2) << what;
-  EXPECT_NEAR(got[1], green, 2) << what;
-  EXPECT_NEAR(got[2], blue, 2) << what;
+  e2e::expectPixelNear(r, x, y, red, green, blue, 2, what);
 }
 
 TEST(OverlaysEndToEnd, ScriptTextAndImageShowOverTheViewport) {

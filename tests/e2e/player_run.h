@@ -2,8 +2,11 @@
 // server and observed from outside: its files, its exit status, screenshots.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -93,5 +96,23 @@ struct PlayerRun {
   fs::path dir;
   bool embedded = false;
 };
+
+// Expects one screenshot pixel within `tolerance` of a colour on each channel.
+inline void expectPixelNear(const PlayerRun& r, int x, int y, int red, int green, int blue, int tolerance,
+                            const char* what) {
+  int got[3] = {-1, -1, -1};
+  std::sscanf(r.pixel("shot.png", x, y).c_str(), "%d,%d,%d", &got[0], &got[1], &got[2]);
+  EXPECT_NEAR(got[0], red, tolerance) << what;
+  EXPECT_NEAR(got[1], green, tolerance) << what;
+  EXPECT_NEAR(got[2], blue, tolerance) << what;
+}
+
+// Where a point of the floor z = 0 shows in the 1024 x 768 window, seen by a
+// camera of 50 degrees standing 10 above the origin and looking down.
+inline void floorPixel(double x, double y, int* px, int* py) {
+  const double perUnit = 512 / (10 * std::tan(25 * 3.141592653589793 / 180));
+  *px = static_cast<int>(512 + x * perUnit);
+  *py = static_cast<int>(384 - y * perUnit);
+}
 
 }  // namespace e2e

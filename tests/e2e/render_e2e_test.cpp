@@ -68,14 +68,6 @@ const char kInitLua[] =
     "  io.write('scene ready\\n')\n"
     "end\n";
 
-// Where a point of the floor (z = 0) shows in the 1024 x 768 window: the
-// camera's 50 degrees span the width at 10 units.
-void floorPixel(double x, double y, int* px, int* py) {
-  const double perUnit = 512 / (10 * std::tan(25 * 3.141592653589793 / 180));
-  *px = static_cast<int>(512 + x * perUnit);
-  *py = static_cast<int>(384 - y * perUnit);
-}
-
 }  // namespace
 
 TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
@@ -96,12 +88,8 @@ TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
   for (const Probe& p :
        {Probe{"floor in the light", -2, 1.5, 255, 255, 255}, Probe{"floor in the shadow", 0.5, 0, 128, 128, 128}}) {
     int x, y;
-    floorPixel(p.x, p.y, &x, &y);
-    int red = -1, green = -1, blue = -1;
-    sscanf(r.pixel("shot.png", x, y).c_str(), "%d,%d,%d", &red, &green, &blue);
-    EXPECT_NEAR(red, p.r, 2) << p.what;
-    EXPECT_NEAR(green, p.g, 2) << p.what;
-    EXPECT_NEAR(blue, p.b, 2) << p.what;
+    e2e::floorPixel(p.x, p.y, &x, &y);
+    e2e::expectPixelNear(r, x, y, p.r, p.g, p.b, 2, p.what);
   }
   int red = -1, green = -1, blue = -1;
   sscanf(r.pixel("shot.png", 512 + 275, 384).c_str(), "%d,%d,%d", &red, &green, &blue);

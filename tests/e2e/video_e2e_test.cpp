@@ -69,13 +69,6 @@ function startup()
 end
 )";
 
-// Where a floor point shows in the 1024 x 768 window.
-void floorPixel(double x, double y, int* px, int* py) {
-  const double perUnit = 512 / (10 * std::tan(25 * 3.141592653589793 / 180));
-  *px = static_cast<int>(512 + x * perUnit);
-  *py = static_cast<int>(384 - y * perUnit);
-}
-
 }  // namespace
 
 TEST(VideoEndToEnd, AStreamOnAMaterialIsSeenAndItsSoundHeard) {
@@ -101,12 +94,8 @@ TEST(VideoEndToEnd, AStreamOnAMaterialIsSeenAndItsSoundHeard) {
   };
   for (const Probe& p : {Probe{"left half", -1.5, 1, 255, 0, 0}, Probe{"right half", 1.5, -1, 0, 0, 255}}) {
     int x, y;
-    floorPixel(p.x, p.y, &x, &y);
-    int red = -1, green = -1, blue = -1;
-    sscanf(r.pixel("shot.png", x, y).c_str(), "%d,%d,%d", &red, &green, &blue);
-    EXPECT_NEAR(red, p.r, 12) << p.what;
-    EXPECT_NEAR(green, p.g, 12) << p.what;
-    EXPECT_NEAR(blue, p.b, 12) << p.what;
+    e2e::floorPixel(p.x, p.y, &x, &y);
+    e2e::expectPixelNear(r, x, y, p.r, p.g, p.b, 12, p.what);
   }
 
   // The tone: the loudest tenth of a second is a 440 Hz sine at the mixer's
