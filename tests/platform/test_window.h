@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -58,7 +60,11 @@ inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) 
   wc.lpszMenuName = menu;
   RegisterClassA(&wc);
   HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr, nullptr, nullptr, nullptr);
-  if (hwnd) made().push_back(hwnd);
+  if (hwnd)
+    made().push_back(hwnd);
+  else  // say why, so a failure on a CI machine explains itself
+    std::fprintf(stderr, "testwin: no window on DISPLAY=%s: %s\n", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "",
+                 SDL_GetError());
   return hwnd;
 }
 
