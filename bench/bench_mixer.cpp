@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/alloc_counter.h"
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"

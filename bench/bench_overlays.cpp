@@ -17,7 +17,7 @@
 
 #include "bench/hidden_renderer.h"
 #include "bench/ratio_reporter.h"
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/camera.h"
 #include "model/font_library.h"
 #include "model/font_record.h"

@@ -13,7 +13,7 @@
 
 #include "bench/hidden_renderer.h"
 #include "bench/ratio_reporter.h"
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/camera.h"
 #include "model/lamp.h"
 #include "model/material.h"

@@ -31,16 +31,6 @@ function(vs_library target folder)
   target_include_directories(${target} PUBLIC "${include_root}")
 endfunction()
 
-# vs_uses(TARGET LIBRARY...): TARGET's sources include the headers of these
-# libraries (their folders and compile definitions), without a link of their
-# own: the subsystems link as one group.
-function(vs_uses target)
-  foreach(lib IN LISTS ARGN)
-    target_include_directories(${target} PRIVATE "$<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>")
-    target_compile_definitions(${target} PRIVATE "$<TARGET_PROPERTY:${lib},INTERFACE_COMPILE_DEFINITIONS>")
-  endforeach()
-endfunction()
-
 # vs_listed(OUT DIR GLOB WHERE FILE...): the FILEs (relative to DIR) as full
 # paths in OUT. Configuring stops when one does not exist, or when a file that
 # GLOB matches in DIR is not listed: WHERE says which list to add it to.
@@ -68,7 +58,7 @@ function(vs_test_folder folder)
             ${ARGN})
   set(target "test_${folder}")
   add_executable(${target} ${srcs})
-  target_link_libraries(${target} PRIVATE vs_platform_testing vs_all GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE vs_platform_testing vs_program GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_SOURCE_DIR}/tests")
   target_compile_definitions(${target} PRIVATE
     VS_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VS_BINARY_DIR="${CMAKE_BINARY_DIR}")

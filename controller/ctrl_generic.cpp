@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "model/camera.h"

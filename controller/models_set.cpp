@@ -11,7 +11,7 @@
 #include <tinyxml.h>
 
 #include "controller/ctrl_generic.h"
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 #include "model/animated_mesh.h"
 #include "model/bone.h"
 #include "model/camera.h"

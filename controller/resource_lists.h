@@ -4,7 +4,7 @@
 
 #include "controller/resources.h"
 #include "controller/retired_list.h"
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/image_source.h"
 #include "model/ptr_array.h"
 #include "model/sample.h"

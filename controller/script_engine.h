@@ -2,7 +2,7 @@
 // is the one implementation.
 #pragma once
 
-#include "script/script_value.h"
+#include "controller/script_value.h"
 
 class CTRL_Generic;
 struct Event;

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "controller/ctrl_generic.h"
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 #include "controller/package.h"
 
 namespace {

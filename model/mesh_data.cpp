@@ -9,7 +9,7 @@
 
 #include <tinyxml.h>
 
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 #include "model/object.h"
 #include "model/xml_values.h"
 

@@ -30,6 +30,8 @@ std::vector<Loaded> g_loaded;  // HRSRC is an index + 1 into this list
 bool g_payloadRead = false;
 std::vector<uint8_t> g_payload;
 bool g_hasPayload = false;
+const ResourceDef* g_table = nullptr;
+size_t g_tableCount = 0;
 
 void readOwnPayload() {
   if (g_payloadRead) return;
@@ -60,6 +62,12 @@ WORD intResource(LPCSTR p, bool* ok) {
 
 }  // namespace
 
+void setProgramResources(const ResourceDef* table, size_t count) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_table = table;
+  g_tableCount = table ? count : 0;
+}
+
 void overrideProgramPackage(const std::vector<uint8_t>* bytes) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_payloadRead = true;
@@ -76,8 +84,15 @@ bool findProgramResource(WORD type, WORD id, const void** data, size_t* size) {
     *size = g_payload.size();
     return true;
   }
-  for (size_t i = 0; i < vs_program_resource_count; ++i) {
-    const ResourceDef& r = vs_program_resources[i];
+  const ResourceDef* table;
+  size_t count;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    table = g_table;
+    count = g_tableCount;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const ResourceDef& r = table[i];
     if (r.type != type || r.id != id) continue;
     if (r.load) {
       *data = r.load(size);

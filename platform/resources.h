@@ -1,7 +1,7 @@
 // The program's resource table: what a resource compiler would link into a
-// Windows executable. The program defines the table (assets/); the platform
-// layer serves it through FindResourceA, LoadMenuA, LoadAcceleratorsA and
-// DialogBoxParamA. RCDATA 130 alone comes from the executable file itself
+// Windows executable. The program owns the table (program/resources.cpp) and
+// installs it at start; the platform layer serves it through FindResourceA,
+// LoadMenuA, LoadAcceleratorsA and DialogBoxParamA. RCDATA 130 alone comes from the executable file itself
 // (see platform/payload.h), so it can be replaced without recompiling.
 #pragma once
 
@@ -49,10 +49,10 @@ struct ResourceDef {
   const void* (*load)(size_t* size);
 };
 
-}  // namespace vsplat
+// Installs the program's table (it must outlive every lookup); until then
+// only RCDATA 130 is found.
+void setProgramResources(const ResourceDef* table, size_t count);
 
-// Defined by the program (assets/resources.cpp).
-extern const vsplat::ResourceDef vs_program_resources[];
-extern const size_t vs_program_resource_count;
+}  // namespace vsplat
 
 #endif

@@ -7,7 +7,7 @@
 #include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 #include "controller/event.h"
 #include "controller/perf_counter.h"
 #include "model/callbacks.h"

@@ -3,7 +3,7 @@
 // window that shows a scene through a camera and hears it through a mike.
 // It is the first to see input events (its CB_EVENT).
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "script/lmp_binder.h"
 
 class LMP_Viewport : public LMP_Proxy {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/constants.h"
 #include "model/sample.h"
 #include "model/scene.h"

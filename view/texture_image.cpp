@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 
 namespace {
 

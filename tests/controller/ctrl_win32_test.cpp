@@ -19,7 +19,7 @@
 
 #include "controller/event.h"
 #include "controller/script_engine.h"
-#include "controller/win32/main_window.h"
+#include "program/main_window.h"
 #include "null_engine.h"
 #include "platform/testing.h"
 #include "view/sound.h"

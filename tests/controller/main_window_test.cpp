@@ -1,6 +1,6 @@
 // The program's main window: creation from the embedded package, the About
 // box, the language menu and the end of the message loop.
-#include "controller/win32/main_window.h"
+#include "program/main_window.h"
 
 #include <gtest/gtest.h>
 

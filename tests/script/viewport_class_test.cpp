@@ -5,7 +5,7 @@
 #include <string>
 
 #include "controller/event.h"
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/camera.h"
 #include "script_harness.h"
 

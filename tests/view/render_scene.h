@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/animated_mesh.h"
 #include "model/camera.h"
 #include "model/lamp.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"

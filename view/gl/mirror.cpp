@@ -2,7 +2,7 @@
 // mirror's plane, kept only where the mirror itself lies.
 #include <GL/glew.h>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/camera.h"
 #include "model/constants.h"
 #include "model/material.h"

@@ -3,7 +3,7 @@
 // drawn again without that lamp.
 #include <GL/glew.h>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/lamp.h"
 #include "model/material.h"
 #include "model/mesh.h"

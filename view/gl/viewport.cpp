@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "controller/viewport.h"
+#include "model/viewport.h"
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"

@@ -1,6 +1,6 @@
 // The projection between viewport points and world points through a
 // viewport's camera, and the orbit camera of the navigation state.
-#include "controller/viewport.h"
+#include "model/viewport.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "script/script_value.h"
+#include "controller/script_value.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "controller/debug_log.h"
+#include "core/debug_log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,6 +1,8 @@
 // The program's resources: menu, accelerators, About box, its picture and
 // the icons. RCDATA 130 (the package) is not here: it travels after the
 // executable image so that it can be replaced in a built player.
+#include "program/resources.h"
+
 #ifndef _WIN32
 #include <cmath>
 #include <cstring>
@@ -102,9 +104,7 @@ const void* iconImage(size_t* size) {
 // The icon group names its one image, icon 1.
 const uint8_t kIconGroup[] = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 1, 0};
 
-}  // namespace
-
-const ResourceDef vs_program_resources[] = {
+const ResourceDef kResources[] = {
     {4, res::kMenuId, kMainMenu, sizeof kMainMenu, nullptr},
     {9, res::kAcceleratorsId, kAccelerators, sizeof kAccelerators, nullptr},
     {5, res::kAboutDialog, &kAboutDialog, sizeof kAboutDialog, nullptr},
@@ -112,5 +112,10 @@ const ResourceDef vs_program_resources[] = {
     {3, 1, nullptr, 0, iconImage},
     {14, res::kIconGroupId, kIconGroup, sizeof kIconGroup, nullptr},
 };
-const size_t vs_program_resource_count = sizeof vs_program_resources / sizeof vs_program_resources[0];
+
+}  // namespace
+
+void CTRL_installProgramResources() { vsplat::setProgramResources(kResources, sizeof kResources / sizeof kResources[0]); }
+#else
+void CTRL_installProgramResources() {}
 #endif

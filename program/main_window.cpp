@@ -1,4 +1,4 @@
-#include "controller/win32/main_window.h"
+#include "program/main_window.h"
 
 #include <cmath>
 #include <cstring>
