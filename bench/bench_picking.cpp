@@ -68,7 +68,7 @@ struct PickScene {
     v->height = 0.75;
     ctrl.resources.viewports.append(v);
     ctrl.setViewSize(400, 300);
-    ctrl.currentViewport = v;
+    ctrl.setCurrentViewport(v);
     for (int i = 0; i < meshes; ++i) {
       MDL_Mesh* m = new MDL_Mesh();
       m->meshData = grid.get();

@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "assets/assets.h"
-#include "core/debug_log.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "core/debug_log.h"
 #include "model/camera.h"
 #include "model/object.h"
 #include "model/scene.h"
@@ -61,19 +62,17 @@ void CTRL_ResourceLists::clear() {
 CTRL_Generic::CTRL_Generic(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, std::unique_ptr<VIEW_Generic> view,
                            std::unique_ptr<VIEW_Sound> output)
     : renderer(std::move(view)), soundOutput(std::move(output)), engine(std::move(scriptEngine)) {
-  CTRL_readCounter(&lastCounterTime);
-  CTRL_readCounter(&loadingCounterTime);
+  CTRL_readCounter(&clock.lastCounterTime);
+  CTRL_readCounter(&loadingScreen.counterTime);
   if (engine) engine->setController(this);
   platform = 1;  // ENV_WINDOWS
-  dt = 0;
+  clock.dt = 0;
   contentAspect = 0.75;
   // Texts and the failure screen always have a font: the built-in face, which
   // takes this controller's first resource id.
   defaultFont =
       std::make_unique<FontRecord>("default", vs_default_font, static_cast<int32_t>(vs_default_font_size), false);
   acceleration = Vec3(0, 0, -1);
-  currentKeys = keyStatesA;
-  previousKeys = keyStatesB;
   ++g_liveControllers;
 }
 
@@ -121,8 +120,8 @@ void CTRL_Generic::getLanguage(char* out) {
 }
 
 void CTRL_Generic::fail(const char* format, ...) {
-  if (stopped) return;
-  stopped = true;
+  if (load.stopped) return;
+  load.stopped = true;
   // No sound after a failure: the output stops its buffer and goes.
   dropSoundOutput();
   // The screen shows only a fixed text; the log keeps the reason (a script
@@ -133,7 +132,7 @@ void CTRL_Generic::fail(const char* format, ...) {
   if (!format || vsnprintf(reason, sizeof reason, format, args) < 0) reason[0] = '\0';
   va_end(args);
   debugPrintf("%s", reason);
-  failureText = failureTextFor(loadState);
+  load.failureText = failureTextFor(load.state);
 }
 
 const char* CTRL_Generic::packageLabel() const { return packageName.empty() ? "package" : packageName.c_str(); }
@@ -141,9 +140,9 @@ const char* CTRL_Generic::packageLabel() const { return packageName.empty() ? "p
 bool CTRL_Generic::dispatchEvent(const Event& event) {
   if (event.type == EVENT_KEY_DOWN || event.type == EVENT_KEY_UP) {
     // Virtual-key codes index the 256 key states; anything else has no entry.
-    if (event.code >= 0 && event.code < 256) currentKeys[event.code] = event.type == EVENT_KEY_DOWN ? 1 : 0;
+    if (event.code >= 0 && event.code < 256) keys.current[event.code] = event.type == EVENT_KEY_DOWN ? 1 : 0;
   }
-  if (stopped) return false;
+  if (load.stopped) return false;
   if (currentViewport && LMP_fireCallback(currentViewport->proxy, engine.get(), CB_EVENT, &event)) return true;
   return engine ? engine->onEvent(event) : false;
 }
@@ -223,6 +222,21 @@ Vec3& CTRL_Generic::getPickPointWorld(Vec3& out) {
 }
 
 void CTRL_Generic::dropLoadingScreen() {
-  loadingImage.reset();
-  loadingImageSource.reset();
+  loadingScreen.image.reset();
+  loadingScreen.imageSource.reset();
+}
+
+void CTRL_KeyStates::swap() {
+  std::swap(current, previous);
+  memcpy(current, previous, sizeof a);
+}
+
+void CTRL_Generic::finishLoading() {
+  clock.dt = 0.0;
+  dropLoadingScreen();
+  load.state = 3;
+}
+
+void CTRL_Generic::setLanguage(const char* code) {
+  if (code && strlen(code) < sizeof language) strcpy(language, code);
 }

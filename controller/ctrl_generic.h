@@ -26,6 +26,51 @@ struct CTRL_ImageSourceDelete {
 };
 using CTRL_ImageSourcePtr = std::unique_ptr<ImageSource, CTRL_ImageSourceDelete>;
 
+// Where the content is in its life: opening, configured, loading, running,
+// or stopped by a failure (the screen then shows failureText).
+struct CTRL_LoadState {
+  int32_t state = 0;     // 0 opening, 1 configuration read, 2 loading scripts, 3 running
+  bool started = false;  // the script start has been attempted
+  bool stopped = false;  // fail has run
+  std::string failureText;
+};
+
+// The loading screen's logo and its moving dots.
+struct CTRL_LoadingScreen {
+  int32_t dots = 0;
+  double counterTime = 0;             // when the dots last moved
+  std::unique_ptr<MDL_Object> image;  // the logo object (an MDL_Image) while loading
+  CTRL_ImageSourcePtr imageSource;    // the logo's encoded image
+};
+
+// The frame timer and the time step it gives each frame.
+struct CTRL_FrameClock {
+  bool timerRunning = false;
+  double lastCounterTime = 0;
+  double dt = 0;  // time step of the current frame in seconds
+};
+
+// Two key-state arrays: this frame's and the last frame's, swapped once a
+// frame (the new current one starts as a copy of the old).
+struct CTRL_KeyStates {
+  CTRL_KeyStates() = default;
+  CTRL_KeyStates(const CTRL_KeyStates&) = delete;
+  CTRL_KeyStates& operator=(const CTRL_KeyStates&) = delete;
+  void swap();
+
+  uint8_t a[256] = {};
+  uint8_t b[256] = {};
+  uint8_t* current = a;
+  uint8_t* previous = b;
+};
+
+// The content version config.xml gives.
+struct CTRL_ContentVersion {
+  int32_t major = 0;
+  int32_t minor = 0;
+  int32_t patch = 0;
+};
+
 class CTRL_Generic {
  public:
   // The controller owns what it is given: the engine (told its controller
@@ -115,8 +160,22 @@ class CTRL_Generic {
   // The sound output stops its buffer and goes (as after a failure).
   void dropSoundOutput();
 
+  // The script start as the engine runs it: loading (load state 2) while
+  // "init.lua" and startup run; on success the loading screen goes, the
+  // frame's time step restarts at 0 and the content runs (load state 3).
+  void beginLoading() { load.state = 2; }
+  void finishLoading();
+  // The frame timer stopped (window gone, focus lost): the next frame's time
+  // step is 0.
+  void stopFrameClock() { clock.timerRunning = false; }
+  // The language code the content is started with (at most 7 characters;
+  // a longer one is ignored).
+  void setLanguage(const char* code);
+
   // What scripts set.
   void setContentAspect(double aspect) { contentAspect = aspect; }
+  // A new viewport is the current one until the mouse selects another.
+  void setCurrentViewport(Viewport* viewport) { currentViewport = viewport; }
   void setBackgroundColor(const double color[4]);
   void setPickPosition(const Vec3& position) { mouse.pickPosition = position; }
 
@@ -169,31 +228,18 @@ class CTRL_Generic {
   CTRL_MouseState mouse;
   std::unique_ptr<FontRecord> defaultFont;
   std::unique_ptr<ByteBuffer> package;  // null when none or dropped
-  int32_t loadState = 0;                // 0 opening, 1 configuration read, 2 loading scripts, 3 running
   std::string packageName;              // empty: never set by the player itself
-  bool timerRunning = false;
-  bool started = false;  // the script start has been attempted
-  bool stopped = false;  // fail has run
-  double dt = 0;         // time step of the current frame in seconds
+  CTRL_LoadState load;
+  CTRL_LoadingScreen loadingScreen;
+  CTRL_FrameClock clock;
+  CTRL_KeyStates keys;
+  CTRL_ContentVersion version;  // from config.xml
   CTRL_ResourceLists resources;
   Viewport* currentViewport = nullptr;
   double clientWidth = 0, clientHeight = 0;
   bool hiDPI = false;
-  std::string failureText;   // the text the failure screen shows
   double contentAspect = 0;  // height / width
-  int32_t contentMajor = 0;  // content version from config.xml
-  int32_t contentMinor = 0;
-  int32_t contentPatch = 0;
   Vec3 acceleration;
   double lastClientSize[2] = {0, 0};
   double backgroundColor[4] = {0, 0, 0, 0};
-  double lastCounterTime = 0;
-  double loadingCounterTime = 0;
-  uint8_t keyStatesA[256] = {};
-  uint8_t keyStatesB[256] = {};
-  uint8_t* currentKeys = keyStatesA;
-  uint8_t* previousKeys = keyStatesB;
-  int32_t loadingDots = 0;
-  std::unique_ptr<MDL_Object> loadingImage;  // the logo object (an MDL_Image) while loading
-  CTRL_ImageSourcePtr loadingImageSource;    // the logo's encoded image
 };

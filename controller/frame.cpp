@@ -56,36 +56,33 @@ int64_t framesAt(int32_t rate, int32_t frames, int32_t outputRate) {
 }  // namespace
 
 void CTRL_Generic::frame(HDC dc, VIEW_Generic* view) {
-  if (!started && package) {
+  if (!load.started && package) {
     if (engine) engine->start();
-    started = true;
+    load.started = true;
   }
   update();
   CTRL_constrainMouse(*this, dc);
   pumpSound();
   updateStreams();
-  if (!stopped) {
-    uint8_t* was = currentKeys;
-    currentKeys = previousKeys;
-    previousKeys = was;
-    memcpy(currentKeys, previousKeys, 256);
+  if (!load.stopped) {
+    keys.swap();
   }
   if (clientWidth > 0 && clientHeight > 0) render(dc, view);
 }
 
 void CTRL_Generic::update() {
-  if (stopped) return;
+  if (load.stopped) return;
   double now = 0;
-  if (!timerRunning) {
-    dt = 0;
+  if (!clock.timerRunning) {
+    clock.dt = 0;
   } else {
     CTRL_readCounter(&now);
-    dt = (now - lastCounterTime) * CTRL_secondsPerCount();
-    if (dt > kMaxStep) dt = kMaxStep;
+    clock.dt = (now - clock.lastCounterTime) * CTRL_secondsPerCount();
+    if (clock.dt > kMaxStep) clock.dt = kMaxStep;
   }
-  if (CTRL_readCounter(&now)) lastCounterTime = now;
+  if (CTRL_readCounter(&now)) clock.lastCounterTime = now;
 
-  if (dt > 0) {
+  if (clock.dt > 0) {
     // A body held by the mouse drags with its own friction set aside; the
     // object is only flagged if a step deletes it, so it is still there to
     // get its friction back.
@@ -96,13 +93,13 @@ void CTRL_Generic::update() {
     // No velocity (no camera to aim with), no drag.
     MDL_Object* const dragged = mouse.picked;
     Vec3 velocity;
-    const bool drags = CTRL_dragVelocity(*this, dt, velocity);
+    const bool drags = CTRL_dragVelocity(*this, clock.dt, velocity);
     for (int32_t i = 0; i < resources.scenes.count; ++i) {
       Scene* scene = resources.scenes[i];
       if (!scene || !scene->active) continue;
-      const int32_t n = subSteps(dt, scene->integrationStep);
+      const int32_t n = subSteps(clock.dt, scene->integrationStep);
       if (n == 0) continue;
-      const double h = dt / n;
+      const double h = clock.dt / n;
       for (int32_t k = 0; k < n; ++k) {
         // A callback of the last sub-step may have deleted or dropped it.
         if (drags && mouse.picked == dragged && !dragged->pendingDelete && dragged->scene == scene)
@@ -112,16 +109,16 @@ void CTRL_Generic::update() {
     }
     if (held) held->friction = ownFriction;
     // A callback during the steps may have failed.
-    if (!stopped && engine) engine->onUpdate(dt);
+    if (!load.stopped && engine) engine->onUpdate(clock.dt);
   }
 
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
     if (!scene) continue;
     scene->updateSkinning();
-    if (dt != 0)
+    if (clock.dt != 0)
       for (Animation* a : scene->animations)
-        if (a->playing) Animation::step(a, dt);
+        if (a->playing) Animation::step(a, clock.dt);
     scene->step(engine.get(), 0.0);
     scene->purgeDeleted();
   }
@@ -178,9 +175,9 @@ void CTRL_Generic::pumpSound() {
 }
 
 void CTRL_Generic::updateStreams() {
-  if (stopped) return;
+  if (load.stopped) return;
   for (VideoStream* stream : resources.videoStreams)
-    if (stream) stream->advance(dt);  // a paused stream stays where it is
+    if (stream) stream->advance(clock.dt);  // a paused stream stays where it is
 }
 
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
@@ -194,11 +191,11 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
   static const double kWhite[4] = {1, 1, 1, 1};
   static const double kBlack[4] = {0, 0, 0, 1};
 
-  if (stopped) {
+  if (load.stopped) {
     renderer->beginFrame(dc, false);
     renderer->clear(kWhite);
-  } else if (package && loadState == 3) {
-    if (loadingImage || loadingImageSource) dropLoadingScreen();
+  } else if (package && load.state == 3) {
+    if (loadingScreen.image || loadingScreen.imageSource) dropLoadingScreen();
     for (int32_t i = 0; i < resources.scenes.count; ++i)
       if (resources.scenes[i]) updateShadowVolumes(*resources.scenes[i]);
     view->beginFrame(dc, false);
@@ -226,22 +223,22 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
   } else {
     createLoadingScreen();
     double now = 0;
-    if (CTRL_readCounter(&now) && (now - loadingCounterTime) * CTRL_secondsPerCount() > kDotPeriod) {
-      loadingCounterTime = now;
-      loadingDots = loadingDots >= kMaxDots ? 1 : loadingDots + 1;
+    if (CTRL_readCounter(&now) && (now - loadingScreen.counterTime) * CTRL_secondsPerCount() > kDotPeriod) {
+      loadingScreen.counterTime = now;
+      loadingScreen.dots = loadingScreen.dots >= kMaxDots ? 1 : loadingScreen.dots + 1;
     }
     std::string text = "Loading ";
-    for (int32_t i = 0; i < loadingDots; ++i) text += " .";
+    for (int32_t i = 0; i < loadingScreen.dots; ++i) text += " .";
     renderer->beginFrame(dc, false);
     renderer->clear(kWhite);
-    renderer->drawLoadingScreen(origin, size, text.c_str(), defaultFont.get(), loadingImage.get());
+    renderer->drawLoadingScreen(origin, size, text.c_str(), defaultFont.get(), loadingScreen.image.get());
   }
-  if (stopped) view->drawMessage(origin, size, failureText.c_str(), defaultFont.get());
+  if (load.stopped) view->drawMessage(origin, size, load.failureText.c_str(), defaultFont.get());
   view->endFrame(dc);
 }
 
 void CTRL_Generic::createLoadingScreen() {
-  if (loadingImage) return;
+  if (loadingScreen.image) return;
   CTRL_ImageSourcePtr source(new (std::nothrow) ImageSource("Trelm", const_cast<unsigned char*>(vs_loading_logo),
                                                             static_cast<int32_t>(vs_loading_logo_size), false));
   std::unique_ptr<MDL_Image> image(new (std::nothrow) MDL_Image);
@@ -254,8 +251,8 @@ void CTRL_Generic::createLoadingScreen() {
   // The logo's centre lands on (0.5, 0.2) of the content.
   const Vec3 centre(0.5, image->getAspectRatio() * 0.5, 0.0);
   world.position = kLogoCentre - world.basis * centre;
-  loadingImageSource = std::move(source);
-  loadingImage = std::move(image);
+  loadingScreen.imageSource = std::move(source);
+  loadingScreen.image = std::move(image);
 }
 
 void CTRL_Generic::setViewSize(double width, double height) {
@@ -267,9 +264,9 @@ void CTRL_Generic::setViewSize(double width, double height) {
   if (renderer) renderer->resetGlyphTextureCache();
   if (width == 0) return;
   const double ratio = height / width;
-  if (!started) {
+  if (!load.started) {
     contentAspect = ratio;
-  } else if (ratio != contentAspect && !stopped && engine) {
+  } else if (ratio != contentAspect && !load.stopped && engine) {
     engine->onAspectRatioChanged(ratio);
   }
 }

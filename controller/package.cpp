@@ -105,7 +105,7 @@ bool CTRL_Generic::checkPackage() {
 }
 
 bool CTRL_Generic::readConfig() {
-  loadState = 1;
+  load.state = 1;
   uint8_t* text = nullptr;
   int32_t size = 0;
   const bool mustFree = readFile("config.xml", &text, &size, true);
@@ -118,12 +118,12 @@ bool CTRL_Generic::readConfig() {
       root = document.FirstChildElement("trelm");
       if (!root) root = document.FirstChildElement("divu");
     }
-    const TiXmlElement* version = root ? root->FirstChildElement("version") : nullptr;
-    if (version) {
-      readVersionPart(version, "major", &contentMajor);
-      readVersionPart(version, "minor", &contentMinor);
-      readVersionPart(version, "patch", &contentPatch);
-      accepted = versionAccepted(contentMajor, contentMinor, contentPatch);
+    const TiXmlElement* versionElement = root ? root->FirstChildElement("version") : nullptr;
+    if (versionElement) {
+      readVersionPart(versionElement, "major", &version.major);
+      readVersionPart(versionElement, "minor", &version.minor);
+      readVersionPart(versionElement, "patch", &version.patch);
+      accepted = versionAccepted(version.major, version.minor, version.patch);
     }
   }
   if (mustFree) free(text);

@@ -43,7 +43,7 @@ std::unique_ptr<ByteBuffer> copyPackage() {
 CTRL_Win32* setUpController(HWND window) {
   CTRL_Win32* controller = new CTRL_Win32(std::make_unique<LMP_Engine>(), window);
   controller->setViewSize(1024, 768);
-  controller->contentAspect = 0.75;
+  controller->setContentAspect(0.75);
   SetWindowTextA(window, "Vostrelle");
   return controller;
 }
@@ -85,7 +85,7 @@ bool rebuildForLanguage() {
                       haveRect ? r.bottom - r.top : CW_USEDEFAULT, nullptr, nullptr, g_instance, nullptr);
   if (!window) return false;
   CTRL_Win32* controller = setUpController(window);
-  if (g_language[0] && strlen(g_language) < 7) strcpy(controller->language, g_language);
+  if (g_language[0]) controller->setLanguage(g_language);
   controller->openPackage(std::move(package));
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
@@ -112,7 +112,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   if (!controller) return DefWindowProcA(window, message, wParam, lParam);
   if (message == WM_DESTROY) {
     KillTimer(window, 0);
-    controller->timerRunning = false;
+    controller->stopFrameClock();
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     delete controller;
     if (CTRL_Generic::liveControllers() <= 0) PostQuitMessage(0);

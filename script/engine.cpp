@@ -7,9 +7,9 @@
 #include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
-#include "core/debug_log.h"
 #include "controller/event.h"
 #include "controller/perf_counter.h"
+#include "core/debug_log.h"
 #include "model/callbacks.h"
 #include "script/lmp_proxy.h"
 #include "script/lua_files.h"
@@ -170,7 +170,7 @@ int registerNativesBody(lua_State* L) {
   return 0;
 }
 
-bool stopped(const CTRL_Generic* c) { return !c || c->stopped; }
+bool stopped(const CTRL_Generic* c) { return !c || c->load.stopped; }
 
 }  // namespace
 
@@ -263,7 +263,7 @@ bool LMP_Engine::start() {
   if (!L || !controller || !controller->package) return false;
   double t0 = 0;
   CTRL_readCounter(&t0);
-  controller->loadState = 2;
+  controller->beginLoading();
   if (LMP_loadfilex(L, "init.lua", nullptr) != LUA_OK) {
     reportTopError();
     return false;
@@ -273,10 +273,8 @@ bool LMP_Engine::start() {
   if (!call(0, 0)) return false;
   // A usage error reported by the scene API stops the content without making
   // the Lua call fail: the start has failed all the same.
-  if (controller->stopped) return false;
-  controller->dt = 0.0;
-  controller->dropLoadingScreen();
-  controller->loadState = 3;
+  if (controller->load.stopped) return false;
+  controller->finishLoading();
   double t1 = t0;
   CTRL_readCounter(&t1);
   debugPrintf("%s loaded in %fs.", controller->packageName.empty() ? "(null)" : controller->packageName.c_str(),

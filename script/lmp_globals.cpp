@@ -80,7 +80,7 @@ int keyTest(lua_State* L) {
   if (!ctrl || !LMP_getArgs(L, "I", &code)) return 0;
   bool answer = false;
   if (code >= 0 && code < 256) {
-    bool now = ctrl->currentKeys[code] != 0, before = ctrl->previousKeys[code] != 0;
+    bool now = ctrl->keys.current[code] != 0, before = ctrl->keys.previous[code] != 0;
     answer = test == PRESSED ? now : test == JUST_PRESSED ? now && !before : !now && before;
   }
   lua_pushboolean(L, answer);

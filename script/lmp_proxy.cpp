@@ -86,7 +86,7 @@ int deliverBody(lua_State* L) {
 // stops the content (and vetoes the contact, like a failing callback).
 bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args) {
   LMP_Engine* lmp = static_cast<LMP_Engine*>(engine);
-  if (!lmp->controller || lmp->controller->stopped) return id == CB_PRE_COLLISION;
+  if (!lmp->controller || lmp->controller->load.stopped) return id == CB_PRE_COLLISION;
   va_list copy;
   va_copy(copy, args);
   Delivery d{proxy, engine, id, &copy, false};

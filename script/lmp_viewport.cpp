@@ -117,7 +117,7 @@ LMP_Proxy* LMP_Viewport::construct(lua_State* L) {
     delete v;
     return proxy;
   }
-  ctrl->currentViewport = v;
+  ctrl->setCurrentViewport(v);
   proxy->model = v;
   v->proxy.assign(proxy);
   return proxy;

@@ -50,7 +50,7 @@ CTRL_Win32::CTRL_Win32(std::unique_ptr<CTRL_ScriptEngine> scriptEngine, HWND win
                        std::unique_ptr<VIEW_Sound> output)
     : CTRL_Generic(std::move(scriptEngine), std::move(view), std::move(output)) {
   fullscreen = false;
-  timerRunning = false;
+  clock.timerRunning = false;
   savedMenu = nullptr;
   SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)this);
   SetWindowTextA(window, "TrellismoPlayer");
@@ -67,7 +67,7 @@ void CTRL_Win32::startFrameTimer(HWND window) {
   mode.dmSize = sizeof mode;
   bool have = EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) != FALSE;
   SetTimer(window, 0, framePeriod(have, mode.dmDisplayFrequency), nullptr);
-  timerRunning = false;
+  clock.timerRunning = false;
 }
 
 void CTRL_Win32::paint(HWND window) {
@@ -91,7 +91,7 @@ LRESULT CTRL_Win32::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
   switch (message) {
     case WM_SIZE:
-      timerRunning = false;
+      clock.timerRunning = false;
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE) {
@@ -139,7 +139,7 @@ LRESULT CTRL_Win32::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       // Ticks that piled up while the frame ran are dropped.
       while (PeekMessageA(&queued, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
       }
-      timerRunning = true;
+      clock.timerRunning = true;
       return 0;
     case WM_MOUSEMOVE: {
       // A burst of moves is one move to where the mouse ended up.
@@ -178,7 +178,7 @@ LRESULT CTRL_Win32::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       // The output is gone after a failure: pause only one that exists.
       if (soundOutput) soundOutput->pause();
       KillTimer(window, 0);
-      timerRunning = false;
+      clock.timerRunning = false;
       return 0;
     case WM_EXITMENULOOP:
       if (soundOutput) soundOutput->resume();
@@ -246,7 +246,7 @@ void CTRL_Win32::onRawInput(LPARAM input) {
   if (!data) return;
   UINT got = GetRawInputData((HRAWINPUT)input, RID_INPUT, data, &size, sizeof(RAWINPUTHEADER));
   const size_t reportOffset = offsetof(RAWINPUT, data.hid.bRawData);
-  if (got == size && !stopped && size >= reportOffset) {
+  if (got == size && !load.stopped && size >= reportOffset) {
     const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(data);
     // Only HID input whose reports lie inside what was read is passed on.
     uint64_t bytes = (uint64_t)raw->data.hid.dwSizeHid * raw->data.hid.dwCount;
@@ -411,6 +411,6 @@ void CTRL_Win32::setFullscreen(HWND window, bool on) {
 
 void CTRL_Win32::toggleFullscreen(HWND window) {
   if (platform != kEnvWindows) return;
-  timerRunning = false;
+  clock.timerRunning = false;
   setFullscreen(window, !fullscreen);
 }

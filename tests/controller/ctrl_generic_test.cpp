@@ -56,10 +56,10 @@ TEST(ControllerCore, ConstructionAttachesTheEngineAndCountsControllers) {
     EXPECT_EQ(controller.platform, 1);
     EXPECT_EQ(controller.contentAspect, 0.75);
     EXPECT_EQ(controller.acceleration, Vec3(0, 0, -1));
-    EXPECT_EQ(controller.currentKeys, controller.keyStatesA);
-    EXPECT_EQ(controller.previousKeys, controller.keyStatesB);
-    EXPECT_EQ(controller.loadState, 0);
-    EXPECT_FALSE(controller.stopped);
+    EXPECT_EQ(controller.keys.current, controller.keys.a);
+    EXPECT_EQ(controller.keys.previous, controller.keys.b);
+    EXPECT_EQ(controller.load.state, 0);
+    EXPECT_FALSE(controller.load.stopped);
     EXPECT_STREQ(controller.language, "");
     char language[8] = "xx";
     controller.getLanguage(language);
@@ -84,12 +84,12 @@ TEST(ControllerCore, FailKeepsTheTextOfTheLoadStateAndLogsTheReasonOnce) {
   for (const auto& c : cases) {
     vsplat::DebugCapture log;
     CTRL_Generic controller;
-    controller.loadState = c.loadState;
+    controller.load.state = c.loadState;
     controller.fail("script.lua:%d: %s", 12, "100% wrong");
-    controller.loadState = 1;
+    controller.load.state = 1;
     controller.fail("second");
-    EXPECT_TRUE(controller.stopped);
-    EXPECT_STREQ(controller.failureText.c_str(), c.text);
+    EXPECT_TRUE(controller.load.stopped);
+    EXPECT_STREQ(controller.load.failureText.c_str(), c.text);
     EXPECT_EQ(log.text(), "script.lua:12: 100% wrong\n");
   }
 }
@@ -138,12 +138,12 @@ TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
   engine->answer = true;
   EXPECT_TRUE(controller.dispatchEvent(key));  // no viewport: the engine decides
   EXPECT_EQ(engine->events, 1);
-  EXPECT_EQ(controller.currentKeys[65], 1);
+  EXPECT_EQ(controller.keys.current[65], 1);
 
   auto* viewport = new Viewport;
   viewport->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&controller);  // any non-null proxy
   controller.resources.viewports.append(viewport);
-  controller.currentViewport = viewport;
+  controller.setCurrentViewport(viewport);
   g_fireAnswer = true;
   EXPECT_TRUE(controller.dispatchEvent(key));
   EXPECT_EQ(g_fired, 1);
@@ -158,7 +158,7 @@ TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
   controller.fail("stop");
   key.type = EVENT_KEY_UP;
   EXPECT_FALSE(controller.dispatchEvent(key));
-  EXPECT_EQ(controller.currentKeys[65], 0);
+  EXPECT_EQ(controller.keys.current[65], 0);
   EXPECT_EQ(g_fired, 2);
   EXPECT_EQ(engine->events, 2);
   // Codes outside the key table change nothing and do not crash.
@@ -249,7 +249,7 @@ TEST(ControllerCore, DeletingTheCurrentViewportClearsIt) {
   auto* second = new Viewport;
   controller.resources.viewports.append(first);
   controller.resources.viewports.append(second);
-  controller.currentViewport = second;
+  controller.setCurrentViewport(second);
   EXPECT_TRUE(controller.deleteViewport(first));
   EXPECT_EQ(controller.currentViewport, second);
   EXPECT_TRUE(controller.deleteViewport(second));
@@ -268,7 +268,7 @@ TEST(ControllerCore, SceneOfTheCurrentCameraAndThePickPointInTheWorld) {
   ASSERT_TRUE(scene->registerObject(camera));
   auto* v = new Viewport;
   controller.resources.viewports.append(v);
-  controller.currentViewport = v;
+  controller.setCurrentViewport(v);
   EXPECT_EQ(controller.getScene(), nullptr);  // no camera yet
   v->camera = camera;
   EXPECT_EQ(controller.getScene(), scene);

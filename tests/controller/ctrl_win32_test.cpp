@@ -19,9 +19,9 @@
 
 #include "controller/event.h"
 #include "controller/script_engine.h"
-#include "program/main_window.h"
 #include "null_engine.h"
 #include "platform/testing.h"
+#include "program/main_window.h"
 #include "view/sound.h"
 #include "view/view_generic.h"
 
@@ -115,11 +115,11 @@ TEST(CtrlWin32, ABurstOfTimerTicksRunsOneFrame) {
   for (int i = 0; i < 5; ++i) PostMessageA(s.window, WM_TIMER, 0, 0);
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, s.window, WM_TIMER, WM_TIMER, PM_REMOVE));
-  ASSERT_FALSE(s.ctrl->timerRunning);
+  ASSERT_FALSE(s.ctrl->clock.timerRunning);
   DispatchMessageA(&m);
   EXPECT_EQ(s.view->frames, 1);
   EXPECT_EQ(s.queued(WM_TIMER), 0);
-  EXPECT_TRUE(s.ctrl->timerRunning);  // the next frame measures its time
+  EXPECT_TRUE(s.ctrl->clock.timerRunning);  // the next frame measures its time
 }
 
 TEST(CtrlWin32, ABurstOfMovesIsOneMoveToTheLastPositionNegativeOnesIncluded) {
@@ -186,19 +186,19 @@ TEST(CtrlWin32, TimerPeriodFollowsTheRefreshRate) {
 
 TEST(CtrlWin32, EveryTimerRestartMakesTheNextFrameStartAtZero) {
   Shell s;
-  s.ctrl->timerRunning = true;
+  s.ctrl->clock.timerRunning = true;
   s.send(WM_ACTIVATE, WA_ACTIVE, 0);
-  EXPECT_FALSE(s.ctrl->timerRunning);
+  EXPECT_FALSE(s.ctrl->clock.timerRunning);
   EXPECT_EQ(s.sound->log, "r");
   s.send(WM_ACTIVATE, WA_INACTIVE, 0);  // deactivation changes nothing
   EXPECT_EQ(s.sound->log, "r");
   MSG m;
   ASSERT_EQ(GetMessageA(&m, s.window, WM_TIMER, WM_TIMER), 1);  // the timer runs
   DispatchMessageA(&m);
-  EXPECT_TRUE(s.ctrl->timerRunning);
+  EXPECT_TRUE(s.ctrl->clock.timerRunning);
 
   s.send(WM_ENTERMENULOOP);
-  EXPECT_FALSE(s.ctrl->timerRunning);
+  EXPECT_FALSE(s.ctrl->clock.timerRunning);
   EXPECT_EQ(s.sound->log, "rp");
   SDL_Delay(40);
   EXPECT_EQ(s.queued(WM_TIMER), 0);  // stopped while the menu is open
@@ -206,9 +206,9 @@ TEST(CtrlWin32, EveryTimerRestartMakesTheNextFrameStartAtZero) {
   EXPECT_EQ(s.sound->log, "rpr");
   ASSERT_EQ(GetMessageA(&m, s.window, WM_TIMER, WM_TIMER), 1);
 
-  s.ctrl->timerRunning = true;
+  s.ctrl->clock.timerRunning = true;
   s.send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(100, 100));
-  EXPECT_FALSE(s.ctrl->timerRunning);
+  EXPECT_FALSE(s.ctrl->clock.timerRunning);
 }
 
 TEST(CtrlWin32, MenuLoopWithoutSoundOutputAndTheFullscreenCheckMark) {
@@ -365,7 +365,7 @@ TEST(CtrlWin32, RawInputIsPassedOnlyWhenItsReportsLieInsideWhatWasRead) {
     EXPECT_EQ(s.engine->count(EVENT_DEVICE), c.events);
   }
   EXPECT_EQ(s.engine->reports.back().size(), 8u);
-  s.ctrl->stopped = true;  // nothing reaches stopped content
+  s.ctrl->load.stopped = true;  // nothing reaches stopped content
   s.engine->events.clear();
   vsplat::postRawInputRecord(s.window, record(RIM_TYPEHID, 4, 1, 4));
   MSG m;

@@ -50,10 +50,10 @@ TEST(DemoContent, StartsOnTheFirstFrameAndRuns) {
   controller.setViewSize(1024, 768);
   vsplat::DebugCapture log;
   controller.frame(nullptr, nullptr);
-  EXPECT_FALSE(controller.stopped) << controller.failureText;
-  EXPECT_EQ(controller.loadState, 3);
+  EXPECT_FALSE(controller.load.stopped) << controller.load.failureText;
+  EXPECT_EQ(controller.load.state, 3);
   EXPECT_NE(log.text().find(" loaded in "), std::string::npos) << log.text();
-  controller.timerRunning = true;
+  controller.clock.timerRunning = true;
   controller.frame(nullptr, nullptr);
   EXPECT_EQ(view->frames, 2);
   EXPECT_EQ(view->loadingScreens, 0);
@@ -68,9 +68,9 @@ TEST(DemoContent, BallsCanBeGrabbedTheCameraOrbitsAndTheGemPlays) {
   ASSERT_TRUE(controller.openPackage(testpkg::toBuffer(testpkg::makePackage(demoMembers()))));
   controller.setViewSize(1024, 768);
   controller.frame(nullptr, nullptr);
-  controller.timerRunning = true;
+  controller.clock.timerRunning = true;
   controller.frame(nullptr, nullptr);
-  ASSERT_FALSE(controller.stopped) << controller.failureText;
+  ASSERT_FALSE(controller.load.stopped) << controller.load.failureText;
   Viewport* view = controller.currentViewport;
   ASSERT_TRUE(view && view->camera);
   Scene* scene = controller.getScene();

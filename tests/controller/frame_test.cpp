@@ -36,7 +36,7 @@ class FakeEngine : public ctrltest::NullEngine {
   void onAspectRatioChanged(double aspect) override { aspects.push_back(aspect); }
   bool start() override {
     ++starts;
-    controller->loadState = 3;
+    controller->load.state = 3;
     return true;
   }
   void setController(CTRL_Generic* c) override { controller = c; }
@@ -110,8 +110,8 @@ struct Player {
   void elapse(double seconds) {
     double now = 0;
     ASSERT_TRUE(CTRL_readCounter(&now));
-    controller.lastCounterTime = now - seconds / CTRL_secondsPerCount();
-    controller.timerRunning = true;
+    controller.clock.lastCounterTime = now - seconds / CTRL_secondsPerCount();
+    controller.clock.timerRunning = true;
   }
   CountingScene* addScene() {
     auto* scene = new CountingScene;
@@ -150,7 +150,7 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
     idle->active = 0;
     p.elapse(0.25);
     p.controller.update();
-    EXPECT_EQ(p.controller.dt, 0.10000000149011612);
+    EXPECT_EQ(p.controller.clock.dt, 0.10000000149011612);
     ASSERT_EQ(scene->positiveSteps(), k.subSteps);
     for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(scene->steps[i], 0.10000000149011612 / k.subSteps) << i;
     EXPECT_EQ(scene->steps.back(), 0.0);  // the zero-time pass after
@@ -165,16 +165,16 @@ TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
   Player p;
   CountingScene* scene = p.addScene();
   p.elapse(0.05);
-  p.controller.timerRunning = false;  // the first frame after a (re)start
+  p.controller.clock.timerRunning = false;  // the first frame after a (re)start
   p.controller.update();
-  EXPECT_EQ(p.controller.dt, 0.0);
+  EXPECT_EQ(p.controller.clock.dt, 0.0);
   EXPECT_EQ(scene->positiveSteps(), 0);
   EXPECT_EQ(scene->steps.size(), 1u);
   EXPECT_TRUE(p.engine->updates.empty());
   // The counter was read anyway: the next running frame measures from here.
-  p.controller.timerRunning = true;
+  p.controller.clock.timerRunning = true;
   p.controller.update();
-  EXPECT_LT(p.controller.dt, 0.05);
+  EXPECT_LT(p.controller.clock.dt, 0.05);
 }
 
 // Playing animations advance by the frame time after the skinning; a frame
@@ -192,12 +192,12 @@ TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
     scene->animations.append(a);
   }
   paused->playing = 0;
-  p.controller.timerRunning = false;
+  p.controller.clock.timerRunning = false;
   p.controller.update();
   EXPECT_EQ(playing->time, 0.0);
   p.elapse(0.05);
   p.controller.update();
-  EXPECT_EQ(playing->time, p.controller.dt);
+  EXPECT_EQ(playing->time, p.controller.clock.dt);
   EXPECT_GT(playing->time, 0.0);
   EXPECT_EQ(paused->time, 0.0);
 }
@@ -231,7 +231,7 @@ TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
     p.elapse(0.25);
     p.controller.update();
     ASSERT_EQ(scene->positiveSteps(), k.subSteps) << k.step;
-    EXPECT_EQ(scene->steps[0], p.controller.dt / k.subSteps) << k.step;
+    EXPECT_EQ(scene->steps[0], p.controller.clock.dt / k.subSteps) << k.step;
   }
 }
 
@@ -257,7 +257,7 @@ TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
 
   // No time step (the timer is not running): the friction is left alone.
   stepFriction.clear();
-  p.controller.timerRunning = false;
+  p.controller.clock.timerRunning = false;
   p.controller.update();
   EXPECT_TRUE(stepFriction.empty());
   EXPECT_EQ(body->friction, 0.25);
@@ -277,29 +277,29 @@ TEST(Frame, StartsTheScriptsOnceWithAPackage) {
   Player p;
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.engine->starts, 0);  // no package: still loading
-  EXPECT_FALSE(p.controller.started);
+  EXPECT_FALSE(p.controller.load.started);
   p.controller.package = std::make_unique<ByteBuffer>();
   p.controller.frame(nullptr, nullptr);
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.engine->starts, 1);
-  EXPECT_TRUE(p.controller.started);
+  EXPECT_TRUE(p.controller.load.started);
 }
 
 TEST(Frame, KeyStatesRotateUnlessStopped) {
   Player p;
-  uint8_t* a = p.controller.currentKeys;
+  uint8_t* a = p.controller.keys.current;
   a['A'] = 1;
   p.controller.frame(nullptr, nullptr);
-  EXPECT_EQ(p.controller.previousKeys, a);
-  EXPECT_EQ(p.controller.currentKeys['A'], 1);  // carried over into the new current array
-  p.controller.currentKeys['A'] = 0;            // released during the next frame
+  EXPECT_EQ(p.controller.keys.previous, a);
+  EXPECT_EQ(p.controller.keys.current['A'], 1);  // carried over into the new current array
+  p.controller.keys.current['A'] = 0;            // released during the next frame
   p.controller.frame(nullptr, nullptr);
-  EXPECT_EQ(p.controller.previousKeys['A'], 0);
-  EXPECT_EQ(p.controller.currentKeys, a);
+  EXPECT_EQ(p.controller.keys.previous['A'], 0);
+  EXPECT_EQ(p.controller.keys.current, a);
 
   p.controller.fail("stop");
   p.controller.frame(nullptr, nullptr);
-  EXPECT_EQ(p.controller.currentKeys, a);
+  EXPECT_EQ(p.controller.keys.current, a);
 }
 
 TEST(FrameRender, EmptyClientAreaSkipsTheImageButNotTheUpdate) {
@@ -399,15 +399,15 @@ TEST(FrameRender, LoadingScreenUntilTheScriptsRun) {
   Player p;
   p.controller.setViewSize(1024, 768);
   p.view.log.clear();
-  p.controller.loadingDots = 10;
-  p.controller.loadingCounterTime = -1e300;  // long ago: the dots move on
+  p.controller.loadingScreen.dots = 10;
+  p.controller.loadingScreen.counterTime = -1e300;  // long ago: the dots move on
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log, (std::vector<std::string>{"begin", kWhite, "loading Loading  .", "end"}));
   EXPECT_EQ(p.view.rects[0], (std::vector<double>{0, 0, 1024, 768}));
   p.view.log.clear();
   p.controller.frame(nullptr, nullptr);  // within half a second: the same dots
   EXPECT_EQ(p.view.log[2], "loading Loading  .");
-  p.controller.loadingCounterTime = -1e300;
+  p.controller.loadingScreen.counterTime = -1e300;
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log[6], "loading Loading  . .");
 }
@@ -419,15 +419,15 @@ TEST(FrameRender, LoadingLogoIsMadeOnceAndDroppedWhenTheScriptsRun) {
   Player p;
   p.controller.setViewSize(1024, 768);
   p.controller.frame(nullptr, nullptr);
-  ASSERT_NE(p.controller.loadingImage, nullptr);
-  ASSERT_NE(p.controller.loadingImageSource, nullptr);
-  MDL_Object* logo = p.controller.loadingImage.get();
+  ASSERT_NE(p.controller.loadingScreen.image, nullptr);
+  ASSERT_NE(p.controller.loadingScreen.imageSource, nullptr);
+  MDL_Object* logo = p.controller.loadingScreen.image.get();
   ASSERT_EQ(logo->type, OBJECT_IMAGE);
   const MDL_Image* image = static_cast<MDL_Image*>(logo);
   ASSERT_NE(image->material, nullptr);
   ASSERT_EQ(image->material->layers.count, 1);
-  EXPECT_EQ(image->material->layers[0].image, p.controller.loadingImageSource.get());
-  EXPECT_STREQ(p.controller.loadingImageSource->name, "Trelm");
+  EXPECT_EQ(image->material->layers[0].image, p.controller.loadingScreen.imageSource.get());
+  EXPECT_STREQ(p.controller.loadingScreen.imageSource->name, "Trelm");
   const double aspect = 115.0 / 400.0;
   EXPECT_DOUBLE_EQ(image->getAspectRatio(), aspect);
   const RigidTransform& world = logo->getWorld();
@@ -439,10 +439,10 @@ TEST(FrameRender, LoadingLogoIsMadeOnceAndDroppedWhenTheScriptsRun) {
   EXPECT_DOUBLE_EQ(centre.z, 1.0);
 
   p.controller.frame(nullptr, nullptr);
-  EXPECT_EQ(p.controller.loadingImage.get(), logo);
+  EXPECT_EQ(p.controller.loadingScreen.image.get(), logo);
   p.run();
-  EXPECT_EQ(p.controller.loadingImage, nullptr);
-  EXPECT_EQ(p.controller.loadingImageSource, nullptr);
+  EXPECT_EQ(p.controller.loadingScreen.image, nullptr);
+  EXPECT_EQ(p.controller.loadingScreen.imageSource, nullptr);
 }
 
 TEST(FrameRender, FailureScreen) {
@@ -474,9 +474,9 @@ TEST(FrameRender, FailureScreenReplacesTheLoadingScreenToo) {
     Player p;
     p.controller.setViewSize(1000, 1000);
     p.controller.contentAspect = 0.75;
-    p.controller.loadState = k.loadState;
+    p.controller.load.state = k.loadState;
     if (k.package) p.controller.package = std::make_unique<ByteBuffer>();
-    p.controller.started = true;  // the start ran and failed
+    p.controller.load.started = true;  // the start ran and failed
     p.controller.fail("content error");
     p.view.log.clear();
     p.controller.frame(nullptr, nullptr);
@@ -596,7 +596,7 @@ TEST(FrameStreams, PlayingStreamsAdvanceByTheFrameTime) {
     p.elapse(0.04);
     p.controller.frame(nullptr, nullptr);
   }
-  EXPECT_NEAR(playing->time, 3 * p.controller.dt, 0.01);
+  EXPECT_NEAR(playing->time, 3 * p.controller.clock.dt, 0.01);
   EXPECT_NEAR(playing->time, 0.12, 0.02);
   EXPECT_GE(playing->currentFrame, 3);
   EXPECT_TRUE(playing->image.pixelsChanged);
@@ -604,7 +604,7 @@ TEST(FrameStreams, PlayingStreamsAdvanceByTheFrameTime) {
   EXPECT_EQ(paused->currentFrame, 0);
   // A stopped controller moves no stream.
   const double at = playing->time;
-  p.controller.stopped = true;
+  p.controller.load.stopped = true;
   p.elapse(0.04);
   p.controller.updateStreams();
   EXPECT_EQ(playing->time, at);
@@ -625,7 +625,7 @@ TEST(FrameStreams, DecodedSoundReachesTheMixerAndIsDrainedAsItPlays) {
   // The test files weave each sound page in at its end time: 2 s of
   // pictures bring at least one.
   for (int i = 0; i < 50; ++i) {
-    p.controller.dt = 0.04;
+    p.controller.clock.dt = 0.04;
     p.controller.updateStreams();
   }
   // The tone reaches the mixer from the front of the queue.

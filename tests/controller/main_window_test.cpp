@@ -54,7 +54,7 @@ TEST(MainWindow, OpensTheEmbeddedPackageAtA1024By768ClientArea) {
   CTRL_Win32* c = controllerOf(w);
   ASSERT_TRUE(c);
   EXPECT_TRUE(c->package);  // accepted
-  EXPECT_EQ(c->loadState, 1);
+  EXPECT_EQ(c->load.state, 1);
   EXPECT_EQ(c->contentAspect, 0.75);
   EXPECT_TRUE(GetMenu(w));
 }
@@ -64,7 +64,7 @@ TEST(MainWindow, WithoutAPackageTheWindowOpensAndShowsTheFailure) {
   ASSERT_TRUE(createMainWindow(nullptr, SW_SHOW));
   CTRL_Win32* c = controllerOf(mainWindow());
   ASSERT_TRUE(c);
-  EXPECT_TRUE(c->stopped);
+  EXPECT_TRUE(c->load.stopped);
   EXPECT_FALSE(c->package);
   EXPECT_TRUE(IsWindow(mainWindow()));
 }
@@ -89,7 +89,7 @@ TEST(MainWindow, EnglishRebuildsWithLanguageUsAtTheSameRectangle) {
   c->getLanguage(lang);
   EXPECT_STREQ(lang, "US");
   EXPECT_TRUE(c->package);
-  EXPECT_EQ(c->loadState, 1);  // the content starts again
+  EXPECT_EQ(c->load.state, 1);  // the content starts again
   RECT r;
   GetWindowRect(now, &r);
   EXPECT_EQ(r.left, before.left);

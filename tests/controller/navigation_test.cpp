@@ -144,7 +144,7 @@ struct Navigation : Rig {
   Navigation(int mode) {
     ctrl.clientWidth = 800;
     ctrl.clientHeight = 600;
-    ctrl.currentViewport = &viewport;
+    ctrl.setCurrentViewport(&viewport);
     viewport.navigationMode = mode;
     viewport.navigationRadius = 5;
     camera->setAngle(0.5);  // g = 1 radian per viewport width
@@ -242,7 +242,7 @@ TEST(WindowMapping, LetterBoxedViewportPointsAndBack) {
   v.x = 0.25;
   v.y = 0.1;
   v.width = 0.5;
-  ctrl.currentViewport = &v;
+  ctrl.setCurrentViewport(&v);
   const double window[2] = {500, 200};
   double point[2] = {-1, -1};
   ctrl.windowToViewport(&v, window, point);

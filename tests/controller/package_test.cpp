@@ -47,11 +47,11 @@ std::unique_ptr<RecordingController> openBytes(const std::vector<uint8_t>& bytes
 // The one refusal report, the package dropped, the content stopped.
 void expectRefused(const RecordingController& c, const char* screenText) {
   EXPECT_EQ(c.package, nullptr);
-  EXPECT_TRUE(c.stopped);
+  EXPECT_TRUE(c.load.stopped);
   ASSERT_EQ(c.formats.size(), 1u);
   EXPECT_EQ(c.formats[0], kProblem);
-  ASSERT_FALSE(c.failureText.empty());
-  EXPECT_STREQ(c.failureText.c_str(), screenText);
+  ASSERT_FALSE(c.load.failureText.empty());
+  EXPECT_STREQ(c.load.failureText.c_str(), screenText);
 }
 
 // A raw local header for hand-made (hostile) archives.
@@ -134,8 +134,8 @@ TEST_P(PackageRoundTrip, EveryMemberReadsBackByteForByte) {
   };
   auto c = testpkg::openMembers(members, store);
   ASSERT_NE(c->package, nullptr);
-  EXPECT_FALSE(c->stopped);
-  EXPECT_EQ(c->loadState, 1);
+  EXPECT_FALSE(c->load.stopped);
+  EXPECT_EQ(c->load.state, 1);
   for (const auto& m : members) {
     if (m.second.empty()) continue;
     bool mustFree = false;
@@ -204,7 +204,7 @@ TEST(PackageOpen, RefusalReportsOnceEvenAfterAnEarlierFailure) {
   ASSERT_EQ(c->failures.size(), 2u);
   EXPECT_EQ(c->failures[0], "No newline at end of file config.xml");
   EXPECT_EQ(c->formats[1], kProblem);
-  EXPECT_STREQ(c->failureText.c_str(), kIncompatible);
+  EXPECT_STREQ(c->load.failureText.c_str(), kIncompatible);
 }
 
 TEST(PackageConfig, VersionRuleAndDocumentShape) {
@@ -234,15 +234,15 @@ TEST(PackageConfig, VersionRuleAndDocumentShape) {
     SCOPED_TRACE(k.config);
     auto c = testpkg::openMembers({{"config.xml", k.config}});
     EXPECT_EQ(c->package != nullptr, k.accepted);
-    EXPECT_EQ(c->loadState, 1);
+    EXPECT_EQ(c->load.state, 1);
     if (k.accepted) {
       EXPECT_TRUE(c->failures.empty());
     } else {
       expectRefused(*c, kIncompatible);
     }
-    EXPECT_EQ(c->contentMajor, k.major);
-    EXPECT_EQ(c->contentMinor, k.minor);
-    EXPECT_EQ(c->contentPatch, k.patch);
+    EXPECT_EQ(c->version.major, k.major);
+    EXPECT_EQ(c->version.minor, k.minor);
+    EXPECT_EQ(c->version.patch, k.patch);
   }
 }
 
@@ -374,8 +374,8 @@ TEST(PackageReadFile, UnknownMethodIsReportedAndMissing) {
   EXPECT_FALSE(mustFree);
   ASSERT_EQ(c->failures.size(), 1u);
   EXPECT_EQ(c->failures[0], "Unknown compression type for file odd.bin");
-  EXPECT_TRUE(c->stopped);
-  EXPECT_STREQ(c->failureText.c_str(), kIncompatible);  // load state 1 after the open
+  EXPECT_TRUE(c->load.stopped);
+  EXPECT_STREQ(c->load.failureText.c_str(), kIncompatible);  // load state 1 after the open
 }
 
 TEST(PackageReadFile, TextModeEndsTheTextAtTheLastByte) {
@@ -407,11 +407,11 @@ TEST(PackageReadFile, TextModeEndsTheTextAtTheLastByte) {
 
 TEST(ControllerFail, OnlyTheFirstFailureCounts) {
   RecordingController c;
-  c.loadState = 2;
+  c.load.state = 2;
   c.fail("script error %d", 1);
-  EXPECT_TRUE(c.stopped);
-  EXPECT_STREQ(c.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
-  c.loadState = 3;
+  EXPECT_TRUE(c.load.stopped);
+  EXPECT_STREQ(c.load.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
+  c.load.state = 3;
   c.fail("another");
-  EXPECT_STREQ(c.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
+  EXPECT_STREQ(c.load.failureText.c_str(), "Error loading the file.\nPlease check with your content provider.");
 }

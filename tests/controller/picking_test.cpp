@@ -115,7 +115,7 @@ struct Rig {
     viewport->width = 1;
     viewport->height = 0.75;
     ctrl.resources.viewports.append(viewport);
-    ctrl.currentViewport = viewport;
+    ctrl.setCurrentViewport(viewport);
   }
 
   // A square of side 2 half facing the camera at depth z (world), registered.
@@ -143,10 +143,10 @@ struct Rig {
   }
   // One update whose time step is about seconds long.
   void updateAfter(double seconds) {
-    ctrl.timerRunning = true;
+    ctrl.clock.timerRunning = true;
     double now = 0;
     CTRL_readCounter(&now);
-    ctrl.lastCounterTime = now - seconds / CTRL_secondsPerCount();
+    ctrl.clock.lastCounterTime = now - seconds / CTRL_secondsPerCount();
     ctrl.update();
   }
 };

@@ -23,8 +23,8 @@
 namespace {
 
 void runFrame(CTRL_Generic& controller) {
-  controller.timerRunning = true;
-  controller.lastCounterTime = 0;  // a long stall: the frame counts as the longest step
+  controller.clock.timerRunning = true;
+  controller.clock.lastCounterTime = 0;  // a long stall: the frame counts as the longest step
   controller.update();
 }
 

@@ -110,11 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 "dead = newObject(s) dead:delete()");
   size_t at = 0;
   auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
-  while (at < size && !controller.stopped) {
+  while (at < size && !controller.load.stopped) {
     const char* call = kCalls[next() % kCallCount];
     if (std::string(call) == "step") {
-      controller.timerRunning = true;
-      controller.lastCounterTime = 0;
+      controller.clock.timerRunning = true;
+      controller.clock.lastCounterTime = 0;
       controller.update();
       continue;
     }

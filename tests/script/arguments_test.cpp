@@ -173,7 +173,7 @@ TEST(ArgumentParser, EachLetterMatchesReportsOrRaises) {
       size_t at = failure.find("\"]:1: ");
       ASSERT_NE(at, std::string::npos) << failure;
       EXPECT_EQ(failure.substr(at + 6), c.report);
-      EXPECT_TRUE(p.controller->stopped);
+      EXPECT_TRUE(p.controller->load.stopped);
     } else {
       EXPECT_TRUE(p.controller->failures.empty()) << p.controller->failures[0];
     }

@@ -23,8 +23,8 @@ TEST(EngineStart, RunsInitAndStartupThenLogsTheLoadTime) {
   ASSERT_NE(p.controller->package, nullptr);
   ASSERT_TRUE(p.engine->start());
   EXPECT_EQ(p.global("order"), "init,startup");
-  EXPECT_EQ(p.controller->loadState, 3);
-  EXPECT_FALSE(p.controller->stopped);
+  EXPECT_EQ(p.controller->load.state, 3);
+  EXPECT_FALSE(p.controller->load.stopped);
   EXPECT_TRUE(p.controller->failures.empty());
   EXPECT_EQ(log.text().find("init says hi\n(null) loaded in "), 0u) << log.text();
 }
@@ -33,10 +33,10 @@ TEST(EngineStart, SyntaxErrorFailsWhileLoadingAndNeverCallsStartup) {
   vsplat::DebugCapture log;
   Player p({{"init.lua", "function startup() called = true end\nx = = 1\n"}});
   EXPECT_FALSE(p.engine->start());
-  EXPECT_EQ(p.controller->loadState, 2);
+  EXPECT_EQ(p.controller->load.state, 2);
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_NE(p.controller->failures[0].find("init.lua:2:"), std::string::npos) << p.controller->failures[0];
-  EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
+  EXPECT_STREQ(p.controller->load.failureText.c_str(), kLoadingText);
   EXPECT_EQ(p.global("called"), "nil");
   // The reason reaches the log, once, and no load time is logged.
   std::string text = log.text();
@@ -60,10 +60,10 @@ TEST(EngineStart, FailuresOfTheScriptsStopTheStart) {
   for (const Case& c : cases) {
     Player p({{"init.lua", c.init}});
     EXPECT_FALSE(p.engine->start()) << c.init;
-    EXPECT_EQ(p.controller->loadState, 2) << c.init;
+    EXPECT_EQ(p.controller->load.state, 2) << c.init;
     ASSERT_EQ(p.controller->failures.size(), 1u) << c.init;
     EXPECT_NE(p.controller->failures[0].find(c.reason), std::string::npos) << p.controller->failures[0];
-    EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
+    EXPECT_STREQ(p.controller->load.failureText.c_str(), kLoadingText);
   }
 }
 
@@ -76,8 +76,8 @@ TEST(EngineStart, MissingInitFailsAndNoPackageRefusesQuietly) {
   Player none({{"init.lua", "function startup() end\n"}});
   none.controller->package.reset();
   EXPECT_FALSE(none.engine->start());
-  EXPECT_EQ(none.controller->loadState, 1);
-  EXPECT_FALSE(none.controller->stopped);
+  EXPECT_EQ(none.controller->load.state, 1);
+  EXPECT_FALSE(none.controller->load.stopped);
 }
 
 int stopContent(void* context, ScriptValueVector*, ScriptValue*) {
@@ -93,8 +93,8 @@ TEST(EngineStart, ContentStoppedWithoutALuaErrorStillFailsTheStart) {
   p.engine->registerNatives(&table, p.controller.get());
   EXPECT_FALSE(p.engine->start());
   EXPECT_EQ(p.global("after"), "true");  // the Lua call itself went on
-  EXPECT_EQ(p.controller->loadState, 2);
-  EXPECT_STREQ(p.controller->failureText.c_str(), kLoadingText);
+  EXPECT_EQ(p.controller->load.state, 2);
+  EXPECT_STREQ(p.controller->load.failureText.c_str(), kLoadingText);
   EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
 }
 
@@ -102,9 +102,9 @@ TEST(EngineStart, SceneApiUsageErrorDuringStartupFailsTheStart) {
   vsplat::DebugCapture log;
   Player p({{"init.lua", "function startup() setAspectRatio('not a number') after = true end\n"}});
   EXPECT_FALSE(p.engine->start());
-  EXPECT_TRUE(p.controller->stopped);
+  EXPECT_TRUE(p.controller->load.stopped);
   EXPECT_EQ(p.global("after"), "true");
-  EXPECT_EQ(p.controller->loadState, 2);
+  EXPECT_EQ(p.controller->load.state, 2);
   EXPECT_EQ(log.text().find("loaded in"), std::string::npos);
 }
 
@@ -139,7 +139,7 @@ TEST(EngineCallbacks, ErrorAfterTheStartFailsAsRunningAndLaterCallsAreRefused) {
   p.engine->onUpdate(0.1);
   EXPECT_EQ(p.global("count"), "1");
   ASSERT_EQ(p.controller->failures.size(), 1u);
-  EXPECT_STREQ(p.controller->failureText.c_str(), kRunningText);
+  EXPECT_STREQ(p.controller->load.failureText.c_str(), kRunningText);
   EXPECT_NE(log.text().find("init.lua:3: bad frame"), std::string::npos);
   EXPECT_EQ(lua_gettop(p.L), 0);
 }
@@ -147,10 +147,10 @@ TEST(EngineCallbacks, ErrorAfterTheStartFailsAsRunningAndLaterCallsAreRefused) {
 TEST(EngineCallbacks, SecondFailChangesNothing) {
   Running p("function startup() end\n");
   p.controller->fail("first %d", 1);
-  p.controller->loadState = 1;
+  p.controller->load.state = 1;
   p.controller->fail("second");
-  EXPECT_STREQ(p.controller->failureText.c_str(), kRunningText);
-  EXPECT_TRUE(p.controller->stopped);
+  EXPECT_STREQ(p.controller->load.failureText.c_str(), kRunningText);
+  EXPECT_TRUE(p.controller->load.stopped);
 }
 
 TEST(EngineEvents, ArgumentsByEventType) {
@@ -215,7 +215,7 @@ TEST(EngineEvents, ResultMustBeOneBoolean) {
     Event e;
     e.type = EVENT_KEY_UP;
     EXPECT_EQ(p.engine->onEvent(e), c.handled) << c.body;
-    EXPECT_EQ(p.controller->stopped, c.fails) << c.body;
+    EXPECT_EQ(p.controller->load.stopped, c.fails) << c.body;
     if (c.fails) {
       ASSERT_EQ(p.controller->failures.size(), 1u);
       EXPECT_EQ(p.controller->failures[0], "Event function must return 1 boolean value.");
@@ -498,12 +498,12 @@ TEST(EngineState, FailingFinalizersDuringTheEnginesOwnPushesAreReported) {
                   "for i = 1, 50 do setmetatable({}, {__gc = function() error('finalizer failed') end}) end "
                   "collectgarbage('restart')"),
             "");
-  for (int i = 0; i < 200 && !p.controller->stopped; ++i) {
+  for (int i = 0; i < 200 && !p.controller->load.stopped; ++i) {
     p.engine->callFunction("echo", args, &result);
     result.release();
     p.engine->onEvent(device);
   }
-  ASSERT_TRUE(p.controller->stopped);
+  ASSERT_TRUE(p.controller->load.stopped);
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_NE(p.controller->failures[0].find("finalizer failed"), std::string::npos) << p.controller->failures[0];
 }

@@ -21,8 +21,8 @@ namespace {
 void runFrame(CTRL_Generic& c, double seconds) {
   double now = 0;
   ASSERT_TRUE(CTRL_readCounter(&now));
-  c.lastCounterTime = now - seconds / CTRL_secondsPerCount();
-  c.timerRunning = true;
+  c.clock.lastCounterTime = now - seconds / CTRL_secondsPerCount();
+  c.clock.timerRunning = true;
   c.frame(nullptr, nullptr);
 }
 
@@ -88,7 +88,7 @@ TEST(Globals, KeyTestsCompareThisFrameWithTheLast) {
   )"}});
   testpkg::RecordingController& c = *p.controller;
   c.frame(nullptr, nullptr);  // starts the scripts
-  ASSERT_EQ(c.loadState, 3);
+  ASSERT_EQ(c.load.state, 3);
   runFrame(c, 0.05);
   key(c, EVENT_KEY_DOWN, 'A');
   runFrame(c, 0.05);

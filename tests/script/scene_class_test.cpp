@@ -156,7 +156,7 @@ TEST(SceneClass, PreCollisionAnswerKeepsOrDropsTheContact) {
     Vec3 point, normal(0, 0, 1);
     EXPECT_EQ(p.model<Scene>("s")->firePreCollision(p.engine, point, normal, 0, nullptr, nullptr, nullptr, nullptr),
               c.keep);
-    EXPECT_EQ(p.controller->stopped, c.fails);
+    EXPECT_EQ(p.controller->load.stopped, c.fails);
   }
   // Once the content has failed no callback runs, and contacts are kept.
   Player p({});
@@ -253,9 +253,9 @@ TEST(SceneClass, FailingFinalizerDuringCallbackArgumentsIsReported) {
   MDL_Object* a = scene->objects[0];
   MDL_Object* b = scene->objects[1];
   Vec3 point(1, 2, 3), normal(0, 0, 1);
-  for (int i = 0; i < 500 && !p.controller->stopped; ++i)
+  for (int i = 0; i < 500 && !p.controller->load.stopped; ++i)
     scene->firePreCollision(p.engine, point, normal, 0.25, a, nullptr, b, nullptr);
-  ASSERT_TRUE(p.controller->stopped);
+  ASSERT_TRUE(p.controller->load.stopped);
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_NE(p.controller->failures[0].find("finalizer failed"), std::string::npos) << p.controller->failures[0];
 }

@@ -75,7 +75,7 @@ TEST(StreamClass, OpensPlaysPausesAndSeeks) {
   // A paused stream does not move with the frames; a playing one does.
   ASSERT_EQ(p->run("v:pause()"), "");
   for (int i = 0; i < 5; ++i) {
-    p->controller->dt = 0.03;
+    p->controller->clock.dt = 0.03;
     p->controller->updateStreams();
   }
   EXPECT_EQ(v->currentFrame, 0);
@@ -118,7 +118,7 @@ TEST(StreamClass, DeletingThePictureTextureLeavesTheStreamPlaying) {
   EXPECT_EQ(p->model<ImageSource>("t2"), &v->image);
   // The picture is the stream's own: never on the list the frame retires from.
   EXPECT_EQ(p->controller->resources.imageSources.indexOf(&v->image), -1);
-  p->controller->dt = 0.1;
+  p->controller->clock.dt = 0.1;
   p->controller->updateStreams();
   EXPECT_NE(v->image.data, nullptr);
   EXPECT_EQ(v->currentFrame, 3);
@@ -193,7 +193,7 @@ TEST(StreamClass, MissingFilesAndFilesWithoutPictures) {
       assert(e:getDuration() == 0 and e:getCurrentFrame() == -1)
       e:seek(1); assert(e:getCurrentFrame() == -1))"),
               "");
-    p->controller->dt = 0.5;
+    p->controller->clock.dt = 0.5;
     p->controller->updateStreams();
     EXPECT_EQ(p->model<VideoStream>("e")->currentFrame, -1);
     EXPECT_TRUE(p->controller->failures.empty());

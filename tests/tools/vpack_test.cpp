@@ -91,8 +91,8 @@ TEST(Vpack, DemoContentPacksIntoAPackageThePlayerAccepts) {
   ASSERT_EQ(vpack("pack " + q(fs::path(VS_SOURCE_DIR) / "content/demo") + " " + q(out)), 0);
   auto c = openFile(out);
   ASSERT_NE(c->package, nullptr) << (c->failures.empty() ? "" : c->failures[0]);
-  EXPECT_FALSE(c->stopped);
-  EXPECT_EQ(c->contentMajor * 10000 + c->contentMinor * 100 + c->contentPatch, 10604);
+  EXPECT_FALSE(c->load.stopped);
+  EXPECT_EQ(c->version.major * 10000 + c->version.minor * 100 + c->version.patch, 10604);
   EXPECT_NE(member(*c, "init.lua").find("function startup"), std::string::npos);
 }
 

@@ -357,14 +357,14 @@ bool dark(const Rgb& c) { return c.r < 128 && c.g < 128 && c.b < 128; }
 
 TEST_F(Screens, LoadingScreenShowsTheLogoAndTheDotsUnderIt) {
   openScreen(512, 384);
-  controller->loadingDots = 3;
-  controller->loadingCounterTime = 1e300;  // the dots stay as they are
+  controller->loadingScreen.dots = 3;
+  controller->loadingScreen.counterTime = 1e300;  // the dots stay as they are
   runFrame();
-  ASSERT_NE(controller->loadingImage, nullptr);
-  ASSERT_NE(controller->loadingImageSource, nullptr);
-  EXPECT_STREQ(controller->loadingImageSource->name, "Trelm");
-  EXPECT_EQ(controller->loadingImageSource->width, 400);
-  EXPECT_EQ(controller->loadingImageSource->height, 115);
+  ASSERT_NE(controller->loadingScreen.image, nullptr);
+  ASSERT_NE(controller->loadingScreen.imageSource, nullptr);
+  EXPECT_STREQ(controller->loadingScreen.imageSource->name, "Trelm");
+  EXPECT_EQ(controller->loadingScreen.imageSource->width, 400);
+  EXPECT_EQ(controller->loadingScreen.imageSource->height, 115);
 
   // The logo: a quarter of the width (128 pixels), centred on (256, 102.4).
   const double aspect = 115.0 / 400.0, top = 102.4 - 64 * aspect, bottom = 102.4 + 64 * aspect;
@@ -381,9 +381,9 @@ TEST_F(Screens, LoadingScreenShowsTheLogoAndTheDotsUnderIt) {
   EXPECT_EQ(count(0, 0, 512, 384, green), text);
 
   // A second frame keeps the one logo.
-  const MDL_Object* first = controller->loadingImage.get();
+  const MDL_Object* first = controller->loadingScreen.image.get();
   runFrame();
-  EXPECT_EQ(controller->loadingImage.get(), first);
+  EXPECT_EQ(controller->loadingScreen.image.get(), first);
 }
 
 TEST_F(Screens, FailureScreenShowsItsTwoLinesOnWhite) {

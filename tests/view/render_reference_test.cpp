@@ -222,8 +222,8 @@ TEST_F(OverlayReferences, TextImageAndPolylinesOverAMesh) {
 
 TEST_F(ScreenReferences, LoadingScreen) {
   openScreen(320, 240);
-  controller->loadingDots = 4;
-  controller->loadingCounterTime = 1e300;  // the dots stay as they are
+  controller->loadingScreen.dots = 4;
+  controller->loadingScreen.counterTime = 1e300;  // the dots stay as they are
   runFrame();
   compareWithReference("loading-screen", "", width, height, pixels);
 }
