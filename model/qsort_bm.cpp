@@ -1,3 +1,5 @@
+// The sort of Jon L. Bentley and M. Douglas McIlroy, "Engineering a Sort
+// Function", Software: Practice and Experience 23(11), 1993.
 #include "model/qsort_bm.h"
 
 #include <cstdint>

@@ -4,6 +4,11 @@
 // underneath) or one of the standard values 1 (an empty input), 2 and 3
 // (the debug log). Everything a read does that depends on the kind lives in
 // that kind's Reader; the read formats are a table over the readers.
+//
+// The entries keep the names, arguments, results and messages of Lua 5.2's
+// io library (liolib.c: g_read, g_write, read_line, io_fclose...), which
+// scripts rely on. Copyright (C) 1994-2015 Lua.org, PUC-Rio, under the MIT
+// licence (see THIRD-PARTY).
 #include <cctype>
 #include <cerrno>
 #include <cmath>

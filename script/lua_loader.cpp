@@ -1,5 +1,10 @@
 // The chunk loader, the module searchers and the other non-io entries of
 // Lua's file access, over the package file layer.
+//
+// Adapted from Lua 5.2 (lauxlib.c: luaL_loadfilex, errfile, getF and
+// skipcomment; loadlib.c: searchpath), whose behaviour and messages scripts
+// see. Copyright (C) 1994-2015 Lua.org, PUC-Rio, under the MIT licence
+// (see THIRD-PARTY).
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
