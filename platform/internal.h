@@ -99,7 +99,8 @@ KernelObject* findHandle(HANDLE handle);
 // Test hooks (testing.cpp): null when not testing.
 extern std::function<WORD(HMENU)> g_menuChooser;
 extern std::function<INT_PTR(HWND, DLGPROC)> g_dialogRunner;
-extern bool g_offscreen;  // windows shown to the layer but never mapped on screen
+extern bool g_offscreen;                       // windows shown to the layer but never mapped on screen
+extern std::function<uint64_t()> g_testClock;  // milliseconds, instead of SDL's ticks
 
 }  // namespace vsplat
 #endif

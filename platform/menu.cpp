@@ -14,6 +14,7 @@ bool findProgramResource(LPCSTR type, LPCSTR name, const void** data, size_t* si
 std::function<WORD(HMENU)> g_menuChooser;
 std::function<INT_PTR(HWND, DLGPROC)> g_dialogRunner;
 bool g_offscreen = false;
+std::function<uint64_t()> g_testClock;
 
 namespace {
 

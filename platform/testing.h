@@ -39,6 +39,9 @@ void setMenuChooser(std::function<WORD(HMENU)> chooser);
 void setDialogRunner(std::function<INT_PTR(HWND, DLGPROC)> runner);
 // The package served as RCDATA 130 (null: the executable's own again).
 void setTestPackage(const std::vector<uint8_t>* bytes);
+// The milliseconds that timers, message times and waits read instead of
+// SDL's ticks (empty: SDL's again).
+void setTestClock(std::function<uint64_t()> clock);
 // The SDL id of a window, to push SDL events at it.
 uint32_t sdlWindowId(HWND hwnd);
 

@@ -52,7 +52,7 @@ HWND g_focus = nullptr;
 HWND g_active = nullptr;
 std::atomic<uint32_t> g_wakeEvent{0};
 
-uint64_t nowMs() { return SDL_GetTicks64(); }
+uint64_t nowMs() { return g_testClock ? g_testClock() : SDL_GetTicks64(); }
 
 bool inRange(UINT msg, UINT first, UINT last) {
   if (first == 0 && last == 0) return true;
@@ -298,8 +298,11 @@ bool findMessage(MSG* out, HWND hwnd, UINT first, UINT last, bool remove) {
       out->wParam = t.id;
       out->lParam = (LPARAM)t.proc;
       out->time = (DWORD)now;
-      // At most one tick is ever pending per timer: taking it re-arms it.
-      if (remove) t.due = now + t.period;
+      // Ticks keep the times set out when the timer started: the next is
+      // the first of them after now. So at most one is ever pending, missed
+      // ones never pile up, and a tick that came due during a slow frame is
+      // taken at once after it.
+      if (remove) t.due += t.period * ((now - t.due) / t.period + 1);
       return true;
     }
   }

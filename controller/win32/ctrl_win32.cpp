@@ -135,10 +135,12 @@ LRESULT CTRL_Win32::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       }
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_TIMER:
-      paint(window);
-      // Ticks that piled up while the frame ran are dropped.
+      // A burst of ticks runs one frame. The burst is dropped before the
+      // frame, not after it: a tick that comes due while a slow frame runs
+      // starts the next frame at once instead of a whole period later.
       while (PeekMessageA(&queued, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
       }
+      paint(window);
       clock.timerRunning = true;
       return 0;
     case WM_MOUSEMOVE: {

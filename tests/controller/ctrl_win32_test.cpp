@@ -122,6 +122,42 @@ TEST(CtrlWin32, ABurstOfTimerTicksRunsOneFrame) {
   EXPECT_TRUE(s.ctrl->clock.timerRunning);  // the next frame measures its time
 }
 
+// A frame of W ms of work, on a clock that the frames themselves move: the
+// next frame starts as soon as the timer's next tick is due, so a slow frame
+// costs only its own time.
+TEST(CtrlWin32, ASlowFrameIsFollowedAtOnceByTheNext) {
+  uint64_t now = 1000;
+  vsplat::setTestClock([&now] { return now; });
+  Shell s;
+  struct WorkingView : public VIEW_Generic {
+    explicit WorkingView(uint64_t* clock) : clock(clock) {}
+    void beginFrame(HDC, bool) override {
+      ++frames;
+      *clock += work;
+    }
+    uint64_t* clock;
+    uint64_t work = 0;
+    int frames = 0;
+  };
+  auto* view = new WorkingView(&now);
+  s.ctrl->setRenderer(std::unique_ptr<VIEW_Generic>(view));
+  for (uint64_t work : {20, 27, 40}) {
+    SCOPED_TRACE(work);
+    view->work = work;
+    view->frames = 0;
+    s.send(WM_ACTIVATE, WA_ACTIVE, 0);  // (re)starts the timer
+    const uint64_t end = now + 2000;
+    MSG m;
+    while (now < end) {
+      if (PeekMessageA(&m, s.window, WM_TIMER, WM_TIMER, PM_REMOVE))
+        DispatchMessageA(&m);
+      else
+        ++now;
+    }
+    EXPECT_NEAR(view->frames, 2000.0 / work, 1.5);
+  }
+}
+
 TEST(CtrlWin32, ABurstOfMovesIsOneMoveToTheLastPositionNegativeOnesIncluded) {
   Shell s;
   PostMessageA(s.window, WM_MOUSEMOVE, 0, point(20, 30));

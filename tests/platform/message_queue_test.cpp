@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/testing.h"
 #include "test_window.h"
 
 using testwin::drain;
@@ -52,6 +53,58 @@ TEST(MessageQueue, AtMostOneTimerTickIsPendingPerTimer) {
   SDL_Delay(25);
   EXPECT_FALSE(PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE));
   EXPECT_FALSE(KillTimer(w, 0));
+}
+
+// Frames of W ms of work on a 16 ms timer, on a clock that moves only when
+// the work or the wait says so. A frame begins as soon as a tick is taken,
+// and the wait wakes up to 2 ms after a tick is due, as a real one does: the
+// ticks still come at the timer's own times.
+TEST(MessageQueue, TimerTicksKeepTheirScheduleWhateverAFrameTakes) {
+  uint64_t now = 0;
+  vsplat::setTestClock([&now] { return now; });
+  HWND w = testwin::make();
+  struct Case {
+    uint64_t work;
+    int frames;  // in the two seconds after the first tick
+  };
+  const Case cases[] = {{1, 125}, {10, 125}, {16, 125}, {20, 100}, {27, 74}, {40, 50}, {100, 20}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.work);
+    now = 1000;
+    ASSERT_TRUE(SetTimer(w, 0, 16, nullptr));
+    int frames = 0;
+    uint64_t first = 0;
+    MSG m;
+    while (first == 0 || now < first + 2000) {
+      if (!PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+        now += 3;  // idle until the next tick
+        continue;
+      }
+      if (first == 0) first = now;
+      ++frames;
+      now += c.work;
+    }
+    EXPECT_NEAR(frames, c.frames, 1);
+    EXPECT_TRUE(KillTimer(w, 0));
+  }
+}
+
+// However late a tick is taken, it is the only one pending, and the next
+// comes at the timer's own time after it.
+TEST(MessageQueue, ALateTickIsTakenAtOnceAndMissedOnesDoNotPileUp) {
+  uint64_t now = 500;
+  vsplat::setTestClock([&now] { return now; });
+  HWND w = testwin::make();
+  ASSERT_TRUE(SetTimer(w, 0, 16, nullptr));  // ticks at 516, 532, 548, ...
+  MSG m;
+  now = 600;  // five ticks late
+  ASSERT_TRUE(PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE));
+  now = 611;
+  EXPECT_FALSE(PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE));
+  now = 612;  // 500 + 7 x 16
+  EXPECT_TRUE(PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_TRUE(KillTimer(w, 0));
 }
 
 TEST(MessageQueue, RangeFilterWithRemoveDrainsOnlyThatRange) {

@@ -15,6 +15,7 @@ void forgetPlatformState() {
   vsplat::setDialogRunner(nullptr);
   vsplat::setTestPackage(nullptr);
   vsplat::setOffscreen(false);
+  vsplat::setTestClock(nullptr);
   vsplat::removeFakeHidDevices();
 #endif
   ReleaseCapture();
