@@ -1,5 +1,6 @@
 #include "platform/payload.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #ifndef _WIN32
@@ -10,7 +11,7 @@ namespace vsplat {
 
 namespace {
 const char kMagic[8] = {'V', 'S', 'P', 'K', 'G', '1', '3', '0'};
-const size_t kTrailer = 16;  // 8-byte little-endian size, then the magic
+const size_t kTrailer = kPayloadTrailer;
 
 bool readAll(const std::string& path, std::vector<uint8_t>* out) {
   FILE* f = fopen(path.c_str(), "rb");
@@ -25,17 +26,21 @@ bool readAll(const std::string& path, std::vector<uint8_t>* out) {
 }
 }  // namespace
 
-bool findPayload(const uint8_t* bytes, size_t size, size_t* offset, size_t* payloadSize) {
-  if (!bytes || size < kTrailer) return false;
-  const uint8_t* t = bytes + size - kTrailer;
+bool findPayloadInTrailer(const uint8_t* t, uint64_t fileSize, size_t* offset, size_t* payloadSize) {
+  if (!t || fileSize < kTrailer || fileSize > SIZE_MAX) return false;
   if (memcmp(t + 8, kMagic, sizeof kMagic) != 0) return false;
   uint64_t n = 0;
   for (int i = 7; i >= 0; --i) n = (n << 8) | t[i];
   // A size that does not fit before the trailer is damage, not a payload.
-  if (n > size - kTrailer) return false;
+  if (n > fileSize - kTrailer) return false;
   *payloadSize = static_cast<size_t>(n);
-  *offset = size - kTrailer - static_cast<size_t>(n);
+  *offset = static_cast<size_t>(fileSize - kTrailer - n);
   return true;
+}
+
+bool findPayload(const uint8_t* bytes, size_t size, size_t* offset, size_t* payloadSize) {
+  if (!bytes || size < kTrailer) return false;
+  return findPayloadInTrailer(bytes + size - kTrailer, size, offset, payloadSize);
 }
 
 std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player, const std::vector<uint8_t>& package) {

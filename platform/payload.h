@@ -13,6 +13,11 @@ namespace vsplat {
 // bytes end with no (or a damaged) trailer.
 bool findPayload(const uint8_t* bytes, size_t size, size_t* offset, size_t* payloadSize);
 
+// The same from the last kPayloadTrailer bytes of a file of fileSize bytes,
+// so a reader needs no more of the file than the trailer and the payload.
+constexpr size_t kPayloadTrailer = 16;  // 8-byte little-endian size, then the magic
+bool findPayloadInTrailer(const uint8_t* trailer, uint64_t fileSize, size_t* offset, size_t* payloadSize);
+
 // player (with or without a payload) + package -> the bytes of a player
 // whose payload is package.
 std::vector<uint8_t> withPayload(const std::vector<uint8_t>& player, const std::vector<uint8_t>& package);

@@ -1,9 +1,13 @@
 // Resources: the program's table, and RCDATA 130 from the executable file.
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/internal.h"
@@ -27,26 +31,57 @@ struct Loaded {
 
 std::mutex g_mutex;
 std::vector<Loaded> g_loaded;  // HRSRC is an index + 1 into this list
+// The package: a test's bytes, or the executable's payload mapped read-only
+// from the file, as a Windows loader maps its resources. The mapping is made
+// on the first lookup and dropped by FreeResource.
 bool g_payloadRead = false;
 std::vector<uint8_t> g_payload;
 bool g_hasPayload = false;
+void* g_mapping = nullptr;
+size_t g_mappingSize = 0;
+const uint8_t* g_payloadData = nullptr;
+size_t g_payloadSize = 0;
+std::string g_programFile = "/proc/self/exe";
 const ResourceDef* g_table = nullptr;
 size_t g_tableCount = 0;
 
+void unmapPayload() {
+  if (g_mapping) munmap(g_mapping, g_mappingSize);
+  g_mapping = nullptr;
+  g_mappingSize = 0;
+}
+
+// Only the trailer is read here; the payload's pages are read when the
+// program copies them, once.
 void readOwnPayload() {
   if (g_payloadRead) return;
   g_payloadRead = true;
-  FILE* f = fopen("/proc/self/exe", "rb");
-  if (!f) return;
-  std::vector<uint8_t> exe;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) exe.insert(exe.end(), chunk, chunk + n);
-  fclose(f);
+  int fd = open(g_programFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  uint8_t trailer[kPayloadTrailer];
   size_t offset = 0, size = 0;
-  if (!findPayload(exe.data(), exe.size(), &offset, &size)) return;
-  g_payload.assign(exe.begin() + offset, exe.begin() + offset + size);
-  g_hasPayload = true;
+  const bool found =
+      fstat(fd, &st) == 0 && st.st_size >= (off_t)sizeof trailer &&
+      pread(fd, trailer, sizeof trailer, st.st_size - (off_t)sizeof trailer) == (ssize_t)sizeof trailer &&
+      findPayloadInTrailer(trailer, (uint64_t)st.st_size, &offset, &size);
+  if (found && size == 0) {
+    g_payloadData = nullptr;  // an empty payload: found, no bytes
+    g_payloadSize = 0;
+    g_hasPayload = true;
+  } else if (found) {
+    const long page = sysconf(_SC_PAGESIZE);
+    const size_t start = offset - offset % (size_t)(page > 0 ? page : 4096);
+    void* at = mmap(nullptr, offset - start + size, PROT_READ, MAP_PRIVATE, fd, (off_t)start);
+    if (at != MAP_FAILED) {
+      g_mapping = at;
+      g_mappingSize = offset - start + size;
+      g_payloadData = static_cast<const uint8_t*>(at) + (offset - start);
+      g_payloadSize = size;
+      g_hasPayload = true;
+    }
+  }
+  close(fd);
 }
 
 WORD intResource(LPCSTR p, bool* ok) {
@@ -70,9 +105,21 @@ void setProgramResources(const ResourceDef* table, size_t count) {
 
 void overrideProgramPackage(const std::vector<uint8_t>* bytes) {
   std::lock_guard<std::mutex> lock(g_mutex);
+  unmapPayload();
   g_payloadRead = true;
   g_hasPayload = bytes != nullptr;
   g_payload = bytes ? *bytes : std::vector<uint8_t>();
+  g_payloadData = g_payload.data();
+  g_payloadSize = g_payload.size();
+}
+
+void overrideProgramFile(const char* path) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  unmapPayload();
+  g_payload.clear();
+  g_hasPayload = false;
+  g_payloadRead = false;
+  g_programFile = path ? path : "/proc/self/exe";
 }
 
 bool findProgramResource(WORD type, WORD id, const void** data, size_t* size) {
@@ -80,8 +127,8 @@ bool findProgramResource(WORD type, WORD id, const void** data, size_t* size) {
     std::lock_guard<std::mutex> lock(g_mutex);
     readOwnPayload();
     if (!g_hasPayload) return false;
-    *data = g_payload.data();
-    *size = g_payload.size();
+    *data = g_payloadData;
+    *size = g_payloadSize;
     return true;
   }
   const ResourceDef* table;
@@ -145,6 +192,19 @@ HGLOBAL LoadResource(HMODULE, HRSRC res) {
 }
 
 LPVOID LockResource(HGLOBAL data) { return data; }
+
+// Frees what LoadResource gave: the package's mapping goes (the next lookup
+// maps it again); everything else lives as long as the program.
+BOOL FreeResource(HGLOBAL data) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!data || !g_mapping || data != g_payloadData) return FALSE;
+  unmapPayload();
+  g_payloadData = nullptr;
+  g_payloadSize = 0;
+  g_hasPayload = false;
+  g_payloadRead = false;
+  return TRUE;
+}
 
 }  // extern "C"
 #endif

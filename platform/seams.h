@@ -17,5 +17,9 @@ void setDebugSink(std::function<void(const char*)> sink);
 // executable's again).
 void overrideProgramPackage(const std::vector<uint8_t>* bytes);
 
+// The file whose payload is RCDATA 130 instead of the executable (null: the
+// executable again).
+void overrideProgramFile(const char* path);
+
 }  // namespace vsplat
 #endif

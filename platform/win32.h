@@ -562,6 +562,7 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 DWORD SizeofResource(HMODULE module, HRSRC res);
 HGLOBAL LoadResource(HMODULE module, HRSRC res);
 LPVOID LockResource(HGLOBAL data);
+BOOL FreeResource(HGLOBAL data);
 
 // Device contexts and WGL.
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd);

@@ -29,17 +29,6 @@ HINSTANCE g_instance = nullptr;
 HWND g_mainWindow = nullptr;
 char g_language[3] = {};
 
-// A copy of the embedded package in a new owning buffer (empty when the
-// program carries none: opening it then fails, and the window says so).
-std::unique_ptr<ByteBuffer> copyPackage() {
-  auto buffer = std::make_unique<ByteBuffer>();
-  HRSRC res = FindResourceA(g_instance, MAKEINTRESOURCEA(kPackageId), RT_RCDATA);
-  DWORD size = res ? SizeofResource(g_instance, res) : 0;
-  const void* bytes = res ? LockResource(LoadResource(g_instance, res)) : nullptr;
-  if (bytes && size > 0 && size <= (DWORD)INT32_MAX && buffer->resize((int32_t)size)) memcpy(buffer->data, bytes, size);
-  return buffer;
-}
-
 CTRL_Win32* setUpController(HWND window) {
   CTRL_Win32* controller = new CTRL_Win32(std::make_unique<LMP_Engine>(), window);
   controller->setViewSize(1024, 768);
@@ -48,7 +37,22 @@ CTRL_Win32* setUpController(HWND window) {
   return controller;
 }
 
+std::unique_ptr<ByteBuffer> copyPackage() { return copyEmbeddedPackage(g_instance); }
+
 }  // namespace
+
+// The resource's bytes are read once, straight into the buffer the package
+// is unscrambled in; the resource itself is let go after.
+std::unique_ptr<ByteBuffer> copyEmbeddedPackage(HINSTANCE instance) {
+  auto buffer = std::make_unique<ByteBuffer>();
+  HRSRC res = FindResourceA(instance, MAKEINTRESOURCEA(kPackageId), RT_RCDATA);
+  DWORD size = res ? SizeofResource(instance, res) : 0;
+  HGLOBAL loaded = res ? LoadResource(instance, res) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (bytes && size > 0 && size <= (DWORD)INT32_MAX && buffer->resize((int32_t)size)) memcpy(buffer->data, bytes, size);
+  if (loaded) FreeResource(loaded);
+  return buffer;
+}
 
 HWND mainWindow() { return g_mainWindow; }
 const char* chosenLanguage() { return g_language; }

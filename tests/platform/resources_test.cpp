@@ -4,10 +4,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/payload.h"
+#include "platform/seams.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "test_window.h"
@@ -54,6 +56,41 @@ TEST(Resources, PackageIsRcData130) {
   vsplat::setTestPackage(nullptr);
   EXPECT_FALSE(FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA));
   EXPECT_FALSE(FindResourceA(nullptr, MAKEINTRESOURCEA(131), RT_RCDATA));
+}
+
+// The package is read from the program file's payload only when asked for,
+// and FreeResource lets it go until the next lookup reads it again.
+TEST(Resources, PackageComesFromTheProgramFilesPayloadUntilFreed) {
+  const std::string path = ::testing::TempDir() + "payload_program.bin";
+  std::vector<uint8_t> player(5000, 0x7f), pkg(70000);
+  for (size_t i = 0; i < pkg.size(); ++i) pkg[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  auto write = [&](const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  write(vsplat::withPayload(player, pkg));
+  vsplat::overrideProgramFile(path.c_str());
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    HRSRC r = FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(SizeofResource(nullptr, r), pkg.size());
+    HGLOBAL loaded = LoadResource(nullptr, r);
+    const uint8_t* p = static_cast<const uint8_t*>(LockResource(loaded));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(memcmp(p, pkg.data(), pkg.size()), 0);
+    EXPECT_TRUE(FreeResource(loaded));
+    EXPECT_FALSE(FreeResource(loaded));
+  }
+  write(vsplat::withPayload(player, {}));  // an empty package is still one
+  vsplat::overrideProgramFile(path.c_str());
+  HRSRC r = FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(SizeofResource(nullptr, r), 0u);
+  write(player);  // no trailer: no package
+  vsplat::overrideProgramFile(path.c_str());
+  EXPECT_FALSE(FindResourceA(nullptr, MAKEINTRESOURCEA(130), RT_RCDATA));
+  vsplat::overrideProgramFile(nullptr);
+  std::remove(path.c_str());
 }
 
 TEST(Resources, AboutBitmapIsADib) {
