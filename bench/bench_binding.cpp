@@ -1,5 +1,7 @@
 // Bound methods against bare Lua C functions doing the same work, called from
 // a Lua loop in the same run. Scenes:
+//   get_type       obj:getType()       vs a bare function reading the proxy:
+//                  nothing allocated, so this is the call's own overhead
 //   get_position   obj:getPosition()   vs a bare function reading the proxy
 //   v3_add         a + b on two v3     vs a bare function adding two payloads
 // Each reports ns per call; the summary prints the bound / bare ratio.
@@ -28,6 +30,13 @@ int bareGetPosition(lua_State* L) {
   return 1;
 }
 
+// getType without the binding's checks: the proxy's object's type code.
+int bareGetType(lua_State* L) {
+  LMP_UserData* ud = static_cast<LMP_UserData*>(lua_touserdata(L, 1));
+  lua_pushnumber(L, static_cast<MDL_Object*>(ud->proxy->model)->type);
+  return 1;
+}
+
 int bareAdd(lua_State* L) {
   const double* a = static_cast<const double*>(lua_touserdata(L, 1));
   const double* b = static_cast<const double*>(lua_touserdata(L, 2));
@@ -41,6 +50,7 @@ struct World {
     L = engine->L;
     lua_register(L, "bareGetPosition", bareGetPosition);
     lua_register(L, "bareAdd", bareAdd);
+    lua_register(L, "bareGetType", bareGetType);
     luaL_dostring(L, "s = newScene(); o = newObject(s); o:setPosition(v3(1, 2, 3)); a = v3(1, 2, 3); b = v3(4, 5, 6)");
   }
   // Loads a loop of kCallsPerRun calls of `call` as a function.
@@ -72,11 +82,15 @@ void runLoop(benchmark::State& state, const char* call) {
   luaL_unref(w.L, LUA_REGISTRYINDEX, loop);
 }
 
+void BM_get_type_bound(benchmark::State& s) { runLoop(s, "o:getType()"); }
+void BM_get_type_bare(benchmark::State& s) { runLoop(s, "bareGetType(o)"); }
 void BM_get_position_bound(benchmark::State& s) { runLoop(s, "o:getPosition()"); }
 void BM_get_position_bare(benchmark::State& s) { runLoop(s, "bareGetPosition(o)"); }
 void BM_v3_add_bound(benchmark::State& s) { runLoop(s, "a + b"); }
 void BM_v3_add_bare(benchmark::State& s) { runLoop(s, "bareAdd(a, b)"); }
 
+BENCHMARK(BM_get_type_bound)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_get_type_bare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_get_position_bound)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_get_position_bare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_v3_add_bound)->Unit(benchmark::kMillisecond);
@@ -99,7 +113,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  for (const char* scene : {"get_position", "v3_add"}) {
+  for (const char* scene : {"get_type", "get_position", "v3_add"}) {
     std::string bound = std::string("BM_") + scene + "_bound", bare = std::string("BM_") + scene + "_bare";
     if (!reporter.perCall.count(bound) || !reporter.perCall.count(bare)) continue;
     std::printf("%-13s bound %6.1f ns/call  bare %6.1f ns/call  ratio %.2f\n", scene, reporter.perCall[bound],
