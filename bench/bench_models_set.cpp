@@ -1,6 +1,8 @@
 // Loading a models set holding one 100,000-triangle mesh in packed hex
 // (every pass, adjacency included) against TinyXML's parse of the same text
-// alone: the ratio says what the loader adds beyond reading the XML.
+// alone: the ratio says what the loader adds beyond reading the XML. Sets of
+// 20,000 and 100,000 objects, each linked to a parent by name, show how the
+// object passes grow.
 #include <benchmark/benchmark.h>
 #include <tinyxml.h>
 
@@ -62,6 +64,65 @@ const std::string& gridXml() {
   return xml;
 }
 
+// n plain objects, object i the child of object i / 2 (named by its number).
+std::string objectsXml(int n) {
+  std::string xml = "<objects>";
+  for (int i = 0; i < n; ++i) {
+    xml += "<object type=\"None\" name=\"o" + std::to_string(i) + "\">";
+    if (i > 0) xml += "<parent>o" + std::to_string(i / 2) + "</parent>";
+    xml += "</object>\n";
+  }
+  return xml + "</objects>\n";
+}
+
+// A controller with a package holding one models file.
+std::unique_ptr<CTRL_Generic> openWith(const std::string& name, const std::string& xml) {
+  std::vector<PackageEntry> entries = {
+      {"config.xml", "<trelm><version major=\"1\" minor=\"6\" patch=\"4\"/></trelm>\n"},
+      {name, xml},
+  };
+  std::vector<uint8_t> bytes;
+  buildPackage(entries, true, testSigningKey(), &bytes);
+  auto controller = std::make_unique<CTRL_Generic>();
+  auto buffer = std::make_unique<ByteBuffer>();
+  buffer->resize(static_cast<int32_t>(bytes.size()));
+  memcpy(buffer->data, bytes.data(), bytes.size());
+  if (!controller->openPackage(std::move(buffer))) return nullptr;
+  return controller;
+}
+
+void models_set_load_objects(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::unique_ptr<CTRL_Generic> controller = openWith("objects.xml", objectsXml(n));
+  if (!controller) {
+    state.SkipWithError("package refused");
+    return;
+  }
+  for (auto _ : state) {
+    ModelsSet* set = controller->loadModelsSet("objects.xml");
+    if (!set || set->objects.count != n || (n > 1 && !set->objects[n - 1]->parent))
+      state.SkipWithError("objects not loaded");
+    state.PauseTiming();
+    if (set) {
+      controller->resources.modelsSets.removeFirst(set);
+      set->destroy();
+    }
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
+void tinyxml_parse_objects(benchmark::State& state) {
+  const std::string xml = objectsXml(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    TiXmlDocument doc("objects.xml");
+    doc.Parse(xml.c_str());
+    if (doc.Error()) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(doc.FirstChildElement());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 void tinyxml_parse_grid(benchmark::State& state) {
   const std::string& xml = gridXml();
   for (auto _ : state) {
@@ -104,6 +165,8 @@ void models_set_load_grid(benchmark::State& state) {
 
 BENCHMARK(tinyxml_parse_grid)->Unit(benchmark::kMillisecond);
 BENCHMARK(models_set_load_grid)->Unit(benchmark::kMillisecond);
+BENCHMARK(models_set_load_objects)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(tinyxml_parse_objects)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -115,6 +178,16 @@ int main(int argc, char** argv) {
   if (load > 0 && parse > 0)
     printf("\nload %.2f ms, parse alone %.2f ms, ratio %.3f (aim: at most 1.5)\n", load * 1e3, parse * 1e3,
            load / parse);
+  const double small = reporter.of("models_set_load_objects/20000"),
+               large = reporter.of("models_set_load_objects/100000");
+  if (small > 0 && large > 0)
+    printf("objects: 20,000 in %.1f ms, 100,000 in %.1f ms, growth %.2f for 5 x the objects (linear: 5)\n", small * 1e3,
+           large * 1e3, large / small);
+  const double parseSmall = reporter.of("tinyxml_parse_objects/20000"),
+               parseLarge = reporter.of("tinyxml_parse_objects/100000");
+  if (parseSmall > 0 && parseLarge > 0)
+    printf("objects parse alone: 20,000 in %.1f ms, 100,000 in %.1f ms, growth %.2f\n", parseSmall * 1e3,
+           parseLarge * 1e3, parseLarge / parseSmall);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,6 +1,6 @@
 // A console reporter that also keeps each benchmark's real time per
-// iteration (seconds, by function name), so a program can print ratios of
-// two runs at the end.
+// iteration (seconds, by function name, and by full name with its arguments
+// such as "load/20000"), so a program can print ratios of two runs at the end.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -14,7 +14,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        const double perIteration = run.real_accumulated_time / static_cast<double>(run.iterations);
+        seconds[run.run_name.function_name] = perIteration;
+        if (!run.run_name.args.empty()) seconds[run.run_name.function_name + "/" + run.run_name.args] = perIteration;
       }
     }
     ConsoleReporter::ReportRuns(runs);

@@ -4,6 +4,7 @@
 // the time it is looked up, whatever the order of the file.
 #include "controller/models_set.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -46,6 +47,54 @@ T* findNamed(const PtrArray<T>& list, const char* wanted) {
     if (item && item->name && std::strcmp(item->name, wanted) == 0) return item;
   return nullptr;
 }
+
+// Finds records by name as findNamed does (the first in list order), from a
+// sorted list of the names made once, so that linking n records costs
+// n log n rather than n x n. Without memory for the list it asks findNamed.
+template <class T>
+class NameIndex {
+ public:
+  explicit NameIndex(const PtrArray<T>& list) : list_(list) {
+    for (int32_t i = 0; i < list.count; ++i)
+      if (list[i] && list[i]->name && !named_.append(Named{list[i]->name, i})) {
+        named_.freeStorage();
+        failed_ = true;
+        return;
+      }
+    // Equal names keep their list order, so the first of them is found.
+    std::sort(named_.begin(), named_.end(), [](const Named& a, const Named& b) {
+      const int order = std::strcmp(a.name, b.name);
+      return order != 0 ? order < 0 : a.index < b.index;
+    });
+  }
+
+  T* find(const char* wanted) const {
+    if (!wanted) return nullptr;
+    if (failed_) return findNamed(list_, wanted);
+    const Named* at = std::lower_bound(named_.begin(), named_.end(), wanted,
+                                       [](const Named& a, const char* w) { return std::strcmp(a.name, w) < 0; });
+    return at != named_.end() && std::strcmp(at->name, wanted) == 0 ? list_[at->index] : nullptr;
+  }
+
+ private:
+  struct Named {
+    const char* name;
+    int32_t index;
+  };
+  const PtrArray<T>& list_;
+  GrowArray<Named> named_;
+  bool failed_ = false;
+};
+
+// The name indexes of one load, made once the records exist.
+struct SetIndex {
+  explicit SetIndex(const ModelsSet& set)
+      : objects(set.objects), meshes(set.meshes), materials(set.materials), animatedMeshes(set.animatedMeshes) {}
+  NameIndex<MDL_Object> objects;
+  NameIndex<MeshData> meshes;
+  NameIndex<Material> materials;
+  NameIndex<AnimatedMeshData> animatedMeshes;
+};
 
 // Calls f(entry) for each child named `entry` of the document's first
 // top-level `section` element, in document order.
@@ -183,8 +232,8 @@ int32_t depthAvoiding(const MDL_Object* object, const MDL_Object* avoid) {
   return depth - 1;
 }
 
-void linkParent(ModelsSet& set, MDL_Object* object, const char* parentName) {
-  MDL_Object* parent = set.findByName(parentName);
+void linkParent(ModelsSet& set, const SetIndex& index, MDL_Object* object, const char* parentName) {
+  MDL_Object* parent = index.objects.find(parentName);
   if (!parent) return;
   // Linking to itself or below itself would close a loop that every tree
   // walk would then follow forever.
@@ -223,16 +272,15 @@ void cutDeepChains(ModelsSet& set) {
 }
 
 // Pass 2: parents, geometry and looks, each by name among the set's records.
-void linkObjects(ModelsSet& set, const GrowArray<Entry>& entries) {
+void linkObjects(ModelsSet& set, const SetIndex& index, const GrowArray<Entry>& entries) {
   for (const Entry& entry : entries) {
     MDL_Object* object = entry.object;
-    if (const char* parentName = childText(entry.element, "parent")) linkParent(set, object, parentName);
+    if (const char* parentName = childText(entry.element, "parent")) linkParent(set, index, object, parentName);
     if (object->type != OBJECT_MESH && object->type != OBJECT_ANIMATED_MESH) continue;
     MDL_Mesh* mesh = static_cast<MDL_Mesh*>(object);
-    if (entry.element->FirstChildElement("mesh"))
-      mesh->meshData = findNamed(set.meshes, childText(entry.element, "mesh"));
+    if (entry.element->FirstChildElement("mesh")) mesh->meshData = index.meshes.find(childText(entry.element, "mesh"));
     if (entry.element->FirstChildElement("material"))
-      mesh->material = findNamed(set.materials, childText(entry.element, "material"));
+      mesh->material = index.materials.find(childText(entry.element, "material"));
   }
   cutDeepChains(set);
 }
@@ -277,7 +325,7 @@ bool bindGroup(MDL_AnimatedMesh& mesh, MDL_Bone& bone, AnimatedMeshData& group, 
 
 // Binds one animated mesh to the groups and bones its entry names, pair by
 // pair, then scales the weights it bound so that each vertex's sum to 1.
-void bindAnimatedMesh(ModelsSet& set, MDL_AnimatedMesh& mesh, const TiXmlElement* pairs) {
+void bindAnimatedMesh(ModelsSet& set, const SetIndex& index, MDL_AnimatedMesh& mesh, const TiXmlElement* pairs) {
   MeshData* data = mesh.meshData;
   if (!data) return;
   int32_t slots = 0;
@@ -297,8 +345,8 @@ void bindAnimatedMesh(ModelsSet& set, MDL_AnimatedMesh& mesh, const TiXmlElement
   const TiXmlElement* g = pairs->FirstChildElement("animated_mesh");
   const TiXmlElement* b = pairs->FirstChildElement("bone");
   for (int32_t i = 0; i < slots; ++i) {
-    AnimatedMeshData* group = findNamed(set.animatedMeshes, elementText(g));
-    MDL_Object* bone = b ? set.findByName(elementText(b)) : nullptr;
+    AnimatedMeshData* group = index.animatedMeshes.find(elementText(g));
+    MDL_Object* bone = b ? index.objects.find(elementText(b)) : nullptr;
     if (bone && bone->type != OBJECT_BONE) bone = nullptr;
     mesh.boneData[i] = group;
     mesh.bones[i] = static_cast<MDL_Bone*>(bone);
@@ -320,12 +368,12 @@ void bindAnimatedMesh(ModelsSet& set, MDL_AnimatedMesh& mesh, const TiXmlElement
 // Pass 3: every animated mesh is bound with its bones in their rest pose
 // ("original_matrix"); the poses are swapped back afterwards, so the bones
 // stand as the file placed them and keep the rest pose for skinning.
-void bindSkinning(ModelsSet& set, const GrowArray<Entry>& entries) {
+void bindSkinning(ModelsSet& set, const SetIndex& index, const GrowArray<Entry>& entries) {
   swapBonePoses(set);
   for (const Entry& entry : entries) {
     const TiXmlElement* pairs = entry.element->FirstChildElement("animated_meshes");
     if (!pairs || entry.object->type != OBJECT_ANIMATED_MESH) continue;
-    bindAnimatedMesh(set, *static_cast<MDL_AnimatedMesh*>(entry.object), pairs);
+    bindAnimatedMesh(set, index, *static_cast<MDL_AnimatedMesh*>(entry.object), pairs);
   }
   // Every animated mesh with geometry gets its skinned arrays, bound or not,
   // starting from the rest shape.
@@ -392,8 +440,9 @@ ModelsSet* CTRL_Generic::loadModelsSet(const char* fileName) {
   loadRecords(doc, "animations", "animation", set->animations);
   GrowArray<Entry> entries;
   createObjects(doc, *set, entries);
-  linkObjects(*set, entries);
-  bindSkinning(*set, entries);
+  const SetIndex index(*set);
+  linkObjects(*set, index, entries);
+  bindSkinning(*set, index, entries);
 
   if (mustFree) std::free(text);
   return set;

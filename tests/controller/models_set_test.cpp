@@ -163,6 +163,33 @@ TEST(ModelsSetLoader, ParentLinksThatWouldCloseALoopAreSkipped) {
   EXPECT_EQ(l["e"]->parent, nullptr);
 }
 
+// Where several records share a name, every link goes to the first of them
+// in the file, whatever the order of the names.
+TEST(ModelsSetLoader, ANameLinksToTheFirstRecordOfThatName) {
+  std::string inner;
+  for (const char* name : {"m", "z", "a", "b", "a", "m"}) inner += object("None", name);
+  inner += object("None", "child", child("parent", "a")) + object("None", "other", child("parent", "m")) +
+           object("Mesh", "mesh", child("mesh", "shape") + child("material", "look"));
+  const std::string materials =
+      "<materials><material name=\"look\"><alpha>0.25</alpha></material>"
+      "<material name=\"look\"><alpha>0.5</alpha></material></materials>";
+  const std::vector<double> tri = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  const std::string mesh = "<mesh name=\"shape\">" + section("vertices", 3, 8, hexDoubles(tri)) +
+                           section("triangles", 1, 4, hexInt32({0, 1, 2})) + "</mesh>";
+  const std::string meshes = "<meshes>" + mesh + mesh + "</meshes>";
+  Loaded l(materials + meshes + objects(inner));
+  ASSERT_NE(l.set, nullptr);
+  ASSERT_EQ(l.set->objects.count, 9);
+  EXPECT_EQ(l["child"]->parent, l.set->objects[2]);  // the first "a"
+  EXPECT_EQ(l["other"]->parent, l.set->objects[0]);  // the first "m"
+  EXPECT_EQ(l["a"], l.set->objects[2]);
+  const MDL_Mesh* m = static_cast<const MDL_Mesh*>(l["mesh"]);
+  ASSERT_EQ(l.set->meshes.count, 2);
+  ASSERT_EQ(l.set->materials.count, 2);
+  EXPECT_EQ(m->meshData, l.set->meshes[0]);
+  EXPECT_EQ(m->material, l.set->materials[0]);
+}
+
 TEST(ModelsSetLoader, HostileCountsAndSizesLoadSafely) {
   vsplat::DebugCapture log;
   Loaded l(
