@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "model/shadow_volume.h"
 #include "platform/testing.h"
@@ -188,6 +190,67 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
   // A negative row stride writes the bottom-up rows top row first.
   const png_int_32 stride = -static_cast<png_int_32>(width * 3);
   return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), stride, nullptr) != 0;
+}
+
+bool readPng(const std::string& path, Picture* picture) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  picture->width = static_cast<int>(image.width);
+  picture->height = static_cast<int>(image.height);
+  picture->rgb.assign(PNG_IMAGE_SIZE(image), 0);
+  // Bottom row first, as writePng takes them.
+  const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));
+  if (png_image_finish_read(&image, nullptr, picture->rgb.data(), stride, nullptr)) return true;
+  png_image_free(&image);
+  return false;
+}
+
+namespace {
+
+// The largest channel difference of pixel i.
+int pixelDifference(const Picture& a, const Picture& b, size_t i) {
+  int most = 0;
+  for (size_t c = 3 * i; c < 3 * i + 3; ++c) most = std::max(most, std::abs(int(a.rgb[c]) - int(b.rgb[c])));
+  return most;
+}
+
+bool sameSize(const Picture& a, const Picture& b) {
+  const size_t bytes = size_t(a.width) * size_t(a.height) * 3;
+  return a.width == b.width && a.height == b.height && a.rgb.size() == bytes && b.rgb.size() == bytes;
+}
+
+}  // namespace
+
+PictureDifference comparePictures(const Picture& want, const Picture& got, int tolerance) {
+  PictureDifference d;
+  if (!sameSize(want, got)) {
+    d.differing = -1;
+    return d;
+  }
+  for (size_t i = 0; i < want.rgb.size() / 3; ++i) {
+    const int difference = pixelDifference(want, got, i);
+    d.largest = std::max(d.largest, difference);
+    if (difference > tolerance) ++d.differing;
+  }
+  return d;
+}
+
+Picture differenceImage(const Picture& want, const Picture& got, int tolerance) {
+  Picture out{want.width, want.height, std::vector<uint8_t>(want.rgb.size())};
+  if (!sameSize(want, got)) return out;
+  for (size_t i = 0; i < want.rgb.size() / 3; ++i) {
+    uint8_t* p = &out.rgb[3 * i];
+    if (pixelDifference(want, got, i) > tolerance) {
+      p[0] = 255, p[1] = 0, p[2] = 0;
+      continue;
+    }
+    const uint8_t* w = &want.rgb[3 * i];
+    const int grey = 192 + (w[0] + w[1] + w[2]) / 12;  // 192..255
+    p[0] = p[1] = p[2] = static_cast<uint8_t>(grey);
+  }
+  return out;
 }
 
 }  // namespace rendertest

@@ -76,4 +76,24 @@ class Frame : public ::testing::Test {
 // Writes RGB pixels (bottom row first) as a PNG; false on failure.
 bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
 
+// An RGB picture, bottom row first as frames are read back.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+};
+// Reads a PNG file into a picture; false when there is none or it is broken.
+bool readPng(const std::string& path, Picture* picture);
+
+// Pixels of got with a channel more than tolerance away from want's, and the
+// largest channel difference. Every pixel counts: one wrong pixel is a
+// different picture. differing is -1 when the sizes differ.
+struct PictureDifference {
+  long differing = 0;
+  int largest = 0;
+};
+PictureDifference comparePictures(const Picture& want, const Picture& got, int tolerance);
+// want faded to light grey, with the pixels that differ beyond tolerance in
+// red: where to look. Both pictures must be of one size.
+Picture differenceImage(const Picture& want, const Picture& got, int tolerance);
+
 }  // namespace rendertest
