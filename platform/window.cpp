@@ -175,7 +175,15 @@ bool ensureVideo(const char* className) {
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    // As a window that Windows cannot make: no window, and the reason said.
+    std::string reason = std::string("No window can be opened: ") + SDL_GetError();
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) reason += " (no display: DISPLAY is not set)";
+    OutputDebugStringA(reason.c_str());
+    OutputDebugStringA("\n");
+    return false;
+  }
   g_wakeEvent = SDL_RegisterEvents(1);
   return true;
 }
@@ -364,7 +372,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     ++cascade;
   }
   SDL_Window* sdl = createSdlWindow(title ? title : "", x, y, std::max(1, width), std::max(1, height), flags);
-  if (!sdl) return nullptr;
+  if (!sdl) {
+    OutputDebugStringA((std::string("No window can be opened: ") + SDL_GetError()).c_str());
+    OutputDebugStringA("\n");
+    return nullptr;
+  }
   auto w = std::make_unique<Window>();
   w->handle = g_nextHandle++;
   w->className = className;

@@ -7,6 +7,7 @@
 #include "assets/resource_ids.h"
 #include "controller/byte_buffer.h"
 #include "controller/win32/ctrl_win32.h"
+#include "core/debug_log.h"
 #include "model/font_library.h"
 #include "script/engine.h"
 
@@ -61,7 +62,10 @@ bool createMainWindow(HINSTANCE instance, int show) {
   g_instance = instance;
   g_mainWindow = CreateWindowExA(kExStyle, kClassName, nullptr, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (!g_mainWindow) return false;
+  if (!g_mainWindow) {
+    debugPrintf("The main window could not be created: nothing can be shown.");
+    return false;
+  }
   CTRL_Win32* controller = setUpController(g_mainWindow);
   controller->openPackage(copyPackage());
 
