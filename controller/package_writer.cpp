@@ -72,6 +72,12 @@ bool parseSigningKey(const std::string& text, SigningKey* key, std::string* erro
     }
     start = end + 1;
     if (line.empty() || line[0] == '#') continue;
+    if (line.find('=') == std::string::npos && parseHex(line, key->modulus)) {
+      if (error)
+        *error =
+            "this is a public key file (a modulus alone): sign with the private key file, which has n= and d= lines";
+      return false;
+    }
     bool ok = false;
     if (line.compare(0, 2, "n=") == 0) {
       ok = parseHex(line.substr(2), key->modulus);
@@ -85,8 +91,30 @@ bool parseSigningKey(const std::string& text, SigningKey* key, std::string* erro
       return false;
     }
   }
+  if (haveN && !haveD) {
+    if (error) *error = "this is a public key (n= without d=): sign with the private key, which has a d= line too";
+    return false;
+  }
   if (!haveN || !haveD) {
     if (error) *error = "a key needs an n= (modulus) and a d= (private exponent) line";
+    return false;
+  }
+  return true;
+}
+
+bool checkSigningKey(const SigningKey& key, std::string* error) {
+  if (key.modulus[0] < 0x80) {
+    if (error) *error = "the modulus n is not a 1024-bit number (a key's n has 256 hex digits, the first 8 or more)";
+    return false;
+  }
+  // A signature made with d must verify with n and the exponent 65537, as
+  // the player checks it; otherwise every player refuses what is signed.
+  uint8_t digest[kDigestSize];
+  for (size_t i = 0; i < kDigestSize; ++i) digest[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
+  uint8_t signature[kSignatureSize];
+  if (!signPackageDigest(digest, key.modulus, key.privateExponent, signature) ||
+      !verifyPackageSignature(digest, signature, key.modulus)) {
+    if (error) *error = "n and d do not belong together: a signature made with this d does not verify with this n";
     return false;
   }
   return true;

@@ -20,6 +20,11 @@ struct SigningKey {
 // reason in *error when given) on anything else.
 bool parseSigningKey(const std::string& text, SigningKey* key, std::string* error = nullptr);
 
+// Whether a parsed key can sign packages a player accepts: a 1024-bit modulus
+// and a private exponent that matches it (a signature it makes verifies with
+// the modulus and the public exponent 65537). False with the reason otherwise.
+bool checkSigningKey(const SigningKey& key, std::string* error = nullptr);
+
 // The repository's test key, the one the default build's player accepts.
 const SigningKey& testSigningKey();
 

@@ -173,6 +173,54 @@ TEST(Vpack, BadArgumentsFailWithoutWritingAPackage) {
   }
 }
 
+// A key that would sign packages no player accepts is refused before
+// anything is written, with the reason: a modulus that is not 1024 bits, an
+// n and d from different keys, and the public half of a key.
+TEST(Vpack, KeysThatCannotSignAreRefusedWithTheirReason) {
+  Scratch s;
+  s.write("src/a.txt", "a\n");
+  auto line = [](const fs::path& file, const char* prefix) {
+    std::ifstream in(file);
+    std::string text;
+    while (std::getline(in, text))
+      if (text.rfind(prefix, 0) == 0) return text;
+    return std::string();
+  };
+  const fs::path own = fs::path(VS_SOURCE_DIR) / "keys/test-private.txt";
+  const fs::path other = fs::path(VS_SOURCE_DIR) / "tests/fixtures/other-private.txt";
+  const std::string publicHex = line(own, "n=").substr(2);
+  ASSERT_EQ(publicHex.size(), 2 * kSignatureSize);
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"short", "n=ABC\nd=12\n", "not a 1024-bit number"},
+      {"mismatched", line(own, "n=") + "\n" + line(other, "d=") + "\n", "do not belong together"},
+      {"public", "# the public half\n" + publicHex + "\n", "this is a public key file"},
+      {"modulus-only", line(own, "n=") + "\n", "this is a public key"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SigningKey key{};
+    std::string why;
+    const bool parsed = parseSigningKey(c.text, &key, &why);
+    EXPECT_FALSE(parsed && checkSigningKey(key, &why));
+    EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+    s.write(std::string(c.name) + ".txt", c.text);
+    const fs::path out = s.path / (std::string(c.name) + ".pkg");
+    EXPECT_NE(
+        vpack("pack --key " + q(s.path / (std::string(c.name) + ".txt")) + " " + q(s.path / "src") + " " + q(out)), 0);
+    EXPECT_FALSE(fs::exists(out));
+  }
+  SigningKey key{};
+  std::string why;
+  ASSERT_TRUE(parseSigningKey(line(own, "n=") + "\n" + line(own, "d=") + "\n", &key, &why)) << why;
+  EXPECT_TRUE(checkSigningKey(key, &why)) << why;
+  EXPECT_TRUE(checkSigningKey(testSigningKey()));
+}
+
 TEST(SigningKeyFile, ParsesCommentsAndRefusesJunk) {
   SigningKey key{};
   std::string why;

@@ -55,7 +55,8 @@ int runPack(int argc, char** argv) {
   if (keyFile) {
     std::string text, why;
     if (!readWhole(keyFile, &text)) return failWith(std::string("cannot read key file ") + keyFile);
-    if (!parseSigningKey(text, &key, &why)) return failWith(std::string(keyFile) + ": " + why);
+    if (!parseSigningKey(text, &key, &why) || !checkSigningKey(key, &why))
+      return failWith(std::string(keyFile) + ": " + why);
   }
 
   std::error_code ec;
