@@ -8,6 +8,7 @@
 
 #include "controller/ctrl_generic.h"
 #include "controller/package_crypto.h"
+#include "core/debug_log.h"
 #include "package_public_key.h"
 
 namespace {
@@ -35,6 +36,10 @@ uint8_t* inflateMember(const uint8_t* input, uint32_t inputSize, int32_t outputS
   inflate(&stream, Z_NO_FLUSH);  // a damaged stream just leaves zeros behind
   inflateEnd(&stream);
   return block;
+}
+
+bool startsWithLocalHeader(const uint8_t* data, size_t size) {
+  return size >= 4 && read32(data) == kLocalHeaderSignature;
 }
 
 bool versionAccepted(int32_t major, int32_t minor, int32_t patch) {
@@ -86,6 +91,7 @@ bool findPackageMember(const ByteBuffer* package, const char* name, size_t lengt
 
 bool CTRL_Generic::openPackage(std::unique_ptr<ByteBuffer> buffer) {
   package = std::move(buffer);
+  if (!package || package->size == 0) debugPrintf("Package refused: it is empty (the program carries no package).");
   if (package && package->size != 0 && package->resize(package->size) && checkPackage() && readConfig()) {
     return true;
   }
@@ -95,13 +101,29 @@ bool CTRL_Generic::openPackage(std::unique_ptr<ByteBuffer> buffer) {
 }
 
 bool CTRL_Generic::checkPackage() {
+  if (!package || !package->data) return false;
   // Too short to hold a signature block: nothing to check against.
-  if (!package || !package->data || package->size < static_cast<int32_t>(kSignatureSize)) return false;
+  if (package->size < static_cast<int32_t>(kSignatureSize)) {
+    debugPrintf("Package refused: not a package of this player (%d bytes, too short for one).",
+                static_cast<int>(package->size));
+    return false;
+  }
   const size_t size = static_cast<size_t>(package->size);
+  const bool plainZip = startsWithLocalHeader(package->data, size);
   scramblePackage(package->data, size);
   uint8_t digest[kDigestSize];
   digestPackage(package->data, size - kSignatureSize, digest);
-  return verifyPackageSignature(digest, package->data + size - kSignatureSize, kPackageModulus);
+  const SignatureCheck check = checkPackageSignature(digest, package->data + size - kSignatureSize, kPackageModulus);
+  if (check == kSignatureValid) return true;
+  if (plainZip)
+    debugPrintf("Package refused: not a package of this player (a plain ZIP archive; packages are made with vpack).");
+  else if (!startsWithLocalHeader(package->data, size))
+    debugPrintf("Package refused: not a package of this player.");
+  else if (check == kSignatureOtherContent)
+    debugPrintf("Package refused: its content changed after it was signed.");
+  else
+    debugPrintf("Package refused: its signature does not match this player's key.");
+  return false;
 }
 
 bool CTRL_Generic::readConfig() {
@@ -110,6 +132,7 @@ bool CTRL_Generic::readConfig() {
   int32_t size = 0;
   const bool mustFree = readFile("config.xml", &text, &size, true);
   bool accepted = false;
+  if (!text || size == 0) debugPrintf("Package refused: %s.", text ? "its config.xml is empty" : "no config.xml in it");
   if (text && size != 0) {
     TiXmlDocument document("config.xml");
     document.Parse(reinterpret_cast<const char*>(text));
@@ -124,6 +147,16 @@ bool CTRL_Generic::readConfig() {
       readVersionPart(versionElement, "minor", &version.minor);
       readVersionPart(versionElement, "patch", &version.patch);
       accepted = versionAccepted(version.major, version.minor, version.patch);
+      if (!accepted)
+        debugPrintf("Package refused: its version %d.%d.%d is newer than 1.6.4.", static_cast<int>(version.major),
+                    static_cast<int>(version.minor), static_cast<int>(version.patch));
+    } else if (document.Error()) {
+      debugPrintf("Package refused: config.xml is not well-formed (line %d: %s).", document.ErrorRow(),
+                  document.ErrorDesc());
+    } else if (!root) {
+      debugPrintf("Package refused: config.xml has no trelm root element.");
+    } else {
+      debugPrintf("Package refused: config.xml has no version element.");
     }
   }
   if (mustFree) free(text);

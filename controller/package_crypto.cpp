@@ -116,18 +116,30 @@ void digestPackage(const uint8_t* data, size_t size, uint8_t digest[kDigestSize]
   md5_digest(&ctx, kDigestSize, digest);
 }
 
-bool verifyPackageSignature(const uint8_t digest[kDigestSize], const uint8_t signature[kSignatureSize],
-                            const uint8_t modulus[kSignatureSize]) {
+SignatureCheck checkPackageSignature(const uint8_t digest[kDigestSize], const uint8_t signature[kSignatureSize],
+                                     const uint8_t modulus[kSignatureSize]) {
   static const uint8_t kExponent[3] = {0x01, 0x00, 0x01};
   mp_int n, e, h, s, r;
-  if (mp_init_multi(&n, &e, &h, &s, &r, nullptr) != MP_OKAY) return false;
-  bool valid = mp_from_ubin(&n, modulus, kSignatureSize) == MP_OKAY &&
-               mp_from_ubin(&e, kExponent, sizeof kExponent) == MP_OKAY &&
-               mp_from_ubin(&h, digest, kDigestSize) == MP_OKAY &&
-               mp_from_ubin(&s, signature, kSignatureSize) == MP_OKAY && !mp_iszero(&n) &&
-               mp_exptmod(&s, &e, &n, &r) == MP_OKAY && mp_cmp(&r, &h) == MP_EQ;
+  if (mp_init_multi(&n, &e, &h, &s, &r, nullptr) != MP_OKAY) return kSignatureOtherKey;
+  SignatureCheck result = kSignatureOtherKey;
+  if (mp_from_ubin(&n, modulus, kSignatureSize) == MP_OKAY &&
+      mp_from_ubin(&e, kExponent, sizeof kExponent) == MP_OKAY && mp_from_ubin(&h, digest, kDigestSize) == MP_OKAY &&
+      mp_from_ubin(&s, signature, kSignatureSize) == MP_OKAY && !mp_iszero(&n) &&
+      mp_exptmod(&s, &e, &n, &r) == MP_OKAY) {
+    // A signature of another key gives a number of about the modulus's size;
+    // one of this key gives a digest, 128 bits at most.
+    if (mp_cmp(&r, &h) == MP_EQ)
+      result = kSignatureValid;
+    else if (mp_count_bits(&r) <= static_cast<int>(8 * kDigestSize))
+      result = kSignatureOtherContent;
+  }
   mp_clear_multi(&n, &e, &h, &s, &r, nullptr);  // zeroes the digits before freeing
-  return valid;
+  return result;
+}
+
+bool verifyPackageSignature(const uint8_t digest[kDigestSize], const uint8_t signature[kSignatureSize],
+                            const uint8_t modulus[kSignatureSize]) {
+  return checkPackageSignature(digest, signature, modulus) == kSignatureValid;
 }
 
 bool signPackageDigest(const uint8_t digest[kDigestSize], const uint8_t modulus[kSignatureSize],

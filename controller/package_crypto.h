@@ -16,6 +16,14 @@ void scramblePackage(uint8_t* data, size_t size);
 // MD5 of the bytes.
 void digestPackage(const uint8_t* data, size_t size, uint8_t digest[kDigestSize]);
 
+// What signature^65537 mod modulus says of a package: the digest itself
+// (valid), another digest (made with this key over other bytes: the content
+// changed after signing), or no digest at all (made with another key, or no
+// signature).
+enum SignatureCheck { kSignatureValid, kSignatureOtherContent, kSignatureOtherKey };
+SignatureCheck checkPackageSignature(const uint8_t digest[kDigestSize], const uint8_t signature[kSignatureSize],
+                                     const uint8_t modulus[kSignatureSize]);
+
 // True when signature^65537 mod modulus equals the digest as an integer.
 bool verifyPackageSignature(const uint8_t digest[kDigestSize], const uint8_t signature[kSignatureSize],
                             const uint8_t modulus[kSignatureSize]);

@@ -270,6 +270,9 @@ bool LMP_Engine::start() {
   }
   if (!call(0, 0)) return false;
   if (!pushGlobal("startup")) return false;
+  // The call below fails all the same; the log says what is missing first.
+  if (!lua_isfunction(L, -1))
+    debugPrintf("init.lua defines no global function startup (it is %s).", luaL_typename(L, -1));
   if (!call(0, 0)) return false;
   // A usage error reported by the scene API stops the content without making
   // the Lua call fail: the start has failed all the same.

@@ -11,6 +11,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/package_crypto.h"
 #include "controller/package_writer.h"
+#include "platform/testing.h"
 #include "support/test_package.h"
 
 using testpkg::RecordingController;
@@ -255,6 +256,68 @@ TEST(PackageConfig, MissingOrEmptyConfigIsRefused) {
     e->openPackage(testpkg::toBuffer(testpkg::makePackage({{"config.xml", ""}}, store)));
     expectRefused(*e, kIncompatible);
   }
+}
+
+// Every refusal keeps its one screen text and report, and the log says why
+// in one line of its own.
+TEST(PackageRefusal, TheLogNamesTheCause) {
+  const std::vector<uint8_t> good = testpkg::makePackage({{"config.xml", testpkg::kConfigXml}});
+  ArchiveWriter plain;
+  plain.add("config.xml", reinterpret_cast<const uint8_t*>(testpkg::kConfigXml), strlen(testpkg::kConfigXml));
+  plain.finish();
+  std::vector<uint8_t> tampered = good;
+  tampered[40] ^= 0x01;  // inside the archive: the signature no longer covers it
+  std::vector<uint8_t> badSignature = good;
+  for (size_t i = badSignature.size() - kSignatureSize; i < badSignature.size(); ++i) badSignature[i] ^= 0x5A;
+  SigningKey other = testSigningKey();
+  other.modulus[0] ^= 0x40;
+  std::vector<uint8_t> otherKey;
+  std::vector<PackageEntry> entries = {{"config.xml", testpkg::kConfigXml}};
+  ASSERT_TRUE(buildPackage(entries, false, other, &otherKey));
+  auto withConfig = [](const char* config) {
+    return testpkg::makePackage({{"config.xml", config}, {"init.lua", "function startup() end\n"}});
+  };
+  const std::string junk = randomBytes(600, 7);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* screen;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"empty", {}, kCorrupted, "Package refused: it is empty (the program carries no package)."},
+      {"short", std::vector<uint8_t>(30, 0x50), kCorrupted,
+       "Package refused: not a package of this player (30 bytes, too short for one)."},
+      {"plain zip", plain.bytes(), kCorrupted,
+       "Package refused: not a package of this player (a plain ZIP archive; packages are made with vpack)."},
+      {"junk", std::vector<uint8_t>(junk.begin(), junk.end()), kCorrupted,
+       "Package refused: not a package of this player."},
+      {"bad signature", badSignature, kCorrupted, "Package refused: its signature does not match this player's key."},
+      {"other key", otherKey, kCorrupted, "Package refused: its signature does not match this player's key."},
+      {"tampered", tampered, kCorrupted, "Package refused: its content changed after it was signed."},
+      {"no config", testpkg::makePackage({{"init.lua", "function startup() end\n"}}), kIncompatible,
+       "Package refused: no config.xml in it."},
+      {"unclosed", withConfig("<trelm>\n<version major=\"1\">\n</trelm>\n"), kIncompatible,
+       "Package refused: config.xml is not well-formed (line 3: Error reading end tag.)."},
+      {"no root", withConfig("<other><version/></other>\n"), kIncompatible,
+       "Package refused: config.xml has no trelm root element."},
+      {"no version", withConfig("<trelm><x/></trelm>\n"), kIncompatible,
+       "Package refused: config.xml has no version element."},
+      {"newer", withConfig("<trelm><version major=\"1\" minor=\"7\" patch=\"0\"/></trelm>\n"), kIncompatible,
+       "Package refused: its version 1.7.0 is newer than 1.6.4."},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    vsplat::DebugCapture log;
+    auto c = openBytes(k.bytes);
+    expectRefused(*c, k.screen);
+    EXPECT_NE(log.text().find(k.cause), std::string::npos) << log.text();
+    // The refusal's own lines stay, after the cause.
+    EXPECT_LT(log.text().find(k.cause), log.text().find("Problem reading")) << log.text();
+  }
+  vsplat::DebugCapture log;
+  EXPECT_TRUE(openBytes(good)->package);
+  EXPECT_EQ(log.text().find("Package refused"), std::string::npos) << log.text();
 }
 
 TEST(PackageReadFile, OnlyTheExactNameMatches) {

@@ -67,6 +67,25 @@ TEST(EngineStart, FailuresOfTheScriptsStopTheStart) {
   }
 }
 
+// Without a global function startup the log says so before Lua's own
+// "attempt to call" report.
+TEST(EngineStart, AMissingStartupIsNamedInTheLog) {
+  for (const char* init : {"x = 1\n", "startup = 3\n"}) {
+    SCOPED_TRACE(init);
+    vsplat::DebugCapture log;
+    Player p({{"init.lua", init}});
+    EXPECT_FALSE(p.engine->start());
+    const std::string text = log.text();
+    const size_t named = text.find("init.lua defines no global function startup");
+    EXPECT_NE(named, std::string::npos) << text;
+    EXPECT_LT(named, text.find("attempt to call")) << text;
+  }
+  vsplat::DebugCapture log;
+  Player p({{"init.lua", "function startup() end\n"}});
+  EXPECT_TRUE(p.engine->start());
+  EXPECT_EQ(log.text().find("defines no global"), std::string::npos);
+}
+
 TEST(EngineStart, MissingInitFailsAndNoPackageRefusesQuietly) {
   Player p({{"other.lua", "x = 1\n"}});
   EXPECT_FALSE(p.engine->start());
