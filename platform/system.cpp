@@ -121,7 +121,11 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
   std::string arg = file;
   char* argv[] = {prog, &arg[0], nullptr};
   pid_t pid;
-  if (posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ) != 0) return (HINSTANCE)(uintptr_t)2;
+  if (const int error = posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ)) {
+    OutputDebugStringA((std::string("xdg-open could not be started: ") + strerror(error)).c_str());
+    OutputDebugStringA("\n");
+    return (HINSTANCE)(uintptr_t)2;
+  }
   int status = 0;
   pid_t done;
   do {

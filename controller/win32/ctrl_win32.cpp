@@ -8,6 +8,7 @@
 
 #include "assets/resource_ids.h"
 #include "controller/event.h"
+#include "core/debug_log.h"
 #include "view/opengl_win32.h"
 #include "view/sound_win32.h"
 
@@ -26,7 +27,9 @@ double signedWord(WORD w) { return w >= 32768 ? (double)w - 65536.0 : (double)w;
 
 DWORD WINAPI openUrlThread(LPVOID param) {
   char* text = static_cast<char*>(param);
-  ShellExecuteA(nullptr, "open", text, nullptr, nullptr, SW_SHOWNORMAL);
+  // As on Windows, an answer of 32 or less is a failure.
+  const uintptr_t answer = (uintptr_t)ShellExecuteA(nullptr, "open", text, nullptr, nullptr, SW_SHOWNORMAL);
+  if (answer <= 32) debugPrintf("openURL could not open %s (the shell answered %u).", text, (unsigned)answer);
   free(text);
   return 0;
 }

@@ -448,6 +448,32 @@ TEST(CtrlWin32, OpenUrlHandsItsOwnCopyToTheShell) {
   EXPECT_EQ(got, "https://example.org/a b;$(true)");  // one argument, no shell
 }
 
+// A shell that cannot open the text, or no xdg-open at all: the log says so.
+TEST(CtrlWin32, AnOpenUrlThatFailsIsLogged) {
+  const std::string dir = std::string(VS_BINARY_DIR) + "/openurl_failing";
+  mkdir(dir.c_str(), 0755);
+  std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nexit 4\n";
+  chmod((dir + "/xdg-open").c_str(), 0755);
+  const std::string path = getenv("PATH");
+  struct Case {
+    std::string path;
+    const char* line;
+  };
+  const Case cases[] = {{dir + ":" + path, "openURL could not open https://example.org/x"},
+                        {dir + "/absent", "xdg-open could not be started"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    setenv("PATH", c.path.c_str(), 1);
+    vsplat::DebugCapture log;
+    Shell s;
+    s.ctrl->openURL("https://example.org/x");
+    // The shell runs on a thread of its own: wait for its line.
+    for (int i = 0; i < 500 && log.text().find("openURL could not open") == std::string::npos; ++i) SDL_Delay(10);
+    EXPECT_NE(log.text().find(c.line), std::string::npos) << log.text();
+  }
+  setenv("PATH", path.c_str(), 1);
+}
+
 TEST(CtrlWin32, LanguageIsTheMenuChoiceOrTheUsersCountry) {
   setenv("LANG", "fr_FR.UTF-8", 1);
   unsetenv("LC_ALL");
