@@ -34,6 +34,34 @@ file(CONFIGURE OUTPUT "${_gen}/package_public_key.h" CONTENT
 static const unsigned char kPackageModulus[128] = {${_bytes}};
 " @ONLY)
 
+# The embedded demo is signed with VOSTRELLE_SIGNING_KEY_FILE when it is set,
+# else with the test key; a player built for another key would refuse it.
+if(VOSTRELLE_SIGNING_KEY_FILE)
+  if(NOT EXISTS "${VOSTRELLE_SIGNING_KEY_FILE}")
+    message(FATAL_ERROR "VOSTRELLE_SIGNING_KEY_FILE: no such file: ${VOSTRELLE_SIGNING_KEY_FILE}")
+  endif()
+  file(STRINGS "${VOSTRELLE_SIGNING_KEY_FILE}" _signing_n REGEX "^[ \t]*n[ \t]*=")
+  string(REGEX REPLACE "^[ \t]*n[ \t]*=|[ \t\r]" "" _signing_n "${_signing_n}")
+  string(TOUPPER "${_signing_n}" _signing_n)
+  string(TOUPPER "${_modulus}" _modulus_upper)
+  if(NOT _signing_n STREQUAL _modulus_upper)
+    message(FATAL_ERROR "VOSTRELLE_SIGNING_KEY_FILE ${VOSTRELLE_SIGNING_KEY_FILE}: its n= is not the modulus of "
+                        "VOSTRELLE_PUBLIC_KEY_FILE, so the player would refuse the demo it signs")
+  endif()
+  set(VS_DEMO_KEY_ARGS --key "${VOSTRELLE_SIGNING_KEY_FILE}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${VOSTRELLE_SIGNING_KEY_FILE}")
+else()
+  set(VS_DEMO_KEY_ARGS "")
+  _vs_key_hex("${CMAKE_SOURCE_DIR}/keys/test-public.txt" _test_modulus)
+  string(TOUPPER "${_test_modulus}" _test_modulus)
+  string(TOUPPER "${_modulus}" _modulus_upper)
+  if(NOT _test_modulus STREQUAL _modulus_upper)
+    message(WARNING "This player checks packages against ${VOSTRELLE_PUBLIC_KEY_FILE}, but the embedded demo is "
+                    "signed with the test key and will be refused: set VOSTRELLE_SIGNING_KEY_FILE to the private "
+                    "key, or embed your own package with vpack embed")
+  endif()
+endif()
+
 set(_private "${CMAKE_SOURCE_DIR}/keys/test-private.txt")
 file(READ "${_private}" _private_text)
 string(REPLACE "\\" "\\\\" _private_text "${_private_text}")
