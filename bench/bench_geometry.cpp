@@ -72,7 +72,7 @@ void grid_adjacency_only(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * mesh.triangleCount);
 }
-BENCHMARK(grid_adjacency_only)->Arg(16)->Arg(64)->Arg(256);
+BENCHMARK(grid_adjacency_only)->Arg(16)->Arg(64)->Arg(256)->Arg(708);
 
 void grid_pick(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));

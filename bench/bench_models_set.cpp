@@ -37,30 +37,31 @@ std::string hex(const void* data, size_t n) {
 
 // A wavy grid as a models set: packed float positions and normals, 32-bit
 // indices, no neighbours (the loader works them out), one object.
+std::string gridXmlOf(int columns, int rows) {
+  std::vector<float> v, n;
+  for (int y = 0; y <= rows; ++y)
+    for (int x = 0; x <= columns; ++x) {
+      v.insert(v.end(), {x * 0.1f, y * 0.1f, static_cast<float>((x * 7 + y * 3) % 5) * 0.01f});
+      n.insert(n.end(), {0.f, 0.f, 1.f});
+    }
+  std::vector<int32_t> t;
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < columns; ++x) {
+      int32_t a = y * (columns + 1) + x, b = a + 1, c = a + columns + 1, d = c + 1;
+      t.insert(t.end(), {a, b, d, a, d, c});
+    }
+  const int vertices = static_cast<int>(v.size() / 3), triangles = static_cast<int>(t.size() / 3);
+  return "<materials><material name=\"m\"><diffuse>0.5 0.5 0.5</diffuse></material></materials>\n"
+         "<meshes><mesh name=\"grid\"><min>0 0 0</min><max>25 20 0.04</max>\n<vertices count=\"" +
+         std::to_string(vertices) + "\" size=\"4\">" + hex(v.data(), v.size() * 4) + "</vertices>\n<normals count=\"" +
+         std::to_string(vertices) + "\" size=\"4\">" + hex(n.data(), n.size() * 4) + "</normals>\n<triangles count=\"" +
+         std::to_string(triangles) + "\" size=\"4\">" + hex(t.data(), t.size() * 4) +
+         "</triangles></mesh></meshes>\n"
+         "<objects><object type=\"Mesh\" name=\"grid\"><mesh>grid</mesh><material>m</material></object></objects>\n";
+}
+
 const std::string& gridXml() {
-  static const std::string xml = [] {
-    std::vector<float> v, n;
-    for (int y = 0; y <= kRows; ++y)
-      for (int x = 0; x <= kColumns; ++x) {
-        v.insert(v.end(), {x * 0.1f, y * 0.1f, static_cast<float>((x * 7 + y * 3) % 5) * 0.01f});
-        n.insert(n.end(), {0.f, 0.f, 1.f});
-      }
-    std::vector<int32_t> t;
-    for (int y = 0; y < kRows; ++y)
-      for (int x = 0; x < kColumns; ++x) {
-        int32_t a = y * (kColumns + 1) + x, b = a + 1, c = a + kColumns + 1, d = c + 1;
-        t.insert(t.end(), {a, b, d, a, d, c});
-      }
-    const int vertices = static_cast<int>(v.size() / 3), triangles = static_cast<int>(t.size() / 3);
-    return "<materials><material name=\"m\"><diffuse>0.5 0.5 0.5</diffuse></material></materials>\n"
-           "<meshes><mesh name=\"grid\"><min>0 0 0</min><max>25 20 0.04</max>\n<vertices count=\"" +
-           std::to_string(vertices) + "\" size=\"4\">" + hex(v.data(), v.size() * 4) +
-           "</vertices>\n<normals count=\"" + std::to_string(vertices) + "\" size=\"4\">" +
-           hex(n.data(), n.size() * 4) + "</normals>\n<triangles count=\"" + std::to_string(triangles) +
-           "\" size=\"4\">" + hex(t.data(), t.size() * 4) +
-           "</triangles></mesh></meshes>\n"
-           "<objects><object type=\"Mesh\" name=\"grid\"><mesh>grid</mesh><material>m</material></object></objects>\n";
-  }();
+  static const std::string xml = gridXmlOf(kColumns, kRows);
   return xml;
 }
 
@@ -110,6 +111,41 @@ void models_set_load_objects(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Grids of about 10,000, 100,000 and 1,000,000 triangles: the load's cost
+// per triangle should not grow with the mesh.
+void models_set_load_triangles(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  std::unique_ptr<CTRL_Generic> controller = openWith("grid.xml", gridXmlOf(side, side));
+  if (!controller) {
+    state.SkipWithError("package refused");
+    return;
+  }
+  for (auto _ : state) {
+    ModelsSet* set = controller->loadModelsSet("grid.xml");
+    if (!set || set->meshes.count != 1 || set->meshes[0]->triangleCount != 2 * side * side)
+      state.SkipWithError("grid not loaded");
+    state.PauseTiming();
+    if (set) {
+      controller->resources.modelsSets.removeFirst(set);
+      set->destroy();
+    }
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * 2 * side * side);
+}
+
+void tinyxml_parse_triangles(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  const std::string xml = gridXmlOf(side, side);
+  for (auto _ : state) {
+    TiXmlDocument doc("grid.xml");
+    doc.Parse(xml.c_str());
+    if (doc.Error()) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(doc.FirstChildElement());
+  }
+  state.SetItemsProcessed(state.iterations() * 2 * side * side);
 }
 
 void tinyxml_parse_objects(benchmark::State& state) {
@@ -165,6 +201,8 @@ void models_set_load_grid(benchmark::State& state) {
 
 BENCHMARK(tinyxml_parse_grid)->Unit(benchmark::kMillisecond);
 BENCHMARK(models_set_load_grid)->Unit(benchmark::kMillisecond);
+BENCHMARK(models_set_load_triangles)->Arg(71)->Arg(224)->Arg(708)->Unit(benchmark::kMillisecond);
+BENCHMARK(tinyxml_parse_triangles)->Arg(71)->Arg(224)->Arg(708)->Unit(benchmark::kMillisecond);
 BENCHMARK(models_set_load_objects)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(tinyxml_parse_objects)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -178,6 +216,13 @@ int main(int argc, char** argv) {
   if (load > 0 && parse > 0)
     printf("\nload %.2f ms, parse alone %.2f ms, ratio %.3f (aim: at most 1.5)\n", load * 1e3, parse * 1e3,
            load / parse);
+  printf("\ntriangles   ns per triangle: load, parse alone, the load's own\n");
+  for (int side : {71, 224, 708}) {
+    const double t = reporter.of("models_set_load_triangles/" + std::to_string(side));
+    const double p = reporter.of("tinyxml_parse_triangles/" + std::to_string(side));
+    const double n = 2.0 * side * side;
+    if (t > 0 && p > 0) printf("%9.0f   %8.1f %8.1f %8.1f\n", n, t * 1e9 / n, p * 1e9 / n, (t - p) * 1e9 / n);
+  }
   const double small = reporter.of("models_set_load_objects/20000"),
                large = reporter.of("models_set_load_objects/100000");
   if (small > 0 && large > 0)

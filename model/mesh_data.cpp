@@ -136,18 +136,34 @@ bool weldVertices(const Vec3* vertices, int32_t vertexCount, const int32_t* tria
   const uint32_t mask = static_cast<uint32_t>(capacity - 1);
   WeldHash hash;
   WeldEqual equal;
-  for (int32_t q = 0; q < corners; ++q) {
-    const int32_t v = triangles[q];
-    if (rep[v] != -1) continue;
-    const WeldKey key = weldKey(vertices[v]);
-    if (!(key.x == key.x && key.y == key.y && key.z == key.z)) {
-      rep[v] = INT32_MIN;
-      continue;
+  // Corners go in blocks: the table slots of a block are asked for from
+  // memory first and probed after, so a large mesh does not wait on one
+  // cache miss per vertex in turn. The probes keep corner order.
+  constexpr int32_t kBlock = 32;
+  uint32_t slots[kBlock];
+  for (int32_t base = 0; base < corners; base += kBlock) {
+    const int32_t end = corners - base < kBlock ? corners : base + kBlock;
+    for (int32_t q = base; q < end; ++q) {
+      const int32_t v = triangles[q];
+      if (rep[v] != -1) continue;
+      slots[q - base] = hash(weldKey(vertices[v])) & mask;
+#if defined(__GNUC__)
+      __builtin_prefetch(&table[slots[q - base]]);
+#endif
     }
-    uint32_t h = hash(key) & mask;
-    while (table[h] >= 0 && !equal(weldKey(vertices[table[h]]), key)) h = (h + 1) & mask;
-    if (table[h] < 0) table[h] = v;
-    rep[v] = table[h];
+    for (int32_t q = base; q < end; ++q) {
+      const int32_t v = triangles[q];
+      if (rep[v] != -1) continue;
+      const WeldKey key = weldKey(vertices[v]);
+      if (!(key.x == key.x && key.y == key.y && key.z == key.z)) {
+        rep[v] = INT32_MIN;
+        continue;
+      }
+      uint32_t h = slots[q - base];
+      while (table[h] >= 0 && !equal(weldKey(vertices[table[h]]), key)) h = (h + 1) & mask;
+      if (table[h] < 0) table[h] = v;
+      rep[v] = table[h];
+    }
   }
   return true;
 }
