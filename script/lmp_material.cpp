@@ -4,7 +4,7 @@
 
 #include "model/constants.h"
 #include "script/lmp_args.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_texture.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_Material::luaName = "newMaterial";

@@ -5,7 +5,7 @@
 #include "model/sample.h"
 #include "model/scene.h"
 #include "script/lmp_fields.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_sample.h"
 
 const char* const LMP_Sound::luaName = "newSound";
 

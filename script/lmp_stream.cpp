@@ -5,7 +5,8 @@
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_sample.h"
+#include "script/lmp_texture.h"
 
 const char* const LMP_Stream::luaName = "newStream";
 

@@ -1,0 +1,87 @@
+#include "script/lmp_texture.h"
+
+#include <cstdlib>
+
+#include "controller/ctrl_generic.h"
+#include "script/engine.h"
+#include "script/lmp_args.h"
+#include "script/lmp_records.h"
+
+const char* const LMP_Texture::luaName = "newTexture";
+
+int LMP_pushTexture(lua_State* L, ImageSource* source) { return LMP_pushLinked<LMP_Texture>(L, source); }
+
+LMP_Texture::~LMP_Texture() { LMP_forgetLink(source(), this); }
+
+LMP_Proxy* LMP_Texture::construct(lua_State* L) {
+  LMP_Texture* proxy = new LMP_Texture();
+  CTRL_Generic* ctrl = LMP_getController(L);
+  const char* name = nullptr;
+  int filter = 0;
+  if (!ctrl || !LMP_getArgs(L, "S|I", &name, &filter)) return proxy;
+  uint8_t* data = nullptr;
+  int32_t size = 0;
+  const bool owned = ctrl->readFile(name, &data, &size, false);
+  if (!data) {
+    LMP_reportError(L, "File %s not found", name);
+    return proxy;
+  }
+  ImageSource* source = new (std::nothrow) ImageSource(name, data, size, owned);
+  if (!source || !ctrl->resources.imageSources.append(source)) {
+    if (source)
+      delete source;
+    else if (owned)
+      std::free(data);
+    return proxy;
+  }
+  LMP_link(proxy, source);
+  source->filter = filter;
+  return proxy;
+}
+
+int LMP_Texture::del(lua_State* L) {
+  CTRL_Generic* ctrl = LMP_getController(L);
+  if (!ctrl) return 0;
+  LMP_getArgs(L, "");  // extra arguments are reported; the deletion goes on
+  // The renderer drops its texture at the next frame and then retires the
+  // record; the script is done with it now.
+  if (ImageSource* s = source()) {
+    s->releasePending = true;
+    if (s->proxy.get() == this) s->proxy.release();
+  }
+  model = nullptr;
+  return 0;
+}
+
+int LMP_Texture::getBinaryAlpha(lua_State* L) {
+  if (!source()) return 0;
+  lua_pushboolean(L, source()->binaryAlpha);
+  return 1;
+}
+
+int LMP_Texture::setBinaryAlpha(lua_State* L) {
+  bool on = false;
+  if (source() && LMP_getArgs(L, "B", &on)) source()->binaryAlpha = on;
+  return 0;
+}
+
+int LMP_Texture::getFilter(lua_State* L) {
+  if (!source()) return 0;
+  lua_pushinteger(L, source()->filter);
+  return 1;
+}
+
+int LMP_Texture::setFilter(lua_State* L) {
+  int filter = 0;
+  if (source() && LMP_getArgs(L, "I", &filter)) source()->filter = filter;  // no range test, as scripts expect
+  return 0;
+}
+
+const LMP_MethodReg<LMP_Texture> LMP_Texture::methods[] = {
+    {"delete", &LMP_Texture::del},
+    {"getBinaryAlpha", &LMP_Texture::getBinaryAlpha},
+    {"setBinaryAlpha", &LMP_Texture::setBinaryAlpha},
+    {"getFilter", &LMP_Texture::getFilter},
+    {"setFilter", &LMP_Texture::setFilter},
+    {nullptr, nullptr},
+};
