@@ -1,16 +1,13 @@
 #include "script/lmp_animated_mesh.h"
 
-#include <new>
-
 #include "script/lmp_args.h"
 
 const char* const LMP_AnimatedMesh::luaName = "newAnimatedMesh";
 
 LMP_Proxy* LMP_AnimatedMesh::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model = LMP_constructModel<LMP_AnimatedMesh>(
-      L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_AnimatedMesh()); });
-  return new (std::nothrow) LMP_AnimatedMesh(model);
+  MDL_Object* model =
+      LMP_constructModel<LMP_AnimatedMesh>(L, [] { return static_cast<MDL_Object*>(new MDL_AnimatedMesh()); });
+  return new LMP_AnimatedMesh(model);
 }
 
 int LMP_AnimatedMesh::setLocked(lua_State* L) {

@@ -11,7 +11,7 @@ class LMP_AnimatedMesh : public LMP_Mesh {
   static const LMP_MethodReg<LMP_AnimatedMesh> methods[];
 
   explicit LMP_AnimatedMesh(MDL_Object* object) : LMP_Mesh(object) {}
-  const char* className() const override { return "newAnimatedMesh"; }
+  static const char* className() { return "newAnimatedMesh"; }
 
   // newAnimatedMesh(parent or scene [, source animated mesh]).
   static LMP_Proxy* construct(lua_State* L);

@@ -1,6 +1,6 @@
 #include "script/lmp_font.h"
 
-#include <cstdlib>
+#include <memory>
 
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
@@ -13,29 +13,22 @@ const char* const LMP_Font::luaName = "newFont";
 LMP_Font::~LMP_Font() { LMP_forgetLink(font(), this); }
 
 LMP_Proxy* LMP_Font::construct(lua_State* L) {
-  LMP_Font* proxy = new LMP_Font();
   CTRL_Generic* ctrl = LMP_getController(L);
   const char* name = nullptr;
-  if (!ctrl || !LMP_getArgs(L, "S", &name)) return proxy;
-  uint8_t* data = nullptr;
-  int32_t size = 0;
-  const bool owned = ctrl->readFile(name, &data, &size, false);
-  if (!data || size < 1) {
-    if (owned) std::free(data);
+  const bool named = ctrl && LMP_getArgs(L, "S", &name);
+  std::unique_ptr<LMP_Font> proxy(new LMP_Font());
+  if (!named) return proxy.release();
+  LMP_FileBytes file;
+  file.owned = ctrl->readFile(name, &file.data, &file.size, false);
+  if (!file.data || file.size < 1) {
     LMP_reportError(L, "File %s not found", name);
-    return proxy;
+    return proxy.release();
   }
-  FontRecord* font = new (std::nothrow) FontRecord(name, data, size, owned);
-  if (!font) {
-    if (owned) std::free(data);
-    return proxy;
-  }
-  if (!ctrl->resources.fonts.append(font)) {
-    delete font;
-    return proxy;
-  }
-  LMP_link(proxy, font);
-  return proxy;
+  FontRecord* font = new FontRecord(name, file.data, file.size, file.owned);
+  file.owned = false;  // the record's now
+  LMP_appendNew(ctrl->resources.fonts, font);
+  LMP_link(proxy.get(), font);
+  return proxy.release();
 }
 
 int LMP_Font::del(lua_State* L) {

@@ -1,7 +1,5 @@
 #include "script/lmp_image.h"
 
-#include <new>
-
 #include "model/scene.h"
 #include "script/lmp_fields.h"
 #include "script/lmp_overlay.h"
@@ -24,19 +22,22 @@ ImageSource* textureArg(lua_State* L, int idx) {
 LMP_Proxy* LMP_Image::construct(lua_State* L) {
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
-  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new (std::nothrow) LMP_Image(nullptr);
+  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_Image(nullptr);
   // The texture is checked first, so a wrong one leaves no image behind.
   const bool textured = lua_gettop(L) >= 2;
   ImageSource* texture = textured ? textureArg(L, 2) : nullptr;
   // Only an untextured image takes its parent's placement.
   MDL_Object* model = LMP_placeNewObject(scene, textured ? nullptr : parent, false, nullptr,
-                                         [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Image()); });
-  if (!model) return new (std::nothrow) LMP_Image(nullptr);
+                                         [] { return static_cast<MDL_Object*>(new MDL_Image()); });
   if (textured && parent) parent->addChild(model);
-  MDL_Image* image = static_cast<MDL_Image*>(model);
-  if (textured && image->ownMaterial())
-    if (MaterialLayer* layer = image->material->addLayer()) layer->image = texture;
-  return new (std::nothrow) LMP_Image(model);
+  if (textured) {
+    MDL_Image* image = static_cast<MDL_Image*>(model);
+    LMP_requireMemory(image->ownMaterial());
+    MaterialLayer* layer = image->material->addLayer();
+    LMP_requireMemory(layer);
+    layer->image = texture;
+  }
+  return new LMP_Image(model);
 }
 
 int LMP_Image::setTexture(lua_State* L) { return LMP_setLooksTexture(L, image()); }

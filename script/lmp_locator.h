@@ -10,7 +10,7 @@ class LMP_Locator : public LMP_Object {
   static const LMP_MethodReg<LMP_Locator> methods[];
 
   explicit LMP_Locator(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newLocator"; }
+  static const char* className() { return "newLocator"; }
 
   // newLocator(parent or scene [, source locator]).
   static LMP_Proxy* construct(lua_State* L);

@@ -54,10 +54,8 @@ int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
 }  // namespace
 
 LMP_Proxy* LMP_Mesh::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model =
-      LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mesh()); });
-  return new (std::nothrow) LMP_Mesh(model);
+  MDL_Object* model = LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new MDL_Mesh()); });
+  return new LMP_Mesh(model);
 }
 
 int LMP_Mesh::getColor(lua_State* L) {

@@ -11,7 +11,7 @@ class LMP_Mesh : public LMP_Object {
   static const LMP_MethodReg<LMP_Mesh> methods[];
 
   explicit LMP_Mesh(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newMesh"; }
+  static const char* className() { return "newMesh"; }
 
   // newMesh(parent or scene [, source mesh]).
   static LMP_Proxy* construct(lua_State* L);

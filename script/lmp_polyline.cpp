@@ -1,7 +1,6 @@
 #include "script/lmp_polyline.h"
 
 #include <climits>
-#include <new>
 
 #include "script/lmp_fields.h"
 #include "script/lmp_overlay.h"
@@ -38,10 +37,8 @@ int appendPoints(lua_State* L, MDL_Polyline* line) {
 }  // namespace
 
 LMP_Proxy* LMP_Polyline::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model =
-      LMP_constructModel<LMP_Polyline>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Polyline()); });
-  return new (std::nothrow) LMP_Polyline(model);
+  MDL_Object* model = LMP_constructModel<LMP_Polyline>(L, [] { return static_cast<MDL_Object*>(new MDL_Polyline()); });
+  return new LMP_Polyline(model);
 }
 
 int LMP_Polyline::setColor(lua_State* L) {

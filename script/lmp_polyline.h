@@ -11,7 +11,7 @@ class LMP_Polyline : public LMP_Object {
   static const LMP_MethodReg<LMP_Polyline> methods[];
 
   explicit LMP_Polyline(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newPolyline"; }
+  static const char* className() { return "newPolyline"; }
 
   // newPolyline(parent or scene [, source polyline]). Polylines are not
   // cloned: with a source the proxy has no model.

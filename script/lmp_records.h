@@ -6,6 +6,9 @@
 
 #include <lua.hpp>
 
+#include <cstdint>
+#include <cstdlib>
+
 #include "controller/ctrl_generic.h"
 #include "script/lmp_binder.h"
 
@@ -15,6 +18,20 @@ template <class Record>
 void LMP_forgetLink(Record* record, LMP_Proxy* proxy) {
   if (record && record->proxy.get() == proxy) record->proxy.proxy = nullptr;
 }
+
+// A package file read for a new record: freed here unless a record takes
+// it over (clear `owned` once it has).
+struct LMP_FileBytes {
+  uint8_t* data = nullptr;
+  int32_t size = 0;
+  bool owned = false;
+  LMP_FileBytes() = default;
+  LMP_FileBytes(const LMP_FileBytes&) = delete;
+  LMP_FileBytes& operator=(const LMP_FileBytes&) = delete;
+  ~LMP_FileBytes() {
+    if (owned) std::free(data);
+  }
+};
 
 template <class Record>
 void LMP_link(LMP_Proxy* proxy, Record* record) {

@@ -1,5 +1,7 @@
 #include "script/lmp_sample.h"
 
+#include <memory>
+
 #include "controller/ctrl_generic.h"
 #include "model/scene.h"
 #include "model/sound.h"
@@ -14,17 +16,18 @@ int LMP_pushSample(lua_State* L, SoundRecord* sample) { return LMP_pushLinked<LM
 LMP_Sample::~LMP_Sample() { LMP_forgetLink(sample(), this); }
 
 LMP_Proxy* LMP_Sample::construct(lua_State* L) {
-  LMP_Sample* proxy = new LMP_Sample();
   CTRL_Generic* ctrl = LMP_getController(L);
   const char* name = nullptr;
-  if (!ctrl || !LMP_getArgs(L, "S", &name)) return proxy;
+  const bool named = ctrl && LMP_getArgs(L, "S", &name);
+  std::unique_ptr<LMP_Sample> proxy(new LMP_Sample());
+  if (!named) return proxy.release();
   SoundRecord* sample = ctrl->loadSound(name);
   if (!sample) {
     LMP_reportError(L, "File %s not found", name);
-    return proxy;
+    return proxy.release();
   }
-  LMP_link(proxy, sample);
-  return proxy;
+  LMP_link(proxy.get(), sample);
+  return proxy.release();
 }
 
 int LMP_Sample::del(lua_State* L) {

@@ -1,7 +1,5 @@
 #include "script/lmp_sound.h"
 
-#include <new>
-
 #include "model/sample.h"
 #include "model/scene.h"
 #include "script/lmp_fields.h"
@@ -20,13 +18,13 @@ SoundRecord* sampleArg(lua_State* L, int idx) { return LMP_Binder<LMP_Sample>::c
 LMP_Proxy* LMP_Sound::construct(lua_State* L) {
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
-  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new (std::nothrow) LMP_Sound(nullptr);
+  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_Sound(nullptr);
   // The sample is checked first, so a wrong one leaves no sound behind.
   SoundRecord* sample = lua_gettop(L) >= 2 ? sampleArg(L, 2) : nullptr;
-  MDL_Object* model = LMP_placeNewObject(scene, parent, false, nullptr,
-                                         [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Sound()); });
+  MDL_Object* model =
+      LMP_placeNewObject(scene, parent, false, nullptr, [] { return static_cast<MDL_Object*>(new MDL_Sound()); });
   if (model) static_cast<MDL_Sound*>(model)->sample = sample;
-  return new (std::nothrow) LMP_Sound(model);
+  return new LMP_Sound(model);
 }
 
 int LMP_Sound::setSample(lua_State* L) {

@@ -7,8 +7,8 @@
 #include "model/scene.h"
 #include "script/engine.h"
 #include "script/lmp_fields.h"
-#include "script/lmp_overlay.h"
 #include "script/lmp_font.h"
+#include "script/lmp_overlay.h"
 
 const char* const LMP_Text::luaName = "newText";
 
@@ -26,18 +26,18 @@ FontRecord* fontArg(lua_State* L, int idx) {
 
 LMP_Proxy* LMP_Text::construct(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
-  if (!ctrl) return new (std::nothrow) LMP_Text(nullptr);
+  if (!ctrl) return new LMP_Text(nullptr);
   if (lua_gettop(L) != 1) {
     LMP_reportError(L, "Too many arguments creating a newText");
-    return new (std::nothrow) LMP_Text(nullptr);
+    return new LMP_Text(nullptr);
   }
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
-  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new (std::nothrow) LMP_Text(nullptr);
-  MDL_Object* model = LMP_placeNewObject(scene, parent, false, nullptr,
-                                         [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Text()); });
+  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_Text(nullptr);
+  MDL_Object* model =
+      LMP_placeNewObject(scene, parent, false, nullptr, [] { return static_cast<MDL_Object*>(new MDL_Text()); });
   if (model) static_cast<MDL_Text*>(model)->font = ctrl->defaultFont.get();
-  return new (std::nothrow) LMP_Text(model);
+  return new LMP_Text(model);
 }
 
 int LMP_Text::getText(lua_State* L) {

@@ -16,7 +16,9 @@ class LMP_Text : public LMP_Object {
 
   explicit LMP_Text(MDL_Object* object) : LMP_Object(object) {}
 
-  // newText(parent or scene): exactly one argument.
+  // newText(parent or scene): exactly one argument, else a report of its
+  // own and no text.
+  static constexpr int kConstructorArgs = -1;
   static LMP_Proxy* construct(lua_State* L);
 
   MDL_Text* text() const { return static_cast<MDL_Text*>(model); }

@@ -1,6 +1,6 @@
 #include "script/lmp_texture.h"
 
-#include <cstdlib>
+#include <memory>
 
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
@@ -14,29 +14,24 @@ int LMP_pushTexture(lua_State* L, ImageSource* source) { return LMP_pushLinked<L
 LMP_Texture::~LMP_Texture() { LMP_forgetLink(source(), this); }
 
 LMP_Proxy* LMP_Texture::construct(lua_State* L) {
-  LMP_Texture* proxy = new LMP_Texture();
   CTRL_Generic* ctrl = LMP_getController(L);
   const char* name = nullptr;
   int filter = 0;
-  if (!ctrl || !LMP_getArgs(L, "S|I", &name, &filter)) return proxy;
-  uint8_t* data = nullptr;
-  int32_t size = 0;
-  const bool owned = ctrl->readFile(name, &data, &size, false);
-  if (!data) {
+  const bool named = ctrl && LMP_getArgs(L, "S|I", &name, &filter);
+  std::unique_ptr<LMP_Texture> proxy(new LMP_Texture());
+  if (!named) return proxy.release();
+  LMP_FileBytes file;
+  file.owned = ctrl->readFile(name, &file.data, &file.size, false);
+  if (!file.data) {
     LMP_reportError(L, "File %s not found", name);
-    return proxy;
+    return proxy.release();
   }
-  ImageSource* source = new (std::nothrow) ImageSource(name, data, size, owned);
-  if (!source || !ctrl->resources.imageSources.append(source)) {
-    if (source)
-      delete source;
-    else if (owned)
-      std::free(data);
-    return proxy;
-  }
-  LMP_link(proxy, source);
+  ImageSource* source = new ImageSource(name, file.data, file.size, file.owned);
+  file.owned = false;  // the record's now
+  LMP_appendNew(ctrl->resources.imageSources, source);
+  LMP_link(proxy.get(), source);
   source->filter = filter;
-  return proxy;
+  return proxy.release();
 }
 
 int LMP_Texture::del(lua_State* L) {
