@@ -6,6 +6,7 @@
 #include "model/material.h"
 #include "model/scene.h"
 #include "script/lmp_args.h"
+#include "script/lmp_fields.h"
 #include "script/lmp_material.h"
 #include "script/lmp_values.h"
 
@@ -42,8 +43,6 @@ bool noArguments(lua_State* L) {
   return lua_gettop(L) == 0;
 }
 
-int pushColor(lua_State* L, const ColorRGBA& c) { return LMP_pushColorRGBA(L, c); }
-
 int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
   int32_t n = 0;
   for (int32_t i = 0; i < count; ++i)
@@ -60,13 +59,13 @@ LMP_Proxy* LMP_Mesh::construct(lua_State* L) {
 
 int LMP_Mesh::getColor(lua_State* L) {
   if (!mesh() || !mesh()->material) return 0;
-  return pushColor(L, mesh()->material->diffuse);
+  return LMP_returnColor(L, mesh()->material->diffuse);
 }
 
 int LMP_Mesh::setColor(lua_State* L) {
   double* c = nullptr;
   if (!mesh() || !LMP_getArgs(L, "C", &c)) return 0;
-  if (Material* m = ownedMaterial(mesh())) m->diffuse = ColorRGBA{c[0], c[1], c[2], c[3]};
+  if (Material* m = ownedMaterial(mesh())) m->diffuse = LMP_toColor(c);
   return 0;
 }
 
@@ -159,7 +158,7 @@ int LMP_Mesh::getVertexColor(lua_State* L) {
   if (!mesh() || !LMP_getArgs(L, "I", &index)) return 0;
   MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->colorCount : 0);
   if (!data) return 0;
-  return pushColor(L, data->colors[index - 1]);
+  return LMP_returnColor(L, data->colors[index - 1]);
 }
 
 int LMP_Mesh::setVertexColor(lua_State* L) {
@@ -174,7 +173,7 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
   const bool wasOpaque = color.a == 1.0, isOpaque = c[3] == 1.0;
   if (wasOpaque && !isOpaque) ++data->translucentColorCount;
   if (!wasOpaque && isOpaque) --data->translucentColorCount;
-  color = ColorRGBA{c[0], c[1], c[2], c[3]};
+  color = LMP_toColor(c);
   mesh()->geometryDirty = true;
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "model/material.h"
 #include "model/object.h"
+#include "script/lmp_fields.h"
 #include "script/lmp_material.h"
 
 // Answers c, given in the object's own frame, in the frame the optional
@@ -20,12 +21,12 @@ int LMP_pushCenter(lua_State* L, MDL_Object* o, const Vec3& c);
 template <class M>
 int LMP_getLooksColor(lua_State* L, M* m) {
   if (!m || !m->material) return 0;
-  return LMP_pushColorRGBA(L, m->material->diffuse);
+  return LMP_returnColor(L, m->material->diffuse);
 }
 
 template <class M>
 void LMP_setLooksColor(M* m, const double* c) {
-  if (m->ownMaterial()) m->material->diffuse = ColorRGBA{c[0], c[1], c[2], c[3]};
+  if (m->ownMaterial()) m->material->diffuse = LMP_toColor(c);
 }
 
 template <class M>

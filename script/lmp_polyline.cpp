@@ -59,7 +59,7 @@ int LMP_Polyline::getMaterial(lua_State* L) { return LMP_getLooksMaterial(L, pol
 
 int LMP_Polyline::getFillColor(lua_State* L) {
   if (!polyline() || !polyline()->filled) return 0;
-  return LMP_pushColorRGBA(L, polyline()->fillColor);
+  return LMP_returnColor(L, polyline()->fillColor);
 }
 
 int LMP_Polyline::setFillColor(lua_State* L) {
@@ -70,7 +70,7 @@ int LMP_Polyline::setFillColor(lua_State* L) {
     return 0;
   }
   if (!LMP_getArgs(L, "|C", &c) || !c) return 0;
-  polyline()->fillColor = ColorRGBA{c[0], c[1], c[2], c[3]};
+  polyline()->fillColor = LMP_toColor(c);
   polyline()->filled = true;
   return 0;
 }
