@@ -10,6 +10,14 @@
 
 const char* const LMP_Font::luaName = "newFont";
 
+int LMP_pushFont(lua_State* L, FontRecord* font) { return LMP_pushLinked<LMP_Font>(L, font); }
+
+FontRecord* LMP_checkFont(lua_State* L, int idx) {
+  LMP_Font* proxy = LMP_Binder<LMP_Font>::check(L, idx);
+  if (!proxy->font()) LMP_argError(L, idx, LMP_Font::luaName);
+  return proxy->font();
+}
+
 LMP_Font::~LMP_Font() { LMP_forgetLink(font(), this); }
 
 LMP_Proxy* LMP_Font::construct(lua_State* L) {

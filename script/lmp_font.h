@@ -15,3 +15,10 @@ class LMP_Font : public LMP_Proxy {
 
   int del(lua_State* L);
 };
+
+// Pushes the proxy of a font record, making and linking one the first time;
+// nothing for null. Answers the number of values pushed.
+int LMP_pushFont(lua_State* L, FontRecord* font);
+// The record of the newFont userdata at idx with a live record; anything
+// else raises an argument error naming newFont.
+FontRecord* LMP_checkFont(lua_State* L, int idx);

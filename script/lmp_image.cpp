@@ -7,25 +7,13 @@
 
 const char* const LMP_Image::luaName = "newImage";
 
-namespace {
-
-// The texture of the newTexture userdata at idx with a live proxy; else an
-// argument error naming newTexture.
-ImageSource* textureArg(lua_State* L, int idx) {
-  LMP_Proxy* proxy = LMP_Binder<LMP_Texture>::check(L, idx);
-  if (!proxy->model) LMP_argError(L, idx, LMP_Texture::luaName);
-  return static_cast<ImageSource*>(proxy->model);
-}
-
-}  // namespace
-
 LMP_Proxy* LMP_Image::construct(lua_State* L) {
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
   if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_Image(nullptr);
   // The texture is checked first, so a wrong one leaves no image behind.
   const bool textured = lua_gettop(L) >= 2;
-  ImageSource* texture = textured ? textureArg(L, 2) : nullptr;
+  ImageSource* texture = textured ? LMP_checkTexture(L, 2) : nullptr;
   // Only an untextured image takes its parent's placement.
   MDL_Object* model = LMP_placeNewObject(scene, textured ? nullptr : parent, false, nullptr,
                                          [] { return static_cast<MDL_Object*>(new MDL_Image()); });
@@ -47,7 +35,7 @@ int LMP_Image::getMaterial(lua_State* L) { return LMP_getLooksMaterial(L, image(
 int LMP_Image::getTexture(lua_State* L) {
   Material* m = image() ? image()->material : nullptr;
   if (!m || m->layers.count == 0) return 0;
-  return LMP_pushTextureProxy(L, m->layers[0].image);
+  return LMP_pushTexture(L, m->layers[0].image);
 }
 
 int LMP_Image::setColor(lua_State* L) {

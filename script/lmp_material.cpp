@@ -61,39 +61,13 @@ int LMP_Material::setColor(lua_State* L) {
   return 0;
 }
 
-int LMP_pushTextureProxy(lua_State* L, ImageSource* texture) {
-  if (!texture) return 0;
-  LMP_Proxy* proxy = texture->proxy.get();
-  if (!proxy) {
-    proxy = new LMP_Texture();
-    proxy->model = texture;
-    texture->proxy.assign(proxy);
-  }
-  LMP_Binder<LMP_Texture>::push(L, proxy);
-  return 1;
-}
-
-ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed) {
-  int last = lua_gettop(L);
-  if (last == 0 || lua_isnil(L, last)) {
-    if (nilAllowed) return nullptr;
-    if (last == 0) {
-      lua_pushnil(L);
-      last = 1;
-    }
-  }
-  LMP_Proxy* proxy = LMP_Binder<LMP_Texture>::check(L, last);
-  if (!proxy->model) LMP_argError(L, last, LMP_Texture::luaName);
-  return static_cast<ImageSource*>(proxy->model);
-}
-
 // A proxy is made for a texture that has none, as meshes and images do, so
 // every texture a script can see is reachable the same way.
 int LMP_Material::getTexture(lua_State* L) {
   int index = 0;
   if (!material() || !LMP_getArgs(L, "I", &index)) return 0;
   MaterialLayer* layer = layerAt(L, material(), index);
-  return layer ? LMP_pushTextureProxy(L, layer->image) : 0;
+  return layer ? LMP_pushTexture(L, layer->image) : 0;
 }
 
 int LMP_Material::setTexture(lua_State* L) {

@@ -8,6 +8,7 @@
 #include "script/lmp_args.h"
 #include "script/lmp_fields.h"
 #include "script/lmp_material.h"
+#include "script/lmp_texture.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_Mesh::luaName = "newMesh";
@@ -83,7 +84,7 @@ int LMP_Mesh::setTexture(lua_State* L) {
 int LMP_Mesh::getTexture(lua_State* L) {
   Material* m = mesh() ? mesh()->material : nullptr;
   if (!m || m->layers.count == 0) return 0;
-  return LMP_pushTextureProxy(L, m->layers[0].image);
+  return LMP_pushTexture(L, m->layers[0].image);
 }
 
 int LMP_Mesh::setOwnMaterial(lua_State* L) {

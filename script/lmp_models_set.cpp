@@ -60,15 +60,7 @@ int LMP_ModelsSet::getAnimationData(lua_State* L) {
   const char* name = nullptr;
   if (!set() || !LMP_getArgs(L, "S", &name)) return 0;
   for (AnimationData* data : set()->animations) {
-    if (!data->name || !LMP_sameNameIgnoringCase(data->name, name)) continue;
-    LMP_Proxy* proxy = data->proxy.get();
-    if (!proxy) {
-      proxy = new LMP_AnimationData();
-      proxy->model = data;
-      data->proxy.assign(proxy);
-    }
-    LMP_Binder<LMP_AnimationData>::push(L, proxy);
-    return 1;
+    if (data->name && LMP_sameNameIgnoringCase(data->name, name)) return LMP_pushAnimationData(L, data);
   }
   return 0;
 }

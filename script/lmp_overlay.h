@@ -11,6 +11,7 @@
 #include "model/object.h"
 #include "script/lmp_fields.h"
 #include "script/lmp_material.h"
+#include "script/lmp_texture.h"
 
 // Answers c, given in the object's own frame, in the frame the optional
 // argument names (default REF_GLOBAL).

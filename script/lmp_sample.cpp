@@ -13,6 +13,8 @@ const char* const LMP_Sample::luaName = "newSample";
 
 int LMP_pushSample(lua_State* L, SoundRecord* sample) { return LMP_pushLinked<LMP_Sample>(L, sample); }
 
+SoundRecord* LMP_checkSample(lua_State* L, int idx) { return LMP_Binder<LMP_Sample>::check(L, idx)->sample(); }
+
 LMP_Sample::~LMP_Sample() { LMP_forgetLink(sample(), this); }
 
 LMP_Proxy* LMP_Sample::construct(lua_State* L) {

@@ -19,3 +19,6 @@ class LMP_Sample : public LMP_Proxy {
 // Pushes the proxy of a record the controller or a stream already holds,
 // making and linking one the first time; the same userdata while it lives.
 int LMP_pushSample(lua_State* L, SoundRecord* sample);
+// The record of the newSample userdata at idx (null when the sample was
+// deleted); anything else raises an argument error naming newSample.
+SoundRecord* LMP_checkSample(lua_State* L, int idx);

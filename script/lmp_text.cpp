@@ -1,7 +1,5 @@
 #include "script/lmp_text.h"
 
-#include <new>
-
 #include "controller/ctrl_generic.h"
 #include "model/font_record.h"
 #include "model/scene.h"
@@ -11,18 +9,6 @@
 #include "script/lmp_overlay.h"
 
 const char* const LMP_Text::luaName = "newText";
-
-namespace {
-
-// The font record of the newFont userdata at idx with a live proxy; else an
-// argument error naming newFont.
-FontRecord* fontArg(lua_State* L, int idx) {
-  LMP_Proxy* proxy = LMP_Binder<LMP_Font>::check(L, idx);
-  if (!proxy->model) LMP_argError(L, idx, LMP_Font::luaName);
-  return static_cast<FontRecord*>(proxy->model);
-}
-
-}  // namespace
 
 LMP_Proxy* LMP_Text::construct(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
@@ -58,24 +44,12 @@ int LMP_Text::setText(lua_State* L) {
   return 0;
 }
 
-int LMP_Text::getFont(lua_State* L) {
-  FontRecord* font = text() ? text()->font : nullptr;
-  if (!font) return 0;
-  LMP_Proxy* proxy = font->proxy.get();
-  if (!proxy) {
-    proxy = new (std::nothrow) LMP_Font();
-    if (!proxy) return luaL_error(L, "not enough memory");
-    proxy->model = font;
-    font->proxy.assign(proxy);
-  }
-  LMP_Binder<LMP_Font>::push(L, proxy);
-  return 1;
-}
+int LMP_Text::getFont(lua_State* L) { return text() ? LMP_pushFont(L, text()->font) : 0; }
 
 int LMP_Text::setFont(lua_State* L) {
   if (!text()) return 0;
   if (lua_gettop(L) == 0) lua_pushnil(L);
-  text()->font = fontArg(L, lua_gettop(L));
+  text()->font = LMP_checkFont(L, lua_gettop(L));
   text()->markLayoutDirty();
   return 0;
 }

@@ -11,6 +11,24 @@ const char* const LMP_Texture::luaName = "newTexture";
 
 int LMP_pushTexture(lua_State* L, ImageSource* source) { return LMP_pushLinked<LMP_Texture>(L, source); }
 
+ImageSource* LMP_checkTexture(lua_State* L, int idx) {
+  LMP_Texture* proxy = LMP_Binder<LMP_Texture>::check(L, idx);
+  if (!proxy->source()) LMP_argError(L, idx, LMP_Texture::luaName);
+  return proxy->source();
+}
+
+ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed) {
+  int last = lua_gettop(L);
+  if (last == 0 || lua_isnil(L, last)) {
+    if (nilAllowed) return nullptr;
+    if (last == 0) {
+      lua_pushnil(L);
+      last = 1;
+    }
+  }
+  return LMP_checkTexture(L, last);
+}
+
 LMP_Texture::~LMP_Texture() { LMP_forgetLink(source(), this); }
 
 LMP_Proxy* LMP_Texture::construct(lua_State* L) {

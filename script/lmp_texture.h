@@ -22,4 +22,11 @@ class LMP_Texture : public LMP_Proxy {
 
 // Pushes the proxy of a record the controller or a stream already holds,
 // making and linking one the first time; the same userdata while it lives.
+// Nothing for null; answers the number of values pushed.
 int LMP_pushTexture(lua_State* L, ImageSource* source);
+// The record of the newTexture userdata at idx with a live record; anything
+// else raises an argument error naming newTexture.
+ImageSource* LMP_checkTexture(lua_State* L, int idx);
+// The same for the last value passed (none counts as nil); with nilAllowed,
+// nil gives null.
+ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed);
