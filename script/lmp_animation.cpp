@@ -1,6 +1,6 @@
 #include "script/lmp_animation.h"
 
-#include <new>
+#include <memory>
 
 #include "model/mesh_data.h"
 #include "model/scene.h"
@@ -15,24 +15,19 @@ LMP_Proxy* LMP_Animation::construct(lua_State* L) {
   // The data comes before the object, which is the last argument.
   AnimationData* data = LMP_Binder<LMP_AnimationData>::check(L, n >= 2 ? n - 1 : 1)->data();
   LMP_Object* objectProxy = n >= 2 ? LMP_getObjectArg(L, n) : nullptr;
-  LMP_Animation* proxy = new LMP_Animation();
+  std::unique_ptr<LMP_Animation> proxy(new LMP_Animation());
   MDL_Object* target = objectProxy ? objectProxy->object() : nullptr;
   // A handle made by newAnimationData() has no keys, and an object outside
   // any scene has no list to play in: no animation, and nothing to report.
-  if (!data || !target || !target->scene) return proxy;
-  Animation* a = new (std::nothrow) Animation();
-  if (!a) return proxy;
-  if (!target->scene->animations.append(a)) {
-    delete a;
-    return proxy;
-  }
+  if (!data || !target || !target->scene) return proxy.release();
+  Animation* a = LMP_appendNew(target->scene->animations, new Animation());
   a->target = target;
   a->data = data;
   // The sum of every key time, as content has always been timed by.
   for (int32_t i = 0; i < data->keyCount && data->times; ++i) a->duration += data->times[i];
-  a->proxy.assign(proxy);
+  a->proxy.assign(proxy.get());
   proxy->model = a;
-  return proxy;
+  return proxy.release();
 }
 
 int LMP_Animation::play(lua_State* L) {

@@ -142,3 +142,7 @@ int LMP_argError(lua_State* L, int arg, const char* message) {
   }
   return luaL_argerror(L, arg, message);
 }
+
+void LMP_reportSurplusArgs(lua_State* L, int most, const char* constructorName) {
+  if (lua_gettop(L) > most) LMP_reportError(L, "Too much arguments for %s", constructorName);
+}

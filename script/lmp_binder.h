@@ -8,11 +8,22 @@
 //   static const LMP_MethodReg<T> methods[];   ends with a {nullptr, nullptr} row
 //   static LMP_Proxy* construct(lua_State*);   builds the proxy (and its model)
 //                                               from the constructor arguments
+// and, when its constructor reads a fixed number of arguments without the
+// argument parser (which reports surplus itself):
+//   static constexpr int kConstructorArgs;      more are reported, naming
+//   static const char* className();             this constructor global
 // Object classes also get the LMP_Object rows first (see lmp_object.h).
+//
+// Memory exhaustion in a constructor is Lua's own memory error, wherever it
+// happens: a constructor lets std::bad_alloc out (plain new,
+// LMP_requireMemory, LMP_appendNew) rather than answering nil or a proxy
+// without a model.
 
 #include <lua.hpp>
 
+#include <memory>
 #include <new>
+#include <type_traits>
 
 #include "script/lmp_proxy.h"
 
@@ -26,6 +37,32 @@ struct LMP_MethodReg {
   const char* name;
   int (T::*method)(lua_State* L);
 };
+
+// How many arguments T's constructor reads when it counts them itself;
+// negative: it leaves surplus to the argument parser, or takes any number.
+template <class T, class = void>
+struct LMP_ConstructorArgs {
+  static constexpr int most = -1;
+};
+template <class T>
+struct LMP_ConstructorArgs<T, std::void_t<decltype(T::kConstructorArgs)>> {
+  static constexpr int most = T::kConstructorArgs;
+};
+
+// For constructors: a model call that answers false or null for want of
+// memory becomes the refused allocation the binding raises.
+inline void LMP_requireMemory(bool ok) {
+  if (!ok) throw std::bad_alloc();
+}
+
+// For constructors: appends a record just made to the list that is to own
+// it and answers it; a refused entry frees it and throws std::bad_alloc.
+template <class List, class Record>
+Record* LMP_appendNew(List& list, Record* record) {
+  std::unique_ptr<Record> held(record);
+  LMP_requireMemory(list.append(held.get()));
+  return held.release();
+}
 
 // Rows a class takes from a base before its own; none unless specialised.
 template <class T, class = void>
@@ -54,6 +91,9 @@ void addMethod(lua_State* L, int methods, const char* name, lua_CFunction thunk,
 // Raises Lua's argument error for explicit argument `arg` of the running bound
 // function, counted as the script wrote it (self excluded in method syntax).
 int LMP_argError(lua_State* L, int arg, const char* message);
+// "Too much arguments for %s" with the constructor's name, when the
+// constructor was given more than `most` arguments; the construction goes on.
+void LMP_reportSurplusArgs(lua_State* L, int most, const char* constructorName);
 
 template <class T>
 class LMP_Binder {
@@ -78,12 +118,15 @@ class LMP_Binder {
   }
 
   // No C++ exception may cross Lua's C frames: a refused allocation becomes
-  // Lua's own memory error, raised once the handler has unwound.
+  // Lua's own memory error, raised once the handler has unwound, as it is
+  // when Lua's heap runs out while the proxy is pushed.
   static int construct(lua_State* L) {
     if (lua_gettop(L) > 0) lua_remove(L, 1);
     LMP_Proxy* proxy = nullptr;
     bool exhausted = false;
     try {
+      if constexpr (LMP_ConstructorArgs<T>::most >= 0)
+        LMP_reportSurplusArgs(L, LMP_ConstructorArgs<T>::most, T::className());
       proxy = T::construct(L);
     } catch (const std::bad_alloc&) {
       exhausted = true;

@@ -1,7 +1,5 @@
 #include "script/lmp_bone.h"
 
-#include <new>
-
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
@@ -11,7 +9,7 @@ const char* const LMP_Bone::luaName = "newBone";
 
 LMP_Proxy* LMP_Bone::construct(lua_State* L) {
   LMP_reportError(L, "Unsupported usage of a Lua constructor LMP_Bone");
-  return new (std::nothrow) LMP_Bone(nullptr);
+  return new LMP_Bone(nullptr);
 }
 
 int LMP_Bone::reset(lua_State*) {

@@ -11,9 +11,11 @@ class LMP_Bone : public LMP_Object {
   static const LMP_MethodReg<LMP_Bone> methods[];
 
   explicit LMP_Bone(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newBone"; }
+  static const char* className() { return "newBone"; }
 
-  // Refused: reports the usage and answers a proxy without a bone.
+  // Refused, whatever the arguments: reports the usage and answers a proxy
+  // without a bone.
+  static constexpr int kConstructorArgs = -1;
   static LMP_Proxy* construct(lua_State* L);
 
   MDL_Bone* bone() const { return static_cast<MDL_Bone*>(model); }

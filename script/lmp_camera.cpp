@@ -1,16 +1,13 @@
 #include "script/lmp_camera.h"
 
-#include <new>
-
 #include "model/constants.h"
 #include "script/lmp_fields.h"
 
 const char* const LMP_Camera::luaName = "newCamera";
 
 LMP_Proxy* LMP_Camera::construct(lua_State* L) {
-  MDL_Object* model =
-      LMP_constructModel<LMP_Camera>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Camera()); });
-  return new (std::nothrow) LMP_Camera(model);
+  MDL_Object* model = LMP_constructModel<LMP_Camera>(L, [] { return static_cast<MDL_Object*>(new MDL_Camera()); });
+  return new LMP_Camera(model);
 }
 
 // Degrees to scripts, radians inside.

@@ -10,7 +10,7 @@ class LMP_Camera : public LMP_Object {
   static const LMP_MethodReg<LMP_Camera> methods[];
 
   explicit LMP_Camera(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newCamera"; }
+  static const char* className() { return "newCamera"; }
 
   // newCamera(parent or scene [, camera to copy]).
   static LMP_Proxy* construct(lua_State* L);

@@ -6,7 +6,6 @@
 const char* const LMP_CollisionVolume::luaName = "newCollisionVolume";
 
 LMP_Proxy* LMP_CollisionVolume::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", "newCollisionVolume");
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
   if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_CollisionVolume(nullptr);
@@ -18,7 +17,7 @@ LMP_Proxy* LMP_CollisionVolume::construct(lua_State* L) {
     // A script's volume has no shape of its own to read: it is a sphere,
     // sized by its world placement like every sphere.
     volume = new MDL_CollisionVolume(SHAPE_SPHERE);
-    scene->registerObject(volume);
+    LMP_registerNewObject(scene, volume);
     if (parent) volume->editWorld() = parent->getWorld();
   }
   if (volume && parent) parent->addChild(volume);

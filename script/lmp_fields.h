@@ -23,6 +23,11 @@ inline int LMP_returnV3(lua_State* L, const Vec3& v) {
   return 1;
 }
 
+inline int LMP_returnColor(lua_State* L, const ColorRGBA& c) {
+  LMP_pushColor(L, c);
+  return 1;
+}
+
 template <class M>
 int LMP_getField(lua_State* L, const M* m, double M::*field) {
   if (!m) return 0;
@@ -46,14 +51,7 @@ int LMP_getField(lua_State* L, const M* m, bool M::*field) {
 
 template <class M>
 int LMP_getField(lua_State* L, const M* m, ColorRGBA M::*field) {
-  if (!m) return 0;
-  const ColorRGBA& c = m->*field;
-  double* out = LMP_iPushColor(L);
-  out[0] = c.r;
-  out[1] = c.g;
-  out[2] = c.b;
-  out[3] = c.a;
-  return 1;
+  return m ? LMP_returnColor(L, m->*field) : 0;
 }
 
 template <class M>
@@ -78,6 +76,6 @@ int LMP_setField(lua_State* L, M* m, bool M::*field) {
 template <class M>
 int LMP_setField(lua_State* L, M* m, ColorRGBA M::*field) {
   double* c = nullptr;
-  if (m && LMP_getArgs(L, "C", &c)) m->*field = ColorRGBA{c[0], c[1], c[2], c[3]};
+  if (m && LMP_getArgs(L, "C", &c)) m->*field = LMP_toColor(c);
   return 0;
 }

@@ -1,6 +1,6 @@
 #include "script/lmp_joint.h"
 
-#include <new>
+#include <memory>
 
 #include "model/rigid_body.h"
 #include "model/scene.h"
@@ -16,23 +16,19 @@ LMP_Joint::~LMP_Joint() {
 }
 
 LMP_Proxy* LMP_Joint::construct(lua_State* L) {
-  LMP_Joint* proxy = new LMP_Joint();
   int kind = 0;
   MDL_RigidBody *a = nullptr, *b = nullptr;
   double *pointA = nullptr, *axisA = nullptr, *pointB = nullptr, *axisB = nullptr;
   int frames[4] = {LMP_REF_GLOBAL, LMP_REF_GLOBAL, LMP_REF_GLOBAL, LMP_REF_GLOBAL};
-  if (!LMP_getArgs(L, "IRVVRVV|IIII", &kind, &a, &pointA, &axisA, &b, &pointB, &axisB, &frames[0], &frames[1],
-                   &frames[2], &frames[3]))
-    return proxy;
+  // Parsed first: a wrong value raises before anything is made.
+  const bool given = LMP_getArgs(L, "IRVVRVV|IIII", &kind, &a, &pointA, &axisA, &b, &pointB, &axisB, &frames[0],
+                                 &frames[1], &frames[2], &frames[3]) != 0;
+  std::unique_ptr<LMP_Joint> proxy(new LMP_Joint());
+  if (!given) return proxy.release();
   Scene* scene = LMP_sceneOfBodies(L, a, b, "Joint rigid bodies must belong to the same scene");
-  if (!scene) return proxy;
-  Joint* j = new (std::nothrow) Joint();
-  if (!j) return proxy;
+  if (!scene) return proxy.release();
+  Joint* j = LMP_appendNew(scene->joints, new Joint());
   j->init();
-  if (!scene->joints.append(j)) {
-    delete j;
-    return proxy;
-  }
   j->bodyA = a;
   j->bodyB = b;
   LMP_storeInFrame(L, a, frames[0], pointA, false, j->pointA);
@@ -40,9 +36,9 @@ LMP_Proxy* LMP_Joint::construct(lua_State* L) {
   LMP_storeInFrame(L, b, frames[2], pointB, false, j->pointB);
   LMP_storeInFrame(L, b, frames[3], axisB, true, j->axisB);
   j->kind = kind;  // any number: kinds the solver does not know do nothing
-  j->proxy.assign(proxy);
+  j->proxy.assign(proxy.get());
   proxy->model = j;
-  return proxy;
+  return proxy.release();
 }
 
 int LMP_Joint::getPointA(lua_State* L) {

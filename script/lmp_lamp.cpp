@@ -1,7 +1,5 @@
 #include "script/lmp_lamp.h"
 
-#include <new>
-
 #include "script/lmp_fields.h"
 
 const char* const LMP_Lamp::luaName = "newLamp";
@@ -21,9 +19,8 @@ bool readClamped(lua_State* L, const char* spec, double lo, double hi, double* o
 }  // namespace
 
 LMP_Proxy* LMP_Lamp::construct(lua_State* L) {
-  MDL_Object* model =
-      LMP_constructModel<LMP_Lamp>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Lamp()); });
-  return new (std::nothrow) LMP_Lamp(model);
+  MDL_Object* model = LMP_constructModel<LMP_Lamp>(L, [] { return static_cast<MDL_Object*>(new MDL_Lamp()); });
+  return new LMP_Lamp(model);
 }
 
 int LMP_Lamp::getShadow(lua_State* L) { return LMP_getField(L, lamp(), &MDL_Lamp::shadows); }

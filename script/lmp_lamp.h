@@ -10,7 +10,7 @@ class LMP_Lamp : public LMP_Object {
   static const LMP_MethodReg<LMP_Lamp> methods[];
 
   explicit LMP_Lamp(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newLamp"; }
+  static const char* className() { return "newLamp"; }
 
   // newLamp(parent or scene [, lamp to copy]).
   static LMP_Proxy* construct(lua_State* L);

@@ -4,22 +4,13 @@
 
 #include "model/constants.h"
 #include "script/lmp_args.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_fields.h"
+#include "script/lmp_texture.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_Material::luaName = "newMaterial";
 
 namespace {
-
-int getColorField(lua_State* L, Material* m, ColorRGBA Material::*field) {
-  return m ? LMP_pushColorRGBA(L, m->*field) : 0;
-}
-
-int setColorField(lua_State* L, Material* m, ColorRGBA Material::*field) {
-  double* c = nullptr;
-  if (m && LMP_getArgs(L, "C", &c)) m->*field = ColorRGBA{c[0], c[1], c[2], c[3]};
-  return 0;
-}
 
 // The layer a number names, or null after reporting it.
 MaterialLayer* layerAt(lua_State* L, Material* m, int index) {
@@ -29,15 +20,6 @@ MaterialLayer* layerAt(lua_State* L, Material* m, int index) {
 }
 
 }  // namespace
-
-int LMP_pushColorRGBA(lua_State* L, const ColorRGBA& c) {
-  double* p = LMP_iPushColor(L);
-  p[0] = c.r;
-  p[1] = c.g;
-  p[2] = c.b;
-  p[3] = c.a;
-  return 1;
-}
 
 LMP_Material::~LMP_Material() {
   if (material() && material()->proxy.get() == this) material()->proxy.proxy = nullptr;
@@ -57,52 +39,26 @@ int LMP_pushMaterial(lua_State* L, Material* material) {
   return 1;
 }
 
-int LMP_Material::getAmbient(lua_State* L) { return getColorField(L, material(), &Material::ambient); }
-int LMP_Material::setAmbient(lua_State* L) { return setColorField(L, material(), &Material::ambient); }
-int LMP_Material::getDiffuse(lua_State* L) { return getColorField(L, material(), &Material::diffuse); }
-int LMP_Material::setDiffuse(lua_State* L) { return setColorField(L, material(), &Material::diffuse); }
-int LMP_Material::getSpecular(lua_State* L) { return getColorField(L, material(), &Material::specular); }
-int LMP_Material::setSpecular(lua_State* L) { return setColorField(L, material(), &Material::specular); }
+int LMP_Material::getAmbient(lua_State* L) { return LMP_getField(L, material(), &Material::ambient); }
+int LMP_Material::setAmbient(lua_State* L) { return LMP_setField(L, material(), &Material::ambient); }
+int LMP_Material::getDiffuse(lua_State* L) { return LMP_getField(L, material(), &Material::diffuse); }
+int LMP_Material::setDiffuse(lua_State* L) { return LMP_setField(L, material(), &Material::diffuse); }
+int LMP_Material::getSpecular(lua_State* L) { return LMP_getField(L, material(), &Material::specular); }
+int LMP_Material::setSpecular(lua_State* L) { return LMP_setField(L, material(), &Material::specular); }
 
 int LMP_Material::getColor(lua_State* L) {
   int index = 0;
   if (!material() || !LMP_getArgs(L, "I", &index)) return 0;
   MaterialLayer* layer = layerAt(L, material(), index);
-  return layer ? LMP_pushColorRGBA(L, layer->color) : 0;
+  return layer ? LMP_returnColor(L, layer->color) : 0;
 }
 
 int LMP_Material::setColor(lua_State* L) {
   int index = 0;
   double* c = nullptr;
   if (!material() || !LMP_getArgs(L, "IC", &index, &c)) return 0;
-  if (MaterialLayer* layer = layerAt(L, material(), index)) layer->color = ColorRGBA{c[0], c[1], c[2], c[3]};
+  if (MaterialLayer* layer = layerAt(L, material(), index)) layer->color = LMP_toColor(c);
   return 0;
-}
-
-int LMP_pushTextureProxy(lua_State* L, ImageSource* texture) {
-  if (!texture) return 0;
-  LMP_Proxy* proxy = texture->proxy.get();
-  if (!proxy) {
-    proxy = new LMP_Texture();
-    proxy->model = texture;
-    texture->proxy.assign(proxy);
-  }
-  LMP_Binder<LMP_Texture>::push(L, proxy);
-  return 1;
-}
-
-ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed) {
-  int last = lua_gettop(L);
-  if (last == 0 || lua_isnil(L, last)) {
-    if (nilAllowed) return nullptr;
-    if (last == 0) {
-      lua_pushnil(L);
-      last = 1;
-    }
-  }
-  LMP_Proxy* proxy = LMP_Binder<LMP_Texture>::check(L, last);
-  if (!proxy->model) LMP_argError(L, last, LMP_Texture::luaName);
-  return static_cast<ImageSource*>(proxy->model);
 }
 
 // A proxy is made for a texture that has none, as meshes and images do, so
@@ -111,7 +67,7 @@ int LMP_Material::getTexture(lua_State* L) {
   int index = 0;
   if (!material() || !LMP_getArgs(L, "I", &index)) return 0;
   MaterialLayer* layer = layerAt(L, material(), index);
-  return layer ? LMP_pushTextureProxy(L, layer->image) : 0;
+  return layer ? LMP_pushTexture(L, layer->image) : 0;
 }
 
 int LMP_Material::setTexture(lua_State* L) {

@@ -38,12 +38,3 @@ class LMP_Material : public LMP_Proxy {
 
 // Pushes the material's proxy, making and linking one when it has none.
 int LMP_pushMaterial(lua_State* L, Material* material);
-// Pushes a new color holding c; returns 1.
-int LMP_pushColorRGBA(lua_State* L, const ColorRGBA& c);
-// Pushes the texture's proxy, making and linking one when it has none;
-// nothing for a null texture. Returns the number of values pushed.
-int LMP_pushTextureProxy(lua_State* L, ImageSource* texture);
-// The texture of the last value passed (none counts as nil): a newTexture
-// with a live record, else a Lua argument error naming newTexture; with
-// nilAllowed, nil gives null.
-ImageSource* LMP_lastTextureArg(lua_State* L, bool nilAllowed);

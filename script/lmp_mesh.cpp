@@ -6,11 +6,12 @@
 #include "model/material.h"
 #include "model/scene.h"
 #include "script/lmp_args.h"
+#include "script/lmp_fields.h"
 #include "script/lmp_material.h"
+#include "script/lmp_texture.h"
 #include "script/lmp_values.h"
 
 const char* const LMP_Mesh::luaName = "newMesh";
-const char* const LMP_AnimatedMesh::luaName = "newAnimatedMesh";
 
 namespace {
 
@@ -43,8 +44,6 @@ bool noArguments(lua_State* L) {
   return lua_gettop(L) == 0;
 }
 
-int pushColor(lua_State* L, const ColorRGBA& c) { return LMP_pushColorRGBA(L, c); }
-
 int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
   int32_t n = 0;
   for (int32_t i = 0; i < count; ++i)
@@ -55,21 +54,19 @@ int32_t countTranslucent(const ColorRGBA* colors, int32_t count) {
 }  // namespace
 
 LMP_Proxy* LMP_Mesh::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model =
-      LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mesh()); });
-  return new (std::nothrow) LMP_Mesh(model);
+  MDL_Object* model = LMP_constructModel<LMP_Mesh>(L, [] { return static_cast<MDL_Object*>(new MDL_Mesh()); });
+  return new LMP_Mesh(model);
 }
 
 int LMP_Mesh::getColor(lua_State* L) {
   if (!mesh() || !mesh()->material) return 0;
-  return pushColor(L, mesh()->material->diffuse);
+  return LMP_returnColor(L, mesh()->material->diffuse);
 }
 
 int LMP_Mesh::setColor(lua_State* L) {
   double* c = nullptr;
   if (!mesh() || !LMP_getArgs(L, "C", &c)) return 0;
-  if (Material* m = ownedMaterial(mesh())) m->diffuse = ColorRGBA{c[0], c[1], c[2], c[3]};
+  if (Material* m = ownedMaterial(mesh())) m->diffuse = LMP_toColor(c);
   return 0;
 }
 
@@ -87,7 +84,7 @@ int LMP_Mesh::setTexture(lua_State* L) {
 int LMP_Mesh::getTexture(lua_State* L) {
   Material* m = mesh() ? mesh()->material : nullptr;
   if (!m || m->layers.count == 0) return 0;
-  return LMP_pushTextureProxy(L, m->layers[0].image);
+  return LMP_pushTexture(L, m->layers[0].image);
 }
 
 int LMP_Mesh::setOwnMaterial(lua_State* L) {
@@ -162,7 +159,7 @@ int LMP_Mesh::getVertexColor(lua_State* L) {
   if (!mesh() || !LMP_getArgs(L, "I", &index)) return 0;
   MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->colorCount : 0);
   if (!data) return 0;
-  return pushColor(L, data->colors[index - 1]);
+  return LMP_returnColor(L, data->colors[index - 1]);
 }
 
 int LMP_Mesh::setVertexColor(lua_State* L) {
@@ -177,7 +174,7 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
   const bool wasOpaque = color.a == 1.0, isOpaque = c[3] == 1.0;
   if (wasOpaque && !isOpaque) ++data->translucentColorCount;
   if (!wasOpaque && isOpaque) --data->translucentColorCount;
-  color = ColorRGBA{c[0], c[1], c[2], c[3]};
+  color = LMP_toColor(c);
   mesh()->geometryDirty = true;
   return 0;
 }
@@ -194,41 +191,6 @@ int LMP_Mesh::resetVertexColor(lua_State* L) {
   mesh()->geometryDirty = true;
   return 0;
 }
-
-LMP_Proxy* LMP_AnimatedMesh::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", luaName);
-  MDL_Object* model = LMP_constructModel<LMP_AnimatedMesh>(
-      L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_AnimatedMesh()); });
-  return new (std::nothrow) LMP_AnimatedMesh(model);
-}
-
-int LMP_AnimatedMesh::setLocked(lua_State* L) {
-  bool locked = false;
-  if (animatedMesh() && LMP_getArgs(L, "B", &locked)) animatedMesh()->locked = locked;
-  return 0;
-}
-
-int LMP_AnimatedMesh::update(lua_State*) {
-  if (animatedMesh()) animatedMesh()->update(true);
-  return 0;
-}
-
-// The looks rows of newMesh, then the skinning rows; not the vertex rows.
-const LMP_MethodReg<LMP_AnimatedMesh> LMP_AnimatedMesh::methods[] = {
-    {"getColor", &LMP_Mesh::getColor},
-    {"setColor", &LMP_Mesh::setColor},
-    {"getMaterial", &LMP_Mesh::getMaterial},
-    {"setTexture", &LMP_Mesh::setTexture},
-    {"getTexture", &LMP_Mesh::getTexture},
-    {"setOwnMaterial", &LMP_Mesh::setOwnMaterial},
-    {"setCastShadow", &LMP_Mesh::setCastShadow},
-    {"setReceiveShadow", &LMP_Mesh::setReceiveShadow},
-    {"getDisplayMode", &LMP_Mesh::getDisplayMode},
-    {"setDisplayMode", &LMP_Mesh::setDisplayMode},
-    {"setLocked", &LMP_AnimatedMesh::setLocked},
-    {"update", &LMP_AnimatedMesh::update},
-    {nullptr, nullptr},
-};
 
 const LMP_MethodReg<LMP_Mesh> LMP_Mesh::methods[] = {
     {"getColor", &LMP_Mesh::getColor},

@@ -1,8 +1,7 @@
 #pragma once
-// newMesh and newAnimatedMesh: the script classes of meshes. One body serves
-// both classes for the looks methods; vertex methods belong to newMesh.
+// newMesh: the script class of meshes. Its looks methods serve
+// newAnimatedMesh too; the vertex methods are its own.
 
-#include "model/animated_mesh.h"
 #include "model/mesh.h"
 #include "script/lmp_object.h"
 
@@ -12,7 +11,7 @@ class LMP_Mesh : public LMP_Object {
   static const LMP_MethodReg<LMP_Mesh> methods[];
 
   explicit LMP_Mesh(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newMesh"; }
+  static const char* className() { return "newMesh"; }
 
   // newMesh(parent or scene [, source mesh]).
   static LMP_Proxy* construct(lua_State* L);
@@ -39,21 +38,4 @@ class LMP_Mesh : public LMP_Object {
   int getVertexColor(lua_State* L);
   int setVertexColor(lua_State* L);
   int resetVertexColor(lua_State* L);
-};
-
-class LMP_AnimatedMesh : public LMP_Mesh {
- public:
-  static const char* const luaName;
-  static const LMP_MethodReg<LMP_AnimatedMesh> methods[];
-
-  explicit LMP_AnimatedMesh(MDL_Object* object) : LMP_Mesh(object) {}
-  const char* className() const override { return "newAnimatedMesh"; }
-
-  // newAnimatedMesh(parent or scene [, source animated mesh]).
-  static LMP_Proxy* construct(lua_State* L);
-
-  MDL_AnimatedMesh* animatedMesh() const { return static_cast<MDL_AnimatedMesh*>(model); }
-
-  int setLocked(lua_State* L);
-  int update(lua_State* L);
 };

@@ -1,15 +1,12 @@
 #include "script/lmp_mike.h"
 
-#include <new>
-
 #include "script/lmp_fields.h"
 
 const char* const LMP_Mike::luaName = "newMike";
 
 LMP_Proxy* LMP_Mike::construct(lua_State* L) {
-  MDL_Object* model =
-      LMP_constructModel<LMP_Mike>(L, [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Mike()); });
-  return new (std::nothrow) LMP_Mike(model);
+  MDL_Object* model = LMP_constructModel<LMP_Mike>(L, [] { return static_cast<MDL_Object*>(new MDL_Mike()); });
+  return new LMP_Mike(model);
 }
 
 int LMP_Mike::getGain(lua_State* L) { return LMP_getField(L, mike(), &MDL_Mike::gain); }

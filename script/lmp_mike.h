@@ -10,7 +10,7 @@ class LMP_Mike : public LMP_Object {
   static const LMP_MethodReg<LMP_Mike> methods[];
 
   explicit LMP_Mike(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newMike"; }
+  static const char* className() { return "newMike"; }
 
   // newMike(parent or scene [, mike]); mikes are never copied, so a source
   // gives a proxy without a model.

@@ -1,5 +1,7 @@
 #include "script/lmp_models_set.h"
 
+#include <memory>
+
 #include "controller/ctrl_generic.h"
 #include "model/mesh_data.h"
 #include "model/object.h"
@@ -15,18 +17,19 @@ LMP_ModelsSet::~LMP_ModelsSet() {
 }
 
 LMP_Proxy* LMP_ModelsSet::construct(lua_State* L) {
-  LMP_ModelsSet* proxy = new LMP_ModelsSet();
   CTRL_Generic* ctrl = LMP_getController(L);
   const char* name = nullptr;
-  if (!ctrl || !LMP_getArgs(L, "S", &name)) return proxy;
+  const bool named = ctrl && LMP_getArgs(L, "S", &name);
+  std::unique_ptr<LMP_ModelsSet> proxy(new LMP_ModelsSet());
+  if (!named) return proxy.release();
   ModelsSet* set = ctrl->loadModelsSet(name);
   if (!set) {
     LMP_reportError(L, "File %s not found", name);
-    return proxy;
+    return proxy.release();
   }
   proxy->model = set;
-  set->proxy.assign(proxy);
-  return proxy;
+  set->proxy.assign(proxy.get());
+  return proxy.release();
 }
 
 // Names of the top-level objects of one type, indexed from 1.
@@ -57,15 +60,7 @@ int LMP_ModelsSet::getAnimationData(lua_State* L) {
   const char* name = nullptr;
   if (!set() || !LMP_getArgs(L, "S", &name)) return 0;
   for (AnimationData* data : set()->animations) {
-    if (!data->name || !LMP_sameNameIgnoringCase(data->name, name)) continue;
-    LMP_Proxy* proxy = data->proxy.get();
-    if (!proxy) {
-      proxy = new LMP_AnimationData();
-      proxy->model = data;
-      data->proxy.assign(proxy);
-    }
-    LMP_Binder<LMP_AnimationData>::push(L, proxy);
-    return 1;
+    if (data->name && LMP_sameNameIgnoringCase(data->name, name)) return LMP_pushAnimationData(L, data);
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <new>
 
 #include "controller/ctrl_generic.h"
 #include "model/constants.h"
@@ -132,7 +133,6 @@ bool LMP_Object::onEvent(CTRL_ScriptEngine* engine, int id, va_list args) {
 }
 
 LMP_Proxy* LMP_Object::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", "newObject");
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
   if (!LMP_getSceneArg(L, 1, &scene, &parent)) return nullptr;
@@ -148,12 +148,17 @@ MDL_Object* LMP_placeNewObject(Scene* scene, MDL_Object* parent, bool copy, MDL_
     object = source ? scene->instantiateByName(source) : nullptr;
   } else {
     object = make();
-    if (!object) return nullptr;
-    scene->registerObject(object);
+    LMP_registerNewObject(scene, object);
     if (parent) object->editWorld() = parent->getWorld();
   }
   if (object && parent) parent->addChild(object);
   return object;
+}
+
+void LMP_registerNewObject(Scene* scene, MDL_Object* object) {
+  if (scene->registerObject(object)) return;
+  delete object;  // listed nowhere yet
+  throw std::bad_alloc();
 }
 
 // ---- Tree

@@ -4,7 +4,7 @@
 //
 // An object class derives from LMP_Object, gives what lmp_binder.h asks of a
 // bound class plus a constructor T(MDL_Object*) that links an existing object,
-// overrides className() when its messages name another constructor, and is
+// hides className() when its messages name another constructor, and is
 // registered with LMP_registerObjectClass<T>(L, type) in script/scene_api.cpp.
 
 #include <type_traits>
@@ -21,8 +21,12 @@ class LMP_Object : public LMP_Proxy {
   explicit LMP_Object(MDL_Object* object);
   ~LMP_Object() override;
   bool onEvent(CTRL_ScriptEngine* engine, int id, va_list args) override;
-  // The constructor global named in constructor messages.
-  virtual const char* className() const { return "newObject"; }
+  // The constructor global named in constructor messages; static, so that
+  // the binding can name it before anything is built.
+  static const char* className() { return "newObject"; }
+  // A parent or scene, then an optional source: the binding reports more,
+  // and the construction goes on.
+  static constexpr int kConstructorArgs = 2;
 
   // newObject(parent or scene [, source]).
   static LMP_Proxy* construct(lua_State* L);
@@ -119,6 +123,10 @@ LMP_Object* LMP_getObjectArg(lua_State* L, int idx);
 // "Unable to retreive Scene" and gives false.
 class Scene;
 bool LMP_getSceneArg(lua_State* L, int idx, Scene** scene, MDL_Object** parent);
+
+// Registers a constructor's new object in the scene; a refused list entry
+// frees it and throws std::bad_alloc.
+void LMP_registerNewObject(Scene* scene, MDL_Object* object);
 
 // The model of an object constructor: a copy of source's subtree when copy
 // is set (null when source is gone or not cloned), else make()'s new object

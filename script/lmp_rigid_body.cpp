@@ -45,13 +45,12 @@ void adoptCopy(MDL_RigidBody* body, MDL_Object* copy) {
 }  // namespace
 
 LMP_Proxy* LMP_RigidBody::construct(lua_State* L) {
-  if (lua_gettop(L) > 2) LMP_reportError(L, "Too much arguments for %s", "newRigidBody");
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
   if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_RigidBody(nullptr);
   // A parent only names the scene: a body is always a root.
   MDL_RigidBody* body = new MDL_RigidBody;
-  scene->registerObject(body);
+  LMP_registerNewObject(scene, body);
   if (lua_gettop(L) >= 2) {
     LMP_Object* source = LMP_getObjectArg(L, 2);
     MDL_Object* copy = source && source->object() ? scene->instantiateByName(source->object()) : nullptr;

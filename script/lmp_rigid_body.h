@@ -11,7 +11,7 @@ class LMP_RigidBody : public LMP_Object {
   static const LMP_MethodReg<LMP_RigidBody> methods[];
 
   explicit LMP_RigidBody(MDL_Object* object) : LMP_Object(object) {}
-  const char* className() const override { return "newRigidBody"; }
+  static const char* className() { return "newRigidBody"; }
 
   // newRigidBody(parent or scene [, source object]).
   static LMP_Proxy* construct(lua_State* L);

@@ -16,11 +16,7 @@ LMP_Proxy* LMP_Scene::construct(lua_State* L) {
   CTRL_Generic* ctrl = LMP_getController(L);
   if (!ctrl) return proxy.release();
   const char* name = lua_type(L, 1) == LUA_TSTRING || lua_type(L, 1) == LUA_TNUMBER ? lua_tostring(L, 1) : nullptr;
-  Scene* scene = new Scene(name);
-  if (!ctrl->resources.scenes.append(scene)) {
-    delete scene;
-    return proxy.release();
-  }
+  Scene* scene = LMP_appendNew(ctrl->resources.scenes, new Scene(name));
   proxy->model = scene;
   scene->proxy.assign(proxy.get());
   return proxy.release();

@@ -1,38 +1,28 @@
 #include "script/lmp_sound.h"
 
-#include <new>
-
 #include "model/sample.h"
 #include "model/scene.h"
 #include "script/lmp_fields.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_sample.h"
 
 const char* const LMP_Sound::luaName = "newSound";
-
-namespace {
-
-// The record of the newSample userdata at idx; anything else raises an
-// argument error naming newSample.
-SoundRecord* sampleArg(lua_State* L, int idx) { return LMP_Binder<LMP_Sample>::check(L, idx)->sample(); }
-
-}  // namespace
 
 LMP_Proxy* LMP_Sound::construct(lua_State* L) {
   Scene* scene = nullptr;
   MDL_Object* parent = nullptr;
-  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new (std::nothrow) LMP_Sound(nullptr);
+  if (!LMP_getSceneArg(L, 1, &scene, &parent)) return new LMP_Sound(nullptr);
   // The sample is checked first, so a wrong one leaves no sound behind.
-  SoundRecord* sample = lua_gettop(L) >= 2 ? sampleArg(L, 2) : nullptr;
-  MDL_Object* model = LMP_placeNewObject(scene, parent, false, nullptr,
-                                         [] { return static_cast<MDL_Object*>(new (std::nothrow) MDL_Sound()); });
+  SoundRecord* sample = lua_gettop(L) >= 2 ? LMP_checkSample(L, 2) : nullptr;
+  MDL_Object* model =
+      LMP_placeNewObject(scene, parent, false, nullptr, [] { return static_cast<MDL_Object*>(new MDL_Sound()); });
   if (model) static_cast<MDL_Sound*>(model)->sample = sample;
-  return new (std::nothrow) LMP_Sound(model);
+  return new LMP_Sound(model);
 }
 
 int LMP_Sound::setSample(lua_State* L) {
   if (!sound()) return 0;
   if (lua_gettop(L) == 0) lua_pushnil(L);
-  sound()->sample = sampleArg(L, lua_gettop(L));
+  sound()->sample = LMP_checkSample(L, lua_gettop(L));
   return 0;
 }
 

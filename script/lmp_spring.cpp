@@ -1,5 +1,7 @@
 #include "script/lmp_spring.h"
 
+#include <memory>
+
 #include "model/rigid_body.h"
 #include "model/scene.h"
 #include "script/lmp_args.h"
@@ -14,22 +16,24 @@ LMP_Spring::~LMP_Spring() {
 }
 
 LMP_Proxy* LMP_Spring::construct(lua_State* L) {
-  LMP_Spring* proxy = new LMP_Spring();
   MDL_RigidBody *a = nullptr, *b = nullptr;
   double *pointA = nullptr, *pointB = nullptr;
   int frameA = LMP_REF_GLOBAL, frameB = LMP_REF_GLOBAL;
-  if (!LMP_getArgs(L, "RVRV|II", &a, &pointA, &b, &pointB, &frameA, &frameB)) return proxy;
+  // Parsed first: a wrong value raises before anything is made.
+  const bool given = LMP_getArgs(L, "RVRV|II", &a, &pointA, &b, &pointB, &frameA, &frameB) != 0;
+  std::unique_ptr<LMP_Spring> proxy(new LMP_Spring());
+  if (!given) return proxy.release();
   Scene* scene = LMP_sceneOfBodies(L, a, b, "Spring rigid bodies must belong to the same scene");
-  if (!scene) return proxy;
+  if (!scene) return proxy.release();
   Spring* s = scene->addSpring();
-  if (!s) return proxy;
+  LMP_requireMemory(s);
   s->bodyA = a;
   s->bodyB = b;
   LMP_storeInFrame(L, a, frameA, pointA, false, s->pointA);
   LMP_storeInFrame(L, b, frameB, pointB, false, s->pointB);
-  s->proxy.assign(proxy);
+  s->proxy.assign(proxy.get());
   proxy->model = s;
-  return proxy;
+  return proxy.release();
 }
 
 namespace {

@@ -1,11 +1,13 @@
 #include "script/lmp_stream.h"
 
+#include <memory>
 #include <new>
 
 #include "controller/ctrl_generic.h"
 #include "script/engine.h"
 #include "script/lmp_args.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_sample.h"
+#include "script/lmp_texture.h"
 
 const char* const LMP_Stream::luaName = "newStream";
 
@@ -14,25 +16,24 @@ LMP_Stream::~LMP_Stream() {
 }
 
 LMP_Proxy* LMP_Stream::construct(lua_State* L) {
-  LMP_Stream* proxy = new LMP_Stream();
   CTRL_Generic* ctrl = LMP_getController(L);
   const char* name = nullptr;
   int filter = 0;
-  if (!ctrl || !LMP_getArgs(L, "S|I", &name, &filter)) return proxy;
+  const bool named = ctrl && LMP_getArgs(L, "S|I", &name, &filter);
+  std::unique_ptr<LMP_Stream> proxy(new LMP_Stream());
+  if (!named) return proxy.release();
   VideoStream* stream = VideoStream::open(name, ctrl);
-  if (stream && !stream->file) {
+  LMP_requireMemory(stream);
+  if (!stream->file) {
     delete stream;
     LMP_reportError(L, "File %s not found", name);
-    return proxy;
+    return proxy.release();
   }
-  if (!stream || !ctrl->resources.videoStreams.append(stream)) {
-    delete stream;
-    return proxy;
-  }
+  LMP_appendNew(ctrl->resources.videoStreams, stream);
   stream->image.filter = filter;
   proxy->model = stream;
-  stream->proxy.assign(proxy);
-  return proxy;
+  stream->proxy.assign(proxy.get());
+  return proxy.release();
 }
 
 int LMP_Stream::del(lua_State* L) {

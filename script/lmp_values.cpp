@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "model/color.h"
 #include "model/vec3.h"
 #include "script/lmp_values_impl.h"
 
@@ -83,8 +84,18 @@ void LMP_fromMatrix3(double* p, const Matrix3& m) {
   for (int e = 0; e < 9; ++e) p[e] = m.at(e);
 }
 
+ColorRGBA LMP_toColor(const double* p) { return ColorRGBA{p[0], p[1], p[2], p[3]}; }
+
+void LMP_fromColor(double* p, const ColorRGBA& c) {
+  p[0] = c.r;
+  p[1] = c.g;
+  p[2] = c.b;
+  p[3] = c.a;
+}
+
 void LMP_pushV3(lua_State* L, const Vec3& v) { LMP_fromVec3(LMP_iPushV3(L), v); }
 void LMP_pushM33(lua_State* L, const Matrix3& m) { LMP_fromMatrix3(LMP_iPushM33(L), m); }
+void LMP_pushColor(lua_State* L, const ColorRGBA& c) { LMP_fromColor(LMP_iPushColor(L), c); }
 
 void LMP_pushV2(lua_State* L, double x, double y) {
   double* p = LMP_iPushV2(L);

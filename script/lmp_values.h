@@ -7,6 +7,7 @@
 
 struct Vec3;
 struct Matrix3;
+struct ColorRGBA;
 
 // Push a new value whose payload the caller fills.
 double* LMP_iPushV2(lua_State* L);
@@ -16,6 +17,7 @@ double* LMP_iPushColor(lua_State* L);
 
 void LMP_pushV3(lua_State* L, const Vec3& v);
 void LMP_pushM33(lua_State* L, const Matrix3& m);
+void LMP_pushColor(lua_State* L, const ColorRGBA& c);
 
 // The payload of the value at idx, or null when it is not of that type.
 double* LMP_testV2(lua_State* L, int idx);
@@ -35,6 +37,8 @@ Vec3 LMP_toVec3(const double* p);
 void LMP_fromVec3(double* p, const Vec3& v);
 Matrix3 LMP_toMatrix3(const double* p);
 void LMP_fromMatrix3(double* p, const Matrix3& m);
+ColorRGBA LMP_toColor(const double* p);
+void LMP_fromColor(double* p, const ColorRGBA& c);
 
 // Registers the four types in the order v3, v2, color, m33.
 void LMP_registerValueTypes(lua_State* L);

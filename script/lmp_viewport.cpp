@@ -1,6 +1,6 @@
 #include "script/lmp_viewport.h"
 
-#include <new>
+#include <memory>
 
 #include "controller/ctrl_generic.h"
 #include "controller/event.h"
@@ -103,24 +103,20 @@ bool LMP_Viewport::onEvent(CTRL_ScriptEngine* engine, int id, va_list args) {
 }
 
 LMP_Proxy* LMP_Viewport::construct(lua_State* L) {
-  LMP_Viewport* proxy = new (std::nothrow) LMP_Viewport();
   CTRL_Generic* ctrl = LMP_getController(L);
   double x = 0, y = 0, w = 0, h = 0;
-  if (!proxy || !ctrl || !LMP_getArgs(L, "NNNN", &x, &y, &w, &h)) return proxy;
-  Viewport* v = new (std::nothrow) Viewport();
-  if (!v) return proxy;
+  const bool placed = ctrl && LMP_getArgs(L, "NNNN", &x, &y, &w, &h);
+  std::unique_ptr<LMP_Viewport> proxy(new LMP_Viewport());
+  if (!placed) return proxy.release();
+  Viewport* v = LMP_appendNew(ctrl->resources.viewports, new Viewport());
   v->x = x;
   v->y = y;
   v->width = w;
   v->height = h;
-  if (!ctrl->resources.viewports.append(v)) {
-    delete v;
-    return proxy;
-  }
   ctrl->setCurrentViewport(v);
   proxy->model = v;
-  v->proxy.assign(proxy);
-  return proxy;
+  v->proxy.assign(proxy.get());
+  return proxy.release();
 }
 
 int LMP_Viewport::del(lua_State* L) {

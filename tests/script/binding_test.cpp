@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "constructor_cases.h"
 #include "model/object.h"
 #include "model/scene.h"
 #include "script/lmp_object.h"
@@ -92,6 +94,29 @@ TEST(Binding, PushOfAnUnknownTypeReportsAndPushesNothing) {
   ASSERT_EQ(p.controller->failures.size(), 1u);
   EXPECT_EQ(p.controller->failures[0], "LMP_iPushProxy -> Unknown object type");
   EXPECT_FALSE(odd.proxy);
+}
+
+// One argument more than a constructor takes: the report its kind of
+// constructor makes, word for word, and the construction goes on as far as
+// that report allows.
+void expectSurplusReported(const scripttest::ConstructorCase& c) {
+  SCOPED_TRACE(c.surplusCall);
+  scripttest::ConstructorPlayer k;
+  ASSERT_EQ(k.setup, "");
+  ASSERT_TRUE(k.p.controller->failures.empty());
+  ASSERT_EQ(k.p.run(std::string("r = ") + c.surplusCall + "\nassert(isA(r, '" + c.luaName + "'))"), "");
+  const std::vector<std::string>& failures = k.p.controller->failures;
+  if (*c.surplusReport) {
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].substr(failures[0].find("]:1: ") + 5), c.surplusReport);
+  } else {
+    EXPECT_TRUE(failures.empty()) << failures[0];
+  }
+  EXPECT_EQ(k.p.model("r") != nullptr, c.surplusMakesModel);
+}
+
+TEST(Binding, EveryConstructorReportsSurplusArguments) {
+  for (const scripttest::ConstructorCase& c : scripttest::kConstructorCases) expectSurplusReported(c);
 }
 
 }  // namespace

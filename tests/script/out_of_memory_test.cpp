@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "constructor_cases.h"
 #include "script_harness.h"
 
 namespace {
@@ -68,8 +69,8 @@ TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
   lua_register(p.L, "refuseAfter", refuseAfter);
   ASSERT_EQ(p.run("s = newScene() o = newObject(s) newObject(o) b = newRigidBody(s) newCollisionVolume(b)"), "");
   for (const char* call : calls) {
-    // These constructors cannot do without an allocation (others may answer
-    // nil instead).
+    // These constructors cannot do without an allocation (every constructor
+    // is held to the same below).
     const std::string c = call;
     if (c.compare(0, 8, "newScene") == 0 || c.compare(0, 9, "newObject") == 0 ||
         c.compare(0, 12, "newRigidBody") == 0 || c.compare(0, 18, "newCollisionVolume") == 0) {
@@ -92,6 +93,47 @@ TEST(ScriptOutOfMemory, ConstructorsAndMethodsFailAsLuaDoes) {
                 "");
     }
   }
+  allowed = -1;
+}
+
+// Each allocation a constructor makes refused in turn: the call raises Lua's
+// memory error until it needs no more, and then answers its proxy with its
+// model. Never nil, a proxy left without its model, or a report.
+void expectRaisedUntilAnswered(const scripttest::ConstructorCase& c) {
+  scripttest::ConstructorPlayer k;
+  ASSERT_EQ(k.setup, "");
+  lua_register(k.p.L, "refuseAfter", refuseAfter);
+  bool answered = false;
+  for (int limit = 0; limit < 200 && !answered; ++limit) {
+    // Past the allocations before a controller's loader, nothing is refused.
+    const bool unrefused = c.refusals >= 0 && limit == c.refusals;
+    SCOPED_TRACE(std::string(c.call) + (unrefused ? " unrefused" : " after " + std::to_string(limit)));
+    ASSERT_EQ(k.p.run("r = nil refuseAfter(" + std::to_string(unrefused ? -1 : limit) +
+                      ") local ok, e = pcall(function() r = " + c.call +
+                      " end) refuseAfter(-1) "
+                      "assert(ok or e == 'not enough memory', tostring(e)) "
+                      "assert(ok == (r ~= nil)) "
+                      "answered = ok"),
+              "");
+    lua_getglobal(k.p.L, "answered");
+    answered = lua_toboolean(k.p.L, -1) != 0;
+    lua_pop(k.p.L, 1);
+    // Every constructor allocates at least its proxy.
+    const bool mustRaise = limit == 0 || (c.refusals >= 0 && limit < c.refusals);
+    EXPECT_FALSE(mustRaise && answered);
+    EXPECT_FALSE(unrefused && !answered);
+  }
+  SCOPED_TRACE(c.call);
+  ASSERT_TRUE(answered);
+  ASSERT_EQ(k.p.run(std::string("assert(isA(r, '") + c.luaName + "'))"), "");
+  EXPECT_EQ(k.p.model("r") != nullptr, c.makesModel);
+  const std::string refused = "Unsupported usage of a Lua constructor LMP_Bone";
+  for (const std::string& f : k.p.controller->failures)
+    EXPECT_TRUE(std::string(c.luaName) == "newBone" && f.find(refused) != std::string::npos) << f;
+}
+
+TEST(ScriptOutOfMemory, EveryConstructorRaisesUntilItHasWhatItNeeds) {
+  for (const scripttest::ConstructorCase& c : scripttest::kConstructorCases) expectRaisedUntilAnswered(c);
   allowed = -1;
 }
 

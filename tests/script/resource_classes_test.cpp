@@ -7,7 +7,9 @@
 
 #include "model/font_library.h"
 #include "model/sound.h"
-#include "script/lmp_resources.h"
+#include "script/lmp_font.h"
+#include "script/lmp_sample.h"
+#include "script/lmp_texture.h"
 #include "script_harness.h"
 #include "support/test_media.h"
 

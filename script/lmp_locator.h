@@ -1,0 +1,17 @@
+#pragma once
+// newLocator: the script class of locators, plain placement markers.
+
+#include "script/lmp_object.h"
+
+// A placement marker: the object methods only.
+class LMP_Locator : public LMP_Object {
+ public:
+  static const char* const luaName;
+  static const LMP_MethodReg<LMP_Locator> methods[];
+
+  explicit LMP_Locator(MDL_Object* object) : LMP_Object(object) {}
+  static const char* className() { return "newLocator"; }
+
+  // newLocator(parent or scene [, source locator]).
+  static LMP_Proxy* construct(lua_State* L);
+};
