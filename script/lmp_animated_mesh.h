@@ -11,7 +11,8 @@ class LMP_AnimatedMesh : public LMP_Mesh {
   static const LMP_MethodReg<LMP_AnimatedMesh> methods[];
 
   explicit LMP_AnimatedMesh(MDL_Object* object) : LMP_Mesh(object) {}
-  static const char* className() { return "newAnimatedMesh"; }
+  static const char* constructorName() { return "newAnimatedMesh"; }
+  const char* className() const override { return constructorName(); }
 
   // newAnimatedMesh(parent or scene [, source animated mesh]).
   static LMP_Proxy* construct(lua_State* L);

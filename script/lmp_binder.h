@@ -11,7 +11,7 @@
 // and, when its constructor reads a fixed number of arguments without the
 // argument parser (which reports surplus itself):
 //   static constexpr int kConstructorArgs;      more are reported, naming
-//   static const char* className();             this constructor global
+//   static const char* constructorName();       this constructor global
 // Object classes also get the LMP_Object rows first (see lmp_object.h).
 //
 // Memory exhaustion in a constructor is Lua's own memory error, wherever it
@@ -126,7 +126,7 @@ class LMP_Binder {
     bool exhausted = false;
     try {
       if constexpr (LMP_ConstructorArgs<T>::most >= 0)
-        LMP_reportSurplusArgs(L, LMP_ConstructorArgs<T>::most, T::className());
+        LMP_reportSurplusArgs(L, LMP_ConstructorArgs<T>::most, T::constructorName());
       proxy = T::construct(L);
     } catch (const std::bad_alloc&) {
       exhausted = true;

@@ -11,7 +11,8 @@ class LMP_Bone : public LMP_Object {
   static const LMP_MethodReg<LMP_Bone> methods[];
 
   explicit LMP_Bone(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newBone"; }
+  static const char* constructorName() { return "newBone"; }
+  const char* className() const override { return constructorName(); }
 
   // Refused, whatever the arguments: reports the usage and answers a proxy
   // without a bone.

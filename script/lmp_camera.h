@@ -10,7 +10,8 @@ class LMP_Camera : public LMP_Object {
   static const LMP_MethodReg<LMP_Camera> methods[];
 
   explicit LMP_Camera(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newCamera"; }
+  static const char* constructorName() { return "newCamera"; }
+  const char* className() const override { return constructorName(); }
 
   // newCamera(parent or scene [, camera to copy]).
   static LMP_Proxy* construct(lua_State* L);

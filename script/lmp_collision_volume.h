@@ -10,7 +10,8 @@ class LMP_CollisionVolume : public LMP_Object {
   static const LMP_MethodReg<LMP_CollisionVolume> methods[];
 
   explicit LMP_CollisionVolume(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newCollisionVolume"; }
+  static const char* constructorName() { return "newCollisionVolume"; }
+  const char* className() const override { return constructorName(); }
 
   // newCollisionVolume(parent or scene [, source volume]).
   static LMP_Proxy* construct(lua_State* L);

@@ -11,7 +11,8 @@ class LMP_Image : public LMP_Object {
   static const LMP_MethodReg<LMP_Image> methods[];
 
   explicit LMP_Image(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newImage"; }
+  static const char* constructorName() { return "newImage"; }
+  const char* className() const override { return constructorName(); }
 
   // newImage(parent or scene [, texture]).
   static LMP_Proxy* construct(lua_State* L);

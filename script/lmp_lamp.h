@@ -10,7 +10,8 @@ class LMP_Lamp : public LMP_Object {
   static const LMP_MethodReg<LMP_Lamp> methods[];
 
   explicit LMP_Lamp(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newLamp"; }
+  static const char* constructorName() { return "newLamp"; }
+  const char* className() const override { return constructorName(); }
 
   // newLamp(parent or scene [, lamp to copy]).
   static LMP_Proxy* construct(lua_State* L);

@@ -10,7 +10,8 @@ class LMP_Locator : public LMP_Object {
   static const LMP_MethodReg<LMP_Locator> methods[];
 
   explicit LMP_Locator(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newLocator"; }
+  static const char* constructorName() { return "newLocator"; }
+  const char* className() const override { return constructorName(); }
 
   // newLocator(parent or scene [, source locator]).
   static LMP_Proxy* construct(lua_State* L);

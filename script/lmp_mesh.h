@@ -11,7 +11,8 @@ class LMP_Mesh : public LMP_Object {
   static const LMP_MethodReg<LMP_Mesh> methods[];
 
   explicit LMP_Mesh(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newMesh"; }
+  static const char* constructorName() { return "newMesh"; }
+  const char* className() const override { return constructorName(); }
 
   // newMesh(parent or scene [, source mesh]).
   static LMP_Proxy* construct(lua_State* L);

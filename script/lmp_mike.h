@@ -10,7 +10,8 @@ class LMP_Mike : public LMP_Object {
   static const LMP_MethodReg<LMP_Mike> methods[];
 
   explicit LMP_Mike(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newMike"; }
+  static const char* constructorName() { return "newMike"; }
+  const char* className() const override { return constructorName(); }
 
   // newMike(parent or scene [, mike]); mikes are never copied, so a source
   // gives a proxy without a model.

@@ -4,7 +4,7 @@
 //
 // An object class derives from LMP_Object, gives what lmp_binder.h asks of a
 // bound class plus a constructor T(MDL_Object*) that links an existing object,
-// hides className() when its messages name another constructor, and is
+// gives constructorName() and className() when its messages name another constructor, and is
 // registered with LMP_registerObjectClass<T>(L, type) in script/scene_api.cpp.
 
 #include <type_traits>
@@ -22,8 +22,10 @@ class LMP_Object : public LMP_Proxy {
   ~LMP_Object() override;
   bool onEvent(CTRL_ScriptEngine* engine, int id, va_list args) override;
   // The constructor global named in constructor messages; static, so that
-  // the binding can name it before anything is built.
-  static const char* className() { return "newObject"; }
+  // the binding can name it before anything is built. className answers it
+  // for any proxy.
+  static const char* constructorName() { return "newObject"; }
+  virtual const char* className() const { return constructorName(); }
   // A parent or scene, then an optional source: the binding reports more,
   // and the construction goes on.
   static constexpr int kConstructorArgs = 2;

@@ -11,7 +11,8 @@ class LMP_Polyline : public LMP_Object {
   static const LMP_MethodReg<LMP_Polyline> methods[];
 
   explicit LMP_Polyline(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newPolyline"; }
+  static const char* constructorName() { return "newPolyline"; }
+  const char* className() const override { return constructorName(); }
 
   // newPolyline(parent or scene [, source polyline]). Polylines are not
   // cloned: with a source the proxy has no model.

@@ -11,7 +11,8 @@ class LMP_RigidBody : public LMP_Object {
   static const LMP_MethodReg<LMP_RigidBody> methods[];
 
   explicit LMP_RigidBody(MDL_Object* object) : LMP_Object(object) {}
-  static const char* className() { return "newRigidBody"; }
+  static const char* constructorName() { return "newRigidBody"; }
+  const char* className() const override { return constructorName(); }
 
   // newRigidBody(parent or scene [, source object]).
   static LMP_Proxy* construct(lua_State* L);
