@@ -24,7 +24,8 @@ bool Scene::collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, i
 
 Spring* Scene::addSpring() {
   Spring* s = new (std::nothrow) Spring;
-  if (!springs.append(s)) {
+  // No record: nothing is listed, or every step would meet a null spring.
+  if (!s || !springs.append(s)) {
     delete s;
     return nullptr;
   }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "constructor_cases.h"
+#include "model/scene.h"
 #include "script_harness.h"
 
 namespace {
@@ -138,3 +139,22 @@ TEST(ScriptOutOfMemory, EveryConstructorRaisesUntilItHasWhatItNeeds) {
 }
 
 }  // namespace
+
+// A spring whose record cannot be had is never listed: the scene's steps
+// after the refusal meet only whole springs.
+TEST(ScriptOutOfMemory, ARefusedSpringLeavesNothingBehindForTheSteps) {
+  scripttest::Player p({});
+  lua_register(p.L, "refuseAfter", refuseAfter);
+  ASSERT_EQ(p.run("s = newScene() a = newRigidBody(s) b = newRigidBody(s)"), "");
+  for (int limit = 0; limit < 6; ++limit) {
+    SCOPED_TRACE(limit);
+    ASSERT_EQ(p.run("refuseAfter(" + std::to_string(limit) +
+                    ") pcall(function() return newSpring(a, v3(), b, v3()) end) refuseAfter(-1)"),
+              "");
+  }
+  allowed = -1;
+  Scene* scene = p.model<Scene>("s");
+  ASSERT_TRUE(scene);
+  for (Spring* spring : scene->springs) EXPECT_NE(spring, nullptr);
+  for (int i = 0; i < 3; ++i) scene->step(nullptr, 0.01);
+}
