@@ -135,11 +135,11 @@ Documented readReference(const std::string& text) {
   static const std::regex backticked("`([A-Za-z_][A-Za-z0-9_]*)`");
   static const std::regex constantCell("^`([A-Z][A-Z0-9_]*)`$");
   Documented doc;
-  enum Part { OTHER, FUNCTIONS, CONSTANTS } part = OTHER;
+  enum Section { OTHER, FUNCTIONS, CONSTANTS } section = OTHER;
   std::string current;  // the class whose section this is, if any
   std::string entry;  // the list entry being read, continuation lines joined
   auto endEntry = [&] {
-    Names* into = !current.empty() ? &doc.classes[current] : part == FUNCTIONS ? &doc.functions : nullptr;
+    Names* into = !current.empty() ? &doc.classes[current] : section == FUNCTIONS ? &doc.functions : nullptr;
     if (into)
       for (const std::string& name : entryNames(entry)) into->insert(name);
     entry.clear();
@@ -155,7 +155,7 @@ Documented readReference(const std::string& text) {
     endEntry();
     if (line.compare(0, 3, "## ") == 0) {
       const std::string title = line.substr(3);
-      part = title == "Global functions" ? FUNCTIONS : title.compare(0, 9, "Constants") == 0 ? CONSTANTS : OTHER;
+      section = title == "Global functions" ? FUNCTIONS : title.compare(0, 9, "Constants") == 0 ? CONSTANTS : OTHER;
       current.clear();
     } else if (line.compare(0, 4, "### ") == 0) {
       current = std::regex_match(line, m, classHeading) ? m[1].str() : "";
@@ -165,7 +165,7 @@ Documented readReference(const std::string& text) {
         doc.inherits[current].insert((*it)[1].str());
     } else if (line.compare(0, 3, "- `") == 0) {
       entry = line;
-    } else if (part == CONSTANTS && line.compare(0, 1, "|") == 0) {
+    } else if (section == CONSTANTS && line.compare(0, 1, "|") == 0) {
       const std::vector<std::string> row = cells(line);
       for (size_t i = 0; i + 1 < row.size(); ++i)
         if (std::regex_match(row[i], m, constantCell)) doc.constants[m[1].str()] = row[i + 1];
