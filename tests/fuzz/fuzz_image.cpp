@@ -5,13 +5,17 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "fuzz_support.h"
 #include "model/image_source.h"
-#include "platform/testing.h"
 #include "view/texture_image.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietLog();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 20)) return 0;
-  vsplat::DebugCapture quiet;  // the log lines of refused input would drown the fuzzer's own
   // Not owned: the record only reads the bytes and leaves them to us.
   ImageSource source("t.png", const_cast<unsigned char*>(data), static_cast<int32_t>(size), false);
   PixelImage image;

@@ -1,6 +1,6 @@
 // Member reads after the signature: the bytes are the archive itself (local
-// headers, sizes, methods), read through readFile, the file layer and the
-// script io library.
+// headers, sizes, methods), read through readFile and the file layer, and
+// its config.xml read as the package opener reads it (root, version).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 
 #include "controller/byte_buffer.h"
 #include "controller/vfs.h"
+#include "fuzz_support.h"
 #include "support/test_package.h"
 
 namespace {
@@ -38,6 +39,11 @@ void readEverything(CTRL_Generic& controller) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietLog();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 20)) return 0;
   testpkg::RecordingController controller;
@@ -45,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto package = std::make_unique<ByteBuffer>();
   if (size && package->resize(static_cast<int32_t>(size))) memcpy(package->data, data, size);
   controller.package = std::move(package);
+  controller.readConfig();
   readEverything(controller);
   return 0;
 }

@@ -7,7 +7,13 @@
 #include <tinyxml.h>
 
 #include "fuzz_bounds.h"
+#include "fuzz_support.h"
 #include "model/mesh_data.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietLog();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 16)) return 0;

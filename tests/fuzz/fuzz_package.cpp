@@ -5,7 +5,13 @@
 #include <cstring>
 
 #include "controller/ctrl_generic.h"
+#include "fuzz_support.h"
 #include "support/test_package.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietLog();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 20)) return 0;

@@ -1,7 +1,6 @@
 // Writes the seed corpora of the fuzz targets, made with the project's own
 // writers: fuzz_seeds DIR makes DIR/<target>/ for every target.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -9,7 +8,7 @@
 #include <vector>
 
 #include "controller/package_writer.h"
-#include "support/models_xml.h"
+#include "fuzz_media.h"
 #include "support/test_media.h"
 #include "support/test_package.h"
 #include "support/test_video.h"
@@ -21,62 +20,9 @@ void put(const std::filesystem::path& dir, const std::string& name, const std::s
   std::ofstream(dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 std::string str(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+std::string steps(const std::vector<int>& v) { return std::string(v.begin(), v.end()); }
 
 const char kText[] = "a line of text that deflates, a line of text that deflates.\n";
-
-std::string tag(const char* element, const std::string& inner) {
-  return std::string("<") + element + ">" + inner + "</" + element + ">";
-}
-std::string object(const char* type, const char* name, const std::string& inner) {
-  return std::string("<object type=\"") + type + "\" name=\"" + name + "\">" + inner + "</object>";
-}
-
-// A models set with a part of every section: a texture holding a real PNG,
-// a material, a mesh skinned by two bones through two groups, a track, and
-// objects of every kind the loader makes, parented.
-std::string skinnedSet() {
-  using namespace modelsxml;
-  const std::string png = testmedia::makePng(testmedia::PngSpec{});
-  const std::vector<double> square = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-  auto group = [](const char* name, const std::vector<int32_t>& vertices, const std::vector<double>& weights) {
-    return std::string("<animated_mesh name=\"") + name + "\">" +
-           section("vertices", static_cast<int>(vertices.size()), 4, hexInt32(vertices)) +
-           section("weights", static_cast<int>(weights.size()), 8, hexDoubles(weights)) + "</animated_mesh>";
-  };
-  return "<textures><texture name=\"skin\" size=\"" + std::to_string(png.size()) + "\" filter=\"mipmap\">" +
-         hexBytes(png.data(), png.size()) +
-         "</texture></textures>"
-         "<materials><material name=\"m\"><diffuse>1 0.5 0</diffuse><alpha>0.5</alpha><texture>skin</texture>"
-         "</material></materials>"
-         "<meshes><mesh name=\"sq\"><min>0 0 0</min><max>1 1 0</max>" +
-         section("vertices", 4, 8, hexDoubles(square)) +
-         section("normals", 4, 4, hexFloats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1})) +
-         section("uvs", 4, 4, hexFloats({0, 0, 1, 0, 1, 1, 0, 1})) +
-         section("triangles", 2, 2, hexUint16({0, 1, 2, 0, 2, 3})) +
-         "</mesh></meshes>"
-         "<animated_meshes>" +
-         group("ga", {0, 1, 2}, {1, 0.5, 0.25}) + group("gb", {2, 3}, {0.75, 1}) +
-         "</animated_meshes>"
-         "<animations><animation name=\"sway\"><keys count=\"3\"><key time=\"0\"><location>0 0 0</location></key>"
-         "<key time=\"0.05\"><rotation>0 0 1</rotation><scale>1 2 1</scale></key>"
-         "<key time=\"0.1\"><location>1 0 0</location></key></keys></animation></animations>" +
-         tag("objects", object("Locator", "root", tag("matrix", translation(0, 0, 2))) +
-                            object("Bone", "a",
-                                   tag("parent", "root") + tag("matrix", translation(0, 0, 1)) +
-                                       tag("original_matrix", translation(0, 0, 0))) +
-                            object("Bone", "b",
-                                   tag("parent", "a") + tag("matrix", translation(1, 0, 0)) +
-                                       tag("original_matrix", translation(1, 0, 0))) +
-                            object("AnimatedMesh", "body",
-                                   tag("mesh", "sq") + tag("material", "m") +
-                                       "<animated_meshes><animated_mesh>ga</animated_mesh><bone>a</bone>"
-                                       "<animated_mesh>gb</animated_mesh><bone>b</bone></animated_meshes>") +
-                            object("Mesh", "plain", tag("mesh", "sq") + tag("parent", "root")) +
-                            object("CollisionVolume", "hull", tag("volume_type", "box") + tag("parent", "plain")) +
-                            object("CollisionVolume", "ball", tag("volume_type", "sphere")) +
-                            object("Lamp", "sun", tag("type", "Spot") + tag("spot_size", "45")) +
-                            object("Camera", "eye", tag("angle", "60") + tag("clip_start", "0.1")));
-}
 
 std::string readSource(const char* relative) {
   return testmedia::readFile((std::string(VS_SOURCE_DIR) + "/" + relative).c_str());
@@ -91,14 +37,28 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path root = argv[1];
   const std::map<std::string, std::string> members = {{"init.lua", "print('hi')\n"}, {"a", kText}, {"t", "x\n"}};
+  // Packages with and without a config.xml, signed: the opener reads the
+  // config of each (accepted, newer, not well-formed, another root, no
+  // version). The member reads get the same archives unsigned.
+  const std::map<std::string, std::string> configs = {
+      {"accepted", testpkg::kConfigXml},
+      {"newer", "<trelm>\n  <version major=\"1\" minor=\"7\" patch=\"0\"/>\n</trelm>\n"},
+      {"unclosed", "<trelm>\n  <version major=\"1\" minor=\"6\" patch=\"4\">\n</trelm>\n"},
+      {"divu", "<divu><version major=\"1\" minor=\"0\" patch=\"9\"/></divu>\n"},
+      {"no-version", "<trelm><versions/></trelm>\n"},
+  };
   put(root / "package", "deflated", str(testpkg::makePackage(members)));
   put(root / "package", "stored", str(testpkg::makePackage(members, true)));
-  for (bool store : {false, true}) {
-    ArchiveWriter w;
-    w.add("config.xml", reinterpret_cast<const uint8_t*>(testpkg::kConfigXml), strlen(testpkg::kConfigXml), store);
-    for (const auto& m : members)
-      w.add(m.first, reinterpret_cast<const uint8_t*>(m.second.data()), m.second.size(), store);
-    put(root / "members", store ? "stored" : "deflated", str(w.bytes()));
+  for (const auto& config : configs) {
+    std::map<std::string, std::string> all = members;
+    all["config.xml"] = config.second;
+    for (bool store : {false, true}) {
+      const std::string name = config.first + (store ? "-stored" : "");
+      put(root / "package", name, str(testpkg::makePackage(all, store)));
+      ArchiveWriter w;
+      for (const auto& m : all) w.add(m.first, reinterpret_cast<const uint8_t*>(m.second.data()), m.second.size(), store);
+      put(root / "members", name, str(w.bytes()));
+    }
   }
   put(root / "model_xml", "mesh",
       "<mesh name=\"m\"><vertices count=\"3\" size=\"4\">0000000000000000000000000000803f0000000000000000"
@@ -110,13 +70,25 @@ int main(int argc, char** argv) {
   put(root / "model_xml", "group",
       "<animated_mesh name=\"g\"><vertices count=\"2\" size=\"2\">00000100</vertices>"
       "<weights count=\"2\" size=\"4\">0000803f0000003f</weights></animated_mesh>");
-  // Script inputs are byte programs: a few walks over the call table.
-  std::string program;
-  for (int i = 0; i < 64; ++i) program += static_cast<char>(i * 7 + 3);
-  put(root / "script", "walk", program);
-  put(root / "script", "steps", std::string("\x1f\x01\x15\x1f\x07\x16\x18\x1f", 8));
+  // Program inputs (tests/fuzz/program.lua reads them): walks over the
+  // steps, frames, the mouse grabbing and orbiting, keys and the wheel, and
+  // calls on every handle the start made.
+  std::map<std::string, std::string> programs;
+  std::string& walk = programs["walk"];
+  for (int i = 0; i < 256; ++i) walk += static_cast<char>(i * 7 + 3);
+  const int frame = 0xab;  // a frame of 0.1 s
+  programs["frames"] = steps(std::vector<int>(12, frame));
+  programs["mouse"] = steps({0,    frame, 0xc4, 0x78, 0x78, frame, 0xc5, 0x78, 0x78, 0xc4, 0x82, 0x70, frame, 0xc6,
+                             0x82, 0x70,  0xc7, 0x30, 0x30, 0xc4, 0x50, 0x40, 0xc8, 0x50, 0x40, 0xe8, 0,    frame});
+  programs["keys"] = steps({1, 0, frame, 0xd9, 0x20, frame, 0xd8, 0x20, 0xf0, 5, 5, frame, 0xf6, 0xfa, 3, 4, 'a', 'b',
+                            'c', 'd', frame});
+  std::string& calls = programs["calls"];
+  for (int r = 0; r < 28; ++r)
+    for (int m = 0; m < 40; m += 7) calls += steps({0, r, m, frame});
+  for (const char* target : {"script", "frames"})
+    for (const auto& p : programs) put(root / target, p.first, p.second);
 
-  put(root / "models_set", "skinned", skinnedSet());
+  put(root / "models_set", "rich", fuzz::richModelsSet());
   put(root / "models_set", "scene", readSource("content/demo/scene.xml"));
   put(root / "models_set", "gem", readSource("content/demo/gem.xml"));
 
@@ -155,11 +127,8 @@ int main(int argc, char** argv) {
   sounding.frames = 8;
   sounding.audioChannels = 2;
   sounding.audioRate = 8000;
-  const auto pattern = [](int f, int x, int y) {
-    return testmedia::YCbCr{static_cast<uint8_t>(16 + 20 * f + x), static_cast<uint8_t>(100 + y), 140};
-  };
-  put(root / "video", "plain", testmedia::makeTheora(plain, pattern));
-  put(root / "video", "offset", testmedia::makeTheora(offset, pattern));
-  put(root / "video", "sounding", testmedia::makeTheora(sounding, pattern));
+  put(root / "video", "plain", fuzz::theora(plain));
+  put(root / "video", "offset", fuzz::theora(offset));
+  put(root / "video", "sounding", fuzz::theora(sounding));
   return 0;
 }

@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_member.h"
-#include "platform/testing.h"
+#include "fuzz_support.h"
+#include "support/test_package.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietLog();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 20)) return 0;
-  vsplat::DebugCapture quiet;  // the log lines of refused input would drown the fuzzer's own
   testpkg::RecordingController controller;
-  serveMember(controller, "s.ogg", data, size);
+  fuzz::serveMember(controller, "s.ogg", data, size);
   controller.loadSound("s.ogg");
   return 0;
 }
