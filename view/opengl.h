@@ -76,8 +76,13 @@ class VIEW_OpenGL : public VIEW_Generic {
     MDL_Mesh* mesh = nullptr;
     Vec3 point, normal;  // normal of unit length
   };
+  // The viewport's whole pixels (x, y, width, height): the corner truncated,
+  // the size rounded. False for a viewport under a pixel, or one whose
+  // numbers are not finite or lie past any window. viewport.cpp
+  static bool viewportPixels(const double origin[2], const double size[2], int32_t rect[4]);
   // Viewport, scissor and both matrices; without a camera the overlay
-  // projection (pixels from the top left, depth 0). viewport.cpp
+  // projection (pixels from the top left, depth 0). Sets nothing for a
+  // viewport viewportPixels refuses.
   void setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]);
   // Up to eight of the scene's lamps; answers the shadow lamp (or null) and
   // its light number. lights.cpp

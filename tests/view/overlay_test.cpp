@@ -351,6 +351,32 @@ TEST_F(Overlays, CaptionIsWhiteOverItsBlackShadowFadedByAlpha) {
   }
 }
 
+// The renderer's own screens on a rectangle no window holds draw nothing,
+// as on one under a pixel.
+TEST_F(Overlays, ScreensOfInfiniteUndefinedOrHugeRectanglesDrawNothing) {
+  open(64, 48);
+  const double inf = HUGE_VAL, nan = std::nan("");
+  struct Case {
+    double origin[2], size[2];
+  } cases[] = {
+      {{-inf, 0}, {64, 48}}, {{0, nan}, {64, 48}}, {{0, 0}, {inf, 48}},
+      {{0, 0}, {64, nan}},   {{4e9, 0}, {64, 48}}, {{0, 0}, {64, 1e12}},
+  };
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.origin[0] << ", " << c.origin[1] << " / " << c.size[0] << " x " << c.size[1]);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->drawCaption(c.origin, c.size, "HH", font.get(), 0.3, 1);
+    view->drawMessage(c.origin, c.size, "HH", font.get());
+    view->drawLoadingScreen(c.origin, c.size, "HH", font.get(), nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    for (int i = 0; i < width * height * 3; ++i) ASSERT_EQ(image.pixels[i], 128) << i;
+  }
+}
+
 class Screens : public ScreenFrame {};
 
 bool dark(const Rgb& c) { return c.r < 128 && c.g < 128 && c.b < 128; }

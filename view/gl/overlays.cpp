@@ -144,9 +144,10 @@ void requestPixelSize(FT_Face face, double pixels) {
 bool failedGlyph(const GlyphTexture& g) { return g.glyphIndex == 0 && g.advance == 0 && g.texture == 0; }
 
 // A screen smaller than a pixel shows nothing (its projection would divide
-// by zero).
+// by zero), nor does one no window can hold.
 bool drawable(const double origin[2], const double size[2]) {
-  return origin && size && std::floor(size[0] + 0.5) >= 1 && std::floor(size[1] + 0.5) >= 1;
+  int32_t rect[4];
+  return VIEW_OpenGL::viewportPixels(origin, size, rect);
 }
 
 }  // namespace
