@@ -7,6 +7,7 @@
 
 #include "model/vec3.h"
 #include "view/gl/bsp.h"
+#include "view/gl/glyph_batch.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
 
@@ -159,6 +160,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   double clipMatrix[16] = {};             // projection x model-view
   BspTree bsp;                            // rebuilt every translucent pass
   TranslucentStreams translucentStreams;  // filled by its walk
+  GlyphBatch glyphBatch;                  // the quads of the text being drawn
   GlyphTextureMap glyphTextures;
   KerningMap kerningPairs;
   ImageTextureMap imageTextures;

@@ -19,6 +19,7 @@
 #include "model/image_source.h"
 #include "model/polyline.h"
 #include "model/text.h"
+#include "platform/testing.h"
 #include "tests/view/overlay_scene.h"
 #include "view/pixel_image.h"
 
@@ -292,6 +293,62 @@ TEST_F(Overlays, GlyphsAreCachedPerPixelSize) {
   draw();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+}
+
+// A text far longer than the screen: lines above and below it are passed
+// over without laying out their glyphs, what shows is drawn glyph for glyph,
+// and the quads held at once stay within the batch's bound however long the
+// text is.
+TEST_F(Overlays, LongTextDrawsWhatShowsWithinTheBatchBound) {
+  open(256, 96);
+  const double w = 256, size = 0.05, ox = -50, oy = -100;
+  const int lines = 2000, perLine = 100;
+  const double lineStep = 64.0 / 72.0 * face->height / face->units_per_EM * size * w;
+  // Lines three steps or more off the screen hold only Qs.
+  const auto near = [&](int l) { return oy + l * lineStep > -3 * lineStep && oy + l * lineStep < 96 + 3 * lineStep; };
+  std::string s;
+  for (int l = 0; l < lines; ++l) s += std::string(perLine, near(l) ? 'H' : 'Q') + "\n";
+  view->glyphBatch.maxQuads = 16;  // far fewer than show: drawn in many batches
+  text(s.c_str(), {ox / w, oy / w, 0}, size, {0, 0, 1, 1});
+  draw();
+  ASSERT_EQ(font->currentSize, size * w);
+  EXPECT_EQ(view->glyphBatch.capacity(), 16u);
+  EXPECT_EQ(view->glyphTextures.count(), 1);  // no Q was laid out
+
+  const double h = advance('H'), kern = kerning('H', 'H');
+  std::vector<Placed> shown;
+  for (int l = 0; l < lines; ++l) {
+    const double y = oy + l * lineStep;
+    if (!near(l)) continue;
+    double x = ox;
+    for (int i = 0; i < perLine; ++i) {
+      if (i > 0) x = x + h + kern;
+      if (x > -30 && x < 256 + 30) shown.push_back({'H', x, y});
+    }
+  }
+  ASSERT_GT(shown.size(), 100u);
+  expectFrame(expectedGlyphs(shown, {0, 0, 255}));
+}
+
+// A text whose batch cannot be had is left out of the frame with a line in
+// the log; the next frame that can have it draws the text.
+TEST_F(Overlays, TextWithoutRoomForItsGlyphsIsLeftOutWithALogLine) {
+  open(128, 96);
+  text("HH", {0.1, 0.4, 0}, 0.2, {0, 0, 0, 1});
+  view->glyphBatch.maxQuads = size_t(-1) / 2;  // more than any vector holds
+  vsplat::DebugCapture log;
+  draw();
+  EXPECT_NE(log.text().find("Not enough memory to draw a text"), std::string::npos) << log.text();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+  view->glyphBatch.maxQuads = GlyphBatch::kMaxQuads;
+  log.clear();
+  draw();
+  EXPECT_EQ(log.text(), "");
+  int inked = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) inked += !(at(x, y) == kWhite);
+  EXPECT_GT(inked, 20);
 }
 
 // Sizes from content are bounded before FreeType renders anything: a huge
