@@ -65,6 +65,12 @@ class VIEW_OpenGL : public VIEW_Generic {
   // Deletes every cached texture object; the maps keep their bucket arrays.
   void flushTextureCache();
   void flushGlyphTextureCache();
+  // Glyphs and kerning pairs (each kept per size) that no frame asked for
+  // in the last kGlyphKeepFrames frames are dropped, looked for once every
+  // kGlyphKeepFrames frames as a frame begins: a text whose size changes
+  // every frame cannot fill the caches. glyphs.cpp
+  static constexpr uint32_t kGlyphKeepFrames = 64;
+  void dropUnusedGlyphs();
 
   // 10 x major + minor from a GL_VERSION string ("2.1 Mesa" gives 21); 0 for
   // null or a string too short to hold both digits.
@@ -171,6 +177,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   int32_t maxTextureSize = 0;
   int32_t defaultFilter = 2;  // FILTER_LINEAR
   int32_t geometryPath = kGeometryClientArrays;
+  uint32_t frameNumber = 0;  // counts beginFrame calls
   uint8_t flushGlyphsRequested = 0;
   uint8_t flushImagesRequested = 0;
 

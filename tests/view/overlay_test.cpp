@@ -351,6 +351,42 @@ TEST_F(Overlays, TextWithoutRoomForItsGlyphsIsLeftOutWithALogLine) {
   EXPECT_GT(inked, 20);
 }
 
+// Glyphs are kept per size, and a size that is no longer drawn is let go: a
+// text whose size changes every frame holds only the glyphs of its latest
+// sizes, while one drawn every frame at one size keeps its glyphs, rendered
+// once. The picture is the one a fresh cache gives.
+TEST_F(Overlays, GlyphsOfSizesNotDrawnForAWhileAreDropped) {
+  open(128, 96);
+  text("F", {0.05, 0.2, 0}, 0.1, {0, 0, 0, 1});
+  MDL_Text* changing = text("Abc", {0.05, 0.6, 0}, 0.05, {0, 0, 0, 1});
+  const auto textureOfF = [this] {
+    GLuint name = 0;
+    view->glyphTextures.forEach([&](const GlyphKey& key, const GlyphTexture& g) {
+      if (key.code == 'F') name = g.texture;
+    });
+    return name;
+  };
+  draw();
+  const GLuint f = textureOfF();
+  ASSERT_NE(f, 0u);
+  const int frames = 1000;  // three per draw
+  int most = 0;
+  for (int i = 1; i <= frames / 3; ++i) {
+    changing->size = 0.05 + 0.0002 * i;
+    draw();
+    most = std::max(most, view->glyphTextures.count());
+    ASSERT_EQ(textureOfF(), f) << i;
+  }
+  // F and the three glyphs of each size drawn in the last two rounds of
+  // 64 frames, against a thousand glyphs without letting go.
+  EXPECT_LE(most, 1 + 3 * int(2 * VIEW_OpenGL::kGlyphKeepFrames / 3 + 1));
+  EXPECT_LE(view->kerningPairs.count(), 2 * int(2 * VIEW_OpenGL::kGlyphKeepFrames / 3 + 1));
+  const std::vector<uint8_t> kept = pixels;
+  view->resetGlyphTextureCache();
+  draw();
+  EXPECT_EQ(pixels, kept);
+}
+
 // Sizes from content are bounded before FreeType renders anything: a huge
 // text is drawn at the largest size, one that is not a number not at all.
 TEST_F(Overlays, HugeAndUnreasonableTextSizesAreBounded) {
