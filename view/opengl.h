@@ -8,6 +8,7 @@
 #include "model/vec3.h"
 #include "view/gl/bsp.h"
 #include "view/gl/glyph_batch.h"
+#include "view/gl/translucent_source.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
 
@@ -165,6 +166,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   double projection[16] = {};
   double clipMatrix[16] = {};             // projection x model-view
   BspTree bsp;                            // rebuilt every translucent pass
+  TranslucentSource translucentSource;    // what the pass handed the tree
   TranslucentStreams translucentStreams;  // filled by its walk
   GlyphBatch glyphBatch;                  // the quads of the text being drawn
   GlyphTextureMap glyphTextures;
