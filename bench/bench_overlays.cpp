@@ -4,6 +4,9 @@
 //   glyph; the steady state renders nothing new: the glyph and kerning
 //   caches keep their sizes, so no glyph is loaded and no kerning asked of
 //   FreeType (checked after the run);
+// - one text of 1,000,000 characters, as 10,000 lines of 100 and as one
+//   line, of which only a screenful shows: ms per frame, and the glyph
+//   quads held at once (bounded whatever the length);
 // - triangulating star outlines of 100, 1,000 and 10,000 points, printing
 //   the growth per tenfold (10 for linear, 100 for quadratic).
 // Run under Xvfb's llvmpipe.
@@ -88,6 +91,51 @@ void glyphs_10k_warm(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kTexts * kCharacters);
 }
 
+// One long text over an empty scene, in lines of `perLine` characters (0:
+// one line).
+struct LongText {
+  HiddenRenderer screen{kWidth, kHeight};
+  std::unique_ptr<FontRecord> font;
+  Scene scene;
+  Viewport viewport;
+
+  LongText(int characters, int perLine) {
+    MDL_createFontLibrary();
+    font = std::make_unique<FontRecord>("default", nullptr, 0, false);
+    std::string s(size_t(characters), 'x');
+    for (int i = 0; i < characters; ++i) s[i] = "abcdefghij"[i % 10];
+    if (perLine > 0)
+      for (int i = perLine - 1; i < characters; i += perLine) s[i] = '\n';
+    MDL_Text* text = new MDL_Text;
+    text->font = font.get();
+    text->setText(s.c_str());
+    text->size = 0.012;
+    text->editWorld().position = Vec3(0.01, 0.02, 0);
+    scene.registerObject(text);
+    MDL_Camera* camera = new MDL_Camera;
+    scene.registerObject(camera);
+    viewport.camera = camera;
+    viewport.background[3] = 1;
+  }
+};
+
+LongText& longText(int perLine) {
+  static LongText lines(1000000, 100), oneLine(1000000, 0);
+  return perLine > 0 ? lines : oneLine;
+}
+
+void long_text(benchmark::State& state) {
+  LongText& t = longText(static_cast<int>(state.range(0)));
+  VIEW_OpenGLWin32* view = t.screen.view.get();
+  view->beginFrame(t.screen.dc, false);
+  for (auto _ : state) {
+    view->renderViewport(&t.viewport, kOrigin, kSize, nullptr);
+    glFinish();
+  }
+  view->endFrame(t.screen.dc);
+  state.counters["quads_held"] = double(view->glyphBatch.capacity());
+}
+
 // A star of n points alternating between two radii: half of its corners
 // are reflex, so ears are found only between them.
 Vec2Array star(int n) {
@@ -113,6 +161,8 @@ void triangulate_star(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("glyphs_10k_warm", glyphs_10k_warm)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("long_text_1m_lines_of_100", long_text)->Arg(100)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("long_text_1m_one_line", long_text)->Arg(0)->Unit(benchmark::kMillisecond);
   for (int n : {100, 1000, 10000})
     benchmark::RegisterBenchmark(("triangulate_star_" + std::to_string(n)).c_str(), triangulate_star)
         ->Arg(n)

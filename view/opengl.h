@@ -7,6 +7,8 @@
 
 #include "model/vec3.h"
 #include "view/gl/bsp.h"
+#include "view/gl/glyph_batch.h"
+#include "view/gl/translucent_source.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
 
@@ -64,6 +66,12 @@ class VIEW_OpenGL : public VIEW_Generic {
   // Deletes every cached texture object; the maps keep their bucket arrays.
   void flushTextureCache();
   void flushGlyphTextureCache();
+  // Glyphs and kerning pairs (each kept per size) that no frame asked for
+  // in the last kGlyphKeepFrames frames are dropped, looked for once every
+  // kGlyphKeepFrames frames as a frame begins: a text whose size changes
+  // every frame cannot fill the caches. glyphs.cpp
+  static constexpr uint32_t kGlyphKeepFrames = 64;
+  void dropUnusedGlyphs();
 
   // 10 x major + minor from a GL_VERSION string ("2.1 Mesa" gives 21); 0 for
   // null or a string too short to hold both digits.
@@ -76,8 +84,13 @@ class VIEW_OpenGL : public VIEW_Generic {
     MDL_Mesh* mesh = nullptr;
     Vec3 point, normal;  // normal of unit length
   };
+  // The viewport's whole pixels (x, y, width, height): the corner truncated,
+  // the size rounded. False for a viewport under a pixel, or one whose
+  // numbers are not finite or lie past any window. viewport.cpp
+  static bool viewportPixels(const double origin[2], const double size[2], int32_t rect[4]);
   // Viewport, scissor and both matrices; without a camera the overlay
-  // projection (pixels from the top left, depth 0). viewport.cpp
+  // projection (pixels from the top left, depth 0). Sets nothing for a
+  // viewport viewportPixels refuses.
   void setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]);
   // Up to eight of the scene's lamps; answers the shadow lamp (or null) and
   // its light number. lights.cpp
@@ -153,7 +166,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   double projection[16] = {};
   double clipMatrix[16] = {};             // projection x model-view
   BspTree bsp;                            // rebuilt every translucent pass
+  TranslucentSource translucentSource;    // what the pass handed the tree
   TranslucentStreams translucentStreams;  // filled by its walk
+  GlyphBatch glyphBatch;                  // the quads of the text being drawn
   GlyphTextureMap glyphTextures;
   KerningMap kerningPairs;
   ImageTextureMap imageTextures;
@@ -164,6 +179,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   int32_t maxTextureSize = 0;
   int32_t defaultFilter = 2;  // FILTER_LINEAR
   int32_t geometryPath = kGeometryClientArrays;
+  uint32_t frameNumber = 0;  // counts beginFrame calls
   uint8_t flushGlyphsRequested = 0;
   uint8_t flushImagesRequested = 0;
 

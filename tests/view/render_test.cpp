@@ -1,6 +1,8 @@
 // Colours the rules fix exactly, drawn by the viewport pass.
 #include <GL/glew.h>
 
+#include <cmath>
+
 #include "model/animated_mesh.h"
 #include "model/shadow_volume.h"
 #include "tests/view/render_scene.h"
@@ -329,6 +331,32 @@ TEST_F(Colours, EmptyViewportsAndDepthRangesDrawNothing) {
   view->renderViewport(&viewport, origin, tiny, nullptr);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   view->endFrame(dc);
+}
+
+// A viewport whose numbers no window holds is drawn as one under a pixel:
+// not at all, and none of them is turned into an integer it cannot be.
+TEST_F(Colours, ViewportsOfInfiniteUndefinedOrHugeNumbersDrawNothing) {
+  viewport.background[0] = 1;
+  const double inf = HUGE_VAL, nan = std::nan("");
+  struct Case {
+    double origin[2], size[2];
+  } cases[] = {
+      {{-inf, 0}, {64, 48}}, {{0, inf}, {64, 48}},  {{nan, 0}, {64, 48}},    {{0, 0}, {inf, 48}},
+      {{0, 0}, {64, nan}},   {{0, 0}, {-inf, 48}},  {{3e9, 0}, {64, 48}},    {{0, -1e300}, {64, 48}},
+      {{0, 0}, {1e10, 48}},  {{0, 0}, {64, 2.5e9}}, {{-2.2e9, 0}, {64, 48}}, {{0, 0}, {64, -3e9}},
+  };
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.origin[0] << ", " << c.origin[1] << " / " << c.size[0] << " x " << c.size[1]);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->renderViewport(&viewport, c.origin, c.size, nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    for (int i = 0; i < width * height * 3; ++i) ASSERT_EQ(image.pixels[i], 128) << i;
+    view->endFrame(dc);
+  }
 }
 
 TEST_F(Colours, ChangedGeometryIsUploadedAgain) {

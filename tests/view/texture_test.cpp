@@ -330,6 +330,32 @@ TEST_F(Textures, ImagesOverTheMaximumTextureSizeAreShrunk) {
   EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 4);
 }
 
+// A picture longer than the ceiling is shrunk to it before its sides are
+// rounded up, so that one pixel past a power of two cannot double it (with
+// mipmaps on top); within the ceiling sides still round up.
+TEST_F(Textures, PicturesPastTheCeilingAreShrunkBeforeRounding) {
+  ASSERT_GE(view->maxTextureSize, 8192);
+  struct Case {
+    int width, height, filter;
+    GLint textureWidth, textureHeight;
+    uint32_t bytes;
+  } cases[] = {
+      {8193, 2, 2, 4096, 2, 4096u * 2 * 3},
+      {3, 4097, 2, 4, 4096, 4u * 4096 * 3},
+      {4095, 3, 2, 4096, 4, 4096u * 4 * 3},
+      // Levels 4096 x 2, 2048 x 1, ... 1 x 1.
+      {8193, 2, 3, 4096, 2, (4096u * 2 + 4095u) * 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " filter " << c.filter);
+    ImageTexture* t = view->getTexture(source(testmedia::makePng({c.width, c.height, 2, 8, false, false}), c.filter));
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), c.textureWidth);
+    EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), c.textureHeight);
+    EXPECT_EQ(t->bytes, c.bytes);
+  }
+}
+
 TEST_F(Textures, AFailedDecodeIsRememberedUntilForgotten) {
   const std::string png = testmedia::makePng({4, 3, 6, 8, false, false});
   ImageSource* bad = source(withPngSize(png, 16385, 16385), 2);

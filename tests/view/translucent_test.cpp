@@ -111,7 +111,12 @@ TEST_F(Translucent, BackFacesOfSingleSidedMeshesAndWhatLiesBehindTheEyeAreDroppe
   draw();
   ASSERT_EQ(nodes(), 2);
   EXPECT_TRUE(near(at(32, 24), {128, 0, 0}));
-  for (int i = 0; i < 2; ++i) EXPECT_GT(dot3(view->bsp.nodes[i].plane, view->bsp.nodes[i].position[0]), 0);
+  for (int i = 0; i < 2; ++i) {
+    const BspNode& n = view->bsp.nodes[i];
+    ASSERT_LT(n.corner[0], 0);  // a corner as handed over: nothing was cut
+    const int32_t c = -1 - n.corner[0];
+    EXPECT_GT(dot3(view->bsp.plane(n.triangle), view->translucentSource.corner(c / 3, c % 3).position), 0);
+  }
 
   // One triangle through the eye plane (the camera at z = 10): kept whole
   // while any corner lies in front of the eye.
