@@ -120,6 +120,7 @@ void CTRL_Generic::update() {
       for (Animation* a : scene->animations)
         if (a->playing) Animation::step(a, clock.dt);
     scene->step(engine.get(), 0.0);
+    letGoOfFlagged();
     scene->purgeDeleted();
   }
 }
