@@ -41,6 +41,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   void releaseBuffers() override;
   void beginFrame(HDC dc, bool wireframe) override;
   void forgetTexture(ImageSource* source) override;
+  void forgetMeshData(const MeshData* data) override;
   void endFrame(HDC dc) override;
   bool readStencil(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   bool readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;

@@ -283,7 +283,7 @@ TEST(ModelsSetContent, ADeletedSetLeavesItsClonesWorking) {
   )");
   EXPECT_EQ(f.proxy("m")->model, nullptr);
   EXPECT_EQ(f.controller->resources.modelsSets.count, 0);
-  EXPECT_EQ(f.controller->resources.retired.entries.count, 1);
+  EXPECT_EQ(f.controller->resources.retired.count(), 1);
 }
 
 TEST(ModelsSetContent, DeleteTakesNoArgumentsButDeletesAllTheSame) {
