@@ -4,9 +4,8 @@
 // marker. Images and polylines share one body of code for their looks
 // (colour, texture and material), each keeping its own material.
 //
-// Overlays are sorted by world z. When two overlays have the same z, picking
-// keeps the earlier object (the one registered first), while drawing lets the
-// later one cover it.
+// Overlays are sorted by world z. When two overlays have the same z, the
+// later one (registered last) covers the earlier one, and picking answers it.
 
 #include "model/image.h"
 #include "model/polyline.h"

@@ -256,6 +256,22 @@ TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
   }
 }
 
+TEST_F(Overlays, OverlaysOfOneZStackInTheOrderTheyWereMadeEveryFrame) {
+  open(64, 48);
+  // Seven squares at z = 0, each 4 pixels right of the one before and of
+  // its own colour: in each 4-pixel strip the last square over it shows.
+  std::vector<Rgb> colours;
+  for (int i = 0; i < 7; ++i) {
+    const ColorRGBA c{i / 6.0, 1 - i / 6.0, (i % 2) * 1.0, 1};
+    colour(image(nullptr, {0.0625 * i, 0.1, 0}, 0.5), c);
+    colours.push_back({int(std::lround(c.r * 255)), int(std::lround(c.g * 255)), int(std::lround(c.b * 255))});
+  }
+  for (int frame = 0; frame < 4; ++frame) {
+    draw();
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(near(at(4 * i + 2, 20), colours[i])) << "frame " << frame << ", square " << i;
+  }
+}
+
 TEST_F(Overlays, InvisibleObjectsAreSkipped) {
   open(64, 48);
   MDL_Image* red = image(nullptr, {0, 0, 0}, 0.5);

@@ -8,7 +8,6 @@
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"
-#include "model/qsort_bm.h"
 #include "model/scene.h"
 #include "view/gl/matrix.h"
 #include "view/opengl.h"
@@ -76,8 +75,7 @@ void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], con
   if (!(std::floor(size[0] + 0.5) >= 1) || !(std::floor(size[1] + 0.5) >= 1)) return;
   if (camera->clipStart == camera->clipEnd) return;
 
-  if (scene->overlays.count > 1)
-    qsortBM(scene->overlays.data, static_cast<size_t>(scene->overlays.count), sizeof(MDL_Object*), compareDepth);
+  scene->sortOverlays();
   uploadBuffers(scene);
   const Mirror mirror = chooseMirror(scene);
   mirrorMesh = mirror.mesh;
