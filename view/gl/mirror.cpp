@@ -91,6 +91,6 @@ void VIEW_OpenGL::drawReflection(Viewport* viewport, const Mirror& mirror, const
     glDisable(GL_COLOR_MATERIAL);
     glColor4d(background[0], background[1], background[2], background[3]);
     glDepthFunc(GL_LESS);
-    drawViewportQuad(widen(0.99995f));
+    drawViewportQuad(widen(kBackgroundDepth));
   }
 }
