@@ -316,6 +316,39 @@ TEST_F(Colours, MirrorShowsTheReflectedObject) {
   EXPECT_TRUE(near(atWorld({0, 2, -1.5}), {191, 64, 64}));
 }
 
+TEST_F(Colours, TheReflectionStaysInsideTheMirrorWhateverTheBackground) {
+  // A green wall standing on a small mirror: its reflection reaches past
+  // the mirror's edge on the screen. Beyond the edge the viewport's colour
+  // shows, or, when it has no alpha, what was there before (the clear).
+  struct Case {
+    double alpha;
+    Rgb beside;
+  } cases[] = {{1, {0, 0, 255}}, {0, {128, 128, 128}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.alpha);
+    open(128, 96);
+    camera({0, -8, 8}, {0, 0, 0});
+    viewport.background[2] = 1;
+    viewport.background[3] = c.alpha;
+    Material* glass = material({0.5, 0.5, 0.5, 0}, true);
+    glass->mirror = true;
+    mesh(quadData(1), glass);
+    MDL_Mesh* wall = mesh(quadData(1.5, true), material({0, 1, 0, 1}, true), {0, 0, 1.5});
+    RigidTransform& t = wall->editLocal();
+    t.basis.axis[1] = Vec3(0, 0, 1);
+    t.basis.axis[2] = Vec3(0, -1, 0);
+    t.inverseStale = 1;
+    for (int path : {kGeometryClientArrays, kGeometryBufferObjects}) {
+      view->geometryPath = path;
+      draw();
+      EXPECT_EQ(atWorld({0, 0, 2}), (Rgb{0, 255, 0})) << path;     // the wall
+      EXPECT_EQ(atWorld({0, 0, -0.3}), (Rgb{0, 255, 0})) << path;  // in the mirror
+      EXPECT_EQ(atWorld({0, 0, -2.5}), c.beside) << path;          // beyond its near edge
+      EXPECT_EQ(atWorld({1.3, 0, -0.3}), c.beside) << path;        // beyond its side
+    }
+  }
+}
+
 TEST_F(Colours, OnlyTheLastMirrorReflectsTheOtherIsAnOrdinaryMesh) {
   open(128, 96);
   camera({0, -8, 8}, {0, 0, 0});
