@@ -542,6 +542,8 @@ void MDL_Polyline::updateOutline() {
   if (!outlineDirty) return;
   outlineVertices.freeStorage();
   outlineTexCoords.freeStorage();
+  dotVertices.freeStorage();
+  dotTexCoords.freeStorage();
   outlineDirty = false;
 
   // Texture coordinate u runs along the line so the image repeats every
@@ -560,10 +562,35 @@ void MDL_Polyline::updateOutline() {
   if (closed)
     while (pts.count > 1 && same(pts[0], pts[pts.count - 1])) pts.resize(pts.count - 1);
   const int32_t n = pts.count;
-  if (n < 2) return;
+  const double t = thickness;
+  // Half-disc caps fanned from an end point in 45-degree steps.
+  static const double kV[5] = {0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0};
+  auto cap = [&](OutlineWriter& out, const Vec2& end, const Vec2& d, const Vec2& outward, double uEnd) {
+    const Vec2 nn = leftOf(d);
+    const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward, scale(sub(outward, nn), kHalfSqrt2),
+                          scale(nn, -1.0)};
+    for (int32_t s = 0; s < 4; ++s) {
+      const Vec2 p0 = scale(dirs[s], t), p1 = scale(dirs[s + 1], t);
+      out.triangle(end, {uEnd, 0.5}, add(end, p0), {uEnd - k * dot(p0, d), kV[s]}, add(end, p1),
+                   {uEnd - k * dot(p1, d), kV[s + 1]});
+    }
+  };
+  if (n < 2) {
+    // All the points in one place: the hit test finds the line there as a
+    // dot of its half-width, so it shows as one (two caps back to back).
+    if (n == 1 && segmentCount() > 0 && t > 0.0) {
+      OutlineWriter dot{dotVertices, dotTexCoords};
+      cap(dot, pts[0], {1.0, 0.0}, {-1.0, 0.0}, 0.0);
+      cap(dot, pts[0], {1.0, 0.0}, {1.0, 0.0}, 0.0);
+      if (!dot.ok) {
+        dotVertices.freeStorage();
+        dotTexCoords.freeStorage();
+      }
+    }
+    return;
+  }
   const bool ring = closed && n >= 3;
   const int32_t segments = ring ? n : n - 1;
-  const double t = thickness;
 
   OutlineWriter out{outlineVertices, outlineTexCoords};
   auto direction = [&](int32_t i) {
@@ -611,22 +638,10 @@ void MDL_Polyline::updateOutline() {
   }
 
   if (!ring) {
-    // Half-disc caps fanned from each end point in 45-degree steps.
-    static const double kV[5] = {0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0};
-    auto cap = [&](const Vec2& end, const Vec2& d, const Vec2& outward, double uEnd) {
-      const Vec2 nn = leftOf(d);
-      const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward, scale(sub(outward, nn), kHalfSqrt2),
-                            scale(nn, -1.0)};
-      for (int32_t s = 0; s < 4; ++s) {
-        const Vec2 p0 = scale(dirs[s], t), p1 = scale(dirs[s + 1], t);
-        out.triangle(end, {uEnd, 0.5}, add(end, p0), {uEnd - k * dot(p0, d), kV[s]}, add(end, p1),
-                     {uEnd - k * dot(p1, d), kV[s + 1]});
-      }
-    };
     const Vec2 first = direction(0);
     const Vec2 last = direction(segments - 1);
-    cap(pts[0], first, scale(first, -1.0), uAtPoint0);
-    cap(pts[n - 1], last, last, u);
+    cap(out, pts[0], first, scale(first, -1.0), uAtPoint0);
+    cap(out, pts[n - 1], last, last, u);
   }
 
   if (!out.ok) {

@@ -499,6 +499,51 @@ TEST(PolylineOutline, TriangleCountsAndTextureCoordinates) {
   EXPECT_EQ(square.outlineTexCoords.count, 0);
 }
 
+TEST(PolylineOutline, ALineWhosePointsAllCoincideIsADotWhereItCanBeHit) {
+  struct Case {
+    const char* what;
+    std::vector<Vec2> points;
+    bool closed;
+    bool dot;
+  } cases[] = {
+      {"one point", {{1, 1}}, true, true},
+      {"one point, open: no segment", {{1, 1}}, false, false},
+      {"a point and its twin, open", {{1, 1}, {1, 1}}, false, true},
+      {"none", {}, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MDL_Polyline line;
+    line.thickness = 0.1;
+    line.closed = c.closed;
+    setPoints(line, c.points);
+    line.updateOutline();
+    EXPECT_EQ(line.outlineVertices.count, 0);
+    EXPECT_EQ(line.hitTest({1.05, 1}), c.dot);
+    if (!c.dot) {
+      EXPECT_EQ(line.dotVertices.count, 0);
+      continue;
+    }
+    // Two half-disc caps of four triangles; every point the hit test finds
+    // well inside lies on one.
+    ASSERT_EQ(line.dotVertices.count, 3 * 8);
+    ASSERT_EQ(line.dotTexCoords.count, 3 * 8);
+    for (double a = 0; a < 6.28; a += 0.1)
+      for (double r : {0.0, 0.05, 0.09}) {
+        const Vec2 p{1 + r * std::cos(a), 1 + r * std::sin(a)};
+        bool covered = false;
+        for (int32_t i = 0; i < 24 && !covered; i += 3)
+          covered = insideTriangle(p, line.dotVertices[i], line.dotVertices[i + 1], line.dotVertices[i + 2]);
+        EXPECT_TRUE(covered) << p.x << ", " << p.y;
+      }
+    // Points added make it a line again.
+    ASSERT_TRUE(line.addPoint({2, 1}));
+    line.updateOutline();
+    EXPECT_GT(line.outlineVertices.count, 0);
+    EXPECT_EQ(line.dotVertices.count, 0);
+  }
+}
+
 TEST(PolylineLooks, OwnMaterialCopiesOnFirstChange) {
   Material shared;
   shared.diffuse = {0.1, 0.2, 0.3, 1};
