@@ -350,9 +350,28 @@ class EarClipper {
       candidates_.insert(i);
     }
     outOfMemory_ = false;
-    int32_t u = prev_[0];
+    u_ = prev_[0];
+    return walk(out);
+  }
+
+  // Goes on from where a failed run stopped, with another test for the
+  // ears: every corner left is looked at again.
+  bool resume(double epsilon, GrowArray<int32_t>& out) {
+    if (outOfMemory_ || m_ < 3) return false;
+    epsilon_ = epsilon;
+    for (int32_t i = 0, corner = u_; i < m_; ++i, corner = next_[corner]) reopen(corner);
+    return walk(out);
+  }
+
+  bool judgedBetween() const { return judgedBetween_; }
+  bool outOfMemory() const { return outOfMemory_; }
+
+ private:
+  const Vec2& point(int32_t corner) const { return points_[v_[corner]]; }
+
+  bool walk(GrowArray<int32_t>& out) {
     while (m_ > 2) {
-      const int32_t at = nextEar(next_[u]);
+      const int32_t at = nextEar(next_[u_]);
       if (at < 0) return false;  // a whole cycle without an ear: not simple
       // A spike out to a corner and back encloses nothing: it goes without
       // a triangle.
@@ -361,16 +380,10 @@ class EarClipper {
           outOfMemory_ = true;
           return false;
         }
-      u = removeCorner(at);
+      u_ = removeCorner(at);
     }
     return true;
   }
-
-  bool judgedBetween() const { return judgedBetween_; }
-  bool outOfMemory() const { return outOfMemory_; }
-
- private:
-  const Vec2& point(int32_t corner) const { return points_[v_[corner]]; }
 
   // The first corner from `from` on round the ring that can be clipped, or
   // -1. Live corners keep their ring order in their numbers.
@@ -473,10 +486,12 @@ class EarClipper {
 
   const Vec2Array& points_;
   const GrowArray<int32_t>& v_;
-  const double epsilon_, low_, high_;
+  double epsilon_;
+  const double low_, high_;
   bool judgedBetween_ = false;
   bool outOfMemory_ = false;
   int32_t m_ = 0;
+  int32_t u_ = 0;  // the walk goes on after this corner
   GrowArray<int32_t> next_, prev_;
   GrowArray<int32_t> witness_;        // a corner inside this one's triangle, or -1
   GrowArray<int32_t> witnessed_;      // the first corner this one blocks, or -1
@@ -515,8 +530,10 @@ bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
   // A finely sampled outline has corners too flat for the fixed test even
   // where they are real turns; measured against the outline's size they
   // are still told apart from rounding noise. The fixed test goes first, so
-  // that whatever it fills keeps its triangles; the relative one is tried
-  // when it fails on a corner that the two tests judge differently.
+  // that whatever it fills keeps its triangles. When it gets stuck having
+  // judged a corner that the two tests judge differently, the relative
+  // test takes over: a lower one goes on from where the walk stopped (what
+  // was clipped are ears under it too), a higher one starts again.
   double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
   for (int32_t i : v) {
     minX = std::min(minX, points[i].x);
@@ -531,9 +548,14 @@ bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
   const int32_t first = out.count;
   EarClipper fixed(points, v, kEarEpsilon, std::min(relative, kEarEpsilon), std::max(relative, kEarEpsilon));
   if (fixed.run(out)) return true;
-  out.resize(first);
-  if (!fixed.judgedBetween() || fixed.outOfMemory()) return false;
-  if (EarClipper(points, v, relative, 0.0, 0.0).run(out)) return true;
+  if (fixed.judgedBetween() && !fixed.outOfMemory()) {
+    if (relative < kEarEpsilon) {
+      if (fixed.resume(relative, out)) return true;
+    } else {
+      out.resize(first);
+      if (EarClipper(points, v, relative, 0.0, 0.0).run(out)) return true;
+    }
+  }
   out.resize(first);
   return false;
 }
