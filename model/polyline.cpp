@@ -146,6 +146,7 @@ class CornerTree {
     // Coordinates that are not finite numbers cannot be ordered: one leaf
     // then holds every corner, and every test looks at all of them.
     int depth = 0;
+    prune_ = finite;
     if (finite)
       while ((int64_t{kLeaf} << depth) < n) ++depth;
     nodes_ = (int32_t{2} << depth) - 1;
@@ -222,17 +223,19 @@ class CornerTree {
     while (depth > 0) {
       const int32_t node = stack[--depth];
       if (live_[node] == 0) continue;
-      const Box& b = box_[node];
-      if (b.x1 < t.x0 || b.x0 > t.x1 || b.y1 < t.y0 || b.y0 > t.y1) continue;
-      // Outside an edge when even the box's corner farthest inside is:
-      // rounding keeps that order for every point of the box.
-      bool outside = false;
-      for (int e = 0; e < 3 && !outside; ++e) {
-        const Vec2& d = along[e];
-        const Vec2 c{d.y > 0.0 ? b.x0 : b.x1, d.x > 0.0 ? b.y1 : b.y0};
-        outside = cross(d, sub(c, from[e])) < 0.0;
+      if (prune_) {
+        const Box& b = box_[node];
+        if (b.x1 < t.x0 || b.x0 > t.x1 || b.y1 < t.y0 || b.y0 > t.y1) continue;
+        // Outside an edge when even the box's corner farthest inside is:
+        // rounding keeps that order for every point of the box.
+        bool outside = false;
+        for (int e = 0; e < 3 && !outside; ++e) {
+          const Vec2& d = along[e];
+          const Vec2 c{d.y > 0.0 ? b.x0 : b.x1, d.x > 0.0 ? b.y1 : b.y0};
+          outside = cross(d, sub(c, from[e])) < 0.0;
+        }
+        if (outside) continue;
       }
-      if (outside) continue;
       if (2 * node + 1 >= nodes_) {
         for (int32_t k = first_[node]; k < end_[node]; ++k)
           if (!visit(items_[k])) return false;
@@ -250,6 +253,7 @@ class CornerTree {
     double x0, y0, x1, y1;
   };
   int32_t nodes_ = 0;
+  bool prune_ = true;         // false without boxes: every corner is visited
   GrowArray<int32_t> items_;  // corners, each node's run together
   GrowArray<int32_t> slot_;   // where each corner is in items_, -1 once removed
   GrowArray<int32_t> leaf_;   // each corner's leaf

@@ -169,6 +169,7 @@ void expectGoodTriangulation(const Outline& o) {
 }
 
 std::vector<Vec2> reversed(std::vector<Vec2> v) { return {v.rbegin(), v.rend()}; }
+std::vector<Vec2> toVector(const Vec2Array& a) { return {a.data, a.data + a.count}; }
 
 std::vector<Vec2> star(int tips, double outer, double inner) {
   std::vector<Vec2> v;
@@ -296,7 +297,8 @@ std::vector<int32_t> walkedEars(const Vec2Array& points) {
       u = drop(q);
       continue;
     }
-    bool ear = (Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x) >= kEpsilon;
+    // Not below the test: an area that is no number passes.
+    bool ear = !((Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x) < kEpsilon);
     for (size_t k = 0; k < m && ear; ++k)
       ear = k == u || k == q || k == w || !inside(at(k), P, Q, R) || same(at(k), P) || same(at(k), Q) ||
             same(at(k), R);
@@ -312,15 +314,23 @@ std::vector<int32_t> walkedEars(const Vec2Array& points) {
 
 TEST(Triangulation, TheFastClipperClipsTheEarsOfAPlainWalk) {
   std::vector<std::pair<std::string, std::vector<Vec2>>> outlines;
-  auto add = [&outlines](const std::string& name, const Vec2Array& p) {
-    outlines.push_back({name, std::vector<Vec2>(p.data, p.data + p.count)});
-  };
+  auto add = [&outlines](const std::string& name, const Vec2Array& p) { outlines.push_back({name, toVector(p)}); };
   for (int n : {8, 100, 2000}) {
     add("spiral", outline_shapes::spiral(n));
     add("comb", outline_shapes::comb(n));
     add("star", outline_shapes::star(n));
   }
   outlines.push_back({"ragged", ragged(1500)});
+  // Corners that are no numbers or infinite: no order among them.
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  for (const Vec2& odd : {Vec2{nan, 1}, Vec2{1, nan}, Vec2{inf, 1}, Vec2{-inf, inf}}) {
+    outlines.push_back({"square with an odd corner", {{0, 0}, {2, 0}, odd, {2, 2}, {1, 3}, {0, 2}}});
+    // Clockwise, so that an area of no number turns it the right way round;
+    // its first corner is blocked by the inner one.
+    outlines.push_back({"clockwise ell with an odd corner", {{0, 3}, {1, 3}, {1, 1}, {3, 1}, {3, 0}, {0, 0}, odd}});
+    outlines.push_back({"ring with an odd corner", ragged(40)});
+    outlines.back().second[17] = odd;
+  }
   // Star-shaped rings, rings on a coarse lattice (repeated and collinear
   // points, touching and crossing edges) and random points.
   uint32_t state = 7;
