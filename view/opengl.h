@@ -111,6 +111,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   // Opaque meshes, then the depth of invisible ones; the viewport's mirror
   // is left out. opaque.cpp
   void drawOpaque(Scene* scene);
+  // The positions of what the opaque pass and the mirror showed that takes
+  // no light, and so receives no shadow.
+  void drawNonReceiverDepth(Scene* scene);
   // The last visible mirror of the scene that can give a plane. mirror.cpp
   Mirror chooseMirror(Scene* scene);
   // The reflection seen in the mirror, left in the colour buffer with the
@@ -120,9 +123,15 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawShadowVolumes(Scene* scene, bool depthFail);
   // Darkens (mode 0) or relights (other modes) what the volumes marked.
   void drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, int32_t lightIndex, const Mirror& mirror);
+  // Takes the pixels that show no receiver out of the volumes' marks: the
+  // background and meshes that take no light.
+  void unmarkNonReceivers(Viewport* viewport, Scene* scene, const Mirror& mirror);
   // A quad over the whole viewport at a depth, with identity matrices;
   // the camera's matrices are loaded again afterwards. viewport.cpp
   void drawViewportQuad(double depth);
+  // The depth of the quad that paints the background back over a mirror's
+  // reflection, just in front of the far plane.
+  static constexpr float kBackgroundDepth = 0.99995f;
   void reloadMatrices();
 
   // ---- Passes and caches built with the translucent, overlay and texture

@@ -246,7 +246,7 @@ TEST(Picking, AnAnimatedMeshAnswersWithTheBoneCarryingTheHitPointMost) {
   body->boneCount = 0;  // the groups die with the test, not with the mesh
 }
 
-TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
+TEST(Picking, OverlaysComeBeforeMeshesAndOfEqualDepthsTheOneDrawnOnTopWins) {
   Rig r;
   r.quadAt(0, 0, -10);
   Square* low = new Square();
@@ -259,12 +259,22 @@ TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
        {static_cast<MDL_Object*>(low), static_cast<MDL_Object*>(first), static_cast<MDL_Object*>(second)})
     r.scene->registerObject(o);
   r.hover(200, 150);  // viewport (0.5, 0.375): (0.25, 0.125) in each square
-  EXPECT_EQ(r.ctrl.mouse.hovered, first);
+  // The later of equal z is drawn over the earlier.
+  EXPECT_EQ(r.ctrl.mouse.hovered, second);
   EXPECT_EQ(r.ctrl.mouse.viewportMouse[2], 2);
   expectVec(r.ctrl.mouse.pickPosition, 0.25, 0.125, 0);
-  first->pendingDelete = 1;
+  second->pendingDelete = 1;
   r.hover(200, 150);
-  EXPECT_EQ(r.ctrl.mouse.hovered, second);
+  EXPECT_EQ(r.ctrl.mouse.hovered, first);
+  second->pendingDelete = 0;
+  // After the drawing's sort, and after the low one came up among them and
+  // the list was sorted again, frame after frame: the last made on top.
+  for (int frame = 0; frame < 3; ++frame) {
+    if (frame == 1) low->editLocal().position.z = 2;
+    r.scene->sortOverlays();
+    r.hover(200, 150);
+    EXPECT_EQ(r.ctrl.mouse.hovered, second) << frame;
+  }
 }
 
 // A 2-D object's release and click points are where the press point is: the

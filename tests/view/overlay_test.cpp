@@ -229,6 +229,23 @@ TEST_F(Overlays, PolylineFillAndOutlineInTheirColoursFollowingTheObject) {
   EXPECT_EQ(at(37, 32), (Rgb{127, 255, 127}));
 }
 
+TEST_F(Overlays, APolylineOfOnePointIsADotOfItsHalfWidth) {
+  // At (64, 48) with a half-width of 0.05 x 128 = 6.4 pixels.
+  open(128, 96);
+  MDL_Polyline* dot = new MDL_Polyline;
+  ASSERT_TRUE(dot->addPoint({0, 0}));
+  placeAt(dot, {0.5, 0.375, 0});
+  dot->thickness = 0.05;
+  ASSERT_TRUE(dot->ownMaterial());
+  dot->material->diffuse = {0, 0, 1, 1};
+  scene->registerObject(dot);
+  draw();
+  for (const auto& p : {std::pair<int, int>{64, 48}, {59, 48}, {69, 48}, {64, 43}, {64, 53}, {61, 45}})
+    EXPECT_EQ(at(p.first, p.second), (Rgb{0, 0, 255})) << p.first << ", " << p.second;
+  for (const auto& p : {std::pair<int, int>{56, 48}, {72, 48}, {64, 40}, {64, 56}, {58, 42}})
+    EXPECT_EQ(at(p.first, p.second), kWhite) << p.first << ", " << p.second;
+}
+
 TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
   open(64, 48);
   MDL_Image* red = image(nullptr, {0, 0, 0}, 0.5);
@@ -254,6 +271,22 @@ TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
     }
     const Rgb want = top == red ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
     EXPECT_EQ(at(overlap[0], overlap[1]), want);
+  }
+}
+
+TEST_F(Overlays, OverlaysOfOneZStackInTheOrderTheyWereMadeEveryFrame) {
+  open(64, 48);
+  // Seven squares at z = 0, each 4 pixels right of the one before and of
+  // its own colour: in each 4-pixel strip the last square over it shows.
+  std::vector<Rgb> colours;
+  for (int i = 0; i < 7; ++i) {
+    const ColorRGBA c{i / 6.0, 1 - i / 6.0, (i % 2) * 1.0, 1};
+    colour(image(nullptr, {0.0625 * i, 0.1, 0}, 0.5), c);
+    colours.push_back({int(std::lround(c.r * 255)), int(std::lround(c.g * 255)), int(std::lround(c.b * 255))});
+  }
+  for (int frame = 0; frame < 4; ++frame) {
+    draw();
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(near(at(4 * i + 2, 20), colours[i])) << "frame " << frame << ", square " << i;
   }
 }
 

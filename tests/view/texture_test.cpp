@@ -542,6 +542,30 @@ class FrameTextures : public Textures {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, out.data());
     return out;
   }
+  // Draws the frame on a shadeless quad of half size 1 with texture
+  // coordinates 0 to 1, seen from above, and checks the colours at points
+  // of the quad.
+  struct Probe {
+    Vec3 at;
+    Rgb want;
+  };
+  void expectOnAQuad(ImageSource* s, const std::vector<Probe>& probes) {
+    Material* m = material({1, 1, 1, 1}, true);
+    MaterialLayer* layer = m->addLayer();
+    ASSERT_NE(layer, nullptr);
+    layer->image = s;
+    MeshData* quad = testgeometry::quadData(1.0);
+    quad->uvCount = 4;
+    quad->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
+    mesh(quad, m);
+    camera({0, 0, 3}, {0, 0, 0});
+    draw(false);
+    int x = 0, y = 0;
+    for (const Probe& p : probes) {
+      windowPoint(p.at, &x, &y);
+      EXPECT_TRUE(near(at(x, y), p.want, 2)) << p.at.x << "," << p.at.y;
+    }
+  }
   std::vector<std::unique_ptr<std::vector<uint8_t>>> buffers;
 };
 
@@ -632,26 +656,24 @@ TEST_F(FrameTextures, AFramesColoursShowOnADrawnQuad) {
     if (y < 16) return x < 16 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
     return x < 16 ? Rgb{0, 0, 255} : Rgb{255, 255, 255};
   });
-  Material* m = material({1, 1, 1, 1}, true);
-  MaterialLayer* layer = m->addLayer();
-  ASSERT_NE(layer, nullptr);
-  layer->image = s;
-  MeshData* quad = testgeometry::quadData(1.0);
-  quad->uvCount = 4;
-  quad->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
-  mesh(quad, m);
-  camera({0, 0, 3}, {0, 0, 0});
-  draw(false);
-  int x = 0, y = 0;
-  struct Probe {
-    Vec3 at;
-    Rgb want;
-  } probes[] = {{{-0.5, -0.5, 0}, {255, 0, 0}},
-                {{0.5, -0.5, 0}, {0, 255, 0}},
-                {{-0.5, 0.5, 0}, {0, 0, 255}},
-                {{0.5, 0.5, 0}, {255, 255, 255}}};
-  for (const Probe& p : probes) {
-    windowPoint(p.at, &x, &y);
-    EXPECT_TRUE(near(at(x, y), p.want, 2)) << p.at.x << "," << p.at.y;
-  }
+  expectOnAQuad(s, {{{-0.5, -0.5, 0}, {255, 0, 0}},
+                    {{0.5, -0.5, 0}, {0, 255, 0}},
+                    {{-0.5, 0.5, 0}, {0, 0, 255}},
+                    {{0.5, 0.5, 0}, {255, 255, 255}}});
+}
+
+TEST_F(FrameTextures, AFrameFillsAMeshFromCornerToCorner) {
+  // 100 x 50 pixels in the corner of a 128 x 64 texture: texture
+  // coordinates 0 to 1 across the quad reach the picture's far edges, not
+  // the texels beyond it, and its middle lies in the quad's middle.
+  ImageSource* s = frame(100, 50, 1, [](int x, int y) {
+    if (y < 25) return x < 50 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
+    return x < 50 ? Rgb{0, 0, 255} : Rgb{255, 255, 255};
+  });
+  expectOnAQuad(s, {{{-0.95, -0.95, 0}, {255, 0, 0}},
+                    {{0.95, -0.95, 0}, {0, 255, 0}},
+                    {{-0.95, 0.95, 0}, {0, 0, 255}},
+                    {{0.95, 0.95, 0}, {255, 255, 255}},
+                    {{0.1, 0.1, 0}, {255, 255, 255}},
+                    {{-0.1, -0.1, 0}, {255, 0, 0}}});
 }

@@ -330,14 +330,16 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline* polyline) {
   }
   if (polyline->outlined) {
     polyline->updateOutline();
-    const Vec2Array& vertices = polyline->outlineVertices;
+    const bool dot = polyline->outlineVertices.count == 0;
+    const Vec2Array& vertices = dot ? polyline->dotVertices : polyline->outlineVertices;
+    const Vec2Array& texCoords = dot ? polyline->dotTexCoords : polyline->outlineTexCoords;
     if (vertices.count > 0) {
       Material* material = polyline->material;
       const int32_t layers = material && material->layers.count > 1 ? material->layers.count : 1;
       for (int32_t layer = 0; layer < layers; ++layer) {
         if (applyMaterial(material, layer, true, false)) {
           glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-          glTexCoordPointer(2, GL_DOUBLE, sizeof(Vec2), polyline->outlineTexCoords.data);
+          glTexCoordPointer(2, GL_DOUBLE, sizeof(Vec2), texCoords.data);
         } else {
           glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }

@@ -173,7 +173,8 @@ void VIEW_OpenGL::drawTranslucentStreams() {
     while (end < triangles && s.materials[end] == material && coloured(end) == colours) ++end;
     const int32_t layers = material && material->layers.count > 1 ? material->layers.count : 1;
     for (int32_t layer = 0; layer < layers; ++layer) {
-      applyMaterial(material, layer, false, true);
+      // Colour material first: while it is on, OpenGL keeps the tracked
+      // colours from the current colour and drops the material's own.
       if (colours) {
         glEnable(GL_COLOR_MATERIAL);
         glEnableClientState(GL_COLOR_ARRAY);
@@ -181,6 +182,7 @@ void VIEW_OpenGL::drawTranslucentStreams() {
         glDisable(GL_COLOR_MATERIAL);
         glDisableClientState(GL_COLOR_ARRAY);
       }
+      applyMaterial(material, layer, false, true);
       glDrawArrays(GL_TRIANGLES, 3 * first, 3 * (end - first));
     }
     first = end;

@@ -8,7 +8,6 @@
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"
-#include "model/qsort_bm.h"
 #include "model/scene.h"
 #include "view/gl/matrix.h"
 #include "view/opengl.h"
@@ -99,8 +98,7 @@ void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], con
   if (!viewportPixels(origin, size, rect)) return;
   if (camera->clipStart == camera->clipEnd) return;
 
-  if (scene->overlays.count > 1)
-    qsortBM(scene->overlays.data, static_cast<size_t>(scene->overlays.count), sizeof(MDL_Object*), compareDepth);
+  scene->sortOverlays();
   uploadBuffers(scene);
   const Mirror mirror = chooseMirror(scene);
   mirrorMesh = mirror.mesh;
