@@ -125,6 +125,14 @@ shows() {
     [ "$(convert "${4:-shot.png}" -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' \
          -crop 1x1+$1+$2 info: 2>/dev/null)" = "$3" ]
 }
+# shows_near X Y R,G,B TOLERANCE [FILE]: as shows, each channel within TOLERANCE.
+shows_near() {
+  import -window "$(head -1 wid)" "${5:-shot.png}" 2>/dev/null &&
+    convert "${5:-shot.png}" -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' \
+      -crop 1x1+$1+$2 info: 2>/dev/null |
+    awk -v want="$3" -v t="$4" 'BEGIN { split(want, w, ",") }
+      { for (i = 1; i <= 3; i++) if ($i - w[i] > t || w[i] - $i > t) exit 1; ok = 1 } END { exit !ok }'
+}
 # bigger FILE BYTES: FILE holds more than BYTES bytes.
 bigger() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt "$2" ]; }
 )sh";
