@@ -58,7 +58,7 @@ std::string sceneXml() {
          "</objects>\n";
 }
 
-const char kInitLua[] =
+const std::string kInitLua = std::string(
     "function startup()\n"
     "  local scene = newScene()\n"
     "  local models = newModelsSet('scene.xml')\n"
@@ -70,17 +70,17 @@ const char kInitLua[] =
     "  view:setCamera(newCamera(scene, models:get('eye')))\n"
     "  view:setBackgroundColor(color(0.2, 0.4, 0.6, 1))\n"
     "  view:setShadowRendering(SHADOW_ZPASS)\n"
-    "  io.write('scene ready\\n')\n"
-    "end\n";
+    "  io.write('scene ready\\n')\n") +
+    e2e::kLogFramesLua + "end\n";
 
 }  // namespace
 
 TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
   e2e::PlayerRun r("render", {{"init.lua", kInitLua}, {"scene.xml", sceneXml()}});
   ASSERT_TRUE(r.embedded);
-  r.play(
-      "import -window $(head -1 wid) shot.png\n"
-      "xdotool key --clearmodifiers ctrl+q");
+  r.play(e2e::waitForFrames() +
+         "import -window $(head -1 wid) shot.png\n"
+         "xdotool key --clearmodifiers ctrl+q");
   const std::string log = r.file("log");
   ASSERT_NE(log.find("scene ready"), std::string::npos) << log;
   struct Probe {

@@ -1,4 +1,6 @@
-// Colours the rules fix exactly, drawn by the viewport pass.
+// Colours that follow exactly from the viewport, material and lamp values
+// (clear colour, shadeless diffuse, lamps and spots, shadows, mirrors,
+// vertex colours), drawn by the viewport pass.
 #include <GL/glew.h>
 
 #include <cmath>
