@@ -113,10 +113,24 @@ void renderBare(benchmark::State& state, int path) {
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, grey);
   glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 60.0f);
+  // The state the renderer's opaque pass draws in, whatever an earlier
+  // frame left (its overlay pass ends with blending and texturing on and
+  // depth writes off, which would make this loop do more than the frame).
+  glDepthMask(GL_TRUE);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
   glEnable(GL_LIGHTING);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
   glEnable(GL_NORMALIZE);
   glClearColor(0, 0, 0, 1);
   const void* indices = path == kGeometryBufferObjects ? nullptr : d.triangles;

@@ -202,6 +202,20 @@ void CTRL_Generic::deleteLeaf(MDL_Object* object) {
   if (object == mouse.hovered) pick();
 }
 
+void CTRL_Generic::letGoOfFlagged() {
+  auto flagged = [](const MDL_Object* o) { return o && o->pendingDelete; };
+  for (Viewport* v : resources.viewports) {
+    if (!v) continue;
+    if (flagged(v->camera)) v->camera = nullptr;
+    if (flagged(v->mike)) v->mike = nullptr;
+  }
+  if (flagged(mouse.picked)) {
+    mouse.picked = nullptr;
+    mouse.leftButton = false;
+  }
+  if (flagged(mouse.hovered)) mouse.hovered = nullptr;
+}
+
 bool CTRL_Generic::deleteViewport(Viewport* viewport) {
   if (!viewport || !resources.viewports.removeFirst(viewport)) return false;
   if (currentViewport == viewport) currentViewport = nullptr;

@@ -126,6 +126,9 @@ class CTRL_Generic {
   void deleteObject(MDL_Object* object);
   // The part of deleteObject for one object whose children are gone.
   void deleteLeaf(MDL_Object* object);
+  // Before a purge frees the flagged objects: every viewport and the mouse
+  // let go of any they still refer to, however they were flagged.
+  void letGoOfFlagged();
   // Removes a viewport record from the list and frees it (false when it is
   // not in the list); the current viewport is cleared when it was this one.
   bool deleteViewport(Viewport* viewport);

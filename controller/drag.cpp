@@ -6,11 +6,11 @@
 #include "model/rigid_body.h"
 #include "model/scene.h"
 
-namespace {
-
-bool isOverlay(const MDL_Object* o) {
+bool CTRL_isOverlay(const MDL_Object* o) {
   return o->type == OBJECT_TEXT || o->type == OBJECT_RTF_TEXT || o->type == OBJECT_IMAGE || o->type == OBJECT_POLYLINE;
 }
+
+namespace {
 
 // Slides the target along d into [lo, hi] on one axis, when d can get it there.
 void slideInto(Vec3& target, const Vec3& d, int axis, double lo, double hi) {
@@ -32,7 +32,7 @@ bool CTRL_dragVelocity(CTRL_Generic& ctrl, double dt, Vec3& velocity) {
   if (!picked || !v || !v->camera || !picked->scene || !(dt > 0)) return false;
   Vec3 p;
   ctrl.getPickPointWorld(p);
-  if (isOverlay(picked)) {
+  if (CTRL_isOverlay(picked)) {
     double target[2] = {0, 0};
     ctrl.windowToViewport(v, ctrl.mouse.windowMouse, target);
     velocity = Vec3(target[0] - p.x, target[1] - p.y, 0);
@@ -67,7 +67,7 @@ void CTRL_constrainMouse(CTRL_Generic& ctrl, void* deviceContext) {
   if (v && v->camera) {
     Vec3 p;
     ctrl.getPickPointWorld(p);
-    if (!isOverlay(picked)) {
+    if (!CTRL_isOverlay(picked)) {
       Vec3 s;
       v->worldToScreen(p, s);
       m[2] = s.z;

@@ -5,6 +5,11 @@
 #include "model/vec3.h"
 
 class CTRL_Generic;
+class MDL_Object;
+
+// Texts, images and polylines: 2-D objects whose world coordinates are
+// viewport units.
+bool CTRL_isOverlay(const MDL_Object* object);
 
 // The velocity for this frame's sub-steps of dt seconds; false (no drag)
 // without a picked object, a current viewport with a camera, or the picked

@@ -68,6 +68,8 @@ void CTRL_Generic::frame(HDC dc, VIEW_Generic* view) {
     keys.swap();
   }
   if (clientWidth > 0 && clientHeight > 0) render(dc, view);
+  // Nothing draws, so nothing keeps a copy of what the records hold.
+  if (!renderer) resources.freeUnusedRetired(nullptr);
 }
 
 void CTRL_Generic::update() {
@@ -120,6 +122,7 @@ void CTRL_Generic::update() {
       for (Animation* a : scene->animations)
         if (a->playing) Animation::step(a, clock.dt);
     scene->step(engine.get(), 0.0);
+    letGoOfFlagged();
     scene->purgeDeleted();
   }
 }
@@ -210,6 +213,7 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
         ++i;
       }
     }
+    resources.freeUnusedRetired(view);
     const bool bars = std::floor(clientWidth * contentAspect + 0.5) != clientHeight;
     view->clear(bars && backgroundColor[3] == 0 ? kBlack : backgroundColor);
     for (int32_t i = 0; i < resources.viewports.count; ++i) {

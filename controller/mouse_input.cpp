@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controller/ctrl_generic.h"
+#include "controller/drag.h"
 #include "model/camera.h"
 #include "model/constants.h"
 
@@ -37,8 +38,9 @@ void CTRL_Generic::onMouseMove(bool shift, bool control, double x, double y) {
     if (dx * dx + dy * dy > kClickSlack2) mouse.movedSincePress = true;
   }
   if (!mouse.leftButton && !mouse.rightButton) {
-    setWindowMouse(x, y);
+    // The viewport under the mouse first, so the mouse is mapped with it.
     selectViewportAt(x, y);
+    setWindowMouse(x, y);
     pick();
     setCursor(settles(mouse.hovered) ? 3 : 0);
     mouse.picked = nullptr;
@@ -82,10 +84,15 @@ void CTRL_Generic::onLeftButtonUp(double x, double y) {
   MDL_Object* const hit = mouse.hovered;
   const bool click = !mouse.movedSincePress;
   if (hit) {
-    Vec3 world;
-    if (currentViewport)
-      currentViewport->screenToWorld(Vec3(mouse.viewportMouse[0], mouse.viewportMouse[1], mouse.viewportMouse[2]),
-                                     world);
+    // As at the press: a 2-D object takes the viewport mouse as it is (its
+    // world units are the viewport's), a 3-D one the point through the
+    // camera at the pick's depth.
+    const Vec3 mouseAt(mouse.viewportMouse[0], mouse.viewportMouse[1], mouse.viewportMouse[2]);
+    Vec3 world = mouseAt;
+    if (!CTRL_isOverlay(hit)) {
+      world = Vec3();
+      if (currentViewport) currentViewport->screenToWorld(mouseAt, world);
+    }
     const Vec3 point = hit->getWorld().toLocalPoint(world);
     bubble(engine.get(), CB_MOUSE_UP, hit, point);
     if (click) bubble(engine.get(), CB_MOUSE_CLICK, hit, point);

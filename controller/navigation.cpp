@@ -25,16 +25,19 @@ void orbit(Viewport& v, double dx, double dy, double g) {
   v.updateCamera();
 }
 
-// Turns the view about the camera: the target swings round the camera's
-// position, and the orbit angles follow so the camera stays where it is.
+// Turns the view about the camera: the orbit angles change and the target
+// moves so that the camera, placed from them, stays where it is. (Swinging
+// the target about the camera's own axes would be another turn than the
+// angles' one as soon as the camera is tilted, and the camera would slide.)
 void turnAboutCamera(Viewport& v, double dx, double dy, double g) {
-  const RigidTransform& at = v.camera->getWorld();
-  Vec3 offset = v.navigationPosition - at.position;
-  rotateAboutAxis3(offset, at.basis.X(), std::cos(dy * g), std::sin(dy * g));
-  rotateAboutAxis3(offset, at.basis.Y(), std::cos(dx * g), std::sin(dx * g));
-  v.navigationPosition = at.position + offset;
+  v.camera->recomputeLocal();
+  const Vec3 eye = v.camera->local.position;
   v.navigationAzimuth += dx * g;
   v.navigationElevation -= dy * g;
+  v.updateCamera();  // clamps the angles and the radius and sets the new axes
+  const double scale = length3(v.camera->local.basis.Z());
+  const Vec3 z = scale > 0 ? v.camera->local.basis.Z() * (1.0 / scale) : Vec3(0, 0, 1);
+  v.navigationPosition = eye - z * v.navigationRadius;
   v.updateCamera();
 }
 

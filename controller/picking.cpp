@@ -131,8 +131,8 @@ void CTRL_Generic::pick() {
   Scene* scene = getScene();
   if (!scene || !currentViewport) return;
 
-  // Overlays first: the highest world z under the mouse, the earlier one on
-  // a tie.
+  // Overlays first: the highest world z under the mouse; on a tie the later
+  // one in the list, which is drawn over the earlier.
   const double mx = mouse.viewportMouse[0], my = mouse.viewportMouse[1];
   for (int32_t i = 0; i < scene->overlays.count; ++i) {
     MDL_Object* o = scene->overlays[i];
@@ -140,7 +140,7 @@ void CTRL_Generic::pick() {
     const RigidTransform& w = o->getWorld();
     Vec2 local;
     if (!overlayLocalPoint(w, mx, my, local) || !o->hitTest(local)) continue;
-    if (w.position.z > depth) {
+    if (w.position.z >= depth) {
       depth = w.position.z;
       mouse.hovered = o;
       mouse.pickPosition = w.toLocalPoint(Vec3(mx, my, depth));

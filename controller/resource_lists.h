@@ -10,6 +10,7 @@
 #include "model/sample.h"
 
 class Scene;
+class VIEW_Generic;
 
 struct CTRL_ResourceLists {
   CTRL_ResourceLists() = default;
@@ -19,6 +20,10 @@ struct CTRL_ResourceLists {
 
   // Frees every record: viewports first, then scenes and the media they use.
   void clear();
+  // Frees the retired records nothing uses any more, after the renderer (when
+  // there is one; its context current) has forgotten what it keeps of them.
+  // Answers how many went.
+  int32_t freeUnusedRetired(VIEW_Generic* view);
 
   PtrArray<Scene> scenes;
   PtrArray<Viewport> viewports;  // creation order; the last is the top-most

@@ -22,6 +22,11 @@ void LMP_ProxyRef::release() {
   if (g_hooks && g_hooks->release) g_hooks->release(p);
 }
 
+bool LMP_ProxyRef::held() const {
+  if (!proxy) return false;
+  return !g_hooks || !g_hooks->held || g_hooks->held(proxy);
+}
+
 bool LMP_fireCallback(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id, ...) {
   if (!link.proxy || !engine || !g_hooks || !g_hooks->fire) return false;
   va_list args;

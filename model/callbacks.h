@@ -48,6 +48,8 @@ struct LMP_ProxyHooks {
   // only while the engine and its controller exist and the controller has
   // not failed.
   bool (*fire)(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args);
+  // Whether a script value still holds the proxy (beyond the model's link).
+  bool (*held)(const LMP_Proxy* proxy);
 };
 
 // Installs the hooks (the table must outlive every model object); null
@@ -72,6 +74,9 @@ struct LMP_ProxyRef {
   // Releases the held proxy, if any, and clears the link.
   void release();
   LMP_Proxy* get() const { return proxy; }
+  // A linked proxy some script value still holds; without the script
+  // library's word on it, any linked proxy counts as held.
+  bool held() const;
   explicit operator bool() const { return proxy != nullptr; }
 };
 

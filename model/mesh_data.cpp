@@ -210,7 +210,7 @@ void MeshData::clear() {
   freeArray(triangleInfos);
   freeArray(savedVertices);
   freeArray(savedColors);
-  vertexCount = normalCount = uvCount = colorCount = translucentColorCount = triangleCount = 0;
+  vertexCount = normalCount = uvCount = colorCount = givenColorCount = translucentColorCount = triangleCount = 0;
   doubleSided = false;
   boundsMin = boundsMax = Vec3();
 }
@@ -231,7 +231,7 @@ bool MeshData::loadXml(const TiXmlElement* element) {
     int32_t n = countOf(e);
     colors = newSection<ColorRGBA>(e, n);
     if (colors) {
-      colorCount = n;
+      colorCount = givenColorCount = n;
       const char* p = elementText(e);
       for (int32_t i = 0; p && *p && i < n; ++i) {
         unsigned char rgba[4];
@@ -248,7 +248,7 @@ bool MeshData::loadXml(const TiXmlElement* element) {
   dropIfShort(vertexCount, &normalCount, &normals);
   dropIfShort(vertexCount, &uvCount, &uvs);
   if (colorCount < vertexCount) {
-    freeArray(colors);
+    // Too few to draw, but the colours given stay for the scripts.
     colorCount = 0;
     translucentColorCount = 0;
   }

@@ -40,9 +40,13 @@ struct MeshData {
   Vec3* normals = nullptr;  // indexed like the vertices
   int32_t uvCount = 0;
   double* uvs = nullptr;  // uvCount (u, v) pairs
+  // Vertex colours are drawn only when every vertex has one: colorCount is
+  // 0 when the file gave fewer, and the colours given are still kept (the
+  // scripts read and change them).
   int32_t colorCount = 0;
-  ColorRGBA* colors = nullptr;
-  int32_t translucentColorCount = 0;  // colours whose alpha byte is below 255
+  ColorRGBA* colors = nullptr;        // givenColorCount of them
+  int32_t givenColorCount = 0;        // at least colorCount
+  int32_t translucentColorCount = 0;  // drawn colours whose alpha byte is below 255
   int32_t triangleCount = 0;
   int32_t* triangles = nullptr;  // triangleCount vertex-index triples
   TriangleInfo* triangleInfos = nullptr;
@@ -55,7 +59,8 @@ struct MeshData {
 
   // Fills the record from a "mesh" element. Content is checked: indices
   // outside the vertex range drop their triangle, per-vertex arrays shorter
-  // than the vertex count are dropped, bad neighbour indices become -1.
+  // than the vertex count are dropped (colours are kept but not drawn), bad
+  // neighbour indices become -1.
   bool loadXml(const TiXmlElement* element);
   // Neighbours from corners at exactly equal positions: edges keyed by their
   // welded corner pair, so the cost is linear in the triangle count.

@@ -13,6 +13,10 @@ namespace {
 
 // Smallest doubled ear area that counts as a turn (1e-10 as a float).
 constexpr double kEarEpsilon = 1.000000013351432e-10;
+// The same for outlines too finely sampled for it, as a share of the
+// squared size of the outline: well above the rounding noise of a cross
+// product of its points (about 2e-16 of that square).
+constexpr double kRelativeEarEpsilon = 1e-14;
 // Sine of the smallest turn that gets a rounded join.
 constexpr double kJoinSine = 0.2;
 constexpr double kHalfSqrt2 = 0.7071067811865476;
@@ -126,77 +130,380 @@ bool MDL_Polyline::hitTest(const Vec2& p) {
 
 namespace {
 
-// The corners still in the outline, bucketed by a grid over their bounding
-// box (about one corner per cell), so that an ear test looks only at the
-// corners near its triangle instead of at all of them.
-class CornerGrid {
+// The corners still in the outline in a tree of boxes: each node holds a
+// run of corners, halved at the median along the longer side of their box,
+// down to runs of a few corners. Each node keeps its box and how many of
+// its corners are live, so that an ear test looks only into nodes whose box
+// reaches into its triangle and that still hold corners. Each leaf keeps
+// its live corners first, so that removed ones cost nothing.
+class CornerTree {
  public:
   // Corners are positions 0..n-1 of `ring`, points[ring[i]] their places.
   bool build(const Vec2Array& points, const GrowArray<int32_t>& ring) {
     const int32_t n = ring.count;
-    minX_ = minY_ = DBL_MAX;
-    double maxX = -DBL_MAX, maxY = -DBL_MAX;
-    for (int32_t i = 0; i < n; ++i) {
-      const Vec2& p = points[ring[i]];
-      minX_ = std::min(minX_, p.x);
-      minY_ = std::min(minY_, p.y);
-      maxX = std::max(maxX, p.x);
-      maxY = std::max(maxY, p.y);
+    bool finite = true;
+    for (int32_t i = 0; i < n && finite; ++i) finite = std::isfinite(points[ring[i]].x) && std::isfinite(points[ring[i]].y);
+    // Coordinates that are not finite numbers cannot be ordered: one leaf
+    // then holds every corner, and every test looks at all of them.
+    int depth = 0;
+    prune_ = finite;
+    if (finite)
+      while ((int64_t{kLeaf} << depth) < n) ++depth;
+    nodes_ = (int32_t{2} << depth) - 1;
+    if (!items_.resize(n) || !slot_.resize(n) || !leaf_.resize(n) || !box_.resize(nodes_) || !first_.resize(nodes_) ||
+        !end_.resize(nodes_) || !live_.resize(nodes_))
+      return false;
+    for (int32_t i = 0; i < n; ++i) items_[i] = i;
+    const auto at = [&](int32_t corner) -> const Vec2& { return points[ring[corner]]; };
+    // Nodes in index order: each node's run is split before its children
+    // are reached.
+    for (int32_t node = 0; node < nodes_; ++node) {
+      int32_t lo = 0, hi = n;
+      if (node > 0) {
+        const int32_t parent = (node - 1) / 2;
+        const int32_t mid = first_[parent] + (end_[parent] - first_[parent]) / 2;
+        lo = node % 2 ? first_[parent] : mid;
+        hi = node % 2 ? mid : end_[parent];
+      }
+      first_[node] = lo;
+      end_[node] = hi;
+      live_[node] = hi - lo;
+      Box& b = box_[node];
+      b = {DBL_MAX, DBL_MAX, -DBL_MAX, -DBL_MAX};
+      for (int32_t k = lo; k < hi && finite; ++k) {
+        const Vec2& p = at(items_[k]);
+        b.x0 = std::min(b.x0, p.x);
+        b.y0 = std::min(b.y0, p.y);
+        b.x1 = std::max(b.x1, p.x);
+        b.y1 = std::max(b.y1, p.y);
+      }
+      if (2 * node + 1 < nodes_ && hi - lo > 1) {
+        const bool alongX = b.x1 - b.x0 >= b.y1 - b.y0;
+        std::nth_element(items_.data + lo, items_.data + lo + (hi - lo) / 2, items_.data + hi,
+                         [&](int32_t l, int32_t r) { return alongX ? at(l).x < at(r).x : at(l).y < at(r).y; });
+      }
     }
-    side_ = 1;
-    // Coordinates that are not finite numbers share one cell: every test
-    // then looks at every corner, as without the grid.
-    if (std::isfinite(minX_) && std::isfinite(minY_) && std::isfinite(maxX) && std::isfinite(maxY)) {
-      while (int64_t(side_) * side_ < n && side_ < 4096) side_ *= 2;
-      scaleX_ = maxX > minX_ ? side_ / (maxX - minX_) : 0.0;
-      scaleY_ = maxY > minY_ ? side_ / (maxY - minY_) : 0.0;
-    } else {
-      minX_ = minY_ = scaleX_ = scaleY_ = 0.0;
-    }
-    const int32_t cells = side_ * side_;
-    if (!start_.resize(cells + 1) || !items_.resize(n) || !alive_.resize(n)) return false;
-    std::memset(start_.data, 0, sizeof(int32_t) * size_t(cells + 1));
-    for (int32_t i = 0; i < n; ++i) ++start_[cellOf(points[ring[i]]) + 1];
-    for (int32_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
-    GrowArray<int32_t> fill;
-    if (!fill.resize(cells)) return false;
-    std::memcpy(fill.data, start_.data, sizeof(int32_t) * size_t(cells));
-    for (int32_t i = 0; i < n; ++i) {
-      items_[fill[cellOf(points[ring[i]])]++] = i;
-      alive_[i] = 1;
-    }
-    return true;
-  }
-
-  void remove(int32_t corner) { alive_[corner] = 0; }
-
-  // Calls visit(corner) for every live corner in the cells that the box
-  // touches, until visit answers false; answers whether it never did.
-  template <class Visit>
-  bool all(double x0, double y0, double x1, double y1, Visit visit) const {
-    const int32_t cx0 = column(x0, minX_, scaleX_), cx1 = column(x1, minX_, scaleX_);
-    const int32_t cy0 = column(y0, minY_, scaleY_), cy1 = column(y1, minY_, scaleY_);
-    for (int32_t cy = cy0; cy <= cy1; ++cy)
-      for (int32_t cx = cx0; cx <= cx1; ++cx) {
-        const int32_t c = cy * side_ + cx;
-        for (int32_t k = start_[c]; k < start_[c + 1]; ++k)
-          if (alive_[items_[k]] && !visit(items_[k])) return false;
+    const int32_t leaves = (nodes_ + 1) / 2;
+    for (int32_t node = nodes_ - leaves; node < nodes_; ++node)
+      for (int32_t k = first_[node]; k < end_[node]; ++k) {
+        slot_[items_[k]] = k;
+        leaf_[items_[k]] = node;
       }
     return true;
   }
 
- private:
-  int32_t column(double v, double origin, double scale) const {
-    const double t = (v - origin) * scale;
-    if (!(t >= 0.0)) return 0;  // also NaN
-    return t >= side_ - 1 ? side_ - 1 : static_cast<int32_t>(t);
+  void remove(int32_t corner) {
+    if (slot_[corner] < 0) return;
+    // The leaf's last live corner takes the place of this one.
+    int32_t node = leaf_[corner];
+    const int32_t last = --end_[node];
+    const int32_t moved = items_[last];
+    items_[slot_[corner]] = moved;
+    slot_[moved] = slot_[corner];
+    items_[last] = corner;
+    slot_[corner] = -1;
+    for (;; node = (node - 1) / 2) {
+      --live_[node];
+      if (node == 0) break;
+    }
   }
-  int32_t cellOf(const Vec2& p) const { return column(p.y, minY_, scaleY_) * side_ + column(p.x, minX_, scaleX_); }
+  bool alive(int32_t corner) const { return slot_[corner] >= 0; }
 
-  int32_t side_ = 1;
-  double minX_ = 0.0, minY_ = 0.0, scaleX_ = 0.0, scaleY_ = 0.0;
-  GrowArray<int32_t> start_, items_;
-  GrowArray<uint8_t> alive_;
+  // Calls visit(corner) for every live corner in the leaves whose box may
+  // hold a point of the closed counter-clockwise triangle PQR, until visit
+  // answers false; answers whether it never did.
+  template <class Visit>
+  bool all(const Vec2& P, const Vec2& Q, const Vec2& R, Visit visit) const {
+    const Box t{std::min({P.x, Q.x, R.x}), std::min({P.y, Q.y, R.y}), std::max({P.x, Q.x, R.x}),
+                std::max({P.y, Q.y, R.y})};
+    const Vec2 from[3] = {P, Q, R}, along[3] = {sub(Q, P), sub(R, Q), sub(P, R)};
+    int32_t stack[2 * 32];
+    int depth = 0;
+    stack[depth++] = 0;
+    while (depth > 0) {
+      const int32_t node = stack[--depth];
+      if (live_[node] == 0) continue;
+      if (prune_) {
+        const Box& b = box_[node];
+        if (b.x1 < t.x0 || b.x0 > t.x1 || b.y1 < t.y0 || b.y0 > t.y1) continue;
+        // Outside an edge when even the box's corner farthest inside is:
+        // rounding keeps that order for every point of the box.
+        bool outside = false;
+        for (int e = 0; e < 3 && !outside; ++e) {
+          const Vec2& d = along[e];
+          const Vec2 c{d.y > 0.0 ? b.x0 : b.x1, d.x > 0.0 ? b.y1 : b.y0};
+          outside = cross(d, sub(c, from[e])) < 0.0;
+        }
+        if (outside) continue;
+      }
+      if (2 * node + 1 >= nodes_) {
+        for (int32_t k = first_[node]; k < end_[node]; ++k)
+          if (!visit(items_[k])) return false;
+        continue;
+      }
+      stack[depth++] = 2 * node + 2;
+      stack[depth++] = 2 * node + 1;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr int32_t kLeaf = 8;
+  struct Box {
+    double x0, y0, x1, y1;
+  };
+  int32_t nodes_ = 0;
+  bool prune_ = true;         // false without boxes: every corner is visited
+  GrowArray<int32_t> items_;  // corners, each node's run together
+  GrowArray<int32_t> slot_;   // where each corner is in items_, -1 once removed
+  GrowArray<int32_t> leaf_;   // each corner's leaf
+  GrowArray<Box> box_;        // every corner a node ever held lies in its box
+  GrowArray<int32_t> first_;  // each node's run in items_
+  GrowArray<int32_t> end_;    // its end; for a leaf the end of its live corners
+  GrowArray<int32_t> live_;   // live corners under each node
+};
+
+// A set of corner numbers with the next member from any number on found in
+// a few word scans: a bit per corner, and above each level of words a level
+// with a bit per word that is not empty.
+class CornerSet {
+ public:
+  bool build(int32_t n) {
+    levels_ = 0;
+    int64_t bits = n > 0 ? n : 1;
+    do {
+      const int64_t words = (bits + 63) / 64;
+      GrowArray<uint64_t>& level = level_[levels_++];
+      if (!level.resize(static_cast<int32_t>(words))) return false;
+      std::memset(level.data, 0, sizeof(uint64_t) * size_t(words));
+      bits = words;
+    } while (bits > 1);
+    return true;
+  }
+
+  void insert(int32_t i) {
+    for (int l = 0; l < levels_; ++l, i >>= 6) {
+      uint64_t& word = level_[l][i >> 6];
+      const bool wasEmpty = word == 0;
+      word |= uint64_t{1} << (i & 63);
+      if (!wasEmpty) return;
+    }
+  }
+
+  void erase(int32_t i) {
+    for (int l = 0; l < levels_; ++l, i >>= 6) {
+      uint64_t& word = level_[l][i >> 6];
+      word &= ~(uint64_t{1} << (i & 63));
+      if (word != 0) return;
+    }
+  }
+
+  // The smallest member not below i, or -1.
+  int32_t next(int32_t i) const {
+    int64_t at = i;
+    for (int l = 0; l < levels_; ++l) {
+      const int64_t w = at >> 6;
+      if (w >= level_[l].count) return -1;
+      const uint64_t bits = level_[l][static_cast<int32_t>(w)] & (~uint64_t{0} << (at & 63));
+      if (bits) {
+        at = (w << 6) + __builtin_ctzll(bits);
+        while (l-- > 0) at = (at << 6) + __builtin_ctzll(level_[l][static_cast<int32_t>(at)]);
+        return static_cast<int32_t>(at);
+      }
+      at = w + 1;  // the next word of this level, a bit of the one above
+    }
+    return -1;
+  }
+
+ private:
+  static constexpr int kMaxLevels = 6;  // 64^6 bits cover any int32_t count
+  GrowArray<uint64_t> level_[kMaxLevels];
+  int levels_ = 0;
+};
+
+// Ear clipping that walks round the ring and clips each ear it meets,
+// going on from the corner after the ear. A corner's answer changes only
+// when a neighbour goes (its triangle changes) or when the last corner
+// inside its triangle goes, so a corner is looked at again only after
+// that: a blocked corner remembers one corner inside (its witness) and
+// becomes open to question when that one goes. The walk jumps straight to
+// the next corner that can be clipped or is open to question (looking at
+// it when the walk gets there), and so clips exactly what a walk that
+// looked at every corner on its way would clip.
+class EarClipper {
+ public:
+  // The doubled area of an ear is at least `epsilon`; whether any corner
+  // judged had one in [low, high) is remembered.
+  EarClipper(const Vec2Array& points, const GrowArray<int32_t>& ring, double epsilon, double low, double high)
+      : points_(points), v_(ring), epsilon_(epsilon), low_(low), high_(high) {}
+
+  // False when no corner can be clipped before the end, or out of memory.
+  bool run(GrowArray<int32_t>& out) {
+    m_ = v_.count;
+    if (m_ < 3) return false;
+    outOfMemory_ = true;
+    if (!next_.resize(m_) || !prev_.resize(m_) || !witness_.resize(m_) || !witnessed_.resize(m_) ||
+        !nextWitnessed_.resize(m_) || !prevWitnessed_.resize(m_) || !open_.resize(m_) || !tree_.build(points_, v_) ||
+        !candidates_.build(m_))
+      return false;
+    for (int32_t i = 0; i < m_; ++i) {
+      next_[i] = i + 1 < m_ ? i + 1 : 0;
+      prev_[i] = i > 0 ? i - 1 : m_ - 1;
+      witness_[i] = witnessed_[i] = nextWitnessed_[i] = prevWitnessed_[i] = -1;
+      open_[i] = 1;
+      candidates_.insert(i);
+    }
+    outOfMemory_ = false;
+    u_ = prev_[0];
+    return walk(out);
+  }
+
+  // Goes on from where a failed run stopped, with another test for the
+  // ears: every corner left is looked at again.
+  bool resume(double epsilon, GrowArray<int32_t>& out) {
+    if (outOfMemory_ || m_ < 3) return false;
+    epsilon_ = epsilon;
+    for (int32_t i = 0, corner = u_; i < m_; ++i, corner = next_[corner]) reopen(corner);
+    return walk(out);
+  }
+
+  bool judgedBetween() const { return judgedBetween_; }
+  bool outOfMemory() const { return outOfMemory_; }
+
+ private:
+  const Vec2& point(int32_t corner) const { return points_[v_[corner]]; }
+
+  bool walk(GrowArray<int32_t>& out) {
+    while (m_ > 2) {
+      const int32_t at = nextEar(next_[u_]);
+      if (at < 0) return false;  // a whole cycle without an ear: not simple
+      // A spike out to a corner and back encloses nothing: it goes without
+      // a triangle.
+      if (!same(point(prev_[at]), point(next_[at])))
+        if (!out.append(v_[prev_[at]]) || !out.append(v_[at]) || !out.append(v_[next_[at]])) {
+          outOfMemory_ = true;
+          return false;
+        }
+      u_ = removeCorner(at);
+    }
+    return true;
+  }
+
+  // The first corner from `from` on round the ring that can be clipped, or
+  // -1. Live corners keep their ring order in their numbers.
+  int32_t nextEar(int32_t from) {
+    int32_t at = candidates_.next(from);
+    for (;;) {
+      if (at < 0) at = candidates_.next(0);
+      if (at < 0) return -1;
+      if (!open_[at] || decide(at)) return at;
+      at = candidates_.next(at + 1);
+    }
+  }
+
+  void linkWitness(int32_t corner, int32_t by) {
+    witness_[corner] = by;
+    prevWitnessed_[corner] = -1;
+    nextWitnessed_[corner] = witnessed_[by];
+    if (witnessed_[by] >= 0) prevWitnessed_[witnessed_[by]] = corner;
+    witnessed_[by] = corner;
+  }
+
+  void unlinkWitness(int32_t corner) {
+    const int32_t by = witness_[corner];
+    if (by < 0) return;
+    const int32_t before = prevWitnessed_[corner], after = nextWitnessed_[corner];
+    if (before >= 0)
+      nextWitnessed_[before] = after;
+    else
+      witnessed_[by] = after;
+    if (after >= 0) prevWitnessed_[after] = before;
+    witness_[corner] = -1;
+  }
+
+  // The corner must be looked at again before it is passed over.
+  void reopen(int32_t corner) {
+    unlinkWitness(corner);
+    open_[corner] = 1;
+    candidates_.insert(corner);
+  }
+
+  // Whether a live corner can be clipped now; one that cannot leaves the
+  // candidates until something near it changes.
+  bool decide(int32_t at) {
+    open_[at] = 0;
+    const int32_t u = prev_[at], w = next_[at];
+    const Vec2& P = point(u);
+    const Vec2& Q = point(at);
+    const Vec2& R = point(w);
+    if (same(P, R)) return true;
+    const double area = (Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x);
+    if (area >= low_ && area < high_) judgedBetween_ = true;
+    if (area < epsilon_) {  // reflex or flat
+      candidates_.erase(at);
+      return false;
+    }
+    // Where the outline touches itself a point repeats a corner; it lies
+    // outside this corner's angle, so it does not block the ear.
+    int32_t blocker = -1;
+    tree_.all(P, Q, R, [&](int32_t k) {
+      if (k == u || k == at || k == w) return true;
+      const Vec2& D = point(k);
+      if (!insideTriangle(D, P, Q, R) || same(D, P) || same(D, Q) || same(D, R)) return true;
+      blocker = k;
+      return false;
+    });
+    if (blocker < 0) return true;
+    linkWitness(at, blocker);
+    candidates_.erase(at);
+    return false;
+  }
+
+  // Takes a corner out of the ring; the corners it blocked are open to
+  // question again.
+  void unlink(int32_t corner) {
+    next_[prev_[corner]] = next_[corner];
+    prev_[next_[corner]] = prev_[corner];
+    tree_.remove(corner);
+    candidates_.erase(corner);
+    unlinkWitness(corner);
+    --m_;
+    while (witnessed_[corner] >= 0) reopen(witnessed_[corner]);
+  }
+
+  // Removes a corner; neighbours that then coincide (the two visits of a
+  // point where the outline touches itself) become one corner. Answers the
+  // corner the walk goes on from.
+  int32_t removeCorner(int32_t corner) {
+    const int32_t before = prev_[corner];
+    int32_t after = next_[corner];
+    unlink(corner);
+    if (m_ >= 2 && same(point(before), point(after))) {
+      const int32_t beyond = next_[after];
+      unlink(after);
+      after = beyond;
+    }
+    reopen(before);
+    reopen(after);
+    return after;
+  }
+
+  const Vec2Array& points_;
+  const GrowArray<int32_t>& v_;
+  double epsilon_;
+  const double low_, high_;
+  bool judgedBetween_ = false;
+  bool outOfMemory_ = false;
+  int32_t m_ = 0;
+  int32_t u_ = 0;  // the walk goes on after this corner
+  GrowArray<int32_t> next_, prev_;
+  GrowArray<int32_t> witness_;        // a corner inside this one's triangle, or -1
+  GrowArray<int32_t> witnessed_;      // the first corner this one blocks, or -1
+  GrowArray<int32_t> nextWitnessed_;  // the list of corners one corner blocks
+  GrowArray<int32_t> prevWitnessed_;
+  GrowArray<uint8_t> open_;  // to be looked at before the walk passes it
+  CornerTree tree_;
+  CornerSet candidates_;  // the corners that are open or can be clipped
 };
 
 }  // namespace
@@ -222,79 +529,47 @@ bool triangulatePolygon(const Vec2Array& points, GrowArray<int32_t>& out) {
     if (!v.append(index)) return false;
   }
   while (v.count > 1 && same(points[v[0]], points[v[v.count - 1]])) v.resize(v.count - 1);
+  if (v.count < 3) return false;
 
-  int32_t m = v.count;
-  if (m < 3) return false;
-  // Corners are linked in a ring, so that clipping one costs nothing.
-  GrowArray<int32_t> next, prev;
-  CornerGrid grid;
-  if (!next.resize(m) || !prev.resize(m) || !grid.build(points, v)) return false;
-  for (int32_t i = 0; i < m; ++i) {
-    next[i] = i + 1 < m ? i + 1 : 0;
-    prev[i] = i > 0 ? i - 1 : m - 1;
+  // A finely sampled outline has corners too flat for the fixed test even
+  // where they are real turns; measured against the outline's size they
+  // are still told apart from rounding noise. The fixed test goes first, so
+  // that whatever it fills keeps its triangles. When it gets stuck having
+  // judged a corner that the two tests judge differently, the relative
+  // test takes over: a lower one goes on from where the walk stopped (what
+  // was clipped are ears under it too), a higher one starts again.
+  double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
+  for (int32_t i : v) {
+    minX = std::min(minX, points[i].x);
+    minY = std::min(minY, points[i].y);
+    maxX = std::max(maxX, points[i].x);
+    maxY = std::max(maxY, points[i].y);
   }
-  int32_t guard = 2 * m;
-  auto unlink = [&](int32_t corner) {
-    next[prev[corner]] = next[corner];
-    prev[next[corner]] = prev[corner];
-    grid.remove(corner);
-    --m;
-  };
-  // Removes a corner; neighbours that then coincide (the two visits of a
-  // point where the outline touches itself) become one corner. Answers the
-  // corner the walk goes on from.
-  auto removeCorner = [&](int32_t corner) {
-    const int32_t before = prev[corner];
-    int32_t after = next[corner];
-    unlink(corner);
-    if (m >= 2 && same(points[v[before]], points[v[after]])) {
-      const int32_t beyond = next[after];
-      unlink(after);
-      after = beyond;
+  const double size = std::max(maxX - minX, maxY - minY);
+  double relative = kRelativeEarEpsilon * size * size;
+  if (!(relative > 0.0) || !std::isfinite(relative)) relative = kEarEpsilon;
+
+  const int32_t first = out.count;
+  EarClipper fixed(points, v, kEarEpsilon, std::min(relative, kEarEpsilon), std::max(relative, kEarEpsilon));
+  if (fixed.run(out)) return true;
+  if (fixed.judgedBetween() && !fixed.outOfMemory()) {
+    if (relative < kEarEpsilon) {
+      if (fixed.resume(relative, out)) return true;
+    } else {
+      out.resize(first);
+      if (EarClipper(points, v, relative, 0.0, 0.0).run(out)) return true;
     }
-    guard = 2 * m;
-    return after;
-  };
-  int32_t u = prev[0];
-  while (m > 2) {
-    if (guard < 1) return false;  // a whole cycle without an ear: not simple
-    --guard;
-    const int32_t at = next[u];
-    const int32_t w = next[at];
-    const Vec2& P = points[v[u]];
-    const Vec2& Q = points[v[at]];
-    const Vec2& R = points[v[w]];
-    if (same(P, R)) {
-      // A spike out to Q and back encloses nothing.
-      u = removeCorner(at);
-      continue;
-    }
-    if ((Q.x - P.x) * (R.y - P.y) - (Q.y - P.y) * (R.x - P.x) < kEarEpsilon) {
-      u = at;
-      continue;
-    }
-    // Where the outline touches itself a point repeats a corner; it lies
-    // outside this corner's angle, so it does not block the ear.
-    const bool ear = grid.all(std::min({P.x, Q.x, R.x}), std::min({P.y, Q.y, R.y}), std::max({P.x, Q.x, R.x}),
-                              std::max({P.y, Q.y, R.y}), [&](int32_t k) {
-                                if (k == u || k == at || k == w) return true;
-                                const Vec2& D = points[v[k]];
-                                return !insideTriangle(D, P, Q, R) || same(D, P) || same(D, Q) || same(D, R);
-                              });
-    if (!ear) {
-      u = at;
-      continue;
-    }
-    if (!out.append(v[u]) || !out.append(v[at]) || !out.append(v[w])) return false;
-    u = removeCorner(at);
   }
-  return true;
+  out.resize(first);
+  return false;
 }
 
 void MDL_Polyline::updateOutline() {
   if (!outlineDirty) return;
   outlineVertices.freeStorage();
   outlineTexCoords.freeStorage();
+  dotVertices.freeStorage();
+  dotTexCoords.freeStorage();
   outlineDirty = false;
 
   // Texture coordinate u runs along the line so the image repeats every
@@ -313,10 +588,35 @@ void MDL_Polyline::updateOutline() {
   if (closed)
     while (pts.count > 1 && same(pts[0], pts[pts.count - 1])) pts.resize(pts.count - 1);
   const int32_t n = pts.count;
-  if (n < 2) return;
+  const double t = thickness;
+  // Half-disc caps fanned from an end point in 45-degree steps.
+  static const double kV[5] = {0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0};
+  auto cap = [&](OutlineWriter& out, const Vec2& end, const Vec2& d, const Vec2& outward, double uEnd) {
+    const Vec2 nn = leftOf(d);
+    const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward, scale(sub(outward, nn), kHalfSqrt2),
+                          scale(nn, -1.0)};
+    for (int32_t s = 0; s < 4; ++s) {
+      const Vec2 p0 = scale(dirs[s], t), p1 = scale(dirs[s + 1], t);
+      out.triangle(end, {uEnd, 0.5}, add(end, p0), {uEnd - k * dot(p0, d), kV[s]}, add(end, p1),
+                   {uEnd - k * dot(p1, d), kV[s + 1]});
+    }
+  };
+  if (n < 2) {
+    // All the points in one place: the hit test finds the line there as a
+    // dot of its half-width, so it shows as one (two caps back to back).
+    if (n == 1 && segmentCount() > 0 && t > 0.0) {
+      OutlineWriter dot{dotVertices, dotTexCoords};
+      cap(dot, pts[0], {1.0, 0.0}, {-1.0, 0.0}, 0.0);
+      cap(dot, pts[0], {1.0, 0.0}, {1.0, 0.0}, 0.0);
+      if (!dot.ok) {
+        dotVertices.freeStorage();
+        dotTexCoords.freeStorage();
+      }
+    }
+    return;
+  }
   const bool ring = closed && n >= 3;
   const int32_t segments = ring ? n : n - 1;
-  const double t = thickness;
 
   OutlineWriter out{outlineVertices, outlineTexCoords};
   auto direction = [&](int32_t i) {
@@ -364,22 +664,10 @@ void MDL_Polyline::updateOutline() {
   }
 
   if (!ring) {
-    // Half-disc caps fanned from each end point in 45-degree steps.
-    static const double kV[5] = {0.0, 0.1464466094067262, 0.5, 0.8535533905932737, 1.0};
-    auto cap = [&](const Vec2& end, const Vec2& d, const Vec2& outward, double uEnd) {
-      const Vec2 nn = leftOf(d);
-      const Vec2 dirs[5] = {nn, scale(add(nn, outward), kHalfSqrt2), outward, scale(sub(outward, nn), kHalfSqrt2),
-                            scale(nn, -1.0)};
-      for (int32_t s = 0; s < 4; ++s) {
-        const Vec2 p0 = scale(dirs[s], t), p1 = scale(dirs[s + 1], t);
-        out.triangle(end, {uEnd, 0.5}, add(end, p0), {uEnd - k * dot(p0, d), kV[s]}, add(end, p1),
-                     {uEnd - k * dot(p1, d), kV[s + 1]});
-      }
-    };
     const Vec2 first = direction(0);
     const Vec2 last = direction(segments - 1);
-    cap(pts[0], first, scale(first, -1.0), uAtPoint0);
-    cap(pts[n - 1], last, last, u);
+    cap(out, pts[0], first, scale(first, -1.0), uAtPoint0);
+    cap(out, pts[n - 1], last, last, u);
   }
 
   if (!out.ok) {

@@ -26,6 +26,10 @@ class MDL_Polyline : public MDL_Object {
   bool outlineDirty = false;
   Vec2Array outlineVertices;        // three per triangle
   Vec2Array outlineTexCoords;       // parallel to outlineVertices
+  // A line whose points all lie in one place has no band: where the hit
+  // test finds it, it is drawn as a dot of its half-width instead.
+  Vec2Array dotVertices;   // three per triangle
+  Vec2Array dotTexCoords;  // parallel to dotVertices
   double thickness = widen(0.01f);  // half-width of the line
   bool closed = true;
   bool filled = false;
@@ -45,7 +49,8 @@ class MDL_Polyline : public MDL_Object {
   // The fill's triangles, recomputed first when dirty; empty when the
   // points do not form a simple polygon.
   const GrowArray<int32_t>& updateFill();
-  // Rebuilds the outline's triangles and texture coordinates when dirty.
+  // Rebuilds the outline's triangles and texture coordinates (or the
+  // dot's) when dirty.
   void updateOutline();
   // The image of the material's first layer that has one, or null.
   ImageSource* outlineImage() const;

@@ -1,6 +1,8 @@
 #include "model/scene.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -296,6 +298,26 @@ void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, cons
   const uint64_t before = MDL_Object::placementEpoch;
   LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);
   if (MDL_Object::placementEpoch != before) ++placementChangesInCallbacks;
+}
+
+void Scene::sortOverlays() {
+  // Only this sort reorders the list; `objects` keeps the order of
+  // registration, so the overlays are put back in that order first.
+  const auto isOverlay = [this](const MDL_Object* o) { return kindList(*this, o->type) == &overlays; };
+  int32_t listed = 0;
+  for (MDL_Object* o : objects)
+    if (isOverlay(o)) ++listed;
+  if (listed == overlays.count) {
+    int32_t k = 0;
+    for (MDL_Object* o : objects)
+      if (isOverlay(o)) overlays[k++] = o;
+  }
+  const auto depth = [](MDL_Object* o) {
+    const double z = o->getWorld().position.z;
+    return std::isnan(z) ? -HUGE_VAL : z;
+  };
+  std::stable_sort(overlays.data, overlays.data + overlays.count,
+                   [&depth](MDL_Object* a, MDL_Object* b) { return depth(a) < depth(b); });
 }
 
 int compareDepth(const void* a, const void* b) {

@@ -99,6 +99,10 @@ class Scene {
   // Removes and deletes the objects flagged pendingDelete, with every
   // animation, spring, joint and sweep entry that refers to them.
   void purgeDeleted();
+  // Orders the overlay list by world z, lowest first; overlays of equal z
+  // (NaN counting as the lowest) keep the order they were registered in,
+  // so that a later one covers an earlier one every frame.
+  void sortOverlays();
 
   // Copies source (and its subtree) into this scene; null when source
   // cannot be cloned.

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "platform/internal.h"
 
@@ -60,7 +61,12 @@ HGLRC wglCreateContext(HDC dc) {
   // The attributes the window's visual was made with.
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GLContext gl = SDL_GL_CreateContext(win);
-  if (!gl) return nullptr;
+  if (!gl) {
+    // The reason exists only here; the caller can log only that it failed.
+    std::string why = std::string("wglCreateContext: ") + SDL_GetError() + "\n";
+    OutputDebugStringA(why.c_str());
+    return nullptr;
+  }
   // Creating a context does not make it current on Windows.
   SDL_GL_MakeCurrent(prevWin, prev);
   uintptr_t h = g_nextContext++;

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 
 #include "platform/internal.h"
 
@@ -83,7 +84,10 @@ SDL_Window* createSdlWindow(const char* title, int x, int y, int w, int h, Uint3
     SDL_Window* win = SDL_CreateWindow(title, x, y, w, h, flags | SDL_WINDOW_OPENGL);
     if (win) return win;
   }
-  // No OpenGL visual at all: a plain window; contexts on it will fail.
+  // No OpenGL visual at all: a plain window; contexts on it will fail, and
+  // only this knows why.
+  std::string why = std::string("CreateWindowEx: no OpenGL visual for the window: ") + SDL_GetError() + "\n";
+  OutputDebugStringA(why.c_str());
   return SDL_CreateWindow(title, x, y, w, h, flags);
 }
 

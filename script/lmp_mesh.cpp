@@ -157,7 +157,7 @@ int LMP_Mesh::resetVertexPosition(lua_State* L) {
 int LMP_Mesh::getVertexColor(lua_State* L) {
   int index = 0;
   if (!mesh() || !LMP_getArgs(L, "I", &index)) return 0;
-  MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->colorCount : 0);
+  MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->givenColorCount : 0);
   if (!data) return 0;
   return LMP_returnColor(L, data->colors[index - 1]);
 }
@@ -167,13 +167,16 @@ int LMP_Mesh::setVertexColor(lua_State* L) {
   double* c = nullptr;
   if (!mesh() || !LMP_getArgs(L, "IC", &index, &c)) return 0;
   // Colours may be fewer than vertices (or none): the index is checked
-  // against the colours themselves.
-  MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->colorCount : 0);
-  if (!data || !saveOnce(data->savedColors, data->colors, data->colorCount)) return 0;
+  // against the colours themselves. Only drawn colours count for the
+  // translucent pass.
+  MeshData* data = dataAt(mesh(), index, mesh()->meshData ? mesh()->meshData->givenColorCount : 0);
+  if (!data || !saveOnce(data->savedColors, data->colors, data->givenColorCount)) return 0;
   ColorRGBA& color = data->colors[index - 1];
   const bool wasOpaque = color.a == 1.0, isOpaque = c[3] == 1.0;
-  if (wasOpaque && !isOpaque) ++data->translucentColorCount;
-  if (!wasOpaque && isOpaque) --data->translucentColorCount;
+  if (index <= data->colorCount) {
+    if (wasOpaque && !isOpaque) ++data->translucentColorCount;
+    if (!wasOpaque && isOpaque) --data->translucentColorCount;
+  }
   color = LMP_toColor(c);
   mesh()->geometryDirty = true;
   return 0;
@@ -184,7 +187,7 @@ int LMP_Mesh::resetVertexColor(lua_State* L) {
   MeshData* data = mesh()->meshData;
   if (!data || !data->savedColors) return 0;
   std::memcpy(static_cast<void*>(data->colors), data->savedColors,
-              sizeof(ColorRGBA) * static_cast<size_t>(data->colorCount));
+              sizeof(ColorRGBA) * static_cast<size_t>(data->givenColorCount));
   // The count must describe the restored colours, or a mesh made translucent
   // by a script would stay sorted as translucent after the reset.
   data->translucentColorCount = countTranslucent(data->colors, data->colorCount);

@@ -3,9 +3,8 @@
 // in the frame a method asks for, and the looks (colour, texture, material)
 // that images and polylines keep in the same field.
 //
-// Overlays are sorted by world z. When two overlays have the same z, picking
-// keeps the earlier object (the one registered first), while drawing lets the
-// later one cover it.
+// Overlays are sorted by world z. When two overlays have the same z, the
+// later one (registered last) covers the earlier one, and picking answers it.
 
 #include "model/material.h"
 #include "model/object.h"

@@ -95,7 +95,10 @@ bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args) {
   return delivered && d.answer;
 }
 
-const LMP_ProxyHooks hooks = {retain, release, fire};
+// The model's link is one count; every other is a live userdata.
+bool held(const LMP_Proxy* proxy) { return proxy->refCount > 1; }
+
+const LMP_ProxyHooks hooks = {retain, release, fire, held};
 
 }  // namespace
 

@@ -142,6 +142,8 @@ int LMP_Viewport::setCamera(lua_State* L) {
   int at = lastArg(L);
   MDL_Camera* camera = nullptr;
   if (!lua_isnil(L, at)) camera = LMP_Binder<LMP_Camera>::check(L, at)->camera();
+  // One deleted this frame is freed by the purge: taken as a dead one.
+  if (camera && camera->pendingDelete) camera = nullptr;
   viewport()->camera = camera;
   return 0;
 }
@@ -151,6 +153,7 @@ int LMP_Viewport::setMike(lua_State* L) {
   int at = lastArg(L);
   MDL_Mike* mike = nullptr;
   if (!lua_isnil(L, at)) mike = LMP_Binder<LMP_Mike>::check(L, at)->mike();
+  if (mike && mike->pendingDelete) mike = nullptr;
   viewport()->mike = mike;
   return 0;
 }

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <new>
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "controller/vfs.h"
 #include "script/engine.h"

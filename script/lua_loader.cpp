@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <lua5.2/lua.hpp>
+#include <lua.hpp>
 
 #include "controller/vfs.h"
 #include "script/engine.h"

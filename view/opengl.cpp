@@ -82,6 +82,8 @@ void VIEW_OpenGL::beginFrame(HDC dc, bool wireframe) {
     flushImagesRequested = 0;
     flushTextureCache();
   }
+  ++frameNumber;
+  dropUnusedGlyphs();
 
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -205,5 +207,5 @@ void VIEW_OpenGL::flushGlyphTextureCache() {
   glyphTextures.drain([](GlyphTexture& t) {
     if (t.texture) glDeleteTextures(1, &t.texture);
   });
-  kerningPairs.drain([](KerningDelta&) {});
+  kerningPairs.drain([](KerningEntry&) {});
 }

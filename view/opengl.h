@@ -7,6 +7,8 @@
 
 #include "model/vec3.h"
 #include "view/gl/bsp.h"
+#include "view/gl/glyph_batch.h"
+#include "view/gl/translucent_source.h"
 #include "view/texture_cache.h"
 #include "view/view_generic.h"
 
@@ -39,6 +41,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   void releaseBuffers() override;
   void beginFrame(HDC dc, bool wireframe) override;
   void forgetTexture(ImageSource* source) override;
+  void forgetMeshData(const MeshData* data) override;
   void endFrame(HDC dc) override;
   bool readStencil(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
   bool readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) override;
@@ -64,6 +67,12 @@ class VIEW_OpenGL : public VIEW_Generic {
   // Deletes every cached texture object; the maps keep their bucket arrays.
   void flushTextureCache();
   void flushGlyphTextureCache();
+  // Glyphs and kerning pairs (each kept per size) that no frame asked for
+  // in the last kGlyphKeepFrames frames are dropped, looked for once every
+  // kGlyphKeepFrames frames as a frame begins: a text whose size changes
+  // every frame cannot fill the caches. glyphs.cpp
+  static constexpr uint32_t kGlyphKeepFrames = 64;
+  void dropUnusedGlyphs();
 
   // 10 x major + minor from a GL_VERSION string ("2.1 Mesa" gives 21); 0 for
   // null or a string too short to hold both digits.
@@ -76,8 +85,13 @@ class VIEW_OpenGL : public VIEW_Generic {
     MDL_Mesh* mesh = nullptr;
     Vec3 point, normal;  // normal of unit length
   };
+  // The viewport's whole pixels (x, y, width, height): the corner truncated,
+  // the size rounded. False for a viewport under a pixel, or one whose
+  // numbers are not finite or lie past any window. viewport.cpp
+  static bool viewportPixels(const double origin[2], const double size[2], int32_t rect[4]);
   // Viewport, scissor and both matrices; without a camera the overlay
-  // projection (pixels from the top left, depth 0). viewport.cpp
+  // projection (pixels from the top left, depth 0). Sets nothing for a
+  // viewport viewportPixels refuses.
   void setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]);
   // Up to eight of the scene's lamps; answers the shadow lamp (or null) and
   // its light number. lights.cpp
@@ -97,6 +111,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   // Opaque meshes, then the depth of invisible ones; the viewport's mirror
   // is left out. opaque.cpp
   void drawOpaque(Scene* scene);
+  // The positions of what the opaque pass and the mirror showed that takes
+  // no light, and so receives no shadow.
+  void drawNonReceiverDepth(Scene* scene);
   // The last visible mirror of the scene that can give a plane. mirror.cpp
   Mirror chooseMirror(Scene* scene);
   // The reflection seen in the mirror, left in the colour buffer with the
@@ -106,9 +123,15 @@ class VIEW_OpenGL : public VIEW_Generic {
   void drawShadowVolumes(Scene* scene, bool depthFail);
   // Darkens (mode 0) or relights (other modes) what the volumes marked.
   void drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, int32_t lightIndex, const Mirror& mirror);
+  // Takes the pixels that show no receiver out of the volumes' marks: the
+  // background and meshes that take no light.
+  void unmarkNonReceivers(Viewport* viewport, Scene* scene, const Mirror& mirror);
   // A quad over the whole viewport at a depth, with identity matrices;
   // the camera's matrices are loaded again afterwards. viewport.cpp
   void drawViewportQuad(double depth);
+  // The depth of the quad that paints the background back over a mirror's
+  // reflection, just in front of the far plane.
+  static constexpr float kBackgroundDepth = 0.99995f;
   void reloadMatrices();
 
   // ---- Passes and caches built with the translucent, overlay and texture
@@ -153,7 +176,9 @@ class VIEW_OpenGL : public VIEW_Generic {
   double projection[16] = {};
   double clipMatrix[16] = {};             // projection x model-view
   BspTree bsp;                            // rebuilt every translucent pass
+  TranslucentSource translucentSource;    // what the pass handed the tree
   TranslucentStreams translucentStreams;  // filled by its walk
+  GlyphBatch glyphBatch;                  // the quads of the text being drawn
   GlyphTextureMap glyphTextures;
   KerningMap kerningPairs;
   ImageTextureMap imageTextures;
@@ -164,6 +189,7 @@ class VIEW_OpenGL : public VIEW_Generic {
   int32_t maxTextureSize = 0;
   int32_t defaultFilter = 2;  // FILTER_LINEAR
   int32_t geometryPath = kGeometryClientArrays;
+  uint32_t frameNumber = 0;  // counts beginFrame calls
   uint8_t flushGlyphsRequested = 0;
   uint8_t flushImagesRequested = 0;
 

@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include "core/debug_log.h"
+
 namespace {
 typedef BOOL(WINAPI* SwapIntervalProc)(int interval);
 }
@@ -26,7 +28,13 @@ VIEW_OpenGLWin32::VIEW_OpenGLWin32(HDC dc, int32_t swapInterval) : dc_(dc) {
   SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
 
   context = wglCreateContext(dc);
-  if (!context) return;
+  if (!context) {
+    // Every frame is skipped from here on: say so, or the window is black
+    // with nothing in the log to tell why.
+    debugPrintf("OpenGL: no rendering context for the window, so nothing is drawn (%s).",
+                ChoosePixelFormat(dc, &pfd) ? "the driver refused one" : "no OpenGL pixel format");
+    return;
+  }
   wglMakeCurrent(dc, context);
   const SwapIntervalProc swapInterval_ =
       reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));

@@ -26,6 +26,7 @@ struct GlyphTexture {
   double advance;           // linear advance in pixels
   uint32_t glyphIndex;
   uint32_t bytes;
+  uint32_t lastFrame;  // the renderer's frame that last asked for it
 };
 
 // The kerning between two glyphs of a font at one size, as FreeType gives it
@@ -40,6 +41,11 @@ struct KerningDelta {
   int32_t x, y;  // 26.6 pixels
 };
 
+struct KerningEntry {
+  KerningDelta delta;
+  uint32_t lastFrame;  // as for glyphs
+};
+
 using ImageTextureMap = HashMap<int32_t, ImageTexture>;
-using KerningMap = HashMap<KerningKey, KerningDelta>;
+using KerningMap = HashMap<KerningKey, KerningEntry>;
 using GlyphTextureMap = HashMap<GlyphKey, GlyphTexture>;

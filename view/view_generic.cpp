@@ -13,6 +13,12 @@ void VIEW_Generic::detectGeometryPath() {}
 void VIEW_Generic::releaseBuffers() {}
 void VIEW_Generic::beginFrame(HDC, bool) {}
 void VIEW_Generic::forgetTexture(ImageSource*) {}
+void VIEW_Generic::forgetMeshData(const MeshData* data) {
+  if (MeshBuffers** buffers = meshBuffers.find(data)) {
+    delete *buffers;
+    meshBuffers.remove(data);
+  }
+}
 void VIEW_Generic::endFrame(HDC) {}
 bool VIEW_Generic::readStencil(HDC, int32_t, int32_t, int32_t, int32_t, PixelImage*) { return true; }
 bool VIEW_Generic::readPixels(HDC, int32_t, int32_t, int32_t, int32_t, PixelImage*) { return true; }

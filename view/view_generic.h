@@ -34,6 +34,8 @@ class VIEW_Generic {
   virtual void releaseBuffers();
   virtual void beginFrame(HDC dc, bool wireframe);
   virtual void forgetTexture(ImageSource* source);
+  // Drops the buffers kept for this geometry (before its memory goes).
+  virtual void forgetMeshData(const MeshData* data);
   virtual void endFrame(HDC dc);
   // Read-backs of a window rectangle into *out (owned pixels, bottom row
   // first). The defaults read nothing and report success.

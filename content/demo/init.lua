@@ -59,6 +59,10 @@ local function event(kind, code)
     addBody("ball" .. #bodies, v3(math.random() - 0.5, math.random() - 0.5, 4), 0.3, "ball")
     return true
   end
+  if kind == EVENT_ZOOM then
+    motion.zoom(code)  -- code is the wheel's amount here
+    return false
+  end
   if kind == EVENT_CLOSE then
     io.write("Vostrelle demo closing")
   end
@@ -71,7 +75,10 @@ function startup()
   models = newModelsSet("scene.xml")
   local floor = newMesh(scene, models:get("floor"))
   require("looks").add(scene, models, floor)
-  newLamp(scene, models:get("sun"))
+  -- The sun slants in over the camera's left, a weak light from the front right
+  -- and a little ambient light fill in the sides it leaves dark.
+  newLamp(scene, models:get("sun")):setAmbientColor(color(0.3, 0.3, 0.33, 1))
+  newLamp(scene, models:get("fill"))
   local eye = newCamera(scene, models:get("eye"))
   local view = newViewport(0, 0, 1, 0.75)
   view:setCamera(eye)

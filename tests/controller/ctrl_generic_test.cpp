@@ -125,7 +125,7 @@ bool fakeFire(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list args) {
   return g_fireAnswer;
 }
 void noCount(LMP_Proxy*) {}
-const LMP_ProxyHooks kHooks = {noCount, noCount, fakeFire};
+const LMP_ProxyHooks kHooks = {noCount, noCount, fakeFire, nullptr};
 
 TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
   LMP_setProxyHooks(&kHooks);
@@ -241,6 +241,39 @@ TEST(ControllerCore, DeletingThePickedObjectReleasesTheDragAndCamerasLeaveViewpo
     EXPECT_EQ(v->camera, nullptr);
     EXPECT_EQ(v->mike, nullptr);
   }
+}
+
+// However an object came to be flagged, nothing the controller keeps points
+// at it once the scene's purge has freed it.
+TEST(ControllerCore, ThePurgeLetsGoOfEveryControllerReferenceToWhatItFrees) {
+  CTRL_Generic controller;
+  Scene* scene = new Scene();
+  controller.resources.scenes.append(scene);
+  auto* camera = new MDL_Camera();
+  auto* mike = new MDL_Mike();
+  auto* held = new MDL_Object();
+  auto* kept = new MDL_Camera();
+  for (MDL_Object* o : {static_cast<MDL_Object*>(camera), static_cast<MDL_Object*>(mike), held,
+                        static_cast<MDL_Object*>(kept)})
+    scene->registerObject(o);
+  auto* a = new Viewport;
+  auto* b = new Viewport;
+  a->camera = camera;
+  a->mike = mike;
+  b->camera = kept;
+  b->mike = mike;
+  controller.resources.viewports.append(a);
+  controller.resources.viewports.append(b);
+  controller.mouse.picked = controller.mouse.hovered = held;
+  camera->pendingDelete = mike->pendingDelete = held->pendingDelete = 1;
+  controller.update();
+  EXPECT_EQ(scene->objects.count, 1);
+  EXPECT_EQ(a->camera, nullptr);
+  EXPECT_EQ(a->mike, nullptr);
+  EXPECT_EQ(b->camera, kept);
+  EXPECT_EQ(b->mike, nullptr);
+  EXPECT_EQ(controller.mouse.picked, nullptr);
+  EXPECT_EQ(controller.mouse.hovered, nullptr);
 }
 
 TEST(ControllerCore, DeletingTheCurrentViewportClearsIt) {

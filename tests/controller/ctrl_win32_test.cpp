@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ struct Shell {
     RegisterClassA(&wc);
     window = CreateWindowExA(0, "vKorplayer", nullptr, WS_OVERLAPPEDWINDOW, 40, 50, 640, 480, nullptr, nullptr, nullptr,
                              nullptr);
+    // Without the window the test stops, failed: its messages would wait forever.
+    if (!window) throw std::runtime_error(std::string("no test window: ") + SDL_GetError());
     engine = new EventEngine;
     view = new CountingView;
     sound = new FakeSound;

@@ -382,6 +382,13 @@ TEST(FrameRender, ReleasedImageSourcesAreForgottenAndDropped) {
     sources[i]->releasePending = i == 1 || i == 2;
     p.controller.resources.imageSources.append(sources[i]);
   }
+  // An image whose looks show the two released ones.
+  Scene* scene = p.addScene();
+  auto* image = new MDL_Image;
+  ASSERT_TRUE(image->ownMaterial());
+  image->material->layers.freeStorage();
+  for (int i = 1; i <= 2; ++i) image->material->addLayer()->image = sources[i];
+  scene->registerObject(image);
   p.controller.frame(nullptr, nullptr);
   EXPECT_EQ(p.view.log[1], "forget 2");
   EXPECT_EQ(p.view.log[2], "forget 3");
@@ -393,6 +400,13 @@ TEST(FrameRender, ReleasedImageSourcesAreForgottenAndDropped) {
   EXPECT_TRUE(p.controller.resources.retired.holds(sources[1]));
   EXPECT_TRUE(p.controller.resources.retired.holds(sources[2]));
   EXPECT_FALSE(p.controller.resources.retired.holds(sources[0]));
+  // Once the image is gone they go too, the renderer told again first.
+  p.controller.deleteObject(image);
+  p.view.log.clear();
+  p.controller.frame(nullptr, nullptr);
+  EXPECT_EQ(p.controller.resources.retired.count(), 0);
+  EXPECT_NE(std::find(p.view.log.begin(), p.view.log.end(), "forget 2"), p.view.log.end());
+  EXPECT_NE(std::find(p.view.log.begin(), p.view.log.end(), "forget 3"), p.view.log.end());
 }
 
 TEST(FrameRender, LoadingScreenUntilTheScriptsRun) {

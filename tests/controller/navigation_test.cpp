@@ -199,6 +199,28 @@ TEST(MouseNavigation, ControlTurnsTheViewAboutTheCameraInTheMixedModeOnly) {
   EXPECT_NEAR(g.viewport.navigationAzimuth, -kPi / 2, 1e-12);
 }
 
+// Tilted, the turn about the camera's own axes and the change of the orbit
+// angles are two different turns; the camera stays where it is all the same.
+TEST(MouseNavigation, ControlTurnsATiltedViewWithoutMovingTheCamera) {
+  const double moves[][2] = {{0.02, 0.01}, {0.3, -0.2}, {-0.75, 0.4}};
+  for (const auto& m : moves) {
+    Navigation n(NAVIGATION_MIXED);
+    n.viewport.navigationElevation = 1.2;  // about 70 degrees over the target
+    n.viewport.navigationAzimuth = 0.4;
+    n.viewport.updateCamera();
+    const Vec3 was = n.at().position;
+    n.move(m[0], m[1], false, true);
+    EXPECT_NEAR(n.viewport.navigationAzimuth, 0.4 + m[0], 1e-12);
+    EXPECT_NEAR(n.viewport.navigationElevation, 1.2 - m[1], 1e-12);
+    expectNear(n.at().position, was.x, was.y, was.z, 1e-9);
+    EXPECT_NEAR(n.viewport.navigationRadius, 5, 1e-12);
+    // The camera looks at the target along its new axis.
+    const Vec3 z = n.at().basis.Z();
+    const Vec3 target = was - z * 5;
+    expectNear(n.viewport.navigationPosition, target.x, target.y, target.z, 1e-9);
+  }
+}
+
 TEST(MouseNavigation, ShiftPansTheTargetInTheOrbitModes) {
   for (int mode : {NAVIGATION_MIXED, NAVIGATION_GLASSBALL}) {
     Navigation n(mode);

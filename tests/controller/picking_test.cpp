@@ -246,7 +246,7 @@ TEST(Picking, AnAnimatedMeshAnswersWithTheBoneCarryingTheHitPointMost) {
   body->boneCount = 0;  // the groups die with the test, not with the mesh
 }
 
-TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
+TEST(Picking, OverlaysComeBeforeMeshesAndOfEqualDepthsTheOneDrawnOnTopWins) {
   Rig r;
   r.quadAt(0, 0, -10);
   Square* low = new Square();
@@ -259,12 +259,69 @@ TEST(Picking, OverlaysComeBeforeMeshesAndEqualDepthsKeepTheEarlier) {
        {static_cast<MDL_Object*>(low), static_cast<MDL_Object*>(first), static_cast<MDL_Object*>(second)})
     r.scene->registerObject(o);
   r.hover(200, 150);  // viewport (0.5, 0.375): (0.25, 0.125) in each square
-  EXPECT_EQ(r.ctrl.mouse.hovered, first);
+  // The later of equal z is drawn over the earlier.
+  EXPECT_EQ(r.ctrl.mouse.hovered, second);
   EXPECT_EQ(r.ctrl.mouse.viewportMouse[2], 2);
   expectVec(r.ctrl.mouse.pickPosition, 0.25, 0.125, 0);
-  first->pendingDelete = 1;
+  second->pendingDelete = 1;
   r.hover(200, 150);
-  EXPECT_EQ(r.ctrl.mouse.hovered, second);
+  EXPECT_EQ(r.ctrl.mouse.hovered, first);
+  second->pendingDelete = 0;
+  // After the drawing's sort, and after the low one came up among them and
+  // the list was sorted again, frame after frame: the last made on top.
+  for (int frame = 0; frame < 3; ++frame) {
+    if (frame == 1) low->editLocal().position.z = 2;
+    r.scene->sortOverlays();
+    r.hover(200, 150);
+    EXPECT_EQ(r.ctrl.mouse.hovered, second) << frame;
+  }
+}
+
+// A 2-D object's release and click points are where the press point is: the
+// viewport mouse in the object's own frame, not a point through the camera.
+TEST(MouseCallbacks, AnOverlayHearsItsReleaseAndClickInItsOwnFrame) {
+  Rig r;
+  Probe probe;
+  Square* square = new Square();
+  testgeometry::placeAt(square, Vec3(0.25, 0.25, 2));
+  r.scene->registerObject(square);
+  square->proxy.assign(probe.base());
+  r.ctrl.onMouseMove(false, false, 200, 150);
+  r.ctrl.onLeftButtonDown(200, 150);
+  r.ctrl.onMouseMove(false, false, 201, 151);  // within the click's slack
+  r.ctrl.onLeftButtonUp(201, 151);
+  ASSERT_EQ(probe.count(CB_MOUSE_DOWN), 1);
+  ASSERT_EQ(probe.count(CB_MOUSE_UP), 1);
+  ASSERT_EQ(probe.count(CB_MOUSE_CLICK), 1);
+  expectVec(probe.calls[0].point, 0.25, 0.125, 0);
+  for (const Probe::Call& c : probe.calls) {
+    if (c.id == CB_MOUSE_DOWN) continue;
+    EXPECT_EQ(c.hit, square);
+    expectVec(c.point, 0.2525, 0.1275, 0);  // the mouse one pixel on
+  }
+}
+
+// A hover move from one viewport into another maps the mouse with the one it
+// lands in: the viewport mouse, the hovered object and the pick agree at once.
+TEST(Picking, AHoverMoveIntoAnotherViewportIsMappedWithThatViewport) {
+  Rig r;
+  Viewport* right = new Viewport();  // the right half's top, same camera
+  right->camera = r.camera;
+  right->x = 0.5;
+  right->width = 0.5;
+  right->height = 0.375;
+  r.ctrl.resources.viewports.append(right);
+  Square* square = new Square();  // at (0.45, 0.2) in either viewport's units
+  testgeometry::placeAt(square, Vec3(0.45, 0.2, 1));
+  r.scene->registerObject(square);
+  r.hover(100, 200);  // the big viewport, under the right one's bottom edge
+  ASSERT_EQ(r.ctrl.currentViewport, r.viewport);
+  r.hover(300, 50);  // (0.5, 0.25) in the right viewport, (0.75, 0.125) in the big one
+  ASSERT_EQ(r.ctrl.currentViewport, right);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[0], 0.5, 1e-12);
+  EXPECT_NEAR(r.ctrl.mouse.viewportMouse[1], 0.25, 1e-12);
+  EXPECT_EQ(r.ctrl.mouse.hovered, square);
+  expectVec(r.ctrl.mouse.pickPosition, 0.05, 0.05, 0);
 }
 
 TEST(MouseRay, ZerosWithoutCameraClientWidthOrViewportWidth) {

@@ -38,11 +38,12 @@ struct Shot {
   std::vector<unsigned char> rgb;
 
   bool load(const e2e::PlayerRun& run, const char* name) {
-    const fs::path png = run.dir / name, raw = run.dir / "shot.rgb", size = run.dir / "shot.size";
-    if (e2e::run("identify -format '%w %h' '" + png.string() + "' >'" + size.string() + "'") != 0) return false;
-    if (std::sscanf(e2e::slurp(size).c_str(), "%d %d", &width, &height) != 2) return false;
-    if (e2e::run("convert '" + png.string() + "' -depth 8 'rgb:" + raw.string() + "'") != 0) return false;
-    const std::string bytes = e2e::slurp(raw);
+    const fs::path png = run.dir / name;
+    int status = -1;
+    const std::string size = testproc::output({"identify", "-format", "%w %h", png}, {}, &status);
+    if (status != 0 || std::sscanf(size.c_str(), "%d %d", &width, &height) != 2) return false;
+    const std::string bytes = testproc::output({"convert", png, "-depth", "8", "rgb:-"}, {}, &status);
+    if (status != 0) return false;
     rgb.assign(bytes.begin(), bytes.end());
     return width > 0 && height > 0 && rgb.size() == static_cast<size_t>(width) * height * 3;
   }
@@ -62,11 +63,13 @@ struct Shot {
 }  // namespace
 
 TEST(DocsExample, ShowsALitShapeAndATextOverTheBackground) {
-  if (!e2e::canDriveX()) GTEST_SKIP() << "no xvfb-run or xdotool";
+  if (!e2e::canDriveX()) GTEST_SKIP() << "no Xvfb or xdotool";
   e2e::PlayerRun r("docs_example", exampleMembers());
   ASSERT_TRUE(r.embedded);
-  r.play(e2e::waitForLog("example ready") +
-         "import -window $(head -1 wid) shot.png\n"
+  // The screenshot is taken once the window shows the example's background
+  // (0.12, 0.16, 0.24) in its bottom right corner: a frame has been drawn.
+  r.play(e2e::waitForLog("example ready") + e2e::kFindWindow +
+         "await 20 shows_near $((WIDTH - 3)) $((HEIGHT - 3)) 31,41,61 3\n"
          "xdotool key --clearmodifiers ctrl+q");
   const std::string log = r.file("log");
   ASSERT_NE(log.find("example ready"), std::string::npos) << log;

@@ -40,13 +40,16 @@ end
 )";
 
 TEST(MouseCamera, TheWheelReachesTheViewportAsAZoomAndMovesAFreeCamera) {
-  if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
+  if (!e2e::canDriveX()) GTEST_SKIP() << "needs Xvfb and xdotool";
   e2e::PlayerRun player("mouse_wheel", {{"init.lua", kWheelInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
   // Two notches away from the user with the mouse at a quarter of the width.
+  // X delivers the move before the clicks; the wait is for the camera line
+  // of the frame after the second notch.
   player.play(e2e::waitForLog("script ready") + e2e::kFindWindow +
-              "xdotool mousemove --window $w $((WIDTH / 4)) $((WIDTH / 8)); sleep 0.3\n"
-              "xdotool click 4; sleep 0.2; xdotool click 4; sleep 0.5\n" +
+              "xdotool mousemove --window $w $((WIDTH / 4)) $((WIDTH / 8))\n"
+              "xdotool click 4; xdotool click 4\n"
+              "await 20 logged 'zoom ' 2; await 20 logged_after 'zoom ' 'camera '\n"
               "kill $pid");
   const std::string log = player.file("log");
   size_t at = log.find("zoom ");
@@ -77,7 +80,8 @@ TEST(MouseCamera, TheWheelReachesTheViewportAsAZoomAndMovesAFreeCamera) {
 
 // An orbit around the origin at radius 10, azimuth 30 and elevation 20
 // degrees; nothing in the scene can be picked. Each frame that finds the
-// camera turned logs its navigation angles, field of view and view axis.
+// camera turned logs its navigation angles, field of view and view axis,
+// and the first frame after a key logs "input seen".
 const char kOrbitInit[] = R"(
 function startup()
   local scene = newScene()
@@ -91,15 +95,24 @@ function startup()
   view:setNavigationRadius(10)
   view:setNavigationAzimuth(30)
   view:setNavigationElevation(20)
-  local last
+  local last, keyed
+  setCallback(CB_EVENT, function(kind)
+    if kind == EVENT_KEY_DOWN then keyed = true end
+    return false
+  end)
   setCallback(CB_UPDATE, function()
     local z = camera:getAxis(3)
-    if last and z == last then return end
-    last = z
-    local p = camera:getPosition()
-    io.write(string.format("orbit %.5f %.5f fov %.5f axis %.5f %.5f %.5f at %.4f %.4f %.4f\n",
-      view:getNavigationAzimuth(), view:getNavigationElevation(), camera:getFOV(),
-      z:x(), z:y(), z:z(), p:x(), p:y(), p:z()))
+    if not (last and z == last) then
+      last = z
+      local p = camera:getPosition()
+      io.write(string.format("orbit %.5f %.5f fov %.5f axis %.5f %.5f %.5f at %.4f %.4f %.4f\n",
+        view:getNavigationAzimuth(), view:getNavigationElevation(), camera:getFOV(),
+        z:x(), z:y(), z:z(), p:x(), p:y(), p:z()))
+    end
+    if keyed then
+      keyed = false
+      io.write("input seen\n")
+    end
   end)
   io.write("script ready\n")
 end
@@ -115,16 +128,17 @@ bool readOrbit(const char* line, Orbit& o) {
 }
 
 TEST(MouseCamera, ADragOverEmptySpaceOrbitsTheCameraByTheMouseAngles) {
-  if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
+  if (!e2e::canDriveX()) GTEST_SKIP() << "needs Xvfb and xdotool";
   e2e::PlayerRun player("mouse_orbit", {{"init.lua", kOrbitInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
   // Press in the upper sky, drag right and down in a few moves, release.
+  // Then a key: the frame after it has seen every move before it.
   player.play(e2e::waitForLog("script ready") + e2e::kFindWindow +
               "x=$((WIDTH / 2)); y=$((WIDTH / 16))\n"
-              "xdotool mousemove --window $w $x $y; sleep 0.3; xdotool mousedown 1; sleep 0.2\n"
-              "for step in 1 2 3 4; do xdotool mousemove --window $w $((x + 20 * step)) $((y + 10 * step)); "
-              "sleep 0.1; done\n"
-              "xdotool mouseup 1; echo 80 40 $WIDTH >moved; sleep 0.5\n"
+              "xdotool mousemove --window $w $x $y; xdotool mousedown 1\n"
+              "for step in 1 2 3 4; do xdotool mousemove --window $w $((x + 20 * step)) $((y + 10 * step)); done\n"
+              "xdotool mouseup 1; echo 80 40 $WIDTH >moved\n"
+              "xdotool key x; await 20 logged 'input seen'\n"
               "kill $pid");
   const std::string log = player.file("log");
   const size_t first = log.find("orbit "), last = log.rfind("orbit ");

@@ -67,16 +67,20 @@ bool seen(const std::string& log, const char* what, Seen& s) {
 }
 
 TEST(MouseDrag, AHeldBallFollowsTheMouseAtItsPickedDepth) {
-  if (!e2e::canDriveX()) GTEST_SKIP() << "needs xvfb-run and xdotool";
+  if (!e2e::canDriveX()) GTEST_SKIP() << "needs Xvfb and xdotool";
   e2e::PlayerRun player("mouse_drag", {{"init.lua", kInit}, {"scene.xml", e2e::demoFile("scene.xml")}});
   ASSERT_TRUE(player.embedded);
-  // Press at the centre, jump up and to the right in one move, hold still,
-  // release.
+  // Press at the centre, jump up and to the right in one move, hold still
+  // until a frame has shown the ball away from where it was picked, release.
   player.play(e2e::waitForLog("script ready") + e2e::kFindWindow +
+              "held_elsewhere() {\n"
+              "  awk '/^down / { x = $2; y = $3 } /^held / && x != \"\" && ($2 - x) ^ 2 + ($3 - y) ^ 2 > 1e-6 { f = 1 }\n"
+              "       END { exit !f }' log\n"
+              "}\n"
               "x=$((WIDTH / 2)); y=$((WIDTH * 3 / 8))\n"
-              "xdotool mousemove --window $w $x $y; sleep 0.3; xdotool mousedown 1; sleep 0.3\n"
+              "xdotool mousemove --window $w $x $y; xdotool mousedown 1; await 20 logged 'down '\n"
               "xdotool mousemove --window $w $((x + 160)) $((y - 80)); echo $((x + 160)) $((y - 80)) $WIDTH >target\n"
-              "sleep 1; xdotool mouseup 1\n" +
+              "await 20 held_elsewhere; xdotool mouseup 1\n" +
               e2e::waitForLog("up ") + "kill $pid");
   const std::string log = player.file("log");
   Seen down, up;

@@ -11,12 +11,12 @@ namespace {
 
 // The share of white in a rectangle of a screenshot (1 all white, 0 none).
 double whiteShare(const e2e::PlayerRun& r, const char* shot, int x, int y, int w, int h) {
-  const std::string out = (r.dir / "share").string();
-  e2e::run("convert '" + (r.dir / shot).string() + "' -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
-           std::to_string(x) + "+" + std::to_string(y) +
-           " -colorspace gray -threshold 50% -format '%[fx:mean]' info: >'" + out + "'");
+  const std::string crop = std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(x) + "+" + std::to_string(y);
   double share = -1;
-  std::sscanf(e2e::slurp(out).c_str(), "%lf", &share);
+  std::sscanf(testproc::output({"convert", r.dir / shot, "-crop", crop, "-colorspace", "gray", "-threshold", "50%",
+                                "-format", "%[fx:mean]", "info:"})
+                  .c_str(),
+              "%lf", &share);
   return share;
 }
 
@@ -24,28 +24,31 @@ void expectPixel(const e2e::PlayerRun& r, int x, int y, int red, int green, int 
   e2e::expectPixelNear(r, x, y, red, green, blue, 2, what);
 }
 
+// A red image square and a text label on green over a white viewport.
+const std::string kOverlaysLua = std::string(
+                                     "function startup()\n"
+                                     "  local scene = newScene()\n"
+                                     "  local view = newViewport(0, 0, 1, 0.75)\n"
+                                     "  view:setCamera(newCamera(scene))\n"
+                                     "  view:setBackgroundColor(color(1, 1, 1, 1))\n"
+                                     "  local square = newImage(scene)\n"
+                                     "  square:setColor(color(1, 0, 0, 1))\n"
+                                     "  square:setScale(v3(0.2, 0.2, 1))\n"
+                                     "  square:setPosition(v3(0.1, 0.1, 0))\n"
+                                     "  local label = newText(scene)\n"
+                                     "  label:setText('Hello')\n"
+                                     "  label:setSize(0.05)\n"
+                                     "  label:setBackgroundColor(color(0, 1, 0, 1))\n"
+                                     "  label:setPosition(v3(0.5, 0.1, 0))\n"
+                                     "  io.write('overlays ready')\n") +
+                                 e2e::kLogFramesLua + "end\n";
+
 TEST(OverlaysEndToEnd, ScriptTextAndImageShowOverTheViewport) {
-  e2e::PlayerRun r("overlays",
-                   "function startup()\n"
-                   "  local scene = newScene()\n"
-                   "  local view = newViewport(0, 0, 1, 0.75)\n"
-                   "  view:setCamera(newCamera(scene))\n"
-                   "  view:setBackgroundColor(color(1, 1, 1, 1))\n"
-                   "  local square = newImage(scene)\n"
-                   "  square:setColor(color(1, 0, 0, 1))\n"
-                   "  square:setScale(v3(0.2, 0.2, 1))\n"
-                   "  square:setPosition(v3(0.1, 0.1, 0))\n"
-                   "  local label = newText(scene)\n"
-                   "  label:setText('Hello')\n"
-                   "  label:setSize(0.05)\n"
-                   "  label:setBackgroundColor(color(0, 1, 0, 1))\n"
-                   "  label:setPosition(v3(0.5, 0.1, 0))\n"
-                   "  io.write('overlays ready')\n"
-                   "end\n");
+  e2e::PlayerRun r("overlays", kOverlaysLua.c_str());
   ASSERT_TRUE(r.embedded);
-  r.play(
-      "import -window $(head -1 wid) shot.png\n"
-      "xdotool key --clearmodifiers ctrl+q");
+  r.play(e2e::waitForFrames() +
+         "import -window $(head -1 wid) shot.png\n"
+         "xdotool key --clearmodifiers ctrl+q");
   ASSERT_NE(r.file("log").find("overlays ready"), std::string::npos) << r.file("log");
   // The square: 0.2 x 1024 pixels from (102.4, 102.4).
   expectPixel(r, 110, 110, 255, 0, 0, "the square's top left");
@@ -62,8 +65,16 @@ TEST(OverlaysEndToEnd, ScriptTextAndImageShowOverTheViewport) {
 TEST(OverlaysEndToEnd, FailedContentShowsTheFailureText) {
   e2e::PlayerRun r("failure", "function startup() error('broken content') end\n");
   ASSERT_TRUE(r.embedded);
+  r.ready = "broken content";
+  // The failure screen has no content to log its frames: the driver takes
+  // screenshots until one shows white below the text and dark in it.
   r.play(
-      "import -window $(head -1 wid) shot.png\n"
+      "failure_shown() {\n"
+      "  shows 512 400 255,255,255 &&\n"
+      "    convert shot.png -crop 500x50+5+5 -colorspace gray -threshold 50% -format '%[fx:mean]' info: |\n"
+      "      awk '{ exit !($1 < 0.97) }'\n"
+      "}\n"
+      "await 20 failure_shown\n"
       "xdotool key --clearmodifiers ctrl+q");
   ASSERT_NE(r.file("log").find("broken content"), std::string::npos) << r.file("log");
   // Two lines of black text from (10, 31) at 0.023 x 1024 pixels on white.

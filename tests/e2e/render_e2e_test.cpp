@@ -29,12 +29,13 @@ std::string meshXml(const char* name, const MeshData& d, double half) {
          section("triangles", d.triangleCount, 2, hexUint16(triangles)) + "</mesh>";
 }
 
-// A white unlit floor, a blue unlit cube at (2, 0, 1.5), a sun at 45
-// degrees over +x that casts, and a camera 10 above the origin looking down.
+// A white floor lit white by a sun straight above (it receives shadows), a
+// blue unlit cube at (2, 0, 1.5), a sun at 45 degrees over +x that casts,
+// and a camera 10 above the origin looking down.
 std::string sceneXml() {
   std::unique_ptr<MeshData> floor(testgeometry::quadData(3)), cube(testgeometry::cubeData(0.5));
   return "<materials>"
-         "<material name=\"white\"><diffuse>1 1 1</diffuse><shadeless>1</shadeless></material>"
+         "<material name=\"white\"><diffuse>1 1 1</diffuse></material>"
          "<material name=\"blue\"><diffuse>0 0 1</diffuse><shadeless>1</shadeless></material>"
          "</materials><meshes>" +
          meshXml("floor", *floor, 3) + meshXml("cube", *cube, 0.5) +
@@ -43,6 +44,9 @@ std::string sceneXml() {
          "<object type=\"Mesh\" name=\"cube\"><mesh>cube</mesh><material>blue</material>"
          "<matrix>" +
          translation(2, 0, 1.5) +
+         "</matrix></object>"
+         "<object type=\"Lamp\" name=\"top\"><type>Sun</type><color>1 1 1</color><matrix>" +
+         translation(0, 0, 8) +
          "</matrix></object>"
          "<object type=\"Lamp\" name=\"sun\"><type>Sun</type><color>1 1 1</color><shadows>1</shadows>"
          "<matrix>0.7071067811865476 0 -0.7071067811865476 0 0 1 0 0 0.7071067811865476 0 0.7071067811865476 0 "
@@ -54,28 +58,29 @@ std::string sceneXml() {
          "</objects>\n";
 }
 
-const char kInitLua[] =
+const std::string kInitLua = std::string(
     "function startup()\n"
     "  local scene = newScene()\n"
     "  local models = newModelsSet('scene.xml')\n"
     "  newMesh(scene, models:get('floor'))\n"
     "  newMesh(scene, models:get('cube'))\n"
+    "  newLamp(scene, models:get('top'))\n"
     "  newLamp(scene, models:get('sun'))\n"
     "  local view = newViewport(0, 0, 1, 0.75)\n"
     "  view:setCamera(newCamera(scene, models:get('eye')))\n"
     "  view:setBackgroundColor(color(0.2, 0.4, 0.6, 1))\n"
     "  view:setShadowRendering(SHADOW_ZPASS)\n"
-    "  io.write('scene ready\\n')\n"
-    "end\n";
+    "  io.write('scene ready\\n')\n") +
+    e2e::kLogFramesLua + "end\n";
 
 }  // namespace
 
 TEST(RenderedScene, LitShadowedAndSeenThroughTheCamera) {
   e2e::PlayerRun r("render", {{"init.lua", kInitLua}, {"scene.xml", sceneXml()}});
   ASSERT_TRUE(r.embedded);
-  r.play(
-      "import -window $(head -1 wid) shot.png\n"
-      "xdotool key --clearmodifiers ctrl+q");
+  r.play(e2e::waitForFrames() +
+         "import -window $(head -1 wid) shot.png\n"
+         "xdotool key --clearmodifiers ctrl+q");
   const std::string log = r.file("log");
   ASSERT_NE(log.find("scene ready"), std::string::npos) << log;
   struct Probe {

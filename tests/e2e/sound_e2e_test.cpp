@@ -2,32 +2,15 @@
 // mike is heard through SDL's disk driver with the gains the mixer gives
 // each side for that place, the mike's gain and the sound's volume.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "support/test_package.h"
-
-namespace fs = std::filesystem;
+#include "e2e/player_run.h"
 
 namespace {
-
-int run(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A 441 Hz tone of amplitude 0.5 that loops without a seam (441 whole
 // periods a second), a mike of gain 2 at the origin looking along +y, and the
@@ -64,28 +47,22 @@ void expectedGains(double* left, double* right) {
 }
 
 TEST(SoundEndToEnd, APlacedLoopingOggToneIsHeardWithTheMixersGainsPerSide) {
-  const fs::path dir = fs::path(VS_BINARY_DIR) / "e2e_sound";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
   const std::string bin = VS_BINARY_DIR;
-  ASSERT_EQ(run("'" + bin + "/oggtone' '" + (dir / "tone.ogg").string() + "' 44100 1 1 441 0.5"), 0);
-  std::vector<uint8_t> pkg = testpkg::makePackage(
-      {{"config.xml", testpkg::kConfigXml}, {"init.lua", kInitLua}, {"tone.ogg", slurp(dir / "tone.ogg")}});
-  std::ofstream(dir / "test.pkg", std::ios::binary).write((const char*)pkg.data(), (std::streamsize)pkg.size());
-  ASSERT_EQ(run("'" + bin + "/vpack' embed '" + bin + "/vostrelle' '" + (dir / "test.pkg").string() + "' '" +
-                (dir / "player").string() + "'"),
-            0);
-  std::ofstream(dir / "driver.sh")
-      << "cd '" << dir.string() << "'\n"
-      << "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw ./player 2>log & pid=$!\n"
-      << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
-      << "sleep 3\n"
-      << "kill $pid; wait $pid\n";
-  run("cd '" + dir.string() + "' && env -u DISPLAY xvfb-run -a bash driver.sh");
-  const std::string log = slurp(dir / "log");
+  const e2e::fs::path toneFile = e2e::fs::path(VS_BINARY_DIR) / "e2e_sound_tone.ogg";
+  ASSERT_EQ(testproc::run({bin + "/oggtone", toneFile, "44100", "1", "1", "441", "0.5"}), 0);
+  e2e::PlayerRun r("sound", {{"init.lua", kInitLua}, {"tone.ogg", e2e::slurp(toneFile)}});
+  e2e::fs::remove(toneFile);
+  ASSERT_TRUE(r.embedded);
+  // Two seconds of sound after the start (176400 bytes each), heard at the
+  // pace of SDL's disk driver.
+  r.drive(std::string("start_player SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw\n") + e2e::kAwaitWindow +
+          "await 20 logged playing; heard=$(stat -c %s out.raw)\n"
+          "await 30 bigger out.raw $((heard + 2 * 176400))\n"
+          "kill $pid; wait $pid\n");
+  const std::string log = r.file("log");
   ASSERT_NE(log.find("playing"), std::string::npos) << log;
 
-  const std::string raw = slurp(dir / "out.raw");
+  const std::string raw = r.file("out.raw");
   std::vector<int16_t> pcm(raw.size() / 2);
   for (size_t i = 0; i < pcm.size(); ++i)
     pcm[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) | (static_cast<uint8_t>(raw[2 * i + 1]) << 8));

@@ -54,7 +54,7 @@ std::string clip() {
   });
 }
 
-const char kInitLua[] = R"(
+const std::string kInitLua = R"(
 function startup()
   local scene = newScene()
   local models = newModelsSet('scene.xml')
@@ -66,8 +66,7 @@ function startup()
   floor:getMaterial():addLayer(video:getTexture())
   newSound(scene, video:getSample())
   io.write('video playing\n')
-end
-)";
+)" + std::string(e2e::kLogFramesLua) + "end\n";
 
 }  // namespace
 
@@ -76,14 +75,13 @@ TEST(VideoEndToEnd, AStreamOnAMaterialIsSeenAndItsSoundHeard) {
   ASSERT_FALSE(video.empty());
   e2e::PlayerRun r("video", {{"init.lua", kInitLua}, {"scene.xml", sceneXml()}, {"clip.ogg", video}});
   ASSERT_TRUE(r.embedded);
-  std::ofstream(r.dir / "driver.sh")
-      << "cd '" << r.dir.string() << "'\n"
-      << "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw ./player 2>log & pid=$!\n"
-      << e2e::kAwaitWindow << "for i in $(seq 100); do grep -q playing log 2>/dev/null && break; sleep 0.1; done\n"
-      << "sleep 3\n"
-      << "import -window $(head -1 wid) shot.png\n"
-      << "kill $pid; wait $pid\n";
-  e2e::run("cd '" + r.dir.string() + "' && env -u DISPLAY xvfb-run -a -s '-screen 0 1280x1024x24' bash driver.sh");
+  // Two seconds of sound after the start (176400 bytes each), heard at the
+  // pace of SDL's disk driver, and a picture once frames have been drawn.
+  r.drive(std::string("start_player SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw\n") + e2e::kAwaitWindow +
+          "await 20 logged 'video playing'; heard=$(stat -c %s out.raw)\n" + e2e::waitForFrames() +
+          "await 30 bigger out.raw $((heard + 2 * 176400))\n"
+          "import -window $(head -1 wid) shot.png\n"
+          "kill $pid; wait $pid\n");
   const std::string log = r.file("log");
   ASSERT_NE(log.find("video playing"), std::string::npos) << log;
 

@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // library pads data that ends early); resizing such pictures is correct
   // but takes longer than the fuzzer's time limit under the sanitizers.
   if (int64_t{image.width} * image.height > (int64_t{1} << 22)) return 0;
-  // Up to the texture size rules, then down below a small limit, as on a
-  // card with little texture memory.
+  // Rounded as every texture is (no limit), then below small limits, as on
+  // a card with little texture memory.
   for (int32_t limit : {0, 64, 8}) {
     int32_t width = image.width, height = image.height;
     if (roundTextureSize(&width, &height, limit) && !resampleImage(&image, width, height)) break;

@@ -316,6 +316,20 @@ TEST(MeshData, ContentOutsideItsRangesIsDroppedAtLoad) {
   EXPECT_EQ(d.triangleInfos[1].neighbours[2], 0);
 }
 
+TEST(MeshData, ColoursFewerThanTheVerticesAreKeptButNotDrawn) {
+  Loaded m("<mesh>" + section("vertices", 4, 8, hexDoubles(kSquare)) + section("colors", 2, 0, "ff000080 00ff00ff") +
+           section("triangles", 2, 4, hexInt32(kTwo)) + "</mesh>");
+  const MeshData& d = m.mesh;
+  EXPECT_EQ(d.colorCount, 0);              // nothing to draw every vertex with
+  EXPECT_EQ(d.translucentColorCount, 0);  // so nothing translucent either
+  ASSERT_EQ(d.givenColorCount, 2);
+  ASSERT_NE(d.colors, nullptr);
+  EXPECT_NEAR(d.colors[0].r, 1, 1e-12);
+  EXPECT_NEAR(d.colors[0].a, 128 / 255.0, 1e-12);
+  EXPECT_NEAR(d.colors[1].g, 1, 1e-12);
+  EXPECT_NEAR(d.colors[1].r, 0, 1e-12);
+}
+
 TEST(MeshData, NegativeCountsMissingSectionsAndShortText) {
   Loaded m("<mesh>" + section("vertices", -5, 8, "000000000000f03f") + section("triangles", -1, 4, "") + "</mesh>");
   EXPECT_EQ(m.mesh.vertexCount, 0);

@@ -1,5 +1,6 @@
 #include "model/scene.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -328,6 +329,44 @@ TEST(SceneClone, CloneObjectByType) {
     }
   }
   EXPECT_EQ(s.cloneObject(nullptr, &map), nullptr);
+}
+
+TEST(SceneSort, OverlaysOfEqualZKeepTheOrderTheyWereRegisteredInWhateverMoved) {
+  Scene s;
+  std::vector<MDL_Object*> made;
+  for (int i = 0; i < 7; ++i) {
+    MDL_Object* o = new MDL_Object;
+    o->type = OBJECT_IMAGE;
+    s.registerObject(o);
+    made.push_back(o);
+  }
+  MDL_Object* mesh = new MDL_Object;  // not an overlay: stays out of the list
+  mesh->type = OBJECT_MESH;
+  s.registerObject(mesh);
+  const auto order = [&s] { return std::vector<MDL_Object*>(s.overlays.data, s.overlays.data + s.overlays.count); };
+  // One z: the same order at every sort.
+  for (int frame = 0; frame < 3; ++frame) {
+    s.sortOverlays();
+    EXPECT_EQ(order(), made) << frame;
+  }
+  // The second rises above the rest, then comes back down among them.
+  made[1]->editLocal().position.z = 5;
+  s.sortOverlays();
+  EXPECT_EQ(s.overlays[6], made[1]);
+  made[1]->editLocal().position.z = 0;
+  s.sortOverlays();
+  EXPECT_EQ(order(), made);
+  // A z that is not a number counts as the lowest.
+  made[4]->editLocal().position.z = std::nan("");
+  made[2]->editLocal().position.z = -1;
+  s.sortOverlays();
+  EXPECT_EQ(order(), (std::vector<MDL_Object*>{made[4], made[2], made[0], made[1], made[3], made[5], made[6]}));
+  // Deleted ones leave the rest in order.
+  made[0]->pendingDelete = 1;
+  made[4]->editLocal().position.z = 0;
+  s.purgeDeleted();
+  s.sortOverlays();
+  EXPECT_EQ(order(), (std::vector<MDL_Object*>{made[2], made[1], made[3], made[4], made[5], made[6]}));
 }
 
 TEST(SceneSort, CompareDepthOrdersByWorldZ) {

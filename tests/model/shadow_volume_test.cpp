@@ -248,8 +248,12 @@ TEST(ShadowStep, BuildsTheCastersOfTheShadowLampAndMarksItSeen) {
 
 namespace {
 
-// The volume written out plainly from its rules, for comparing point by
-// point with the builder on meshes too big to check by hand.
+// The volume built the plain way, for comparing point by point with the
+// builder on meshes too big to check by hand: a face is lit when its normal
+// points against the light; each edge of a lit face that borders no lit face
+// gets a side quad stretched away from the light, and with caps each lit
+// face gives a front triangle and a far back one. A double-sided mesh does
+// the same for its unlit faces, turned round.
 struct PlainVolume {
   std::vector<Vec3> sides, front, back;
 };

@@ -3,9 +3,10 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "platform/testing.h"
@@ -51,7 +52,8 @@ inline std::vector<HWND>& made() {
 }
 
 // Registers the class (once per process) and makes a window that is shown
-// to the layer but never on screen.
+// to the layer but never on screen. Without one the test stops there,
+// failed with SDL's reason: nothing after it could mean anything.
 inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) {
   vsplat::setOffscreen(true);
   WNDCLASSA wc = {};
@@ -60,11 +62,10 @@ inline HWND make(DWORD style = WS_OVERLAPPEDWINDOW, const char* menu = nullptr) 
   wc.lpszMenuName = menu;
   RegisterClassA(&wc);
   HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "test", style, 10, 20, 320, 240, nullptr, nullptr, nullptr, nullptr);
-  if (hwnd)
-    made().push_back(hwnd);
-  else  // say why, so a failure on a CI machine explains itself
-    std::fprintf(stderr, "testwin: no window on DISPLAY=%s: %s\n", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "",
-                 SDL_GetError());
+  if (!hwnd)
+    throw std::runtime_error(std::string("testwin: no window on DISPLAY=") +
+                             (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "") + ": " + SDL_GetError());
+  made().push_back(hwnd);
   return hwnd;
 }
 

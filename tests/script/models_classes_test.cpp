@@ -157,6 +157,34 @@ TEST(ModelsSetContent, CopiesShareGeometryAndKeepLooksUntilOneChanges) {
   EXPECT_EQ(a->meshData->colors[0].a, 1.0);
 }
 
+TEST(ModelsSetContent, ColoursFewerThanTheVerticesAreReadAndChangedButNotDrawn) {
+  std::string xml = figureXml();
+  replace(xml, "<colors count=\"4\">ffffffff ffffffff ffffffff ffffffff</colors>",
+          "<colors count=\"2\">ff000080 00ff00ff</colors>");
+  Player p({{"figure.xml", xml}, {"checker.png", checkerFile()}});
+  ASSERT_EQ(p.run(std::string(kSceneAndNear) + "m = newModelsSet('figure.xml')"), "");
+  EXPECT_EQ(p.run(R"(
+    a = newMesh(s, m:get('floor'))
+    assert(a:getVertexColor(1) ~= nil and a:getVertexColor(1) ~= color(0, 0, 0, 0))
+    assert(a:getVertexColor(2) == color(0, 1, 0, 1) and a:getVertexColor(3) == nil)
+    a:setVertexColor(2, color(0, 0, 1, 0.5))
+    assert(a:getVertexColor(2) == color(0, 0, 1, 0.5))
+    a:setVertexColor(3, color(1, 1, 1, 1))
+    assert(a:getVertexColor(3) == nil)
+  )"), "");
+  EXPECT_TRUE(p.controller->failures.empty()) << p.controller->failures[0];
+  MDL_Mesh* a = p.model<MDL_Mesh>("a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->meshData->colors[0].r, 1.0);
+  EXPECT_NEAR(a->meshData->colors[0].a, 128 / 255.0, 1e-12);
+  // Not drawn, so the mesh stays with the opaque ones.
+  EXPECT_EQ(a->meshData->colorCount, 0);
+  EXPECT_EQ(a->meshData->translucentColorCount, 0);
+  EXPECT_EQ(p.run("a:resetVertexColor()"), "");
+  EXPECT_EQ(a->meshData->colors[1].g, 1.0);
+  EXPECT_EQ(a->meshData->translucentColorCount, 0);
+}
+
 TEST(ModelsSetContent, TheArmFollowsItsElbow) {
   Figure f;
   // The arm's vertices (1, 0, 0) and (2, 0, 0) hang from the shoulder at the
@@ -283,7 +311,7 @@ TEST(ModelsSetContent, ADeletedSetLeavesItsClonesWorking) {
   )");
   EXPECT_EQ(f.proxy("m")->model, nullptr);
   EXPECT_EQ(f.controller->resources.modelsSets.count, 0);
-  EXPECT_EQ(f.controller->resources.retired.entries.count, 1);
+  EXPECT_EQ(f.controller->resources.retired.count(), 1);
 }
 
 TEST(ModelsSetContent, DeleteTakesNoArgumentsButDeletesAllTheSame) {

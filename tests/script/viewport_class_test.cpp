@@ -152,6 +152,38 @@ TEST(ViewportClass, RecordsTheStoredValuesAndBecomesCurrent) {
   EXPECT_EQ(p.proxy("v")->model, nullptr);
 }
 
+// A camera or mike whose deletion waits for the frame's purge (it went with
+// its parent, or with its scene's clear) still has a proxy that scripts can
+// hand to a viewport; the viewport must not keep it past the purge.
+TEST(ViewportClass, ACameraOrMikeDeletedThisFrameIsRefusedAndNeverReadAfterThePurge) {
+  const char* const deletions[] = {"holder:delete()", "s:clear()"};
+  for (const char* deletion : deletions) {
+    SCOPED_TRACE(deletion);
+    Player p({});
+    ASSERT_EQ(p.run(kSceneAndNear), "");
+    ASSERT_EQ(p.run(std::string(R"(
+      v = newViewport(0, 0, 1, 0.75)
+      holder = newObject(s)
+      c, m = newCamera(holder), newMike(holder)
+      v:setCamera(c); v:setMike(m)
+      )") + deletion + R"(
+      assert(not c:exist() and not m:exist())
+      assert(v:getCamera() == nil and v:getMike() == nil)
+      v:setCamera(c); v:setMike(m))"),
+              "");
+    Viewport* v = p.model<Viewport>("v");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->camera, nullptr);  // refused, as a dead one is
+    EXPECT_EQ(v->mike, nullptr);
+    p.controller->update();  // the purge frees both
+    p.controller->update();
+    EXPECT_EQ(p.run("assert(v:getCamera() == nil and v:getMike() == nil)"), "");
+    EXPECT_EQ(v->camera, nullptr);
+    EXPECT_EQ(v->mike, nullptr);
+    EXPECT_TRUE(p.controller->failures.empty());
+  }
+}
+
 // The events a viewport's CB_EVENT sees, and what its answer does.
 struct EventRig {
   Player p{{}};

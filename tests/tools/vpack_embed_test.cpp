@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "platform/payload.h"
+#include "support/test_process.h"
 
 namespace fs = std::filesystem;
 
@@ -20,10 +19,9 @@ std::vector<uint8_t> bytesOf(const fs::path& p) {
 }
 
 int embed(const fs::path& player, const fs::path& pkg, const fs::path& out) {
-  std::string cmd = std::string(VS_BINARY_DIR) + "/vpack embed '" + player.string() + "' '" + pkg.string() + "' '" +
-                    out.string() + "' >/dev/null 2>&1";
-  int status = std::system(cmd.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  testproc::Options quiet;
+  quiet.out = quiet.err = "/dev/null";
+  return testproc::run({std::string(VS_BINARY_DIR) + "/vpack", "embed", player, pkg, out}, quiet);
 }
 
 }  // namespace
@@ -42,7 +40,7 @@ TEST(VpackEmbed, ReplacesThePackageOfABuiltPlayerAndKeepsItRunnable) {
   ASSERT_TRUE(vsplat::findPayload(two.data(), two.size(), &off, &size));
   EXPECT_EQ(std::string(two.begin() + off, two.begin() + off + size), "second");
   EXPECT_EQ(off, (size_t)fs::file_size("/bin/true"));
-  EXPECT_EQ(std::system((dir / "two").string().c_str()), 0);
+  EXPECT_EQ(testproc::run({dir / "two"}), 0);
   fs::remove_all(dir);
 }
 

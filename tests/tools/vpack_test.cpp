@@ -15,6 +15,7 @@
 #include "controller/package_crypto.h"
 #include "controller/package_writer.h"
 #include "support/test_package.h"
+#include "support/test_process.h"
 
 namespace fs = std::filesystem;
 
@@ -36,9 +37,19 @@ struct Scratch {
   fs::path path;
 };
 
-int vpack(const std::string& args) {
-  const std::string command = std::string(VS_BINARY_DIR) + "/vpack " + args + " >/dev/null 2>&1";
-  return std::system(command.c_str());
+// The packer run with these arguments, its output dropped; answers its status.
+int vpack(std::vector<std::string> args) {
+  args.insert(args.begin(), std::string(VS_BINARY_DIR) + "/vpack");
+  testproc::Options quiet;
+  quiet.out = quiet.err = "/dev/null";
+  return testproc::run(args, quiet);
+}
+
+// The arguments as one line, for a failure message.
+std::string shown(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) line += (line.empty() ? "" : " ") + a;
+  return line;
 }
 
 std::vector<uint8_t> readBytes(const fs::path& path) {
@@ -81,14 +92,12 @@ bool deflateShrinks(const std::string& bytes) {
   return z.total_out < bytes.size();
 }
 
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
-
 }  // namespace
 
 TEST(Vpack, DemoContentPacksIntoAPackageThePlayerAccepts) {
   Scratch s;
   const fs::path out = s.path / "demo.pkg";
-  ASSERT_EQ(vpack("pack " + q(fs::path(VS_SOURCE_DIR) / "content/demo") + " " + q(out)), 0);
+  ASSERT_EQ(vpack({"pack", fs::path(VS_SOURCE_DIR) / "content/demo", out}), 0);
   auto c = openFile(out);
   ASSERT_NE(c->package, nullptr) << (c->failures.empty() ? "" : c->failures[0]);
   EXPECT_FALSE(c->load.stopped);
@@ -114,7 +123,9 @@ TEST(Vpack, EveryFileBecomesAMemberByItsRelativePath) {
   for (bool store : {false, true}) {
     SCOPED_TRACE(store ? "stored" : "deflated");
     const fs::path out = s.path / (store ? "stored.pkg" : "deflated.pkg");
-    ASSERT_EQ(vpack(std::string("pack ") + (store ? "--store " : "") + q(src) + " " + q(out)), 0);
+    std::vector<std::string> args = {"pack", src, out};
+    if (store) args.insert(args.begin() + 1, "--store");
+    ASSERT_EQ(vpack(args), 0);
     auto c = openFile(out);
     ASSERT_NE(c->package, nullptr);
     for (const auto& f : files) {
@@ -138,7 +149,7 @@ TEST(Vpack, KeyOptionSignsWithThatKey) {
   ASSERT_TRUE(
       parseSigningKey(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), &other));
   const fs::path out = s.path / "other.pkg";
-  ASSERT_EQ(vpack("pack --key " + q(keyFile) + " " + q(s.path / "src") + " " + q(out)), 0);
+  ASSERT_EQ(vpack({"pack", "--key", keyFile, s.path / "src", out}), 0);
 
   // The test build's player refuses it...
   EXPECT_EQ(openFile(out)->package, nullptr);
@@ -156,20 +167,20 @@ TEST(Vpack, BadArgumentsFailWithoutWritingAPackage) {
   s.write("src/a.txt", "a\n");
   s.write("bad-key.txt", "n=12zz\nd=01\n");
   const fs::path out = s.path / "out.pkg";
-  const std::string src = q(s.path / "src");
-  const std::string cases[] = {
-      "",
-      "unpack " + src + " " + q(out),
-      "pack " + src,
-      "pack " + q(s.path / "absent") + " " + q(out),
-      "pack --key " + q(s.path / "bad-key.txt") + " " + src + " " + q(out),
-      "pack --key " + q(s.path / "no-such-key.txt") + " " + src + " " + q(out),
-      "pack --fast " + src + " " + q(out),
-      "pack " + src + " " + q(s.path / "no-such-dir" / "out.pkg"),
+  const std::string src = s.path / "src";
+  const std::vector<std::string> cases[] = {
+      {},
+      {"unpack", src, out},
+      {"pack", src},
+      {"pack", s.path / "absent", out},
+      {"pack", "--key", s.path / "bad-key.txt", src, out},
+      {"pack", "--key", s.path / "no-such-key.txt", src, out},
+      {"pack", "--fast", src, out},
+      {"pack", src, s.path / "no-such-dir" / "out.pkg"},
   };
-  for (const std::string& args : cases) {
-    EXPECT_NE(vpack(args), 0) << args;
-    EXPECT_FALSE(fs::exists(out)) << args;
+  for (const std::vector<std::string>& args : cases) {
+    EXPECT_NE(vpack(args), 0) << shown(args);
+    EXPECT_FALSE(fs::exists(out)) << shown(args);
   }
 }
 
@@ -210,8 +221,7 @@ TEST(Vpack, KeysThatCannotSignAreRefusedWithTheirReason) {
     EXPECT_NE(why.find(c.reason), std::string::npos) << why;
     s.write(std::string(c.name) + ".txt", c.text);
     const fs::path out = s.path / (std::string(c.name) + ".pkg");
-    EXPECT_NE(
-        vpack("pack --key " + q(s.path / (std::string(c.name) + ".txt")) + " " + q(s.path / "src") + " " + q(out)), 0);
+    EXPECT_NE(vpack({"pack", "--key", s.path / (std::string(c.name) + ".txt"), s.path / "src", out}), 0);
     EXPECT_FALSE(fs::exists(out));
   }
   SigningKey key{};

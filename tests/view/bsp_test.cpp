@@ -17,33 +17,60 @@ Vec2 uvAt(const Vec3& p) { return {p.x + 2 * p.y, p.z}; }
 ColorRGBA colourAt(const Vec3& p, double tag) { return {p.x, p.y, p.z, tag}; }
 Vec3 normalAt(const Vec3& p) { return {p.y, -p.x, 1 + p.z}; }
 
-BspNode triangle(const Vec3& a, const Vec3& b, const Vec3& c, double tag = 0) {
-  BspNode n{};
+// A triangle as handed to the tree, with the corners its walk asks back.
+struct Corners {
+  BspTriangle triangle;
+  BspVertex corner[3];
+};
+
+Corners triangle(const Vec3& a, const Vec3& b, const Vec3& c, double tag = 0) {
+  Corners n{};
   const Vec3 corners[3] = {a, b, c};
   for (int k = 0; k < 3; ++k) {
-    n.position[k] = corners[k];
-    n.normal[k] = normalAt(corners[k]);
-    n.uv[k] = uvAt(corners[k]);
-    n.color[k] = colourAt(corners[k], tag);
+    n.triangle.position[k] = corners[k];
+    n.corner[k] = {corners[k], normalAt(corners[k]), uvAt(corners[k]), colourAt(corners[k], tag)};
   }
   // The plane normal points away from the eye whatever the winding.
   const double facing = dot3(a, cross3(b, c));
-  n.plane = facing > 0 ? cross3(b - a, c - a) : cross3(c - a, b - a);
-  normalize3(n.plane);
+  n.triangle.plane = facing > 0 ? cross3(b - a, c - a) : cross3(c - a, b - a);
+  normalize3(n.triangle.plane);
   return n;
 }
 
 // A triangle facing the eye around (x, y, z).
-BspNode facingAt(double x, double y, double z, double tag, double size = 1) {
+Corners facingAt(double x, double y, double z, double tag, double size = 1) {
   return triangle({x - size, y - size, z}, {x + size, y - size, z}, {x, y + size, z}, tag);
 }
+
+// A tree that keeps what it was handed by the numbers it gave, for its walk.
+struct TestTree final : BspSource {
+  BspTree tree;
+  std::vector<Corners> given;
+
+  void insert(int32_t start, const Corners& c) {
+    if (tree.insert(start, c.triangle) >= 0) given.push_back(c);
+  }
+  int32_t add(const Corners& c) {
+    const int32_t node = tree.add(c.triangle);
+    if (node >= 0) given.push_back(c);
+    return node;
+  }
+  int32_t count() const { return tree.count(); }
+  void reset() {
+    tree.reset();
+    given.clear();
+  }
+  bool walk(int32_t node, TranslucentStreams* s) { return tree.walk(node, *this, s); }
+  BspVertex corner(int32_t t, int k) const override { return given[size_t(t)].corner[k]; }
+  Material* material(int32_t) const override { return nullptr; }
+};
 
 struct Walked {
   std::vector<Vec3> positions;
   std::vector<double> tags;  // one per triangle
 };
 
-Walked walk(BspTree& tree) {
+Walked walk(TestTree& tree) {
   TranslucentStreams s;
   EXPECT_TRUE(tree.walk(0, &s));
   Walked w;
@@ -79,7 +106,7 @@ TEST(Bsp, ParallelTrianglesComeOutFarToNearInEveryInsertionOrder) {
   std::vector<int> order = {0, 1, 2, 3};
   const double depths[4] = {-1, -2.5, -4, -7};
   do {
-    BspTree tree;
+    TestTree tree;
     for (int i : order) tree.insert(0, facingAt(0.1 * i, 0, depths[i], i));
     const Walked w = walk(tree);
     EXPECT_EQ(w.tags, (std::vector<double>{3, 2, 1, 0}));
@@ -87,15 +114,15 @@ TEST(Bsp, ParallelTrianglesComeOutFarToNearInEveryInsertionOrder) {
 }
 
 TEST(Bsp, CoplanarTrianglesFollowTheirNodeMostRecentFirst) {
-  BspTree tree;
+  TestTree tree;
   tree.insert(0, facingAt(0, 0, -5, 1));
   tree.insert(0, facingAt(0, 0, -8, 9));  // behind the plane
   tree.insert(0, facingAt(3, 0, -5, 2));  // on the plane
   tree.insert(0, facingAt(-3, 1, -5, 3));
   tree.insert(0, facingAt(0, 0, -2, 0));  // before the plane
   ASSERT_EQ(tree.count(), 5);
-  EXPECT_EQ(tree.links[0].nextCoplanar, 3);
-  EXPECT_EQ(tree.links[3].nextCoplanar, 2);
+  EXPECT_EQ(tree.tree.nodes[0].nextCoplanar, 3);
+  EXPECT_EQ(tree.tree.nodes[3].nextCoplanar, 2);
   EXPECT_EQ(walk(tree).tags, (std::vector<double>{9, 1, 3, 2, 0}));
 }
 
@@ -115,9 +142,9 @@ TEST(Bsp, StraddlingTrianglesAreCutIntoPiecesOnBothSides) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    BspTree tree;
+    TestTree tree;
     tree.insert(0, facingAt(0, 0, -5, 0, 20));
-    const BspNode whole = triangle(c.a, c.b, c.c, 1);
+    const Corners whole = triangle(c.a, c.b, c.c, 1);
     tree.insert(0, whole);
     const Walked w = walk(tree);
     ASSERT_EQ(w.tags.size(), size_t(c.far + c.near + 1));
@@ -157,7 +184,7 @@ TEST(Bsp, EveryRayFromTheEyeMeetsTheWalkedTrianglesFarToNear) {
   // another: along any ray, a triangle drawn later must be nearer.
   std::mt19937 random(7);
   std::uniform_real_distribution<double> spread(-4, 4), depth(-14, -3), corner(-1.5, 1.5);
-  BspTree tree;
+  TestTree tree;
   double total = 0;
   for (int i = 0; i < 150; ++i) {
     const Vec3 centre(spread(random), spread(random), depth(random));
@@ -189,10 +216,44 @@ TEST(Bsp, EveryRayFromTheEyeMeetsTheWalkedTrianglesFarToNear) {
   EXPECT_GT(crossings, 1000);  // the rays did meet several triangles each
 }
 
+// Pieces dropped at the node limit take corners with them that other
+// pieces' cuts were made from: every corner the walk gives still carries
+// what its edge carries there, whatever the limit cut off.
+TEST(Bsp, CornersStayRightWhereTheLimitDroppedPieces) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> spread(-3, 3), depth(-12, -4), corner(-2.5, 2.5);
+  std::vector<Corners> triangles;
+  for (int i = 0; i < 60; ++i) {
+    const Vec3 centre(spread(random), spread(random), depth(random));
+    Vec3 p[3];
+    for (Vec3& v : p) v = centre + Vec3(corner(random), corner(random), corner(random));
+    triangles.push_back(triangle(p[0], p[1], p[2], i));
+  }
+  for (int32_t limit = 20; limit <= 400; limit += 7) {
+    SCOPED_TRACE(limit);
+    TestTree tree;
+    tree.tree.maxNodes = limit;
+    for (const Corners& t : triangles) tree.insert(0, t);
+    TranslucentStreams s;
+    ASSERT_TRUE(tree.walk(0, &s));
+    ASSERT_LE(s.triangles(), tree.count());
+    for (int32_t v = 0; v < s.positions.count; ++v) {
+      const Vec3 p = s.positions[v];
+      const Vec2 want = uvAt(p);
+      ASSERT_NEAR(s.uvs[v].x, want.x, 1e-9) << v;
+      ASSERT_NEAR(s.uvs[v].y, want.y, 1e-9) << v;
+      ASSERT_NEAR(s.colors[v].g, p.y, 1e-9) << v;
+      ASSERT_NEAR(s.normals[v].x, normalAt(p).x, 1e-9) << v;
+      ASSERT_NEAR(s.normals[v].z, normalAt(p).z, 1e-9) << v;
+      ASSERT_NEAR(s.colors[v].a, std::round(s.colors[v].a), 1e-9) << v;  // the whole's tag
+    }
+  }
+}
+
 TEST(Bsp, DeepTreesAreBuiltAndWalkedWithoutRecursion) {
   // Inserted near to far, each triangle goes below all the others: a tree
   // as deep as it is large.
-  BspTree tree;
+  TestTree tree;
   const int n = 3000;
   for (int i = 0; i < n; ++i) tree.insert(0, facingAt(0, 0, -1 - 0.01 * i, i));
   Walked w = walk(tree);
@@ -201,11 +262,11 @@ TEST(Bsp, DeepTreesAreBuiltAndWalkedWithoutRecursion) {
 
   // Far deeper than any call stack: a chain of far children, the walk's
   // worst case.
-  BspTree chain;
+  TestTree chain;
   const int depth = 250000;
   for (int i = 0; i < depth; ++i) {
     ASSERT_EQ(chain.add(facingAt(0, 0, -1 - i, i)), i);
-    if (i > 0) chain.links[i - 1].farChild = i;
+    if (i > 0) chain.tree.nodes[i - 1].farChild = i;
   }
   w = walk(chain);
   ASSERT_EQ(w.tags.size(), size_t(depth));
@@ -214,21 +275,24 @@ TEST(Bsp, DeepTreesAreBuiltAndWalkedWithoutRecursion) {
 }
 
 TEST(Bsp, NodesPastTheLimitAreDroppedAndTheStorageIsKeptAcrossFrames) {
-  BspTree tree;
-  tree.maxNodes = 4;
+  TestTree tree;
+  tree.tree.maxNodes = 4;
   tree.insert(0, facingAt(0, 0, -5, 0, 20));
   for (int i = 0; i < 5; ++i) tree.insert(0, triangle({0, 0, -3}, {1, -1, -7}, {-1, 1, -6}, 1));
   EXPECT_EQ(tree.count(), 4);
   EXPECT_EQ(walk(tree).tags.size(), 4u);
 
-  const BspNode* storage = tree.nodes.data;
-  const BspLinks* links = tree.links.data;
-  const int32_t capacity = tree.nodes.capacity;
+  const BspNode* storage = tree.tree.nodes.data;
+  const Vec3* planes = tree.tree.planes.data;
+  const BspCut* cuts = tree.tree.cuts.data;
+  const int32_t capacity = tree.tree.nodes.capacity;
+  ASSERT_GT(tree.tree.cuts.count, 0);
   tree.reset();
   EXPECT_EQ(tree.count(), 0);
   EXPECT_EQ(walk(tree).tags.size(), 0u);
   tree.insert(0, facingAt(0, 0, -5, 0));
-  EXPECT_EQ(tree.nodes.data, storage);
-  EXPECT_EQ(tree.links.data, links);
-  EXPECT_EQ(tree.nodes.capacity, capacity);
+  EXPECT_EQ(tree.tree.nodes.data, storage);
+  EXPECT_EQ(tree.tree.planes.data, planes);
+  EXPECT_EQ(tree.tree.cuts.data, cuts);
+  EXPECT_EQ(tree.tree.nodes.capacity, capacity);
 }

@@ -204,8 +204,11 @@ TEST_F(Renderer, ReleaseBuffersDeletesBufferObjectsOnlyOnTheBufferPath) {
 }
 
 TEST(RendererWithoutContext, SkipsFramesAndReadsNothing) {
+  vsplat::DebugCapture log;
   VIEW_OpenGLWin32 view(nullptr, 1);
   EXPECT_EQ(view.context, nullptr);
+  // The log says why the window will stay black.
+  EXPECT_EQ(log.text(), "OpenGL: no rendering context for the window, so nothing is drawn (no OpenGL pixel format).\n");
   EXPECT_FALSE(view.makeCurrent(nullptr));
   view.beginFrame(nullptr, false);
   EXPECT_EQ(view.getGLVersion(), nullptr);

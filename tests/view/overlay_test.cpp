@@ -19,6 +19,7 @@
 #include "model/image_source.h"
 #include "model/polyline.h"
 #include "model/text.h"
+#include "platform/testing.h"
 #include "tests/view/overlay_scene.h"
 #include "view/pixel_image.h"
 
@@ -228,6 +229,23 @@ TEST_F(Overlays, PolylineFillAndOutlineInTheirColoursFollowingTheObject) {
   EXPECT_EQ(at(37, 32), (Rgb{127, 255, 127}));
 }
 
+TEST_F(Overlays, APolylineOfOnePointIsADotOfItsHalfWidth) {
+  // At (64, 48) with a half-width of 0.05 x 128 = 6.4 pixels.
+  open(128, 96);
+  MDL_Polyline* dot = new MDL_Polyline;
+  ASSERT_TRUE(dot->addPoint({0, 0}));
+  placeAt(dot, {0.5, 0.375, 0});
+  dot->thickness = 0.05;
+  ASSERT_TRUE(dot->ownMaterial());
+  dot->material->diffuse = {0, 0, 1, 1};
+  scene->registerObject(dot);
+  draw();
+  for (const auto& p : {std::pair<int, int>{64, 48}, {59, 48}, {69, 48}, {64, 43}, {64, 53}, {61, 45}})
+    EXPECT_EQ(at(p.first, p.second), (Rgb{0, 0, 255})) << p.first << ", " << p.second;
+  for (const auto& p : {std::pair<int, int>{56, 48}, {72, 48}, {64, 40}, {64, 56}, {58, 42}})
+    EXPECT_EQ(at(p.first, p.second), kWhite) << p.first << ", " << p.second;
+}
+
 TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
   open(64, 48);
   MDL_Image* red = image(nullptr, {0, 0, 0}, 0.5);
@@ -253,6 +271,22 @@ TEST_F(Overlays, HigherZCoversAndOfEqualZTheLaterInTheListCovers) {
     }
     const Rgb want = top == red ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
     EXPECT_EQ(at(overlap[0], overlap[1]), want);
+  }
+}
+
+TEST_F(Overlays, OverlaysOfOneZStackInTheOrderTheyWereMadeEveryFrame) {
+  open(64, 48);
+  // Seven squares at z = 0, each 4 pixels right of the one before and of
+  // its own colour: in each 4-pixel strip the last square over it shows.
+  std::vector<Rgb> colours;
+  for (int i = 0; i < 7; ++i) {
+    const ColorRGBA c{i / 6.0, 1 - i / 6.0, (i % 2) * 1.0, 1};
+    colour(image(nullptr, {0.0625 * i, 0.1, 0}, 0.5), c);
+    colours.push_back({int(std::lround(c.r * 255)), int(std::lround(c.g * 255)), int(std::lround(c.b * 255))});
+  }
+  for (int frame = 0; frame < 4; ++frame) {
+    draw();
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(near(at(4 * i + 2, 20), colours[i])) << "frame " << frame << ", square " << i;
   }
 }
 
@@ -292,6 +326,98 @@ TEST_F(Overlays, GlyphsAreCachedPerPixelSize) {
   draw();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+}
+
+// A text far longer than the screen: lines above and below it are passed
+// over without laying out their glyphs, what shows is drawn glyph for glyph,
+// and the quads held at once stay within the batch's bound however long the
+// text is.
+TEST_F(Overlays, LongTextDrawsWhatShowsWithinTheBatchBound) {
+  open(256, 96);
+  const double w = 256, size = 0.05, ox = -50, oy = -100;
+  const int lines = 2000, perLine = 100;
+  const double lineStep = 64.0 / 72.0 * face->height / face->units_per_EM * size * w;
+  // Lines three steps or more off the screen hold only Qs.
+  const auto near = [&](int l) { return oy + l * lineStep > -3 * lineStep && oy + l * lineStep < 96 + 3 * lineStep; };
+  std::string s;
+  for (int l = 0; l < lines; ++l) s += std::string(perLine, near(l) ? 'H' : 'Q') + "\n";
+  view->glyphBatch.maxQuads = 16;  // far fewer than show: drawn in many batches
+  text(s.c_str(), {ox / w, oy / w, 0}, size, {0, 0, 1, 1});
+  draw();
+  ASSERT_EQ(font->currentSize, size * w);
+  EXPECT_EQ(view->glyphBatch.capacity(), 16u);
+  EXPECT_EQ(view->glyphTextures.count(), 1);  // no Q was laid out
+
+  const double h = advance('H'), kern = kerning('H', 'H');
+  std::vector<Placed> shown;
+  for (int l = 0; l < lines; ++l) {
+    const double y = oy + l * lineStep;
+    if (!near(l)) continue;
+    double x = ox;
+    for (int i = 0; i < perLine; ++i) {
+      if (i > 0) x = x + h + kern;
+      if (x > -30 && x < 256 + 30) shown.push_back({'H', x, y});
+    }
+  }
+  ASSERT_GT(shown.size(), 100u);
+  expectFrame(expectedGlyphs(shown, {0, 0, 255}));
+}
+
+// A text whose batch cannot be had is left out of the frame with a line in
+// the log; the next frame that can have it draws the text.
+TEST_F(Overlays, TextWithoutRoomForItsGlyphsIsLeftOutWithALogLine) {
+  open(128, 96);
+  text("HH", {0.1, 0.4, 0}, 0.2, {0, 0, 0, 1});
+  view->glyphBatch.maxQuads = size_t(-1) / 2;  // more than any vector holds
+  vsplat::DebugCapture log;
+  draw();
+  EXPECT_NE(log.text().find("Not enough memory to draw a text"), std::string::npos) << log.text();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(at(x, y), kWhite) << x << ", " << y;
+  view->glyphBatch.maxQuads = GlyphBatch::kMaxQuads;
+  log.clear();
+  draw();
+  EXPECT_EQ(log.text(), "");
+  int inked = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) inked += !(at(x, y) == kWhite);
+  EXPECT_GT(inked, 20);
+}
+
+// Glyphs are kept per size, and a size that is no longer drawn is let go: a
+// text whose size changes every frame holds only the glyphs of its latest
+// sizes, while one drawn every frame at one size keeps its glyphs, rendered
+// once. The picture is the one a fresh cache gives.
+TEST_F(Overlays, GlyphsOfSizesNotDrawnForAWhileAreDropped) {
+  open(128, 96);
+  text("F", {0.05, 0.2, 0}, 0.1, {0, 0, 0, 1});
+  MDL_Text* changing = text("Abc", {0.05, 0.6, 0}, 0.05, {0, 0, 0, 1});
+  const auto textureOfF = [this] {
+    GLuint name = 0;
+    view->glyphTextures.forEach([&](const GlyphKey& key, const GlyphTexture& g) {
+      if (key.code == 'F') name = g.texture;
+    });
+    return name;
+  };
+  draw();
+  const GLuint f = textureOfF();
+  ASSERT_NE(f, 0u);
+  const int frames = 1000;  // three per draw
+  int most = 0;
+  for (int i = 1; i <= frames / 3; ++i) {
+    changing->size = 0.05 + 0.0002 * i;
+    draw();
+    most = std::max(most, view->glyphTextures.count());
+    ASSERT_EQ(textureOfF(), f) << i;
+  }
+  // F and the three glyphs of each size drawn in the last two rounds of
+  // 64 frames, against a thousand glyphs without letting go.
+  EXPECT_LE(most, 1 + 3 * int(2 * VIEW_OpenGL::kGlyphKeepFrames / 3 + 1));
+  EXPECT_LE(view->kerningPairs.count(), 2 * int(2 * VIEW_OpenGL::kGlyphKeepFrames / 3 + 1));
+  const std::vector<uint8_t> kept = pixels;
+  view->resetGlyphTextureCache();
+  draw();
+  EXPECT_EQ(pixels, kept);
 }
 
 // Sizes from content are bounded before FreeType renders anything: a huge
@@ -348,6 +474,32 @@ TEST_F(Overlays, CaptionIsWhiteOverItsBlackShadowFadedByAlpha) {
       EXPECT_EQ(brightest, 255);
       EXPECT_EQ(dimmest, 0);
     }
+  }
+}
+
+// The renderer's own screens on a rectangle no window holds draw nothing,
+// as on one under a pixel.
+TEST_F(Overlays, ScreensOfInfiniteUndefinedOrHugeRectanglesDrawNothing) {
+  open(64, 48);
+  const double inf = HUGE_VAL, nan = std::nan("");
+  struct Case {
+    double origin[2], size[2];
+  } cases[] = {
+      {{-inf, 0}, {64, 48}}, {{0, nan}, {64, 48}}, {{0, 0}, {inf, 48}},
+      {{0, 0}, {64, nan}},   {{4e9, 0}, {64, 48}}, {{0, 0}, {64, 1e12}},
+  };
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.origin[0] << ", " << c.origin[1] << " / " << c.size[0] << " x " << c.size[1]);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->drawCaption(c.origin, c.size, "HH", font.get(), 0.3, 1);
+    view->drawMessage(c.origin, c.size, "HH", font.get());
+    view->drawLoadingScreen(c.origin, c.size, "HH", font.get(), nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    for (int i = 0; i < width * height * 3; ++i) ASSERT_EQ(image.pixels[i], 128) << i;
   }
 }
 

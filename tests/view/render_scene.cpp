@@ -1,12 +1,15 @@
 #include "tests/view/render_scene.h"
 
 #include <GL/glew.h>
+#include <SDL.h>
 #include <png.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 #include "model/shadow_volume.h"
 #include "platform/testing.h"
@@ -31,27 +34,33 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// Without a window or a context the rest of the test has nothing to draw
+// with: it stops here, failed, whichever helper of the test it was in.
+[[noreturn]] void noFrame(const char* what) {
+  throw std::runtime_error(std::string("no test frame: ") + what + " (SDL: " + SDL_GetError() + ")");
+}
+
 }  // namespace
 
 void Frame::open(int w, int h) {
   TearDown();
+  scene = std::make_unique<Scene>("test");
   vsplat::setOffscreen(true);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = windowProc;
   wc.lpszClassName = "vsRenderScene";
   RegisterClassA(&wc);
   window = CreateWindowExA(0, wc.lpszClassName, "scene", WS_POPUP, 0, 0, w, h, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(window);
+  if (!window) noFrame("the window could not be made");
   dc = GetDC(window);
   view = std::make_unique<VIEW_OpenGLWin32>(dc, 1);
-  ASSERT_TRUE(view->context);
+  if (!view->context) noFrame("the window has no OpenGL context");
   RECT r;
   GetClientRect(window, &r);
   width = r.right - r.left;
   height = r.bottom - r.top;
   ASSERT_EQ(width, w);
   ASSERT_EQ(height, h);
-  scene = std::make_unique<Scene>("test");
   viewport.camera = nullptr;
   viewport.background[0] = viewport.background[1] = viewport.background[2] = 0;
   viewport.background[3] = 1;

@@ -1,5 +1,9 @@
-// Colours the rules fix exactly, drawn by the viewport pass.
+// Colours that follow exactly from the viewport, material and lamp values
+// (clear colour, shadeless diffuse, lamps and spots, shadows, mirrors,
+// vertex colours), drawn by the viewport pass.
 #include <GL/glew.h>
+
+#include <cmath>
 
 #include "model/animated_mesh.h"
 #include "model/shadow_volume.h"
@@ -144,12 +148,13 @@ TEST_F(Colours, ShadowModeZeroDarkensShadowedPixels) {
     open(64, 48);
     SetUp();
     viewport.shadowMode = 0;
+    lamp(LAMP_SUN, {0, 0, 8});  // lights the floor white from above: it receives shadows
     MDL_Lamp* sun = lamp(LAMP_SUN, {});
     lookAt(sun, {5, 0, 5}, {0, 0, 0});
     sun->shadows = true;
     sun->shadowType = c.shadowType;
     sun->shadowCoeff = c.coeff;
-    mesh(quadData(6), material({1, 1, 1, 1}, true));
+    mesh(quadData(6), material({1, 1, 1, 1}));
     mesh(cubeData(0.5), material({0, 0, 1, 1}, true), kCube);
     draw();
     EXPECT_TRUE(near(atWorld(kShadowed), c.shadow));
@@ -185,12 +190,58 @@ TEST_F(Colours, ShadowModeOneDrawsShadowedPixelsWithoutTheLampsShare) {
   }
 }
 
-TEST_F(Colours, MaterialsThatCastNothingMakeNoShadow) {
+TEST_F(Colours, ShadowsFallOnlyOnWhatReceivesThemInEitherMode) {
+  // The cube's shadow falls on a lit floor and on a grey unlit tile above
+  // it, which receives no shadow (it takes no light).
+  const Vec3 tile{0.5, -0.25, 0.01}, floorInShadow{0.5, 0.3, 0};
+  for (int mode : {0, 1})
+    for (int type : {SHADOW_2D, SHADOW_3D}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << ", type " << type);
+      open(64, 48);
+      SetUp();
+      viewport.shadowMode = mode;
+      MDL_Lamp* sun = lamp(LAMP_SUN, {});
+      lookAt(sun, {5, 0, 5}, {0, 0, 0});
+      sun->shadows = true;
+      sun->noSpecular = true;
+      sun->shadowType = type;
+      sun->shadowCoeff = 0.5;
+      mesh(quadData(6), material({1, 1, 1, 1}));
+      mesh(quadData(0.25), material({0.8, 0.8, 0.8, 1}, true), tile);
+      mesh(cubeData(0.5), material({0, 0, 1, 1}, true), kCube);
+      draw();
+      EXPECT_EQ(atWorld(tile), (Rgb{204, 204, 204}));
+      EXPECT_TRUE(near(atWorld(floorInShadow), {90, 90, 90}));  // half of 255 cos 45
+      EXPECT_TRUE(near(atWorld(kOpen), {180, 180, 180}));
+    }
+}
+
+TEST_F(Colours, OpenVolumesReachingIntoEmptySpaceLeaveTheBackground) {
+  // A volume only 2 long: straight down from the camera, rays over the
+  // empty space beside the floor enter it through a side and leave it
+  // through its open far end.
+  viewport.background[0] = 0.2, viewport.background[1] = 0.4, viewport.background[2] = 0.6;
   viewport.shadowMode = 0;
   MDL_Lamp* sun = lamp(LAMP_SUN, {});
   lookAt(sun, {5, 0, 5}, {0, 0, 0});
   sun->shadows = true;
-  mesh(quadData(6), material({1, 1, 1, 1}, true));
+  sun->shadowType = SHADOW_2D;
+  sun->shadowDepth = 2;
+  mesh(quadData(0.5), material({1, 1, 1, 1}, true), {-2, 1, 0});
+  mesh(cubeData(0.5), material({0, 0, 1, 1}, true), kCube);
+  draw();
+  for (const Vec3& p : {Vec3(0.5, 0, 0), Vec3(0.3, 0.3, 0), Vec3(0.8, -0.3, 0)})
+    EXPECT_EQ(atWorld(p), (Rgb{51, 102, 153})) << p.x << ", " << p.y;
+  EXPECT_EQ(atWorld({-2, 1, 0}), (Rgb{255, 255, 255}));
+}
+
+TEST_F(Colours, MaterialsThatCastNothingMakeNoShadow) {
+  viewport.shadowMode = 0;
+  lamp(LAMP_SUN, {0, 0, 8});  // lights the floor white from above: it receives shadows
+  MDL_Lamp* sun = lamp(LAMP_SUN, {});
+  lookAt(sun, {5, 0, 5}, {0, 0, 0});
+  sun->shadows = true;
+  mesh(quadData(6), material({1, 1, 1, 1}));
   Material* glass = material({0, 0, 1, 1}, true);
   glass->castShadows = false;
   MDL_Mesh* caster = mesh(cubeData(0.5), glass, kCube);
@@ -269,6 +320,39 @@ TEST_F(Colours, MirrorShowsTheReflectedObject) {
   EXPECT_TRUE(near(atWorld({0, 2, -1.5}), {191, 64, 64}));
 }
 
+TEST_F(Colours, TheReflectionStaysInsideTheMirrorWhateverTheBackground) {
+  // A green wall standing on a small mirror: its reflection reaches past
+  // the mirror's edge on the screen. Beyond the edge the viewport's colour
+  // shows, or, when it has no alpha, what was there before (the clear).
+  struct Case {
+    double alpha;
+    Rgb beside;
+  } cases[] = {{1, {0, 0, 255}}, {0, {128, 128, 128}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.alpha);
+    open(128, 96);
+    camera({0, -8, 8}, {0, 0, 0});
+    viewport.background[2] = 1;
+    viewport.background[3] = c.alpha;
+    Material* glass = material({0.5, 0.5, 0.5, 0}, true);
+    glass->mirror = true;
+    mesh(quadData(1), glass);
+    MDL_Mesh* wall = mesh(quadData(1.5, true), material({0, 1, 0, 1}, true), {0, 0, 1.5});
+    RigidTransform& t = wall->editLocal();
+    t.basis.axis[1] = Vec3(0, 0, 1);
+    t.basis.axis[2] = Vec3(0, -1, 0);
+    t.inverseStale = 1;
+    for (int path : {kGeometryClientArrays, kGeometryBufferObjects}) {
+      view->geometryPath = path;
+      draw();
+      EXPECT_EQ(atWorld({0, 0, 2}), (Rgb{0, 255, 0})) << path;     // the wall
+      EXPECT_EQ(atWorld({0, 0, -0.3}), (Rgb{0, 255, 0})) << path;  // in the mirror
+      EXPECT_EQ(atWorld({0, 0, -2.5}), c.beside) << path;          // beyond its near edge
+      EXPECT_EQ(atWorld({1.3, 0, -0.3}), c.beside) << path;        // beyond its side
+    }
+  }
+}
+
 TEST_F(Colours, OnlyTheLastMirrorReflectsTheOtherIsAnOrdinaryMesh) {
   open(128, 96);
   camera({0, -8, 8}, {0, 0, 0});
@@ -329,6 +413,32 @@ TEST_F(Colours, EmptyViewportsAndDepthRangesDrawNothing) {
   view->renderViewport(&viewport, origin, tiny, nullptr);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   view->endFrame(dc);
+}
+
+// A viewport whose numbers no window holds is drawn as one under a pixel:
+// not at all, and none of them is turned into an integer it cannot be.
+TEST_F(Colours, ViewportsOfInfiniteUndefinedOrHugeNumbersDrawNothing) {
+  viewport.background[0] = 1;
+  const double inf = HUGE_VAL, nan = std::nan("");
+  struct Case {
+    double origin[2], size[2];
+  } cases[] = {
+      {{-inf, 0}, {64, 48}}, {{0, inf}, {64, 48}},  {{nan, 0}, {64, 48}},    {{0, 0}, {inf, 48}},
+      {{0, 0}, {64, nan}},   {{0, 0}, {-inf, 48}},  {{3e9, 0}, {64, 48}},    {{0, -1e300}, {64, 48}},
+      {{0, 0}, {1e10, 48}},  {{0, 0}, {64, 2.5e9}}, {{-2.2e9, 0}, {64, 48}}, {{0, 0}, {64, -3e9}},
+  };
+  const double grey[4] = {0.5, 0.5, 0.5, 1};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.origin[0] << ", " << c.origin[1] << " / " << c.size[0] << " x " << c.size[1]);
+    view->beginFrame(dc, false);
+    view->clear(grey);
+    view->renderViewport(&viewport, c.origin, c.size, nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    PixelImage image;
+    ASSERT_TRUE(view->readPixels(dc, 0, 0, width, height, &image));
+    for (int i = 0; i < width * height * 3; ++i) ASSERT_EQ(image.pixels[i], 128) << i;
+    view->endFrame(dc);
+  }
 }
 
 TEST_F(Colours, ChangedGeometryIsUploadedAgain) {

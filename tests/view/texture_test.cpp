@@ -330,6 +330,32 @@ TEST_F(Textures, ImagesOverTheMaximumTextureSizeAreShrunk) {
   EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), 4);
 }
 
+// A picture longer than the ceiling is shrunk to it before its sides are
+// rounded up, so that one pixel past a power of two cannot double it (with
+// mipmaps on top); within the ceiling sides still round up.
+TEST_F(Textures, PicturesPastTheCeilingAreShrunkBeforeRounding) {
+  ASSERT_GE(view->maxTextureSize, 8192);
+  struct Case {
+    int width, height, filter;
+    GLint textureWidth, textureHeight;
+    uint32_t bytes;
+  } cases[] = {
+      {8193, 2, 2, 4096, 2, 4096u * 2 * 3},
+      {3, 4097, 2, 4, 4096, 4u * 4096 * 3},
+      {4095, 3, 2, 4096, 4, 4096u * 4 * 3},
+      // Levels 4096 x 2, 2048 x 1, ... 1 x 1.
+      {8193, 2, 3, 4096, 2, (4096u * 2 + 4095u) * 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " filter " << c.filter);
+    ImageTexture* t = view->getTexture(source(testmedia::makePng({c.width, c.height, 2, 8, false, false}), c.filter));
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(level(0, GL_TEXTURE_WIDTH), c.textureWidth);
+    EXPECT_EQ(level(0, GL_TEXTURE_HEIGHT), c.textureHeight);
+    EXPECT_EQ(t->bytes, c.bytes);
+  }
+}
+
 TEST_F(Textures, AFailedDecodeIsRememberedUntilForgotten) {
   const std::string png = testmedia::makePng({4, 3, 6, 8, false, false});
   ImageSource* bad = source(withPngSize(png, 16385, 16385), 2);
@@ -516,6 +542,30 @@ class FrameTextures : public Textures {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, out.data());
     return out;
   }
+  // Draws the frame on a shadeless quad of half size 1 with texture
+  // coordinates 0 to 1, seen from above, and checks the colours at points
+  // of the quad.
+  struct Probe {
+    Vec3 at;
+    Rgb want;
+  };
+  void expectOnAQuad(ImageSource* s, const std::vector<Probe>& probes) {
+    Material* m = material({1, 1, 1, 1}, true);
+    MaterialLayer* layer = m->addLayer();
+    ASSERT_NE(layer, nullptr);
+    layer->image = s;
+    MeshData* quad = testgeometry::quadData(1.0);
+    quad->uvCount = 4;
+    quad->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
+    mesh(quad, m);
+    camera({0, 0, 3}, {0, 0, 0});
+    draw(false);
+    int x = 0, y = 0;
+    for (const Probe& p : probes) {
+      windowPoint(p.at, &x, &y);
+      EXPECT_TRUE(near(at(x, y), p.want, 2)) << p.at.x << "," << p.at.y;
+    }
+  }
   std::vector<std::unique_ptr<std::vector<uint8_t>>> buffers;
 };
 
@@ -606,26 +656,24 @@ TEST_F(FrameTextures, AFramesColoursShowOnADrawnQuad) {
     if (y < 16) return x < 16 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
     return x < 16 ? Rgb{0, 0, 255} : Rgb{255, 255, 255};
   });
-  Material* m = material({1, 1, 1, 1}, true);
-  MaterialLayer* layer = m->addLayer();
-  ASSERT_NE(layer, nullptr);
-  layer->image = s;
-  MeshData* quad = testgeometry::quadData(1.0);
-  quad->uvCount = 4;
-  quad->uvs = new double[8]{0, 0, 1, 0, 1, 1, 0, 1};
-  mesh(quad, m);
-  camera({0, 0, 3}, {0, 0, 0});
-  draw(false);
-  int x = 0, y = 0;
-  struct Probe {
-    Vec3 at;
-    Rgb want;
-  } probes[] = {{{-0.5, -0.5, 0}, {255, 0, 0}},
-                {{0.5, -0.5, 0}, {0, 255, 0}},
-                {{-0.5, 0.5, 0}, {0, 0, 255}},
-                {{0.5, 0.5, 0}, {255, 255, 255}}};
-  for (const Probe& p : probes) {
-    windowPoint(p.at, &x, &y);
-    EXPECT_TRUE(near(at(x, y), p.want, 2)) << p.at.x << "," << p.at.y;
-  }
+  expectOnAQuad(s, {{{-0.5, -0.5, 0}, {255, 0, 0}},
+                    {{0.5, -0.5, 0}, {0, 255, 0}},
+                    {{-0.5, 0.5, 0}, {0, 0, 255}},
+                    {{0.5, 0.5, 0}, {255, 255, 255}}});
+}
+
+TEST_F(FrameTextures, AFrameFillsAMeshFromCornerToCorner) {
+  // 100 x 50 pixels in the corner of a 128 x 64 texture: texture
+  // coordinates 0 to 1 across the quad reach the picture's far edges, not
+  // the texels beyond it, and its middle lies in the quad's middle.
+  ImageSource* s = frame(100, 50, 1, [](int x, int y) {
+    if (y < 25) return x < 50 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
+    return x < 50 ? Rgb{0, 0, 255} : Rgb{255, 255, 255};
+  });
+  expectOnAQuad(s, {{{-0.95, -0.95, 0}, {255, 0, 0}},
+                    {{0.95, -0.95, 0}, {0, 255, 0}},
+                    {{-0.95, 0.95, 0}, {0, 0, 255}},
+                    {{0.95, 0.95, 0}, {255, 255, 255}},
+                    {{0.1, 0.1, 0}, {255, 255, 255}},
+                    {{-0.1, -0.1, 0}, {255, 0, 0}}});
 }

@@ -111,7 +111,12 @@ TEST_F(Translucent, BackFacesOfSingleSidedMeshesAndWhatLiesBehindTheEyeAreDroppe
   draw();
   ASSERT_EQ(nodes(), 2);
   EXPECT_TRUE(near(at(32, 24), {128, 0, 0}));
-  for (int i = 0; i < 2; ++i) EXPECT_GT(dot3(view->bsp.nodes[i].plane, view->bsp.nodes[i].position[0]), 0);
+  for (int i = 0; i < 2; ++i) {
+    const BspNode& n = view->bsp.nodes[i];
+    ASSERT_LT(n.corner[0], 0);  // a corner as handed over: nothing was cut
+    const int32_t c = -1 - n.corner[0];
+    EXPECT_GT(dot3(view->bsp.plane(n.triangle), view->translucentSource.corner(c / 3, c % 3).position), 0);
+  }
 
   // One triangle through the eye plane (the camera at z = 10): kept whole
   // while any corner lies in front of the eye.
@@ -234,4 +239,53 @@ TEST_F(Translucent, SpritesAndSkinnedMeshesAreTakenWhereTheyShow) {
   draw();
   EXPECT_TRUE(near(atWorld({-2, 0, 0.5}), {128, 128, 0}));
   EXPECT_TRUE(near(atWorld({2, 0, 0.5}), {128, 0, 128}));
+}
+
+TEST_F(Translucent, LitGlassTakesItsOwnColourAfterVertexColours) {
+  // A sun straight above lights a glass pane of (0.2, 0.4, 0.6) and alpha
+  // 0.5 fully; blended over red that is (0.6, 0.2, 0.3). A mirror shows the
+  // pane's underside, which the sun lights with its ambient colour alone:
+  // over the blue background (0.1, 0.2, 0.8). Before the pane comes a
+  // vertex-coloured mesh elsewhere: opaque (drawn by the opaque pass), or
+  // translucent and farther (the run before the pane's).
+  struct Case {
+    const char* what;
+    double colourAlpha;
+    bool mirror;
+    Rgb want;
+  } cases[] = {
+      {"after an opaque coloured mesh", 1, false, {153, 51, 77}},
+      {"after a translucent coloured run", 0.5, false, {153, 51, 77}},
+      {"in a mirror, after an opaque coloured mesh", 1, true, {26, 51, 204}},
+      {"in a mirror, after a translucent coloured run", 0.5, true, {26, 51, 204}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Vec3 glassAt{0, 0, 0}, coloursAt{2.5, 0, -0.5};
+    if (c.mirror) {
+      overMirror();
+      glassAt = {0, 2, 1.5};
+      coloursAt = {-2.5, 0, 1};
+    } else {
+      open(64, 48);
+      camera({0, 0, 10}, {0, 0, 0});
+      mesh(quadData(1.5), material({1, 0, 0, 1}, true), {0, 0, -1});
+    }
+    MDL_Lamp* sun = lamp(LAMP_SUN, {0, 0, 5});
+    MeshData* coloured = quadData(0.4);
+    coloured->colorCount = 4;
+    coloured->colors = new ColorRGBA[4];
+    for (int i = 0; i < 4; ++i) coloured->colors[i] = {0.4, 0.4, 0.4, c.colourAlpha};
+    if (c.colourAlpha < 1) coloured->translucentColorCount = 4;
+    mesh(coloured, material({1, 1, 1, 1}), coloursAt);
+    Material* glass = material({0.2, 0.4, 0.6, 0.5});
+    if (c.mirror) {
+      sun->noDiffuse = true;
+      sun->ambientColor = {1, 1, 1, 1};
+      glass->ambient = {0.2, 0.4, 0.6, 1};
+    }
+    mesh(quadData(0.5, true), glass, glassAt);
+    draw();
+    EXPECT_TRUE(near(atWorld(c.mirror ? Vec3(glassAt.x, glassAt.y, -glassAt.z) : glassAt), c.want));
+  }
 }

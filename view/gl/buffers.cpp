@@ -50,6 +50,13 @@ MeshBuffers* upload(MDL_Mesh& mesh) {
 
 }  // namespace
 
+void VIEW_OpenGL::forgetMeshData(const MeshData* data) {
+  if (MeshBuffers** buffers = meshBuffers.find(data)) {
+    deleteBuffers(*buffers);
+    meshBuffers.remove(data);
+  }
+}
+
 void VIEW_OpenGL::uploadBuffers(Scene* scene) {
   if (geometryPath != kGeometryBufferObjects) return;
   for (int32_t i = 0; i < scene->meshes.count; ++i) {

@@ -11,6 +11,7 @@
 
 #include "model/font_library.h"
 #include "model/font_record.h"
+#include "model/ptr_array.h"
 #include "view/glyph_bitmap.h"
 #include "view/opengl.h"
 #include "view/texture_image.h"
@@ -60,11 +61,13 @@ GlyphTexture* VIEW_OpenGL::getGlyphTexture(FontRecord* font, uint32_t code) {
   const GlyphKey key{font->id, code, static_cast<int32_t>(face->size->metrics.x_scale)};
   if (GlyphTexture* known = glyphTextures.find(key)) {
     if (known->texture) glBindTexture(GL_TEXTURE_2D, known->texture);
+    known->lastFrame = frameNumber;
     return known;
   }
   GlyphTexture* entry = glyphTextures.insert(key);
   if (!entry) return nullptr;
   *entry = GlyphTexture{};
+  entry->lastFrame = frameNumber;
 
   // A glyph that does not load stays empty: nothing drawn, no advance.
   const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, code) : 0;
@@ -123,10 +126,40 @@ KerningDelta VIEW_OpenGL::getKerning(FontRecord* font, uint32_t left, uint32_t r
   FT_Face face = font ? font->face : nullptr;
   if (!face || !face->size || !FT_HAS_KERNING(face)) return {0, 0};
   const KerningKey key{font->id, static_cast<int32_t>(face->size->metrics.x_scale), left, right};
-  if (const KerningDelta* known = kerningPairs.find(key)) return *known;
+  if (KerningEntry* known = kerningPairs.find(key)) {
+    known->lastFrame = frameNumber;
+    return known->delta;
+  }
   FT_Vector delta{0, 0};
   if (FT_Get_Kerning(face, left, right, FT_KERNING_DEFAULT, &delta) != 0) delta = {0, 0};
   const KerningDelta value{static_cast<int32_t>(delta.x), static_cast<int32_t>(delta.y)};
-  if (KerningDelta* entry = kerningPairs.insert(key)) *entry = value;
+  if (KerningEntry* entry = kerningPairs.insert(key)) *entry = {value, frameNumber};
   return value;
+}
+
+namespace {
+
+// The keys of a cache's entries that no frame asked for in the last `keep`
+// frames (as many as memory allows).
+template <class Map, class Key>
+void collectUnused(const Map& map, uint32_t now, uint32_t keep, GrowArray<Key>* out) {
+  map.forEach([&](const Key& key, const auto& value) {
+    if (now - value.lastFrame >= keep) out->append(key);
+  });
+}
+
+}  // namespace
+
+void VIEW_OpenGL::dropUnusedGlyphs() {
+  if (frameNumber % kGlyphKeepFrames != 0) return;
+  GrowArray<GlyphKey> glyphs;
+  collectUnused(glyphTextures, frameNumber, kGlyphKeepFrames, &glyphs);
+  for (const GlyphKey& key : glyphs) {
+    const GlyphTexture* glyph = glyphTextures.find(key);
+    if (glyph && glyph->texture) glDeleteTextures(1, &glyph->texture);
+    glyphTextures.remove(key);
+  }
+  GrowArray<KerningKey> pairs;
+  collectUnused(kerningPairs, frameNumber, kGlyphKeepFrames, &pairs);
+  for (const KerningKey& key : pairs) kerningPairs.remove(key);
 }

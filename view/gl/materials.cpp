@@ -18,15 +18,16 @@ void setMaterial(GLenum name, const ColorRGBA& c) {
 
 ColorRGBA tinted(const ColorRGBA& a, const ColorRGBA& b) { return {a.r * b.r, a.g * b.g, a.b * b.b, a.a * b.a}; }
 
-// The layer's texture transform, and for overlays first the map of 0..1
-// onto the part of the texture the image fills.
+// The layer's texture transform, and for overlays and video frames first
+// the map of 0..1 onto the part of the texture the image fills (a frame
+// sits in the corner of its texture, which content cannot know).
 void loadTextureMatrix(const MaterialLayer& layer, const ImageTexture* texture, bool overlay) {
   glMatrixMode(GL_TEXTURE);
   double m[16];
   glm4::identity(m);
   if (texture) {
     glm4::fromTransform(m, layer.textureTransform);
-    if (overlay) {
+    if (overlay || (layer.image && layer.image->rawPixels)) {
       double used[16];
       glm4::identity(used);
       used[0] = texture->s1 - texture->s0;

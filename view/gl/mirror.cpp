@@ -47,6 +47,24 @@ void VIEW_OpenGL::drawReflection(Viewport* viewport, const Mirror& mirror, const
   const Vec3& q = mirror.point;
   const Vec3& n = mirror.normal;
 
+  // A viewport without a colour of its own has nothing to paint over the
+  // reflection beside the mirror: the reflection is kept to the mirror's
+  // pixels (marked in the stencil, from the camera) as it is drawn.
+  const bool painted = viewport->background[3] > 0;
+  if (!painted) {
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, ~0u);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    drawMeshDepth(mirror.mesh);
+    glStencilFunc(GL_EQUAL, 1, ~0u);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  }
+
   RigidTransform& world = camera->getWorld();
   const RigidTransform saved = world;
   world.position = reflectPoint(saved.position, q, n);
@@ -59,21 +77,22 @@ void VIEW_OpenGL::drawReflection(Viewport* viewport, const Mirror& mirror, const
   const GLdouble plane[4] = {n.x, n.y, n.z, -dot3(n, q)};
   glClipPlane(GL_CLIP_PLANE0, plane);
   glEnable(GL_CLIP_PLANE0);
-  glDisable(GL_STENCIL_TEST);
+  if (painted) glDisable(GL_STENCIL_TEST);
   // The reflection turns the winding of every triangle over.
   glFrontFace(GL_CW);
   drawOpaque(scene);
   drawTranslucent(camera);
   glFrontFace(GL_CCW);
   glDisable(GL_CLIP_PLANE0);
+  glDisable(GL_STENCIL_TEST);
 
   world = saved;
   world.inverseStale = 1;
   setupViewport(camera, origin, size);
   setupLights(scene, nullptr);
   glDepthMask(GL_TRUE);
-  glEnable(GL_SCISSOR_TEST);  // this viewport's depth only
-  glClear(GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_SCISSOR_TEST);  // this viewport's depth (and marks) only
+  glClear(painted ? GL_DEPTH_BUFFER_BIT : GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
   glDisable(GL_BLEND);
@@ -91,6 +110,6 @@ void VIEW_OpenGL::drawReflection(Viewport* viewport, const Mirror& mirror, const
     glDisable(GL_COLOR_MATERIAL);
     glColor4d(background[0], background[1], background[2], background[3]);
     glDepthFunc(GL_LESS);
-    drawViewportQuad(widen(0.99995f));
+    drawViewportQuad(widen(kBackgroundDepth));
   }
 }

@@ -47,3 +47,11 @@ void VIEW_OpenGL::drawOpaque(Scene* scene) {
   }
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
+
+void VIEW_OpenGL::drawNonReceiverDepth(Scene* scene) {
+  for (int32_t i = 0; i < scene->meshes.count; ++i) {
+    MDL_Mesh* mesh = listItem<MDL_Mesh>(scene->meshes, i);
+    if (drawable(mesh) && opaque(mesh, mirrorMesh) && mesh->material && mesh->material->shadeless) drawMeshDepth(mesh);
+  }
+  if (mirrorMesh && mirrorMesh->material->shadeless) drawMeshDepth(mirrorMesh);
+}

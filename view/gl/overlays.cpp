@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <vector>
 
+#include "core/debug_log.h"
 #include "model/font_record.h"
 #include "model/image.h"
 #include "model/material.h"
@@ -76,57 +76,19 @@ struct Quad {
     }
     glDrawArrays(GL_TRIANGLES, 0, 6);
   }
+  // Whether any of it can land within width x height pixels (a pixel to
+  // spare for the rounding of the viewport's size); not when NaN.
+  bool reaches(double width, double height) const {
+    double x0 = vertices[0], x1 = x0, y0 = vertices[1], y1 = y0;
+    for (int i = 1; i < 6; ++i) {
+      x0 = std::min(x0, vertices[2 * i]), x1 = std::max(x1, vertices[2 * i]);
+      y0 = std::min(y0, vertices[2 * i + 1]), y1 = std::max(y1, vertices[2 * i + 1]);
+    }
+    return x1 >= -1 && x0 <= width + 1 && y1 >= -1 && y0 <= height + 1;
+  }
 };
 
 void setColor(const ColorRGBA& c) { glColor4d(c.r, c.g, c.b, c.a); }
-
-// A text's glyph quads, drawn grouped by texture: every glyph of a text has
-// the same colour, so their order among themselves does not show, and each
-// change of texture costs far more than a quad.
-class GlyphBatch {
- public:
-  void clear() { quads_.clear(); }
-  void add(GLuint texture, const Quad& quad) { quads_.push_back({texture, uint32_t(quads_.size()), quad}); }
-  void draw() {
-    if (quads_.empty()) return;
-    // In text order within a texture (std::stable_sort would allocate).
-    std::sort(quads_.begin(), quads_.end(), [](const Entry& a, const Entry& b) {
-      return a.texture != b.texture ? a.texture < b.texture : a.order < b.order;
-    });
-    vertices_.resize(quads_.size() * 12);
-    texCoords_.resize(quads_.size() * 12);
-    for (size_t i = 0; i < quads_.size(); ++i) {
-      std::copy(quads_[i].quad.vertices, quads_[i].quad.vertices + 12, &vertices_[i * 12]);
-      std::copy(quads_[i].quad.texCoords, quads_[i].quad.texCoords + 12, &texCoords_[i * 12]);
-    }
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(2, GL_DOUBLE, 0, vertices_.data());
-    glTexCoordPointer(2, GL_DOUBLE, 0, texCoords_.data());
-    for (size_t first = 0; first < quads_.size();) {
-      size_t end = first + 1;
-      while (end < quads_.size() && quads_[end].texture == quads_[first].texture) ++end;
-      glBindTexture(GL_TEXTURE_2D, quads_[first].texture);
-      glDrawArrays(GL_TRIANGLES, GLint(first * 6), GLsizei((end - first) * 6));
-      first = end;
-    }
-  }
-
- private:
-  struct Entry {
-    GLuint texture;
-    uint32_t order;
-    Quad quad;
-  };
-  std::vector<Entry> quads_;
-  std::vector<GLdouble> vertices_, texCoords_;
-};
-
-// Kept from text to text, so that drawing allocates nothing once warm (the
-// renderer draws on one thread).
-GlyphBatch& glyphBatch() {
-  static GlyphBatch batch;
-  return batch;
-}
 
 // Asks FreeType for glyphs of `pixels` / (64 / 72) pixels per em: a nominal
 // size in 26.6 points at one dot per inch.
@@ -139,14 +101,56 @@ void requestPixelSize(FT_Face face, double pixels) {
   FT_Request_Size(face, &request);
 }
 
+// Which lines of a text can reach the screen. Every glyph of a line lies in
+// a band along it: from the face's bounding box above and below the pen's
+// line, an em to spare for glyphs that stray out of the box. A line whose
+// band misses the screen (a pixel and a half around it, for the rounding of
+// corners) is passed over without laying out its glyphs.
+class LineBands {
+ public:
+  LineBands(FT_Face face, Point across, Point down, double width, double height)
+      : across_(across), det_(across.x * down.y - across.y * down.x), width_(width), height_(height) {
+    // Bitmap-only faces give no box to trust: all their lines are laid out.
+    if (!FT_IS_SCALABLE(face) || !face->size) return;
+    const double scale = face->size->metrics.y_scale / 65536.0 / 64.0;  // font units to pixels
+    const double spare = face->size->metrics.y_ppem + 2.0;
+    above_ = std::max<double>(face->bbox.yMax, face->ascender) * scale + spare;
+    below_ = std::max<double>(-face->bbox.yMin, -face->descender) * scale + spare;
+    known_ = std::isfinite(det_) && det_ != 0 && std::isfinite(above_) && std::isfinite(below_);
+  }
+
+  bool reaches(Point lineStart) const {
+    if (!known_) return true;
+    // Across the line, in pixels of the down axis, where the screen's
+    // corners lie from it.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (const Point c : {Point{-1.5, -1.5}, Point{width_ + 1.5, -1.5}, Point{-1.5, height_ + 1.5},
+                          Point{width_ + 1.5, height_ + 1.5}}) {
+      const Point d = c - lineStart;
+      const double v = (across_.x * d.y - across_.y * d.x) / det_;
+      lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    // Not when the line's start is NaN either.
+    return hi >= -above_ && lo <= below_;
+  }
+
+ private:
+  Point across_;
+  double det_;
+  double width_, height_;
+  double above_ = 0, below_ = 0;
+  bool known_ = false;
+};
+
 // A glyph FreeType could not load is cached empty; like the layout, the
 // drawing skips it altogether.
 bool failedGlyph(const GlyphTexture& g) { return g.glyphIndex == 0 && g.advance == 0 && g.texture == 0; }
 
 // A screen smaller than a pixel shows nothing (its projection would divide
-// by zero).
+// by zero), nor does one no window can hold.
 bool drawable(const double origin[2], const double size[2]) {
-  return origin && size && std::floor(size[0] + 0.5) >= 1 && std::floor(size[1] + 0.5) >= 1;
+  int32_t rect[4];
+  return VIEW_OpenGL::viewportPixels(origin, size, rect);
 }
 
 }  // namespace
@@ -186,6 +190,11 @@ void VIEW_OpenGL::drawOverlays(Scene* scene, FontRecord*) {
 }
 
 void VIEW_OpenGL::drawText(MDL_Text* text) {
+  // All the memory a text of any length needs, had before anything is drawn.
+  if (!glyphBatch.prepare()) {
+    debugPrintf("Not enough memory to draw a text: it is left out of this frame\n");
+    return;
+  }
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
@@ -228,13 +237,15 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
   const Point across = X * (1 / L), down = Y * (1 / L);
   const double lineStep = 64.0 / 72.0 * face->height / face->units_per_EM * text->size * w;
   const bool kerning = FT_HAS_KERNING(face);
+  const LineBands bands(face, across, down, viewportWidth, viewportHeight);
   Point pen = origin, lineStart = origin;
+  bool shown = bands.reaches(lineStart);
   int32_t lines = 0;
   FT_UInt previous = 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text->text);
   const unsigned char* end = p + std::strlen(text->text);
   uint32_t code = 0;
-  GlyphBatch& batch = glyphBatch();
+  GlyphBatch& batch = glyphBatch;
   batch.clear();
   while (MDL_nextUtf8(p, end, code)) {
     if (code == '\n') {
@@ -242,8 +253,10 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
       lineStart = origin + Y * (lines * lineStep);
       pen = lineStart;
       previous = 0;
+      shown = bands.reaches(lineStart);
       continue;
     }
+    if (!shown) continue;
     if (code == '\t') {
       // Without a tab size or a space advance the pen stays.
       const GlyphTexture* space = text->tabSize > 0 ? getGlyphTexture(font, ' ') : nullptr;
@@ -269,8 +282,9 @@ void VIEW_OpenGL::drawText(MDL_Text* text) {
     }
     if (glyph->texture) {
       const Point corner = rounded(pen + across * glyph->left - down * glyph->top);
-      batch.add(glyph->texture,
-                Quad(corner, across * glyph->width, down * glyph->rows, 0, 0, glyph->sExtent, glyph->tExtent));
+      const Quad quad(corner, across * glyph->width, down * glyph->rows, 0, 0, glyph->sExtent, glyph->tExtent);
+      // Only what can reach the screen is kept.
+      if (quad.reaches(viewportWidth, viewportHeight)) batch.add(glyph->texture, quad.vertices, quad.texCoords);
     }
     pen = pen + across * glyph->advance;
     previous = glyph->glyphIndex;
@@ -316,14 +330,16 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline* polyline) {
   }
   if (polyline->outlined) {
     polyline->updateOutline();
-    const Vec2Array& vertices = polyline->outlineVertices;
+    const bool dot = polyline->outlineVertices.count == 0;
+    const Vec2Array& vertices = dot ? polyline->dotVertices : polyline->outlineVertices;
+    const Vec2Array& texCoords = dot ? polyline->dotTexCoords : polyline->outlineTexCoords;
     if (vertices.count > 0) {
       Material* material = polyline->material;
       const int32_t layers = material && material->layers.count > 1 ? material->layers.count : 1;
       for (int32_t layer = 0; layer < layers; ++layer) {
         if (applyMaterial(material, layer, true, false)) {
           glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-          glTexCoordPointer(2, GL_DOUBLE, sizeof(Vec2), polyline->outlineTexCoords.data);
+          glTexCoordPointer(2, GL_DOUBLE, sizeof(Vec2), texCoords.data);
         } else {
           glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }

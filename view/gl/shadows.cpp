@@ -87,6 +87,7 @@ void VIEW_OpenGL::drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, 
   const double c = lamp->shadowCoeff;
 
   if (viewport->shadowMode == 0) {
+    unmarkNonReceivers(viewport, scene, mirror);
     glDepthMask(GL_FALSE);
     glDisable(GL_DEPTH_TEST);
     if (c < 1)
@@ -120,4 +121,24 @@ void VIEW_OpenGL::drawShadows(Viewport* viewport, Scene* scene, MDL_Lamp* lamp, 
   }
   glLightfv(light, GL_DIFFUSE, diffuse);
   glLightfv(light, GL_SPECULAR, specular);
+}
+
+void VIEW_OpenGL::unmarkNonReceivers(Viewport* viewport, Scene* scene, const Mirror& mirror) {
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glStencilFunc(GL_ALWAYS, 0, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
+  // Meshes that take no light receive no shadow, as when they are drawn
+  // again without the lamp's share.
+  drawNonReceiverDepth(scene);
+  // Where nothing was drawn the depth is still the cleared one, or that of
+  // the quad that painted the background back over the reflection: an open
+  // volume that reaches past every receiver marks no shadow there.
+  const bool painted = mirror.mesh && viewport->background[3] > 0;
+  drawViewportQuad(painted ? widen(kBackgroundDepth) : 1.0);
+  glStencilFunc(GL_NOTEQUAL, 0, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }

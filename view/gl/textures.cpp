@@ -17,6 +17,11 @@ constexpr int32_t kFilterNearest = 1;
 constexpr int32_t kFilterLinear = 2;
 constexpr int32_t kFilterMipmap = 3;
 
+// The longest side a picture keeps, whatever the GL allows: past it a
+// texture costs more memory than any screen can show of it (8193 x 8191
+// would round up to 16384 x 8192 and its mipmaps, well over a gigabyte).
+constexpr int32_t kMaxPictureSide = 4096;
+
 GLenum formatOf(int32_t channels) {
   switch (channels) {
     case 1:
@@ -146,7 +151,8 @@ ImageTexture* VIEW_OpenGL::getTexture(ImageSource* source) {
   PixelImage image;
   const size_t size = source->size > 0 ? size_t(source->size) : 0;
   if (!decodeTextureImage(&image, source->data, size, source->name)) return nullptr;
-  const int32_t limit = maxTextureSize > 0 ? maxTextureSize : INT32_MAX;
+  // Shrunk first, so that rounding up cannot pass either limit.
+  const int32_t limit = std::min(maxTextureSize > 0 ? maxTextureSize : INT32_MAX, kMaxPictureSide);
   int32_t w = std::min(image.width, limit), h = std::min(image.height, limit);
   if (!resampleImage(&image, w, h)) return nullptr;
   roundTextureSize(&w, &h, maxTextureSize);

@@ -11,6 +11,7 @@
 #include "model/scene.h"
 #include "view/gl/matrix.h"
 #include "view/gl/mesh_arrays.h"
+#include "view/gl/translucent_source.h"
 #include "view/opengl.h"
 
 static_assert(sizeof(Vec3) == 3 * sizeof(double) && sizeof(Vec2) == 2 * sizeof(double) &&
@@ -36,76 +37,82 @@ double basisDeterminant(const double m[16]) {
   return dot3(x, cross3(y, z));
 }
 
-Vec3 affine(const double m[16], const Vec3& p) {
-  double w;
-  return glm4::transformPoint(m, p, &w);
-}
-
-// What one mesh hands to the tree.
+// Takes one mesh's triangles to eye space and hands them to the tree.
 struct MeshGather {
-  MDL_Mesh* mesh;
-  const MeshData* data;
-  const Vec3* positions;
-  const Vec3* normals;  // null without usable normals
-  const MeshArrays arrays;
-  double toEye[16];
-  Matrix3 normalToEye;
+  const TranslucentSource::Mesh& mesh;
+  int32_t meshIndex;
+  int32_t vertices;
+  bool doubleSided;
   bool mirrored;  // the view turns the winding over
 
-  MeshGather(MDL_Mesh* m, const MeshArrays& a) : mesh(m), data(m->meshData), arrays(a) {}
-
   // One triangle into the tree, unless it cannot be seen.
-  void gatherTriangle(int32_t t, BspTree* tree) const {
-    const int32_t* corner = data->triangles + 3 * size_t(t);
+  void gatherTriangle(int32_t t, BspTree* tree, TranslucentSource* source) const {
+    const int32_t* corner = mesh.data->triangles + 3 * size_t(t);
     for (int v = 0; v < 3; ++v)
-      if (corner[v] < 0 || corner[v] >= arrays.vertices) return;
-    BspNode r;
-    for (int v = 0; v < 3; ++v) r.position[v] = affine(toEye, positions[corner[v]]);
+      if (corner[v] < 0 || corner[v] >= vertices) return;
+    BspTriangle r;
+    for (int v = 0; v < 3; ++v) r.position[v] = TranslucentSource::toEye(mesh, corner[v]);
     const Vec3 &p0 = r.position[0], &p1 = r.position[1], &p2 = r.position[2];
     // Wholly at or behind the eye plane (NaNs fail the test too).
     if (!(p0.z < 0 || p1.z < 0 || p2.z < 0)) return;
     const double facing = dot3(p0, cross3(p1, p2));
     const bool back = mirrored ? facing < 0 : facing > 0;
-    if (back && !data->doubleSided) return;
+    if (back && !doubleSided) return;
     const Vec3 e1 = p1 - p0, e2 = p2 - p0;
     r.plane = facing > 0 ? cross3(e1, e2) : cross3(e2, e1);
     // A triangle without area covers no pixel, but as a node its plane
     // would take everything after it as coplanar and lose their order.
     if (!normalize3(r.plane)) return;
-    for (int v = 0; v < 3; ++v) {
-      const int32_t i = corner[v];
-      r.normal[v] = normals ? normalToEye * normals[i] : -r.plane;
-      r.uv[v] = arrays.uvs ? Vec2(data->uvs[2 * size_t(i)], data->uvs[2 * size_t(i) + 1]) : Vec2();
-      if (arrays.colors) {
-        r.color[v] = data->colors[i];
-        // Negative alpha marks "no colours"; OpenGL would clamp it to 0.
-        r.color[v].a = std::max(r.color[v].a, 0.0);
-      } else {
-        r.color[v] = kNoColor;
-      }
-    }
-    r.material = mesh->material;
-    tree->insert(0, r);
+    // Numbered as the tree numbers what it keeps.
+    if (!source->triangles.append({meshIndex, t})) return;
+    if (tree->insert(0, r) < 0) source->triangles.resize(source->triangles.count - 1);
   }
 
   // Interleaved from both ends and the middle, so that a mesh whose
   // triangles come in spatial order does not make a list-shaped tree.
-  void gather(BspTree* tree) const {
-    const int32_t count = data->triangleCount, q = count / 4;
+  void gather(BspTree* tree, TranslucentSource* source) const {
+    const int32_t count = mesh.data->triangleCount, q = count / 4;
     for (int32_t k = 0; k < q; ++k) {
-      gatherTriangle(k, tree);
-      gatherTriangle(2 * q - 1 - k, tree);
-      gatherTriangle(2 * q + k, tree);
-      gatherTriangle(4 * q - 1 - k, tree);
+      gatherTriangle(k, tree, source);
+      gatherTriangle(2 * q - 1 - k, tree, source);
+      gatherTriangle(2 * q + k, tree, source);
+      gatherTriangle(4 * q - 1 - k, tree, source);
     }
-    for (int32_t t = 4 * q; t < count; ++t) gatherTriangle(t, tree);
+    for (int32_t t = 4 * q; t < count; ++t) gatherTriangle(t, tree, source);
   }
 };
 
 }  // namespace
 
+Vec3 TranslucentSource::toEye(const Mesh& mesh, int32_t vertex) {
+  double w;
+  return glm4::transformPoint(mesh.toEye, mesh.positions[vertex], &w);
+}
+
+BspVertex TranslucentSource::corner(int32_t triangle, int k) const {
+  const Triangle& t = triangles[triangle];
+  const Mesh& mesh = meshes[t.mesh];
+  const MeshData* data = mesh.data;
+  const int32_t i = data->triangles[3 * size_t(t.index) + k];
+  BspVertex v;
+  v.position = toEye(mesh, i);
+  v.normal = mesh.normals ? mesh.normalToEye * mesh.normals[i] : -tree_->plane(triangle);
+  v.uv = mesh.uvs ? Vec2(data->uvs[2 * size_t(i)], data->uvs[2 * size_t(i) + 1]) : Vec2();
+  if (mesh.colors) {
+    v.color = data->colors[i];
+    // Negative alpha marks "no colours"; OpenGL would clamp it to 0.
+    v.color.a = std::max(v.color.a, 0.0);
+  } else {
+    v.color = kNoColor;
+  }
+  return v;
+}
+
+Material* TranslucentSource::material(int32_t triangle) const { return meshes[triangles[triangle].mesh].material; }
+
 void VIEW_OpenGL::drawTranslucent(MDL_Camera* camera) {
   bsp.reset();
+  translucentSource.reset(&bsp);
   if (!camera || !camera->scene) return;
   Scene* scene = camera->scene;
   const bool mirrored = basisDeterminant(modelView) < 0;
@@ -113,16 +120,23 @@ void VIEW_OpenGL::drawTranslucent(MDL_Camera* camera) {
   for (int32_t i = 0; i < scene->meshes.count; ++i) {
     MDL_Mesh* mesh = listItem<MDL_Mesh>(scene->meshes, i);
     if (!takesPart(mesh) || !mesh->meshData->triangles) continue;
-    MeshGather g(mesh, MeshArrays(*mesh));
-    g.positions = mesh->vertex(0);
-    if (!g.positions || g.arrays.vertices <= 0) continue;
-    g.normals = g.arrays.normals ? mesh->normal(0) : nullptr;
-    objectMatrix(mesh, g.toEye);
-    Matrix3::mul(g.normalToEye, fromWorld, mesh->getWorld().basis);
-    g.mirrored = mirrored;
-    g.gather(&bsp);
+    const MeshArrays arrays(*mesh);
+    TranslucentSource::Mesh m{};
+    m.data = mesh->meshData;
+    m.material = mesh->material;
+    m.positions = mesh->vertex(0);
+    if (!m.positions || arrays.vertices <= 0) continue;
+    m.normals = arrays.normals ? mesh->normal(0) : nullptr;
+    m.uvs = arrays.uvs;
+    m.colors = arrays.colors;
+    objectMatrix(mesh, m.toEye);
+    Matrix3::mul(m.normalToEye, fromWorld, mesh->getWorld().basis);
+    if (!translucentSource.meshes.append(m)) continue;
+    const int32_t index = translucentSource.meshes.count - 1;
+    const MeshGather g{translucentSource.meshes[index], index, arrays.vertices, m.data->doubleSided, mirrored};
+    g.gather(&bsp, &translucentSource);
   }
-  bsp.walk(0, &translucentStreams);
+  bsp.walk(0, translucentSource, &translucentStreams);
   if (translucentStreams.triangles() > 0) drawTranslucentStreams();
 }
 
@@ -159,7 +173,8 @@ void VIEW_OpenGL::drawTranslucentStreams() {
     while (end < triangles && s.materials[end] == material && coloured(end) == colours) ++end;
     const int32_t layers = material && material->layers.count > 1 ? material->layers.count : 1;
     for (int32_t layer = 0; layer < layers; ++layer) {
-      applyMaterial(material, layer, false, true);
+      // Colour material first: while it is on, OpenGL keeps the tracked
+      // colours from the current colour and drops the material's own.
       if (colours) {
         glEnable(GL_COLOR_MATERIAL);
         glEnableClientState(GL_COLOR_ARRAY);
@@ -167,6 +182,7 @@ void VIEW_OpenGL::drawTranslucentStreams() {
         glDisable(GL_COLOR_MATERIAL);
         glDisableClientState(GL_COLOR_ARRAY);
       }
+      applyMaterial(material, layer, false, true);
       glDrawArrays(GL_TRIANGLES, 3 * first, 3 * (end - first));
     }
     first = end;

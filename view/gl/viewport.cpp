@@ -8,15 +8,36 @@
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"
-#include "model/qsort_bm.h"
 #include "model/scene.h"
 #include "view/gl/matrix.h"
 #include "view/opengl.h"
 
+namespace {
+
+// No window reaches this far, and within it GL's integer rectangles (corner
+// plus size included) cannot overflow.
+constexpr double kMaxViewportPixels = 1 << 24;
+
+}  // namespace
+
+bool VIEW_OpenGL::viewportPixels(const double origin[2], const double size[2], int32_t rect[4]) {
+  if (!origin || !size) return false;
+  for (int k = 0; k < 2; ++k) {
+    const double extent = std::floor(size[k] + 0.5);
+    // Written so that NaN fails too.
+    if (!(std::fabs(origin[k]) <= kMaxViewportPixels) || !(extent >= 1 && extent <= kMaxViewportPixels))
+      return false;
+    rect[k] = static_cast<int32_t>(origin[k]);
+    rect[2 + k] = static_cast<int32_t>(extent);
+  }
+  return true;
+}
+
 void VIEW_OpenGL::setupViewport(MDL_Camera* camera, const double origin[2], const double size[2]) {
-  const GLint x0 = static_cast<GLint>(origin[0]), y0 = static_cast<GLint>(origin[1]);
-  const GLsizei w = static_cast<GLsizei>(std::floor(size[0] + 0.5));
-  const GLsizei h = static_cast<GLsizei>(std::floor(size[1] + 0.5));
+  int32_t rect[4];
+  if (!viewportPixels(origin, size, rect)) return;
+  const GLint x0 = rect[0], y0 = rect[1];
+  const GLsizei w = rect[2], h = rect[3];
   glViewport(x0, y0, w, h);
   glScissor(x0, y0, w, h);
   viewportWidth = w;
@@ -67,17 +88,17 @@ void VIEW_OpenGL::drawViewportQuad(double depth) {
 }
 
 void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) {
-  if (!viewport || !viewport->camera || !origin || !size) return;
+  if (!viewport || !viewport->camera) return;
   MDL_Camera* camera = viewport->camera;
   Scene* scene = camera->scene;
   if (!scene) return;
-  // Nothing can be seen through less than a pixel or an empty depth range
-  // (the projection would divide by zero).
-  if (!(std::floor(size[0] + 0.5) >= 1) || !(std::floor(size[1] + 0.5) >= 1)) return;
+  // Nothing can be seen through less than a pixel, a rectangle no window
+  // holds, or an empty depth range (the projection would divide by zero).
+  int32_t rect[4];
+  if (!viewportPixels(origin, size, rect)) return;
   if (camera->clipStart == camera->clipEnd) return;
 
-  if (scene->overlays.count > 1)
-    qsortBM(scene->overlays.data, static_cast<size_t>(scene->overlays.count), sizeof(MDL_Object*), compareDepth);
+  scene->sortOverlays();
   uploadBuffers(scene);
   const Mirror mirror = chooseMirror(scene);
   mirrorMesh = mirror.mesh;
