@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     a->duration = 1e9;
   }
   // Something to see it with: a camera over the origin, a lamp that casts
-  // shadows, and a viewport over the content (shadows by depth pass or
-  // depth fail as the input's length says).
+  // shadows, and a viewport over the content (volumes with or without caps,
+  // drawn by depth pass or depth fail, as the input's length says).
   MDL_Camera* eye = add(scene, new MDL_Camera);
   MDL_Lamp* lamp = add(scene, new MDL_Lamp);
   if (!eye || !lamp) return 0;
@@ -78,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testgeometry::placeAt(lamp, {1, -1, 5});
   lamp->color = {1, 1, 1, 1};
   lamp->shadows = true;
+  lamp->shadowType = size & 2 ? SHADOW_3D : SHADOW_2D;
   Viewport* view = new Viewport;
   if (!controller.resources.viewports.append(view)) {
     delete view;

@@ -17,6 +17,7 @@
 #include "controller/package_writer.h"
 #include "fuzz_media.h"
 #include "fuzz_support.h"
+#include "model/font_library.h"
 #include "script/engine.h"
 #include "support/test_media.h"
 #include "support/test_package.h"
@@ -42,22 +43,25 @@ std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 // "frame".
 std::vector<std::string> parameters(const std::string& list) {
   std::vector<std::string> out;
-  bool optional = false;
+  bool optional = false;  // a "[" came before
   std::stringstream s(list);
   std::string token;
   while (std::getline(s, token, ',')) {
-    if (token.find('[') != std::string::npos) optional = true;
     std::string word;
+    bool optionalWord = optional;
     for (char c : token) {
-      if (c == '[' || c == ']') continue;
-      if (c == ' ') {
+      if (c == '[') {
+        optional = true;
+        if (word.empty()) optionalWord = true;
+      } else if (c == ']' || c == ' ') {
         if (!word.empty()) break;
-        continue;
+      } else {
+        word += c;
       }
-      word += c;
     }
+    if (token.find('[') != std::string::npos) optional = true;
     if (word.empty() || word == "...") continue;
-    out.push_back((optional ? "?" : "") + word);
+    out.push_back((optionalWord ? "?" : "") + word);
   }
   return out;
 }
@@ -278,6 +282,8 @@ void act(CTRL_Generic& controller, lua_State* L, int top, HDC dc, int* frames) {
 }  // namespace
 
 void runProgram(const uint8_t* data, size_t size, HDC dc) {
+  static const bool fonts = MDL_createFontLibrary();  // as the program entry makes it
+  (void)fonts;
   auto owned = std::make_unique<LMP_Engine>();
   LMP_Engine* engine = owned.get();
   lua_State* L = engine->L;

@@ -71,6 +71,17 @@ local function signature(class, method)
   return ANY_SIGNATURE[method]
 end
 
+if fz_trace then
+  local missing = {}
+  for _, class in ipairs(CLASSES) do
+    for _, method in ipairs(METHODS[class]) do
+      if not signature(class, method) then missing[#missing + 1] = class .. ":" .. method end
+    end
+  end
+  io.write(string.format("fuzz: %d classes, %d functions; methods without parameters in the reference: %s",
+                         #CLASSES, #FUNCTIONS, #missing > 0 and table.concat(missing, " ") or "none"))
+end
+
 -- Values by kind.
 local NUMBERS = {0, 1, -1, 0.5, 2, 3, 10, 0.1, 100, 1e6, 1e308, -1e308, 0 / 0, math.huge, -math.huge, 2 ^ 31,
                  -2 ^ 31 - 1, 2 ^ 53, 1e-300, 5e-324, 90, 360, -720, 1e-3, 0.002, 45, 0.75, -0.0, 0.25, 4, 1e-9, 30}
@@ -435,7 +446,8 @@ function startup()
   local body = newAnimatedMesh(scene, models:get("body"))
   local floor = newMesh(scene, models:get("floor"))
   local box = newMesh(scene, models:get("box"))
-  newLocator(scene, models:get("root"))
+  local root = newLocator(scene, models:get("root"))
+  local group = newObject(scene)
   local sun = newLamp(scene, models:get("sun"))
   newLamp(scene, models:get("bulb"))
   local eye = newCamera(scene, models:get("eye"))
@@ -445,11 +457,11 @@ function startup()
   view:setMike(mike)
   local ball = newRigidBody(scene)
   ball:setPosition(v3(0.3, 0.2, 3))
-  newCollisionVolume(ball, models:get("ball"))
+  local ballVolume = newCollisionVolume(ball, models:get("ball"))
   newMesh(ball, models:get("box")):setScale(v3(0.4, 0.4, 0.4))
   local crate = newRigidBody(scene)
   crate:setPosition(v3(-1, 0, 2))
-  newCollisionVolume(crate, models:get("hull"))
+  local crateVolume = newCollisionVolume(crate, models:get("hull"))
   local spring = newSpring(ball, v3(0.3, 0.2, 3), crate, v3(-1, 0, 2))
   local joint = newJoint(JOINT_POINT_POINT, crate, v3(-1, 0, 2), v3(0, 0, 1), nil, v3(-1, 0, 4), v3(0, 0, 1))
   local png, jpeg = newTexture("t.png"), newTexture("t.jpg", FILTER_LINEAR)
@@ -487,11 +499,11 @@ function startup()
   setCallback(CB_UPDATE, callbacks[7])
   setCallback(CB_EVENT, function() return false end)
   scene:setCallback(CB_POST_COLLISION, function() return true end)
-  for _, v in ipairs({body, floor, box, sun, eye, view, mike, ball, crate, spring, joint, png, jpeg, font, caption,
-                      badge, line, sample, sound, stream, screen, voice, animation,
-                      models:getAnimationData("sway"), models:get("box")}) do
-    keep(v)
-  end
+  local made = table.pack(body, floor, box, sun, eye, view, mike, ball, crate, spring, joint, png, jpeg, font, caption,
+                          badge, line, sample, sound, stream, screen, voice, animation, root, group, ballVolume,
+                          crateVolume, scene:getObject("a"), scene:getObject("b"), box:getMaterial(),
+                          floor:getMaterial(), line:getMaterial(), models:getAnimationData("sway"), models:get("box"))
+  for i = 1, made.n do keep(made[i]) end
   -- The program's first steps run while the content loads.
   for _ = 1, byte() % 4 do step(true) end
 end
