@@ -120,7 +120,8 @@ end
 local STRINGS = {"", "a", "ball", "root", "body", "sq", "sway", "skin", "m", "hull", "eye", "sun", "plain", "box",
                  "floor", "bulb", "b", "ga", "cube", "glass", "solid", "x", string.rep("x", 300),
                  "Hello\tworld\nsecond line\n\n\tend", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 \xff\xfe\xc3",
-                 "%s%n%d", "AVAWAY Ta ff fi", string.rep("ab\n", 400), "BALL", "\0nul", "0x10", "12"}
+                 "%s%n%d", "AVAWAY Ta ff fi", string.rep("ab\n", 400), "BALL", "\0nul", "0x10", "12",
+                 string.rep("a long line of text ", 20000)}
 local MEDIA = {"t.png", "g.png", "t.jpg", "f.ttf", "s.ogg", "st.ogg", "v.ogg", "q.ogg", "set.xml"}
 local MEDIA_OF = {newTexture = {"t.png", "g.png", "t.jpg"}, newFont = {"f.ttf"}, newSample = {"s.ogg", "st.ogg"},
                   newStream = {"v.ogg", "q.ogg"}, newModelsSet = {"set.xml"}}
@@ -346,8 +347,16 @@ local function callMethod(anyClass)
   called(class .. ":" .. method, n, pcall(_G[class][method], target, table.unpack(args, 1, n)))
 end
 
+-- Calls a program may make in all, loops and callbacks included: enough
+-- for any state, few enough for the fuzzer's time limit. Making something
+-- counts for ten (each body, joint or sound costs every frame), reading a
+-- file for a hundred.
+local budget = 20000
+local LOADS = {newTexture = true, newFont = true, newSample = true, newStream = true, newModelsSet = true}
+
 local function construct()
   local class = pick(CLASSES, byte())
+  budget = budget - (LOADS[class] and 100 or 10)
   local entry = sig.classes[class]
   making = class
   local args, n = arguments(entry and entry.ctor)
@@ -366,11 +375,22 @@ end
 local END, SCRIPT, FRAME, MOUSE, KEY, WHEEL, SIZE, CLOSE, DEVICE = -1, 0, 1, 2, 3, 4, 5, 6, 7
 
 -- One step. Inside a callback only the script steps run.
-local function step(nested)
+local step
+function step(nested)
   if pos > #bytes then return END end
   local op = byte()
-  if op < 100 then
+  if budget <= 0 and op < 168 then return SCRIPT end
+  budget = budget - 1
+  if op < 96 then
     callMethod(false)
+  elseif op < 100 then
+    -- The next step again and again, as a loop in content would run it:
+    -- many objects, a list that grows while something walks it.
+    local times, start = 2 + byte() % 31, pos
+    for _ = 1, times do
+      pos = start
+      step(true)
+    end
   elseif op < 108 then
     callMethod(true)
   elseif op < 140 then
