@@ -148,7 +148,7 @@ Signal tones(int rate) {
 
 std::string makeOgg(int channels, int rate, int64_t frames) { return makeOgg(channels, rate, frames, tones(rate)); }
 
-std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal) {
+std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal, int pageBytes) {
   std::string out;
   vorbis_info vi;
   vorbis_info_init(&vi);
@@ -167,7 +167,8 @@ std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal
   ogg_stream_init(&os, serial++);
   auto writePages = [&](bool flush) {
     ogg_page page;
-    while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) {
+    while (flush ? ogg_stream_flush(&os, &page)
+                 : pageBytes > 0 ? ogg_stream_pageout_fill(&os, &page, pageBytes) : ogg_stream_pageout(&os, &page)) {
       out.append(reinterpret_cast<const char*>(page.header), page.header_len);
       out.append(reinterpret_cast<const char*>(page.body), page.body_len);
     }

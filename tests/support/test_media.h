@@ -36,8 +36,9 @@ std::string makeJpeg(const JpegSpec& spec);
 using Signal = std::function<float(int c, int64_t i)>;
 // A sine per channel: 440 Hz on channel 0, 660 Hz on 1, ... at half scale.
 Signal tones(int rate);
-// An Ogg Vorbis file of frames frames at rate, written by libvorbisenc.
-std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal);
+// An Ogg Vorbis file of frames frames at rate, written by libvorbisenc. Its
+// pages hold about pageBytes each (0: libogg's usual 4 KB).
+std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal, int pageBytes = 0);
 std::string makeOgg(int channels, int rate, int64_t frames);
 
 // A TrueType font from the fonts-dejavu-core package (not the built-in face).

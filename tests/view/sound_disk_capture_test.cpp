@@ -10,35 +10,16 @@
 #include <thread>
 #include <vector>
 
-#include "model/viewport.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"
+#include "model/viewport.h"
+#include "support/scoped_env.h"
 #include "view/sound_win32.h"
 
 namespace {
 
-// Sets an environment variable for the scope, then puts back what was there.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  std::string old_;
-};
+using testsupport::ScopedEnv;
 
 TEST(SoundDiskCapture, ALoopingSoundPlaysContiguouslyForFiveSeconds) {
   const std::string path = std::string(VS_BINARY_DIR) + "/sound_capture_" + std::to_string(getpid()) + ".raw";
