@@ -116,10 +116,11 @@ std::string makeJpeg(const JpegSpec& spec) {
   cinfo.image_width = spec.width;
   cinfo.image_height = spec.height;
   cinfo.input_components = spec.components;
-  cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 90, TRUE);
   if (spec.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
   if (spec.exif) cinfo.write_JFIF_header = FALSE;
   jpeg_start_compress(&cinfo, TRUE);
   if (spec.exif) {

@@ -26,9 +26,10 @@ std::string makePng(int width, int height, int channels, const std::vector<uint8
 struct JpegSpec {
   int width = 8;
   int height = 8;
-  int components = 3;  // 1 grey, 3 RGB
+  int components = 3;  // 1 grey, 3 RGB, 4 CMYK (with an Adobe segment, no JFIF one)
   bool progressive = false;
-  bool exif = false;  // an APP1 "Exif" segment in place of the JFIF one
+  bool exif = false;        // an APP1 "Exif" segment in place of the JFIF one
+  bool arithmetic = false;  // arithmetic coding in place of Huffman's
 };
 std::string makeJpeg(const JpegSpec& spec);
 
