@@ -85,8 +85,8 @@ void loadTextures(const TiXmlDocument& doc, ModelsSet& set) {
     // the header is sniffed once the bytes are in.
     unsigned char* data = size > 0 ? static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1)) : nullptr;
     if (!data && size > 0)
-      debugPrintf("Models set %s: texture %s of %d bytes does not fit in memory: dropped", set.name,
-                  name ? name : "", size);
+      debugPrintf("Models set %s: texture %s of %d bytes does not fit in memory: dropped", set.name, name ? name : "",
+                  size);
     if (!data) size = 0;
     const char* text = elementText(e);
     if (data && text) hexDecode(text, size, data);

@@ -117,7 +117,8 @@ void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) 
   const int64_t plausible = static_cast<int64_t>(size) * 64;
   if (claimed > plausible) claimed = plausible;
   if (claimed > maxFrames) claimed = maxFrames;
-  for (int32_t c = 0; claimed > 0 && c < channels; ++c) record->channels[c].reserveExactly(static_cast<int32_t>(claimed));
+  for (int32_t c = 0; claimed > 0 && c < channels; ++c)
+    record->channels[c].reserveExactly(static_cast<int32_t>(claimed));
   // Opened on a chain whose first link is short, vorbisfile may stand at
   // the second link already: decoding starts from the first sample.
   if (ov_streams(&file) > 1) ov_pcm_seek(&file, 0);
@@ -133,10 +134,11 @@ void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) 
     if (!fits(link)) {
       if (link != reported) {
         const vorbis_info* other = ov_info(&file, link);
-        debugPrintf("Sound %s: link %d of the chain (%ld Hz, %d channels) left out: the sound plays at %ld Hz with %d "
-                    "channels",
-                    record->name ? record->name : "", link, other ? other->rate : 0L, other ? other->channels : 0,
-                    rate, channels);
+        debugPrintf(
+            "Sound %s: link %d of the chain (%ld Hz, %d channels) left out: the sound plays at %ld Hz with %d "
+            "channels",
+            record->name ? record->name : "", link, other ? other->rate : 0L, other ? other->channels : 0, rate,
+            channels);
         reported = link;
       }
       // On to the next link's first sample; without one, the sound ends.

@@ -19,17 +19,18 @@
 namespace {
 
 constexpr int kReadSize = 4096;
-constexpr int32_t kTailStep = 4096;        // the first look back from the end
-constexpr int64_t kTailMost = 1 << 20;     // the longest look back in one step
-constexpr int64_t kMaxPage = 65307;        // the longest Ogg page
+constexpr int32_t kTailStep = 4096;            // the first look back from the end
+constexpr int64_t kTailMost = 1 << 20;         // the longest look back in one step
+constexpr int64_t kMaxPage = 65307;            // the longest Ogg page
 constexpr int64_t kPageSearchBytes = 4 << 20;  // a bisection probe reads at most this far
-constexpr uint32_t kMaxSide = 16384;       // larger pictures give empty streams
-constexpr int kAudioSeconds = 10;          // ceiling of undrained stream audio
+constexpr uint32_t kMaxSide = 16384;           // larger pictures give empty streams
+constexpr int kAudioSeconds = 10;              // ceiling of undrained stream audio
 // The sound decoded ahead of the clock after each frame: more than one fill
 // of the output (its ring holds under a tenth of a second).
 constexpr double kAudioLead = 0.2;
 // Past this much sound (or pictures) read ahead of the clock, reading waits.
 constexpr double kReadAhead = 4.0;
+constexpr int kFillPages = 256;                          // pages read ahead in one frame at the most
 constexpr int64_t kMaxSoundPosition = int64_t{1} << 53;  // granule positions beyond are not believed
 constexpr int kMaxChannels = 256;                        // a Vorbis header counts them in a byte
 
@@ -530,7 +531,7 @@ void VideoStream::dropAudioBefore(int64_t position) {
 void VideoStream::fillAudio() {
   if (!audioActive()) return;
   const int64_t wanted = audioPosition(time + kAudioLead);
-  while (queueEnd() < wanted && !(readVideoTime > time + kReadAhead))
+  for (int pages = 0; pages < kFillPages && queueEnd() < wanted && !(readVideoTime > time + kReadAhead); ++pages)
     if (readPage(true) == Page::None) return;
 }
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/viewport.h"
 #include "model/constants.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"
+#include "model/viewport.h"
 
 namespace {
 

@@ -216,8 +216,7 @@ bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size, cons
     }
   }
   if (ok && !acceptableSize(cinfo.image_width, cinfo.image_height, channels)) {
-    debugPrintf("Jpeglib error: a picture of %u x %u is too large (%s)\n", cinfo.image_width, cinfo.image_height,
-                name);
+    debugPrintf("Jpeglib error: a picture of %u x %u is too large (%s)\n", cinfo.image_width, cinfo.image_height, name);
     ok = false;
   }
   ok = ok && jpeg_start_decompress(&cinfo) && cinfo.output_components == channels &&

@@ -711,8 +711,7 @@ TEST(FramePumpSound, RatesTheOutputDoesNotDivideKeepTheirLength) {
     sound->sample = &sample;
     ASSERT_TRUE(scene->registerObject(sound));
     const int64_t heard = (int64_t{length} * 44100 + rate - 1) / rate;  // frames j with j x rate / 44100 < length
-    while (static_cast<int64_t>(output->left.size()) < heard + 4096 && !sound->pendingDelete)
-      p.controller.pumpSound();
+    while (static_cast<int64_t>(output->left.size()) < heard + 4096 && !sound->pendingDelete) p.controller.pumpSound();
     EXPECT_TRUE(sound->pendingDelete);
     ASSERT_GE(static_cast<int64_t>(output->left.size()), heard);
     int64_t wrong = 0, firstWrong = -1;

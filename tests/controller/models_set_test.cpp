@@ -317,11 +317,12 @@ TEST(ModelsSetLoaderDeathTest, UnderAMemoryCapWhatDoesNotFitIsDroppedWithALogLin
   // A 64 MiB texture and a section of 16 M vertices (384 MiB), with 32 MiB
   // left to the loader: both are dropped, each with its own line, and the
   // set loads the rest.
-  const std::string xml = "<textures><texture name=\"big\" size=\"67108000\">ff</texture></textures>"
-                          "<meshes><mesh name=\"m\"><vertices count=\"16000000\" size=\"8\"></vertices></mesh>"
-                          "<mesh name=\"small\">" +
-                          section("vertices", 3, 8, hexDoubles({0, 0, 0, 1, 0, 0, 0, 1, 0})) +
-                          "</mesh></meshes>" + objects(object("Mesh", "m", child("mesh", "small")));
+  const std::string xml =
+      "<textures><texture name=\"big\" size=\"67108000\">ff</texture></textures>"
+      "<meshes><mesh name=\"m\"><vertices count=\"16000000\" size=\"8\"></vertices></mesh>"
+      "<mesh name=\"small\">" +
+      section("vertices", 3, 8, hexDoubles({0, 0, 0, 1, 0, 0, 0, 1, 0})) + "</mesh></meshes>" +
+      objects(object("Mesh", "m", child("mesh", "small")));
   EXPECT_EXIT(
       {
         vsplat::DebugCapture log;
@@ -330,10 +331,11 @@ TEST(ModelsSetLoaderDeathTest, UnderAMemoryCapWhatDoesNotFitIsDroppedWithALogLin
         ModelsSet* set = ctrl->loadModelsSet("sets.xml");
         const std::string text = log.text();
         std::fprintf(stderr, "%s", text.c_str());
-        const bool texture = text.find("Models set sets.xml: texture big of 67108000 bytes does not fit in memory: "
-                                       "dropped") != std::string::npos;
-        const bool vertices =
-            text.find("Section \"vertices\" of 16000000 elements does not fit in memory: dropped.") != std::string::npos;
+        const bool texture = text.find(
+                                 "Models set sets.xml: texture big of 67108000 bytes does not fit in memory: "
+                                 "dropped") != std::string::npos;
+        const bool vertices = text.find("Section \"vertices\" of 16000000 elements does not fit in memory: dropped.") !=
+                              std::string::npos;
         const bool rest = set && set->findByName("m") && set->textures.count == 1 && set->textures[0]->size == 0;
         std::_Exit(texture && vertices && rest ? 0 : 1);
       },

@@ -104,8 +104,9 @@ TEST(StreamCapture, TheSoundStartsAtItsStartAndASeekMovesItToThePicturesTime) {
   spec.audioSignal = [](int, int64_t i) { return glide(i); };
   spec.soundAhead = 1.0;
   spec.audioPageBytes = 1000;
-  auto controller = testpkg::openMembers(
-      {{"c.ogg", testmedia::makeTheora(spec, [](int, int, int) { return testmedia::YCbCr{120, 128, 128}; })}});
+  auto controller = testpkg::openMembers({{"c.ogg", testmedia::makeTheora(spec, [](int, int, int) {
+                                             return testmedia::YCbCr{120, 128, 128};
+                                           })}});
   ASSERT_TRUE(controller->package);
   auto* output = new CountingOutput;
   ASSERT_TRUE(output->device.hasBuffer()) << "the disk driver did not open";

@@ -4,9 +4,9 @@
 #include <ogg/ogg.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -428,7 +428,8 @@ std::vector<PageAt> pagesOf(const std::string& file) {
     const bool bos = ogg_page_bos(&page);
     if (bos && page.body_len > 7 && std::string(reinterpret_cast<char*>(page.body) + 1, 6) == "theora")
       theora = ogg_page_serialno(&page);
-    pages.push_back({at, ogg_page_serialno(&page), ogg_page_granulepos(&page), bos, ogg_page_serialno(&page) == theora});
+    pages.push_back(
+        {at, ogg_page_serialno(&page), ogg_page_granulepos(&page), bos, ogg_page_serialno(&page) == theora});
     at += r;
   }
   ogg_sync_clear(&sync);
@@ -448,7 +449,8 @@ int64_t lastFramePageFromEnd(const std::string& file) {
 // its top left block.
 YCbCr noisyFrame(int f, int x, int y) {
   if (x < 16 && y < 16) return greyOf(f);
-  uint32_t v = static_cast<uint32_t>(x * 7919 + y * 104729 + f * 15485863);
+  uint32_t v =
+      static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u + static_cast<uint32_t>(f) * 15485863u;
   v ^= v >> 16;
   v *= 0x7feb352du;
   v ^= v >> 15;
@@ -514,7 +516,10 @@ TEST(VideoStreamOpen, AStreamThatCannotBePlayedSaysWhy) {
   } cases[] = {
       {testmedia::makeOgg(1, 22050, 22050), "Stream v.ogg: no Theora picture track with usable headers"},
       {noise, "Stream v.ogg: no Theora picture track with usable headers"},
-      {testmedia::makeTheora(huge, [](int, int, int) { return YCbCr{16, 128, 128}; }),
+      {testmedia::makeTheora(huge,
+                             [](int, int, int) {
+                               return YCbCr{16, 128, 128};
+                             }),
        "Stream v.ogg: its picture size is 0 or larger than 16384"},
       {headers, "Stream v.ogg: no picture page gives a frame number"},
   };
@@ -666,7 +671,8 @@ TEST(VideoStreamFile, ADiskFileCutShortIsReportedAndPlaysOnWhatIsLeft) {
   spec.keyframeShift = 4;
   spec.audioChannels = 1;
   const std::string bytes = testmedia::makeTheora(spec, noisyFrame);
-  const std::string path = std::string(VS_BINARY_DIR) + "/cut_stream_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".ogg";
+  const std::string path = std::string(VS_BINARY_DIR) + "/cut_stream_" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".ogg";
   std::ofstream(path, std::ios::binary) << bytes;
   Opened o = openBytes("x");
   StreamPtr s(VideoStream::open(("//" + path).c_str(), o.controller.get()));
@@ -709,4 +715,3 @@ TEST(VideoStreamFile, ADiskFileCutShortIsReportedAndPlaysOnWhatIsLeft) {
 }
 
 }  // namespace
-

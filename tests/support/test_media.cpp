@@ -168,8 +168,9 @@ std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal
   ogg_stream_init(&os, serial++);
   auto writePages = [&](bool flush) {
     ogg_page page;
-    while (flush ? ogg_stream_flush(&os, &page)
-                 : pageBytes > 0 ? ogg_stream_pageout_fill(&os, &page, pageBytes) : ogg_stream_pageout(&os, &page)) {
+    while (flush           ? ogg_stream_flush(&os, &page)
+           : pageBytes > 0 ? ogg_stream_pageout_fill(&os, &page, pageBytes)
+                           : ogg_stream_pageout(&os, &page)) {
       out.append(reinterpret_cast<const char*>(page.header), page.header_len);
       out.append(reinterpret_cast<const char*>(page.body), page.body_len);
     }

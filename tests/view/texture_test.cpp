@@ -685,9 +685,8 @@ namespace {
                        !decodeTextureImage(&b, bytesOf(jpeg), jpeg.size(), "big.jpg");
   const std::string text = log.text();
   std::fprintf(stderr, "%s", text.c_str());
-  const bool said =
-      text.find("Pnglib error: 5000 x 5000 pixels do not fit in memory (big.png)") != std::string::npos &&
-      text.find("Jpeglib error: 5000 x 5000 pixels do not fit in memory (big.jpg)") != std::string::npos;
+  const bool said = text.find("Pnglib error: 5000 x 5000 pixels do not fit in memory (big.png)") != std::string::npos &&
+                    text.find("Jpeglib error: 5000 x 5000 pixels do not fit in memory (big.jpg)") != std::string::npos;
   std::_Exit(refused && said ? 0 : 1);
 }
 
