@@ -2,7 +2,6 @@
 // simulation, the sound pump, the key-state swap and the image.
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -133,21 +132,8 @@ void CTRL_Generic::pumpSound() {
   const int32_t outputRate = soundOutput->getSampleRate();
   // What the mixer just played of each playing stream's queue is dropped:
   // the mixer reads a stream's sound from the front of its queue.
-  for (VideoStream* stream : resources.videoStreams) {
-    if (!stream || stream->sound.paused) continue;
-    SoundRecord& sound = stream->sound;
-    const int64_t consumed = framesAt(sound.sampleRate, frames, outputRate);
-    for (int32_t c = 0; c < sound.channels.count; ++c) {
-      FloatArray& queue = sound.channels[c];
-      const int64_t remaining = queue.count - consumed;
-      if (remaining < 1) {
-        queue.freeStorage();
-        continue;
-      }
-      std::memmove(queue.data, queue.data + consumed, sizeof(float) * static_cast<size_t>(remaining));
-      queue.resize(static_cast<int32_t>(remaining));
-    }
-  }
+  for (VideoStream* stream : resources.videoStreams)
+    if (stream && !stream->sound.paused) stream->consumeAudio(frames, outputRate);
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
     if (!scene) continue;
@@ -161,8 +147,18 @@ void CTRL_Generic::pumpSound() {
       // sound moves on by more than its own length in one frame. A real fill
       // advances exactly, so a loop shorter than the fill goes on where the
       // mixer stopped.
-      int64_t advance = framesAt(sample->sampleRate, frames, outputRate);
-      if (frames == INT32_MAX && advance > length) advance = length;
+      // The fraction of a frame is carried, so that a rate the output rate
+      // does not divide keeps the sound's true length.
+      int64_t advance = 0;
+      if (frames == INT32_MAX) {
+        advance = framesAt(sample->sampleRate, frames, outputRate);
+        if (advance > length) advance = length;
+        sound->playRemainder = 0;
+      } else if (outputRate > 0 && frames > 0) {
+        const int64_t total = sound->playRemainder + int64_t{sample->sampleRate} * frames;
+        advance = total / outputRate;
+        sound->playRemainder = total % outputRate;
+      }
       int64_t position = sound->position + advance;
       if (position >= length) {
         if (sound->looping) {

@@ -93,6 +93,13 @@ struct GrowArray {
     return true;
   }
 
+  // Makes room for exactly n elements when there is less, for an array
+  // whose final length is known; false when the storage cannot be had.
+  bool reserveExactly(int32_t n) {
+    if (n <= capacity) return true;
+    return reallocTo(n);
+  }
+
   // Appends n elements copied from items (which must not lie inside this
   // array); false, and nothing appended, when n is negative or the count
   // would pass int32 or the storage cannot be had. It grows by the rule

@@ -668,3 +668,103 @@ TEST(FrameStreams, DecodedSoundReachesTheMixerAndIsDrainedAsItPlays) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output that mixes every fill into a recording, the fills given in turn
+// by `fills` (repeated).
+class RecordingSound : public VIEW_Sound {
+ public:
+  int32_t getSampleRate() override { return 44100; }
+  int32_t update(const PtrArray<Viewport>& viewports) override {
+    const int32_t n = fills[next++ % fills.size()];
+    std::vector<int16_t> stereo(2 * static_cast<size_t>(n));
+    mixSounds(viewports, n, 0, stereo.data(), stereo.data() + 1);
+    for (int32_t i = 0; i < n; ++i) left.push_back(stereo[2 * i]);
+    return n;
+  }
+  void pause() override {}
+  void resume() override {}
+  std::vector<int32_t> fills;
+  size_t next = 0;
+  std::vector<int16_t> left;
+};
+
+// A mike at the origin in a scene of the player, heard through a viewport.
+Scene* listeningScene(Player& p) {
+  Scene* scene = p.addScene();
+  auto* mike = new MDL_Mike;
+  EXPECT_TRUE(scene->registerObject(mike));
+  auto* viewport = new Viewport;
+  viewport->mike = mike;
+  p.controller.resources.viewports.append(viewport);
+  return scene;
+}
+
+}  // namespace
+
+TEST(FramePumpSound, RatesTheOutputDoesNotDivideKeepTheirLength) {
+  // Ten seconds of a sample whose every value shows up distinct in the
+  // output, pumped in fills of uneven sizes: the output is the one the
+  // mixer gives in a single run, sample floor(j x rate / 44100) at output
+  // frame j, to the last frame, and the sound ends exactly at its length.
+  for (int32_t rate : {48000, 16000, 8000, 22050, 96000}) {
+    SCOPED_TRACE(rate);
+    Player p;
+    auto* output = new RecordingSound;
+    output->fills = {512, 735, 1, 4096, 300, 2000};
+    p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
+    SoundRecord sample;
+    sample.sampleRate = rate;
+    ASSERT_TRUE(sample.channels.setSize(1));
+    const int32_t length = 10 * rate;
+    ASSERT_TRUE(sample.channels[0].resize(length));
+    for (int32_t k = 0; k < length; ++k) sample.channels[0][k] = ((k % 16384) - 8192) / 8192.0f * 0.95f;
+    Scene* scene = listeningScene(p);
+    auto* sound = new MDL_Sound;
+    sound->sample = &sample;
+    ASSERT_TRUE(scene->registerObject(sound));
+    const int64_t heard = (int64_t{length} * 44100 + rate - 1) / rate;  // frames j with j x rate / 44100 < length
+    while (static_cast<int64_t>(output->left.size()) < heard + 4096 && !sound->pendingDelete) p.controller.pumpSound();
+    EXPECT_TRUE(sound->pendingDelete);
+    ASSERT_GE(static_cast<int64_t>(output->left.size()), heard);
+    int64_t wrong = 0, firstWrong = -1;
+    for (int64_t j = 0; j < heard; ++j) {
+      const float s = sample.channels[0][j * rate / 44100];
+      const int16_t want = static_cast<int16_t>(s * 0.5f * 32767.0f);
+      if (output->left[j] != want && wrong++ == 0) firstWrong = j;
+    }
+    EXPECT_EQ(wrong, 0) << "first at output frame " << firstWrong;
+    sound->sample = nullptr;
+    p.controller.setSoundOutput(nullptr);
+  }
+}
+
+TEST(FrameStreams, AStreamsSoundIsThereForEveryFill) {
+  // 48 kHz stereo sound under pages of 25 pictures (a second each): sound is
+  // not read only as far as the pictures need, so the queue never runs dry
+  // before a fill of a sixtieth of a second.
+  testmedia::TheoraSpec spec;
+  spec.frames = 100;
+  spec.picturesPerPage = 25;
+  spec.audioChannels = 2;
+  spec.audioRate = 48000;
+  auto package = testpkg::openMembers({{"a.ogg", testmedia::makeTheora(spec, [](int f, int, int) {
+                                          return testmedia::YCbCr{static_cast<uint8_t>(40 + f), 128, 128};
+                                        })}});
+  Player p;
+  auto* output = new FakeSound;
+  output->frames = 735;
+  p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
+  VideoStream* stream = VideoStream::open("a.ogg", package.get());
+  ASSERT_TRUE(stream && stream->frameCount == 100);
+  p.controller.resources.videoStreams.append(stream);
+  int dry = 0;
+  for (int i = 0; i < 3 * 60; ++i) {  // 3 of the 4 seconds
+    dry += stream->sound.frameCount() < 801;
+    p.controller.pumpSound();
+    p.controller.clock.dt = 1.0 / 60;
+    p.controller.updateStreams();
+  }
+  EXPECT_EQ(dry, 0);
+}
