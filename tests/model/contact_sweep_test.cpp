@@ -175,7 +175,12 @@ TEST(ContactSweep, MeetsThePairsOfThePlainSweepInItsOrderOnEveryBenchScene) {
   for (Meddling meddling : {QUIET, MOVES, ADDS_AND_DELETES})
     for (const physics_scenes::SceneSpec& spec : physics_scenes::kScenes) {
       const std::vector<physics_scenes::BodySpec> specs = spec.make();
-      expectSameAsPlainSweep(spec.name, specs, specs.size() > 500 ? 40 : 200, meddling);
+      // The scale scenes are the same layouts at 1,000, 2,000 and 4,000
+      // bodies, and the reference walks every pair: the smallest serves.
+      if (specs.size() > 1000 && std::strcmp(spec.name, "grid4000") != 0) continue;
+      // Large scenes run a few steps, long enough for a dropped pile to land.
+      const bool pile = std::strncmp(spec.name, "pile", 4) == 0;
+      expectSameAsPlainSweep(spec.name, specs, specs.size() <= 500 ? 200 : (pile ? 100 : 40), meddling);
     }
 }
 
