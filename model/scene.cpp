@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/animated_mesh.h"
+#include "model/contact_sweep.h"
 
 MDL_Object* CloneMap::find(const MDL_Object* source) const {
   if (const int32_t* at = index.find(source))
@@ -94,28 +95,6 @@ bool Scene::registerObject(MDL_Object* object) {
   object->worldValid = 0;
   object->invalidateDescendants();
   return true;
-}
-
-void Scene::step(CTRL_ScriptEngine* engine, double dt) {
-  applySprings(dt);
-  if (dt > 0.0) integrateBodies(dt);
-  LMP_fireCallback(proxy, engine, CB_POST_INTEGRATION, &dt);
-  solveJoints();
-  collide(engine);
-  for (int32_t i = 0; i < rigidBodies.count; ++i) {
-    for (int axis = 0; axis < 3; ++axis) {
-      double lower = bounds[2 * axis], upper = bounds[2 * axis + 1];
-      if (lower == -kUnbounded && upper == kUnbounded) continue;
-      collideBodyWithBounds(rigidBodies[i], engine, axis, lower, upper);
-    }
-  }
-  LMP_fireCallback(proxy, engine, CB_MECHA, &dt);
-}
-
-void Scene::updateSkinning() {
-  for (int32_t i = 0; i < meshes.count; ++i)
-    if (meshes[i]->type == OBJECT_ANIMATED_MESH) skinMesh(meshes[i]);
-  for (MDL_Object* b : bones) b->changed = 0;
 }
 
 void Scene::purgeDeleted() {

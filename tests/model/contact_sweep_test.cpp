@@ -21,12 +21,19 @@
 
 namespace {
 
-// The collision pass as a plain sweep: every volume open along x against
-// each entry's, in the sorted order.
-class PlainSweepScene : public Scene {
- public:
-  void collide(CTRL_ScriptEngine* engine) override {
-    for (MDL_Object* v : collisionVolumes) static_cast<MDL_CollisionVolume*>(v)->updateSize();
+// The scene's step with the collision pass as a plain sweep: every volume
+// open along x against each entry's, in the sorted order.
+struct PlainSweepPhases {
+  Scene& scene;
+  void applySprings(double dt) { scene.applySprings(dt); }
+  void integrateBodies(double dt) { scene.integrateBodies(dt); }
+  void solveJoints() { scene.solveJoints(); }
+  bool collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower, double upper) {
+    return scene.collideBodyWithBounds(body, engine, axis, lower, upper);
+  }
+  void collide(CTRL_ScriptEngine* engine) {
+    PtrArray<SweepEntry>& sweepEntries = scene.sweepEntries;
+    for (MDL_Object* v : scene.collisionVolumes) static_cast<MDL_CollisionVolume*>(v)->updateSize();
     for (SweepEntry* e : sweepEntries) {
       MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(e->volume);
       double h = v->boundingRadius;
@@ -49,7 +56,7 @@ class PlainSweepScene : public Scene {
       MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
       if (a->pendingDelete) continue;
       for (int32_t k = 0; k < open.count; ++k)
-        collideSweepPair(this, engine, a, static_cast<MDL_CollisionVolume*>(open[k]));
+        collideSweepPair(&scene, engine, a, static_cast<MDL_CollisionVolume*>(open[k]));
       if (e->begin)
         open.append(a);
       else
@@ -122,8 +129,9 @@ struct BodyState {
   uint8_t still;
 };
 
-std::vector<BodyState> runScene(Scene& s, const std::vector<physics_scenes::BodySpec>& specs, int steps,
-                                Recorder& recorder) {
+// Steps the scene, with the plain sweep when asked.
+std::vector<BodyState> runScene(Scene& s, bool plainSweep, const std::vector<physics_scenes::BodySpec>& specs,
+                                int steps, Recorder& recorder) {
   physics_scenes::build(s, specs);
   recorder.scene = &s;
   for (int32_t i = 0; i < s.objects.count; ++i) recorder.places[s.objects[i]] = i;
@@ -131,7 +139,14 @@ std::vector<BodyState> runScene(Scene& s, const std::vector<physics_scenes::Body
   s.proxy.proxy = reinterpret_cast<LMP_Proxy*>(&fakeProxy);  // the hooks never retain it
   g_recorder = &recorder;
   LMP_setProxyHooks(&kRecordingHooks);
-  for (int i = 0; i < steps; ++i) s.step(reinterpret_cast<CTRL_ScriptEngine*>(&fakeEngine), physics_scenes::kStep);
+  PlainSweepPhases plain{s};
+  CTRL_ScriptEngine* engine = reinterpret_cast<CTRL_ScriptEngine*>(&fakeEngine);
+  for (int i = 0; i < steps; ++i) {
+    if (plainSweep)
+      s.stepWith(engine, physics_scenes::kStep, plain);
+    else
+      s.step(engine, physics_scenes::kStep);
+  }
   LMP_setProxyHooks(nullptr);
   g_recorder = nullptr;
   s.proxy.proxy = nullptr;
@@ -151,12 +166,11 @@ std::vector<BodyState> runScene(Scene& s, const std::vector<physics_scenes::Body
 
 void expectSameAsPlainSweep(const char* name, const std::vector<physics_scenes::BodySpec>& specs, int steps,
                             Meddling meddling) {
-  Scene pruned;
-  PlainSweepScene plain;
+  Scene pruned, plain;
   Recorder seenPruned, seenPlain;
   seenPruned.meddling = seenPlain.meddling = meddling;
-  const std::vector<BodyState> a = runScene(pruned, specs, steps, seenPruned);
-  const std::vector<BodyState> b = runScene(plain, specs, steps, seenPlain);
+  const std::vector<BodyState> a = runScene(pruned, false, specs, steps, seenPruned);
+  const std::vector<BodyState> b = runScene(plain, true, specs, steps, seenPlain);
   const char* const hows[] = {"", " with moving callbacks", " with callbacks adding and deleting bodies"};
   const char* how = hows[meddling];
   ASSERT_GT(seenPlain.offered.size(), 0u) << name;
