@@ -418,6 +418,13 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   bodies[1] = bodyB;
   if ((bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete) || bodyA == bodyB) return;
   if ((!bodyA || bodyA->still) && (!bodyB || bodyB->still)) return;
+  collideAdmittedPair(scene, engine, a, bodyA, b, bodyB);
+}
+
+}  // namespace
+
+void collideAdmittedPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_RigidBody* bodyA,
+                         MDL_CollisionVolume* b, MDL_RigidBody* bodyB) {
   Contact c;
   if (!collideShapes(a, b, c)) return;
   if (!scene->firePreCollision(engine, c.point, c.normal, c.depth, bodyA, a, bodyB, b)) return;
@@ -439,8 +446,6 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   if (bodyA) bodyA->resolveContact(c.point, c.normal * -P);
   if (bodyB) bodyB->resolveContact(c.point, c.normal * P);
 }
-
-}  // namespace
 
 void collideSweepPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b,
                       MDL_RigidBody** bodies) {

@@ -26,3 +26,7 @@ bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& con
 // up (null until then): the only objects a response can move.
 void collideSweepPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b,
                       MDL_RigidBody** bodies = nullptr);
+// The same for a pair that the rules let through, with bodyA and bodyB the
+// owning bodies of a and b: the shape test, the callbacks and the response.
+void collideAdmittedPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_RigidBody* bodyA,
+                         MDL_CollisionVolume* b, MDL_RigidBody* bodyB);

@@ -1,10 +1,14 @@
-// The collision pass: a sweep along world x that meets the pairs of
-// volumes whose x intervals overlap, each handed to the contact rules.
+// The collision pass: a sweep along world x that meets every pair of volumes
+// whose x intervals overlap and hands each to the contact rules of
+// model/collision.cpp, in the sweep's order. Most pairs of a large scene are
+// skipped unvisited, but only pairs whose visit would have done nothing, so
+// the contacts, callbacks and results are those of the plain sweep.
 #include "model/contact_sweep.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -17,24 +21,124 @@
 
 namespace {
 
+using State = ContactSweepState;
+
+// The half extent of a volume along world x: its bounding radius for a
+// sphere, the x reach of its three axes for a box or a cylinder.
+double halfWidthAlongX(MDL_CollisionVolume* v) {
+  if (v->shape == SHAPE_SPHERE) return v->boundingRadius;
+  const Matrix3& b = v->getWorld().basis;
+  return std::fabs(b.X().x) + std::fabs(b.Y().x) + std::fabs(b.Z().x);
+}
+
 int compareSweepEntries(const void* a, const void* b) {
   double x = (*static_cast<SweepEntry* const*>(a))->coordinate;
   double y = (*static_cast<SweepEntry* const*>(b))->coordinate;
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-// ---- The sweep with pruned pairs
+// The plain sweep from entry i on: every volume of scene.sweepOpen against
+// each entry's.
+void plainSweepFrom(Scene& s, CTRL_ScriptEngine* engine, int32_t i) {
+  for (; i < s.sweepEntries.count; ++i) {
+    SweepEntry* e = s.sweepEntries[i];
+    MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
+    if (a->pendingDelete) continue;
+    for (int32_t k = 0; k < s.sweepOpen.count; ++k)
+      collideSweepPair(&s, engine, a, static_cast<MDL_CollisionVolume*>(s.sweepOpen[k]));
+    if (e->begin)
+      s.sweepOpen.append(a);
+    else
+      s.sweepOpen.removeFirst(a);
+  }
+}
+
+// The pass exactly as written down, for when it cannot keep records of its
+// own (no memory, or lists that disagree): sizes, coordinates, the sort and
+// the plain sweep.
+void plainPass(Scene& s, CTRL_ScriptEngine* engine) {
+  for (MDL_Object* v : s.collisionVolumes) static_cast<MDL_CollisionVolume*>(v)->updateSize();
+  for (SweepEntry* e : s.sweepEntries) {
+    MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(e->volume);
+    double h = halfWidthAlongX(v);
+    double cx = v->getWorld().position.x;
+    e->coordinate = e->begin ? cx - h : cx + h;
+  }
+  qsortBM(s.sweepEntries.data, static_cast<size_t>(s.sweepEntries.count), sizeof(SweepEntry*), compareSweepEntries);
+  s.sweepOpen.resize(0);
+  plainSweepFrom(s, engine, 0);
+}
+
+// ---- The sort
 //
-// The sweep along x meets every pair whose x intervals overlap; in a row
-// along y, a tower or a grid that is most of them. Each pair is still met
-// in the sweep's order, but a pair whose bounding spheres lie apart along y
-// or z is skipped: it would fail the reach test, which touches nothing.
-// Every volume is indexed by a box around its bounding sphere with some room
-// to move, sorted along whichever of y and z spreads the volumes more.
-// Moves are followed exactly: a response moves only its two bodies'
-// subtrees, whose volumes are checked against their boxes (one that left its
-// box is a candidate for every pair from then on), and a callback that moves
-// anything at all hands the rest of the pass to the plain sweep.
+// The entries are sorted by coordinate with the system's quicksort, whose
+// placing of equal coordinates decides which pairs meet and in what order;
+// so the pass sorts exactly as that sort does. Most passes start from the
+// order the last one left, still in order: with no two coordinates equal,
+// nothing moves. With equal neighbours, what the sort does to a list in
+// order depends only on which neighbours are equal, so the moves it made for
+// the same pattern before are made again without comparing.
+
+struct KeyedElements {
+  static constexpr size_t size = sizeof(State::Keyed);
+  int compare(const char* a, const char* b) const {
+    double x = reinterpret_cast<const State::Keyed*>(a)->key, y = reinterpret_cast<const State::Keyed*>(b)->key;
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  void swap(char* a, char* b) const {
+    std::swap(*reinterpret_cast<State::Keyed*>(a), *reinterpret_cast<State::Keyed*>(b));
+  }
+};
+
+// Sets st.order to the place each entry comes from, in sorted order; false
+// when the entries are in order already.
+bool sortOrder(State& st, int32_t n) {
+  const double* key = st.keys.data();
+  bool inOrder = true, equalSeen = false;
+  std::fill(st.equalNeighbours.begin(), st.equalNeighbours.end(), 0);
+  for (int32_t i = 0; i + 1 < n; ++i) {
+    if (!(key[i] <= key[i + 1])) {  // out of order, or not a number
+      inOrder = false;
+      break;
+    }
+    if (key[i] == key[i + 1]) {
+      st.equalNeighbours[static_cast<size_t>(i) / 64] |= uint64_t{1} << (i % 64);
+      equalSeen = true;
+    }
+  }
+  if (inOrder && !equalSeen) return false;
+  if (inOrder && st.seenOrder.size() == static_cast<size_t>(n) && st.equalNeighbours == st.seenEqualNeighbours) {
+    st.order = st.seenOrder;  // within the capacity reserved
+    return true;
+  }
+  for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
+  qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
+  for (int32_t j = 0; j < n; ++j) st.order[static_cast<size_t>(j)] = st.keyed[static_cast<size_t>(j)].at;
+  if (inOrder) {
+    st.seenEqualNeighbours = st.equalNeighbours;
+    st.seenOrder = st.order;
+  } else {
+    st.seenOrder.clear();
+  }
+  return true;
+}
+
+// ---- Skipping pairs
+//
+// Along y and z. The sweep along x meets every pair whose x intervals
+// overlap; in a row along y, a tower or a grid that is most of them. Each
+// pair is still met in the sweep's order, but a pair whose bounding spheres
+// lie apart along y or z is skipped: it would fail the reach test, which
+// touches nothing. Every volume is indexed by a box around its bounding
+// sphere with some room to move, sorted along whichever of y and z spreads
+// the volumes more. Moves are followed exactly: a response moves only its
+// two bodies' subtrees, whose volumes are checked against their boxes (one
+// that left its box is a candidate for every pair from then on), and a
+// callback that moves anything at all ends the skipping for the pass.
+//
+// By body. Two volumes of one body (or of none) never act on each other,
+// so the open list is kept in runs of one body's volumes, and an entry's
+// walk steps over the runs of its own body whole.
 
 // Each box is widened well past the rounding of the reach test, so a
 // skipped pair's squared distance surely exceeds its squared reach;
@@ -52,8 +156,12 @@ constexpr int64_t kPlainPairsPerVolume = 16;
 // A volume this many times wider than the median along the indexed axis is
 // always a candidate, so that one large floor does not widen every query.
 constexpr double kWideFactor = 8.0;
-
-using SweepVolume = ContactSweepState::SweepVolume;
+// A box whose axes are further from square than this (the cosine of their
+// angle) keeps to its bounding sphere's box.
+constexpr double kSquareCorner = 1e-9;
+// Reading the index costs about this many times less per open volume than
+// visiting a pair.
+constexpr int64_t kBitsPerVisit = 16;
 
 // The y and z half widths of a bounding sphere's box, rounding included;
 // false when the numbers are unsafe to compare.
@@ -63,6 +171,30 @@ bool boxHalfWidths(const Vec3& c, double r, double& hy, double& hz) {
   hy = r * (1.0 + kRadiusSlack) + (std::fabs(c.y) + r) * kCoordinateSlack;
   hz = r * (1.0 + kRadiusSlack) + (std::fabs(c.z) + r) * kCoordinateSlack;
   return true;
+}
+
+// The y and z half widths of a volume's shape itself, rounding included,
+// where a box of the shape stands in for the shape test: a sphere, whose
+// box is its bounding sphere's, and a box with square corners, which the
+// test separates from a sphere exactly (box against box is left to the
+// bounding spheres). Called with the bounding sphere's half widths.
+ContactSweepState::ShapeBox shapeHalfWidths(MDL_CollisionVolume* v, const Vec3& c, double r, double& hy, double& hz) {
+  if (v->shape == SHAPE_SPHERE) return ContactSweepState::SPHERE_BOX;
+  if (v->shape != SHAPE_BOX) return ContactSweepState::NO_SHAPE_BOX;
+  const Matrix3& b = v->getWorld().basis;
+  for (int i = 0; i < 3; ++i) {
+    const Vec3& p = b.axis[i];
+    const Vec3& q = b.axis[(i + 1) % 3];
+    const double pq = dot3(p, q);
+    if (!(pq * pq <= kSquareCorner * kSquareCorner * lengthSquared3(p) * lengthSquared3(q)))
+      return ContactSweepState::NO_SHAPE_BOX;
+  }
+  const double y = std::fabs(b.X().y) + std::fabs(b.Y().y) + std::fabs(b.Z().y);
+  const double z = std::fabs(b.X().z) + std::fabs(b.Y().z) + std::fabs(b.Z().z);
+  if (!(y < kHuge && z < kHuge)) return ContactSweepState::NO_SHAPE_BOX;
+  hy = y * (1.0 + kRadiusSlack) + (std::fabs(c.y) + r) * kCoordinateSlack;
+  hz = z * (1.0 + kRadiusSlack) + (std::fabs(c.z) + r) * kCoordinateSlack;
+  return ContactSweepState::BOX_BOX;
 }
 
 // The place of the lowest set bit of a non-zero word.
@@ -75,358 +207,687 @@ int lowestBit(uint64_t bits) {
   return i;
 #endif
 }
-
-class PrunedSweep {
+class SweepPass {
  public:
-  PrunedSweep(Scene& scene, CTRL_ScriptEngine* engine) : scene_(scene), engine_(engine) {}
+  SweepPass(Scene& scene, CTRL_ScriptEngine* engine, State& state)
+      : scene_(scene), engine_(engine), st_(state), callbacks_(scene.contactCallbacks) {}
 
-  // Builds the index over the volumes of the sorted entries; false when the
-  // plain sweep should run (few pairs to skip, or no memory for the index).
+  // Sizes, coordinates and the sort, with the pass's records; false (with
+  // the entries not yet reordered) when the records cannot be had.
   bool prepare() {
     try {
-      return worthIt() && build();
+      reserve();
     } catch (const std::bad_alloc&) {
       return false;
     }
+    placeVolumes();
+    if (!mapEntries()) return false;
+    sortEntries();
+    indexed_ = worthIndexing() && buildIndex();
+    return true;
   }
 
-  // Runs the sweep from the first entry; returns the entry the plain sweep
-  // goes on from, with scene.sweepOpen holding the open list.
-  int32_t run() {
+  void run() {
     PtrArray<SweepEntry>& entries = scene_.sweepEntries;
+    const int32_t known = static_cast<int32_t>(st_.entryRefs.size());
     for (int32_t i = 0; i < entries.count; ++i) {
-      SweepEntry* e = entries[i];
-      MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
-      if (a->pendingDelete) continue;
-      const int32_t ai = indexOf(a);
-      // Entries the index does not know (added by a callback) or a second
-      // opening: the plain sweep handles what it always did.
-      if (ai < 0 || (e->begin && v_[ai].open)) return handOver(i);
-      if (v_[ai].moved || !gatherCandidates(ai)) {
-        visitFrom(a, head_);
+      int32_t ai;
+      bool begin;
+      if (i < known) {
+        const State::EntryRef ref = st_.entryRefs[static_cast<size_t>(i)];
+        ai = ref.volume;
+        begin = ref.begin != 0;
       } else {
-        for (int32_t c : *candidates_) {
-          if (visit(a, c)) continue;
-          // A volume left its box: the rest of this entry's pairs come from
-          // the open list itself.
-          visitFrom(a, v_[c].next);
-          break;
-        }
+        // Entries past the sorted ones were added by a callback.
+        SweepEntry* e = entries[i];
+        ai = adopt(static_cast<MDL_CollisionVolume*>(e->volume));
+        begin = e->begin != 0;
+        if (ai < 0) return handOver(i);
       }
-      if (e->begin)
+      if (quiet() ? vol(ai).pendingDelete : vol(ai).volume->pendingDelete) continue;
+      // A second opening would put a volume twice in the open list: the
+      // plain sweep's list can hold it.
+      if (begin && vol(ai).open) return handOver(i);
+      meetOpenVolumes(ai);
+      if (begin)
         openVolume(ai);
-      else if (v_[ai].open)
+      else if (vol(ai).open)
         closeVolume(ai);
-      if (plainFromHere_) return handOver(i + 1);
     }
-    return entries.count;
+    handOver(entries.count);
   }
 
  private:
-  using Ranked = ContactSweepState::Ranked;
+  State::Volume& vol(int32_t k) { return st_.volumes[static_cast<size_t>(k)]; }
+  State::Group& group(int32_t g) { return st_.groups[static_cast<size_t>(g)]; }
+
+  // No callback has run in this pass: nothing has changed but what the
+  // responses did, and the pass's own copies of the rules' inputs hold.
+  bool quiet() const { return scene_.contactCallbacks == callbacks_; }
+
+  void reserve() {
+    const size_t n = static_cast<size_t>(scene_.collisionVolumes.count);
+    const size_t m = static_cast<size_t>(scene_.sweepEntries.count);
+    st_.volumes.resize(n);
+    st_.volumeList.reserve(n);
+    st_.entryList.reserve(m);
+    st_.entryRefs.reserve(m);
+    st_.sortedRefs.resize(m);
+    st_.keys.resize(m);
+    st_.keyed.resize(m);
+    st_.order.resize(m);
+    st_.sortedEntries.resize(m);
+    st_.equalNeighbours.resize((m + 63) / 64);
+    st_.seenEqualNeighbours.reserve((m + 63) / 64);
+    st_.seenOrder.reserve(m);
+    st_.groups.reserve(n + 1);
+    st_.runs.reserve(n);
+    st_.byAxis.reserve(n);
+    st_.extents.reserve(n);
+    st_.openBits.reserve((n + 63) / 64);
+    st_.openMoved.reserve(n);
+    st_.candidates.reserve(n);
+  }
+
+  // Sizes, x intervals, boxes and owning bodies of the scene's volumes, with
+  // what the pair rules read of them.
+  void placeVolumes() {
+    PtrArray<MDL_Object>& list = scene_.collisionVolumes;
+    newGeneration();
+    st_.runs.clear();
+    st_.openMoved.clear();
+    count_ = list.count;
+    for (int32_t k = 0; k < list.count; ++k) {
+      MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(list[k]);
+      v->updateSize();
+      State::Volume& r = vol(k);
+      r = State::Volume{};
+      r.volume = v;
+      const double h = halfWidthAlongX(v);
+      r.position = v->getWorld().position;
+      r.radius = v->boundingRadius;
+      r.lo = r.position.x - h;
+      r.hi = r.position.x + h;
+      r.layer = v->collisionLayer;
+      r.mask = v->collisionMask;
+      r.pendingDelete = v->pendingDelete;
+      r.prev = r.next = r.movedAt = -1;
+      placeBox(r);
+      v->sweepIndex = k;
+      groupOf(k);
+    }
+  }
+
+  // Each entry's volume and end, found again only when the lists changed
+  // since the last pass; the entries get their coordinates.
+  bool mapEntries() {
+    PtrArray<SweepEntry>& entries = scene_.sweepEntries;
+    PtrArray<MDL_Object>& list = scene_.collisionVolumes;
+    const size_t m = static_cast<size_t>(entries.count), n = static_cast<size_t>(list.count);
+    const bool same = st_.entryList.size() == m && st_.volumeList.size() == n && st_.entryRefs.size() == m &&
+                      (m == 0 || std::memcmp(st_.entryList.data(), entries.data, m * sizeof(SweepEntry*)) == 0) &&
+                      (n == 0 || std::memcmp(st_.volumeList.data(), list.data, n * sizeof(MDL_Object*)) == 0);
+    if (!same) {
+      st_.entryRefs.clear();
+      st_.entryList.clear();
+      st_.volumeList.clear();
+      for (size_t i = 0; i < m; ++i) {
+        SweepEntry* e = entries.data[i];
+        MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(e->volume);
+        const int32_t k = v->sweepIndex;
+        if (k < 0 || k >= count_ || vol(k).volume != v) return false;
+        st_.entryRefs.push_back({k, e->begin});  // within the capacity reserved
+      }
+      st_.volumeList.assign(list.data, list.data + n);
+    }
+    for (size_t i = 0; i < m; ++i) {
+      const State::EntryRef& ref = st_.entryRefs[i];
+      const State::Volume& r = vol(ref.volume);
+      const double key = ref.begin ? r.lo : r.hi;
+      st_.keys[i] = key;
+      entries.data[i]->coordinate = key;
+    }
+    return true;
+  }
+
+  void sortEntries() {
+    PtrArray<SweepEntry>& entries = scene_.sweepEntries;
+    const int32_t m = entries.count;
+    if (sortOrder(st_, m)) {
+      for (int32_t j = 0; j < m; ++j) {
+        const size_t from = static_cast<size_t>(st_.order[static_cast<size_t>(j)]);
+        st_.sortedEntries[static_cast<size_t>(j)] = entries.data[from];
+        st_.sortedRefs[static_cast<size_t>(j)] = st_.entryRefs[from];
+      }
+      std::memcpy(entries.data, st_.sortedEntries.data(), static_cast<size_t>(m) * sizeof(SweepEntry*));
+      st_.entryRefs.swap(st_.sortedRefs);
+      st_.sortedRefs.resize(static_cast<size_t>(m));
+    }
+    st_.entryList.assign(entries.data, entries.data + m);
+  }
 
   // What the plain sweep would meet, counted on the sorted entries alone.
-  bool worthIt() const {
-    const PtrArray<SweepEntry>& entries = scene_.sweepEntries;
-    if (entries.count < 2 * kPruneFrom) return false;
+  bool worthIndexing() const {
+    const size_t m = st_.entryRefs.size();
+    if (m < 2 * static_cast<size_t>(kPruneFrom)) return false;
     int64_t open = 0, pairs = 0;
-    for (const SweepEntry* e : entries) {
+    for (const State::EntryRef& ref : st_.entryRefs) {
       pairs += open;
-      if (e->begin)
+      if (ref.begin)
         ++open;
       else if (open > 0)
         --open;
     }
-    return pairs > kPlainPairsPerVolume * (entries.count / 2);
+    return pairs > kPlainPairsPerVolume * static_cast<int64_t>(m / 2);
   }
 
-  bool build() {
-    PtrArray<SweepEntry>& entries = scene_.sweepEntries;
-    if (!scene_.sweepState) scene_.sweepState = std::make_unique<ContactSweepState>();
-    ContactSweepState& s = *scene_.sweepState;
-    s.v.clear();
-    s.v.reserve(static_cast<size_t>(entries.count / 2 + 1));
-    for (SweepEntry* e : entries) {
-      MDL_CollisionVolume* vol = static_cast<MDL_CollisionVolume*>(e->volume);
-      if (indexOfIn(s.v, vol) >= 0) continue;
-      vol->sweepIndex = static_cast<int32_t>(s.v.size());
-      s.v.push_back(placed(vol));
-    }
-    const size_t n = s.v.size();
-    chooseAxis(s.v);
+  // ---- The index
+
+  bool buildIndex() {
+    chooseAxis();
     // The median width decides which volumes are too wide to index.
-    s.extents.clear();
-    for (const SweepVolume& sv : s.v)
-      if (sv.rank == 0) s.extents.push_back(sv.hi - sv.lo);
+    st_.extents.clear();
+    for (int32_t k = 0; k < count_; ++k)
+      if (vol(k).rank == 0) st_.extents.push_back(vol(k).loose.hi - vol(k).loose.lo);
     double wide = 0.0;
-    if (!s.extents.empty()) {
-      auto mid = s.extents.begin() + static_cast<std::ptrdiff_t>(s.extents.size() / 2);
-      std::nth_element(s.extents.begin(), mid, s.extents.end());
+    if (!st_.extents.empty()) {
+      auto mid = st_.extents.begin() + static_cast<std::ptrdiff_t>(st_.extents.size() / 2);
+      std::nth_element(st_.extents.begin(), mid, st_.extents.end());
       wide = *mid * kWideFactor;
     }
     double maxExtent = 0.0;
-    s.byAxis.clear();
-    s.openMoved.clear();
-    s.openMoved.reserve(n);
-    s.candidates.clear();
-    s.candidates.reserve(n);
-    for (size_t j = 0; j < n; ++j) {
-      SweepVolume& sv = s.v[j];
-      const double extent = sv.hi - sv.lo;
-      if (sv.rank != 0 || extent > wide) {
-        sv.rank = -1;
-        sv.moved = 1;  // always a candidate
+    for (int32_t k = 0; k < count_; ++k) {
+      State::Volume& r = vol(k);
+      const double extent = r.loose.hi - r.loose.lo;
+      if (r.rank != 0 || extent > wide) {
+        r.rank = -1;
+        r.moved = 1;  // always a candidate
         continue;
       }
       if (extent > maxExtent) maxExtent = extent;
-      s.byAxis.push_back(Ranked{sv.lo, static_cast<int32_t>(j)});
     }
-    std::sort(s.byAxis.begin(), s.byAxis.end(), [](const Ranked& p, const Ranked& q) { return p.lo < q.lo; });
+    orderByAxis();
     // A box overlapping this one starts at most the widest box before it,
     // and at the latest where this one ends: the ranks between, found by
     // walking both ends up the order once.
     const double reach = maxExtent * 1.01;
-    const int32_t m = static_cast<int32_t>(s.byAxis.size());
+    const int32_t m = static_cast<int32_t>(st_.byAxis.size());
+    const State::Ranked* by = st_.byAxis.data();
     int32_t first = 0, end = 0;
     for (int32_t r = 0; r < m; ++r) {
-      SweepVolume& sv = s.v[static_cast<size_t>(s.byAxis[static_cast<size_t>(r)].volume)];
+      State::Volume& sv = vol(by[r].volume);
       sv.rank = r;
-      while (s.byAxis[static_cast<size_t>(first)].lo < sv.lo - reach) ++first;
+      while (by[first].loose.lo < sv.loose.lo - reach) ++first;
       if (end < r) end = r;
-      while (end < m && !(s.byAxis[static_cast<size_t>(end)].lo > sv.lo + reach)) ++end;
+      while (end < m && !(by[end].loose.lo > sv.loose.lo + reach)) ++end;
       sv.from = first;
       sv.to = end;
     }
-    s.openBits.assign((s.byAxis.size() + 63) / 64, 0);
-    v_ = s.v.data();
-    count_ = static_cast<int32_t>(n);
-    byAxis_ = s.byAxis.data();
-    openBits_ = s.openBits.data();
-    openMoved_ = &s.openMoved;
-    candidates_ = &s.candidates;
+    st_.openBits.assign((st_.byAxis.size() + 63) / 64, 0);
     return true;
   }
 
-  // A volume's entry with its box; rank 0 marks one that can be indexed,
-  // -1 one whose numbers are unsafe to compare.
-  static SweepVolume placed(MDL_CollisionVolume* vol) {
-    SweepVolume sv{};
-    sv.volume = vol;
-    sv.prev = sv.next = sv.movedAt = -1;
-    const Vec3& c = vol->getWorld().position;
-    const double r = vol->boundingRadius;
+  // A volume's boxes; rank 0 marks one that can be indexed, -1 one whose
+  // numbers are unsafe to compare.
+  static void placeBox(State::Volume& sv) {
+    const Vec3& c = sv.position;
+    const double r = sv.radius;
     double hy, hz;
     sv.rank = boxHalfWidths(c, r, hy, hz) ? 0 : -1;
-    if (sv.rank < 0) return sv;
-    sv.lo = c.y - (hy + kRoom * r);
-    sv.hi = c.y + (hy + kRoom * r);
-    sv.otherLo = c.z - (hz + kRoom * r);
-    sv.otherHi = c.z + (hz + kRoom * r);
-    return sv;
+    if (sv.rank < 0) return;
+    const double room = kRoom * r;
+    sv.loose = {c.y - (hy + room), c.y + (hy + room), c.z - (hz + room), c.z + (hz + room)};
+    sv.shapeBox = shapeHalfWidths(sv.volume, c, r, hy, hz);
+    if (sv.shapeBox != State::NO_SHAPE_BOX)
+      sv.tight = {c.y - (hy + room), c.y + (hy + room), c.z - (hz + room), c.z + (hz + room)};
   }
 
   // Boxes are placed along y first; z is indexed instead when the volumes'
   // centres spread further along it, in units of the widest box.
-  void chooseAxis(std::vector<SweepVolume>& v) {
+  void chooseAxis() {
     double low[2] = {kHuge, kHuge}, high[2] = {-kHuge, -kHuge}, widest[2] = {0.0, 0.0};
-    for (const SweepVolume& sv : v) {
+    for (int32_t k = 0; k < count_; ++k) {
+      const State::Volume& sv = vol(k);
       if (sv.rank != 0) continue;
-      const double bounds[2][2] = {{sv.lo, sv.hi}, {sv.otherLo, sv.otherHi}};
-      for (int k = 0; k < 2; ++k) {
-        const double centre = (bounds[k][0] + bounds[k][1]) / 2, width = bounds[k][1] - bounds[k][0];
-        low[k] = std::min(low[k], centre);
-        high[k] = std::max(high[k], centre);
-        widest[k] = std::max(widest[k], width);
+      const double bounds[2][2] = {{sv.loose.lo, sv.loose.hi}, {sv.loose.otherLo, sv.loose.otherHi}};
+      for (int j = 0; j < 2; ++j) {
+        const double centre = (bounds[j][0] + bounds[j][1]) / 2, width = bounds[j][1] - bounds[j][0];
+        low[j] = std::min(low[j], centre);
+        high[j] = std::max(high[j], centre);
+        widest[j] = std::max(widest[j], width);
       }
     }
     axis_ = 1;
     if (!((high[1] - low[1]) * widest[0] > (high[0] - low[0]) * widest[1])) return;
     axis_ = 2;
-    for (SweepVolume& sv : v) {
-      std::swap(sv.lo, sv.otherLo);
-      std::swap(sv.hi, sv.otherHi);
-    }
-  }
-
-  // Whether the volume's bounding sphere still lies inside its box.
-  bool insideBox(const SweepVolume& sv) const {
-    const Vec3& c = sv.volume->getWorld().position;
-    double hy, hz;
-    if (!boxHalfWidths(c, sv.volume->boundingRadius, hy, hz)) return false;
-    const double along = axis_ == 1 ? c.y : c.z, across = axis_ == 1 ? c.z : c.y;
-    const double halfAlong = axis_ == 1 ? hy : hz, halfAcross = axis_ == 1 ? hz : hy;
-    return along - halfAlong >= sv.lo && along + halfAlong <= sv.hi && across - halfAcross >= sv.otherLo &&
-           across + halfAcross <= sv.otherHi;
-  }
-
-  static int32_t indexOfIn(const std::vector<SweepVolume>& v, const MDL_CollisionVolume* vol) {
-    const int32_t i = vol->sweepIndex;
-    return i >= 0 && static_cast<size_t>(i) < v.size() && v[static_cast<size_t>(i)].volume == vol ? i : -1;
-  }
-  int32_t indexOf(const MDL_CollisionVolume* vol) const {
-    const int32_t i = vol->sweepIndex;
-    return i >= 0 && i < count_ && v_[i].volume == vol ? i : -1;
-  }
-
-  // The open volumes that may reach volume ai, in opening order; false when
-  // they are so many that walking the whole open list costs less.
-  bool gatherCandidates(int32_t ai) {
-    const SweepVolume& a = v_[ai];
-    std::vector<int32_t>& found = *candidates_;
-    found.clear();
-    ++stamp_;
-    const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
-    for (size_t w = r0 / 64; w * 64 < r1; ++w) {
-      uint64_t bits = openBits_[w];
-      if (w == r0 / 64) bits &= ~uint64_t{0} << (r0 % 64);
-      if ((w + 1) * 64 > r1 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
-      while (bits) {
-        const int32_t j = byAxis_[w * 64 + static_cast<size_t>(lowestBit(bits))].volume;
-        bits &= bits - 1;
-        const SweepVolume& b = v_[j];
-        if (j == ai || b.lo > a.hi || a.lo > b.hi || b.otherLo > a.otherHi || a.otherLo > b.otherHi) continue;
-        v_[j].seen = stamp_;
-        found.push_back(j);  // within the capacity reserved
+    for (int32_t k = 0; k < count_; ++k) {
+      State::Volume& sv = vol(k);
+      for (State::Box* b : {&sv.loose, &sv.tight}) {
+        std::swap(b->lo, b->otherLo);
+        std::swap(b->hi, b->otherHi);
       }
     }
-    for (int32_t j : *openMoved_) {
-      if (j == ai || v_[j].seen == stamp_) continue;
-      v_[j].seen = stamp_;
-      found.push_back(j);
+  }
+
+  // The indexed volumes ascending by box start. Boxes move little from pass
+  // to pass, so the last pass's order, kept, needs only a few moves.
+  void orderByAxis() {
+    std::vector<State::Ranked>& by = st_.byAxis;
+    const bool reuse = st_.axis == axis_ && st_.byAxisFor == count_;
+    auto ranked = [this](int32_t k) {
+      const State::Volume& sv = vol(k);
+      return State::Ranked{sv.loose, sv.tight, k, sv.group, sv.shapeBox};
+    };
+    size_t kept = 0;
+    if (reuse) {
+      // Last pass's order first, then the volumes indexed anew.
+      for (size_t i = 0; i < by.size(); ++i) {
+        const int32_t k = by[i].volume;
+        State::Volume& sv = vol(k);
+        if (sv.rank != 0) continue;
+        sv.rank = 1;  // placed
+        by[kept++] = ranked(k);
+      }
     }
-    if (found.size() * 2 > static_cast<size_t>(openCount_)) return false;
-    std::sort(found.begin(), found.end(), [this](int32_t p, int32_t q) { return v_[p].slot < v_[q].slot; });
-    return true;
-  }
-
-  // One pair; false when a volume left its box or a callback moved
-  // anything.
-  bool visit(MDL_CollisionVolume* a, int32_t bi) {
-    const uint64_t epoch = MDL_Object::placementEpoch;
-    const uint64_t scripted = scene_.placementChangesInCallbacks;
-    MDL_RigidBody* bodies[2] = {nullptr, nullptr};
-    collideSweepPair(&scene_, engine_, a, v_[bi].volume, bodies);
-    if (MDL_Object::placementEpoch == epoch) return true;
-    if (scene_.placementChangesInCallbacks != scripted) {
-      plainFromHere_ = true;
-      return false;
+    by.resize(kept);
+    for (int32_t k = 0; k < count_; ++k) {
+      State::Volume& sv = vol(k);
+      if (sv.rank == 0) by.push_back(ranked(k));  // within the capacity reserved
+      if (sv.rank == 1) sv.rank = 0;
     }
-    bool kept = true;
-    for (MDL_RigidBody* body : bodies)
-      if (body) body->forEachDescendant([this, &kept](MDL_Object* o) { kept = checkMoved(o) && kept; });
-    return kept;
+    auto before = [](const State::Ranked& p, const State::Ranked& q) { return p.loose.lo < q.loose.lo; };
+    // Insertion sort while it stays cheap; a list far out of order is sorted anew.
+    int64_t budget = 8 * static_cast<int64_t>(by.size()) + 64;
+    bool sorted = reuse;
+    for (size_t i = 1; sorted && i < by.size(); ++i) {
+      const State::Ranked item = by[i];
+      size_t j = i;
+      for (; j > 0 && before(item, by[j - 1]) && budget >= 0; --j, --budget) by[j] = by[j - 1];
+      by[j] = item;
+      if (budget < 0) sorted = false;
+    }
+    if (!sorted) std::sort(by.begin(), by.end(), before);
+    st_.axis = axis_;
+    st_.byAxisFor = count_;
   }
 
-  void visitFrom(MDL_CollisionVolume* a, int32_t first) {
-    for (int32_t k = first; k >= 0; k = v_[k].next) visit(a, k);
+  // Whether the volume's bounding sphere, and its shape where its shape box
+  // stands for it, still lie inside their boxes.
+  bool insideBoxes(const State::Volume& sv) const {
+    const Vec3& c = sv.volume->getWorld().position;
+    const double r = sv.volume->boundingRadius;
+    double hy, hz;
+    if (!boxHalfWidths(c, r, hy, hz) || !inside(c, hy, hz, sv.loose)) return false;
+    if (sv.shapeBox == State::NO_SHAPE_BOX) return true;
+    return shapeHalfWidths(sv.volume, c, r, hy, hz) == sv.shapeBox && inside(c, hy, hz, sv.tight);
   }
 
-  // After a move: a volume outside its box is a candidate from now on.
-  // False when this one just left its box.
-  bool checkMoved(MDL_Object* o) {
-    if (o->type != OBJECT_COLLISION_VOLUME) return true;
-    const int32_t j = indexOf(static_cast<MDL_CollisionVolume*>(o));
-    if (j < 0 || v_[j].moved || insideBox(v_[j])) return true;
-    v_[j].moved = 1;
-    if (v_[j].open) addOpenMoved(j);
-    return false;
+  bool inside(const Vec3& c, double hy, double hz, const State::Box& b) const {
+    const double along = axis_ == 1 ? c.y : c.z, across = axis_ == 1 ? c.z : c.y;
+    const double halfAlong = axis_ == 1 ? hy : hz, halfAcross = axis_ == 1 ? hz : hy;
+    return along - halfAlong >= b.lo && along + halfAlong <= b.hi && across - halfAcross >= b.otherLo &&
+           across + halfAcross <= b.otherHi;
   }
 
-  void addOpenMoved(int32_t j) {
-    v_[j].movedAt = static_cast<int32_t>(openMoved_->size());
-    openMoved_->push_back(j);  // within the capacity reserved
+  int32_t indexOf(const MDL_CollisionVolume* v) {
+    const int32_t i = v->sweepIndex;
+    return i >= 0 && i < count_ && vol(i).volume == v ? i : -1;
+  }
+
+  // ---- Owning bodies
+
+  // Forgets every body found so far: they are looked up again on first use.
+  void newGeneration() {
+    ++generation_;
+    st_.groups.clear();
+    st_.groups.push_back({nullptr, 0, 0, 1});  // no body
+  }
+
+  int32_t groupOf(int32_t k) {
+    State::Volume& r = vol(k);
+    if (r.groupStamp != generation_) {
+      r.group = groupFor(findOwningRigidBody(r.volume));
+      r.groupStamp = generation_;
+    }
+    return r.group;
+  }
+
+  int32_t groupFor(MDL_RigidBody* body) {
+    if (!body) return 0;
+    const int32_t g = body->sweepGroup;
+    if (g > 0 && static_cast<size_t>(g) < st_.groups.size() && group(g).body == body) return g;
+    // At most one new body per volume in a generation: within the capacity reserved.
+    body->sweepGroup = static_cast<int32_t>(st_.groups.size());
+    st_.groups.push_back({body, 0, body->pendingDelete, body->still});
+    return body->sweepGroup;
+  }
+
+  // A callback changed the object tree (or may have): owners are found
+  // again and the runs rebuilt.
+  void regroup() {
+    newGeneration();
+    st_.runs.clear();
+    tailRun_ = -1;
+    for (int32_t k = head_; k >= 0; k = vol(k).next) joinRuns(k);
+  }
+
+  // ---- The open list, in opening order, in runs of one body
+
+  int32_t runOf(int32_t k) {
+    int32_t r = vol(k).run;
+    std::vector<State::Run>& runs = st_.runs;
+    while (runs[static_cast<size_t>(r)].parent != r) {
+      const int32_t up = runs[static_cast<size_t>(runs[static_cast<size_t>(r)].parent)].parent;
+      runs[static_cast<size_t>(r)].parent = up;
+      r = up;
+    }
+    vol(k).run = r;
+    return r;
+  }
+
+  // Puts the list's last volume k into the last run, or a new one.
+  void joinRuns(int32_t k) {
+    const int32_t g = groupOf(k);
+    ++group(g).open;
+    std::vector<State::Run>& runs = st_.runs;
+    if (tailRun_ >= 0 && runs[static_cast<size_t>(tailRun_)].group == g) {
+      State::Run& r = runs[static_cast<size_t>(tailRun_)];
+      r.last = k;
+      ++r.count;
+      vol(k).run = tailRun_;
+      return;
+    }
+    const int32_t id = static_cast<int32_t>(runs.size());
+    runs.push_back({g, k, k, 1, tailRun_, -1, id});  // at most one run per volume: within the capacity reserved
+    if (tailRun_ >= 0) runs[static_cast<size_t>(tailRun_)].next = id;
+    tailRun_ = id;
+    vol(k).run = id;
+  }
+
+  // Takes volume k (still linked) out of its run; two runs of one body
+  // that meet once the run between them is gone become one.
+  void leaveRuns(int32_t k) {
+    std::vector<State::Run>& runs = st_.runs;
+    const int32_t id = runOf(k);
+    State::Run& r = runs[static_cast<size_t>(id)];
+    --group(r.group).open;
+    if (--r.count > 0) {
+      if (r.first == k) r.first = vol(k).next;
+      if (r.last == k) r.last = vol(k).prev;
+      return;
+    }
+    const int32_t before = r.prev, after = r.next;
+    if (before >= 0) runs[static_cast<size_t>(before)].next = after;
+    if (after >= 0) runs[static_cast<size_t>(after)].prev = before;
+    if (tailRun_ == id) tailRun_ = before;
+    if (before < 0 || after < 0 || runs[static_cast<size_t>(before)].group != runs[static_cast<size_t>(after)].group)
+      return;
+    State::Run& into = runs[static_cast<size_t>(before)];
+    State::Run& from = runs[static_cast<size_t>(after)];
+    into.last = from.last;
+    into.count += from.count;
+    into.next = from.next;
+    if (from.next >= 0) runs[static_cast<size_t>(from.next)].prev = before;
+    if (tailRun_ == after) tailRun_ = before;
+    from.parent = before;
   }
 
   void openVolume(int32_t j) {
-    SweepVolume& sv = v_[j];
+    State::Volume& sv = vol(j);
     sv.open = 1;
     sv.slot = nextSlot_++;
     sv.prev = tail_;
     sv.next = -1;
     if (tail_ >= 0)
-      v_[tail_].next = j;
+      vol(tail_).next = j;
     else
       head_ = j;
     tail_ = j;
     ++openCount_;
-    if (sv.rank >= 0) openBits_[sv.rank / 64] |= uint64_t{1} << (sv.rank % 64);
+    joinRuns(j);
+    if (sv.rank >= 0) st_.openBits[static_cast<size_t>(sv.rank) / 64] |= uint64_t{1} << (sv.rank % 64);
     if (sv.moved) addOpenMoved(j);
   }
 
   void closeVolume(int32_t j) {
-    SweepVolume& sv = v_[j];
+    leaveRuns(j);
+    State::Volume& sv = vol(j);
     sv.open = 0;
     if (sv.prev >= 0)
-      v_[sv.prev].next = sv.next;
+      vol(sv.prev).next = sv.next;
     else
       head_ = sv.next;
     if (sv.next >= 0)
-      v_[sv.next].prev = sv.prev;
+      vol(sv.next).prev = sv.prev;
     else
       tail_ = sv.prev;
     --openCount_;
-    if (sv.rank >= 0) openBits_[sv.rank / 64] &= ~(uint64_t{1} << (sv.rank % 64));
+    if (sv.rank >= 0) st_.openBits[static_cast<size_t>(sv.rank) / 64] &= ~(uint64_t{1} << (sv.rank % 64));
     if (sv.movedAt >= 0) {
-      const int32_t last = openMoved_->back();
-      (*openMoved_)[static_cast<size_t>(sv.movedAt)] = last;
-      v_[last].movedAt = sv.movedAt;
-      openMoved_->pop_back();
+      std::vector<int32_t>& moved = st_.openMoved;
+      const int32_t last = moved.back();
+      moved[static_cast<size_t>(sv.movedAt)] = last;
+      vol(last).movedAt = sv.movedAt;
+      moved.pop_back();
       sv.movedAt = -1;
     }
   }
 
-  // The open list as the plain sweep keeps it, for it to go on from entry i.
-  int32_t handOver(int32_t i) {
+  void addOpenMoved(int32_t j) {
+    vol(j).movedAt = static_cast<int32_t>(st_.openMoved.size());
+    st_.openMoved.push_back(j);  // within the capacity reserved
+  }
+
+  // A volume whose entries a callback added: a record of its own, never
+  // indexed. -1 when there is no memory for it.
+  int32_t adopt(MDL_CollisionVolume* a) {
+    const int32_t known = indexOf(a);
+    if (known >= 0) return known;
+    try {
+      const size_t n = st_.volumes.size() + 1;
+      st_.volumes.emplace_back();
+      st_.groups.reserve(n + 1);
+      st_.runs.reserve(std::max(n, st_.runs.size() + 1));
+      st_.openMoved.reserve(n);
+      st_.candidates.reserve(n);
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+    const int32_t k = count_++;
+    State::Volume& r = vol(k);
+    r = State::Volume{};
+    r.volume = a;
+    r.prev = r.next = r.movedAt = -1;
+    r.rank = -1;
+    r.moved = 1;
+    r.groupStamp = generation_ - 1;
+    a->sweepIndex = k;
+    return k;
+  }
+
+  // ---- Meeting the open volumes
+
+  // Every pair of entry volume ai with an open volume, in the open list's
+  // order, but for those that surely do nothing.
+  void meetOpenVolumes(int32_t ai) {
+    const int32_t others = openCount_ - group(groupOf(ai)).open;
+    if (others == 0) return;  // all open volumes are of its own body
+    if (!indexed_ || !trusted_ || vol(ai).moved || !gatherCandidates(ai, others)) {
+      walkFrom(ai, head_);
+      return;
+    }
+    for (int32_t c : st_.candidates) {
+      if (visit(ai, c)) continue;
+      // A volume left its box, or a callback moved something: the rest
+      // of this entry's pairs come from the open list itself.
+      walkFrom(ai, vol(c).next);
+      return;
+    }
+  }
+
+  // The open volumes from k on, stepping over the runs of ai's own body.
+  void walkFrom(int32_t ai, int32_t k) {
+    while (k >= 0) {
+      const State::Run& r = st_.runs[static_cast<size_t>(runOf(k))];
+      if (r.group == groupOf(ai)) {
+        k = vol(r.last).next;
+        continue;
+      }
+      visit(ai, k);
+      k = vol(k).next;
+    }
+  }
+
+  // The open volumes of other bodies that may reach volume ai, in opening
+  // order; false when walking the open list costs less.
+  bool gatherCandidates(int32_t ai, int32_t others) {
+    const State::Volume& a = vol(ai);
+    const int32_t own = a.group;
+    const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
+    const uint64_t* openBits = st_.openBits.data();
+    const State::Ranked* by = st_.byAxis.data();
+    std::vector<int32_t>& found = st_.candidates;
+    found.clear();
+    ++stamp_;
+    // Many open volumes of its own body in reach: walking steps over them
+    // at once.
+    int64_t ownLeft = kBitsPerVisit * others + 64;
+    const size_t w0 = r0 / 64, w1 = (r1 + 63) / 64;
+    for (size_t w = w0; w < w1; ++w) {
+      uint64_t bits = openBits[w];
+      if (!bits) continue;
+      if (w == w0) bits &= ~uint64_t{0} << (r0 % 64);
+      if (w + 1 == w1 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
+      for (; bits; bits &= bits - 1) {
+        const State::Ranked& b = by[w * 64 + static_cast<size_t>(lowestBit(bits))];
+        if (b.group == own) {
+          if (--ownLeft < 0) return false;
+          continue;
+        }
+        if (!a.loose.overlaps(b.loose)) continue;
+        // Shapes whose own boxes lie apart: the shape test surely finds no
+        // contact.
+        if (a.shapeBox != State::NO_SHAPE_BOX && b.shapeBox != State::NO_SHAPE_BOX &&
+            !(a.shapeBox == State::BOX_BOX && b.shapeBox == State::BOX_BOX) && !a.tight.overlaps(b.tight))
+          continue;
+        vol(b.volume).seen = stamp_;
+        found.push_back(b.volume);  // within the capacity reserved
+      }
+    }
+    for (int32_t j : st_.openMoved) {
+      State::Volume& b = vol(j);
+      if (b.group == own || b.seen == stamp_) continue;
+      b.seen = stamp_;
+      found.push_back(j);
+    }
+    if (found.size() * 2 > static_cast<size_t>(others)) return false;
+    if (found.size() > 1)
+      std::sort(found.begin(), found.end(), [this](int32_t p, int32_t q) { return vol(p).slot < vol(q).slot; });
+    return true;
+  }
+
+  // The rules of a pair read from the pass's copies: true when the pair
+  // surely does nothing, false when it goes on to the shape test.
+  bool quietlySkipped(const State::Volume& a, const State::Volume& b) {
+    if (b.pendingDelete) return true;
+    if (!(a.layer & b.mask) && !(a.mask & b.layer)) return true;
+    if (a.volume == b.volume) return true;
+    const Vec3 between = b.position - a.position;
+    const double reach = a.radius + b.radius;
+    if (lengthSquared3(between) > reach * reach) return true;
+    const State::Group& ga = group(a.group);
+    const State::Group& gb = group(b.group);
+    return ga.pendingDelete || gb.pendingDelete || a.group == b.group || (ga.still && gb.still);
+  }
+
+  // One pair; false when a volume left its box or a callback moved
+  // anything.
+  bool visit(int32_t ai, int32_t bi) {
+    const uint64_t epoch = MDL_Object::placementEpoch;
+    const uint64_t scripted = scene_.placementChangesInCallbacks;
+    MDL_RigidBody* bodies[2] = {nullptr, nullptr};
+    if (quiet()) {
+      const State::Volume& a = vol(ai);
+      const State::Volume& b = vol(bi);
+      if (quietlySkipped(a, b)) return true;
+      bodies[0] = group(a.group).body;
+      bodies[1] = group(b.group).body;
+      collideAdmittedPair(&scene_, engine_, a.volume, bodies[0], b.volume, bodies[1]);
+    } else {
+      collideSweepPair(&scene_, engine_, vol(ai).volume, vol(bi).volume, bodies);
+    }
+    if (MDL_Object::placementEpoch == epoch) return true;
+    if (scene_.placementChangesInCallbacks != scripted) {
+      // It may have relinked objects, too: owners are looked up again,
+      // and nothing is skipped by place any more.
+      trusted_ = false;
+      regroup();
+      return false;
+    }
+    const bool quietStill = quiet();
+    if (!quietStill && !indexed_) return true;  // nothing to follow
+    bool kept = true;
+    for (MDL_RigidBody* body : bodies) {
+      if (!body) continue;
+      if (quietStill) {
+        // A response woke it, perhaps, and moved its volumes.
+        const int32_t g = body->sweepGroup;
+        if (g > 0 && static_cast<size_t>(g) < st_.groups.size() && group(g).body == body) group(g).still = body->still;
+      }
+      body->forEachDescendant([this, &kept, quietStill](MDL_Object* o) { kept = followMove(o, quietStill) && kept; });
+    }
+    return kept;
+  }
+
+  // After a move: the copy of a volume's position follows, and an indexed
+  // volume outside its box is a candidate from now on. False when this one
+  // just left its box.
+  bool followMove(MDL_Object* o, bool copies) {
+    if (o->type != OBJECT_COLLISION_VOLUME) return true;
+    MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(o);
+    const int32_t j = indexOf(v);
+    if (j < 0) return true;
+    State::Volume& r = vol(j);
+    if (copies) r.position = v->getWorld().position;
+    if (!indexed_ || r.moved || insideBoxes(r)) return true;
+    r.moved = 1;
+    if (r.open) addOpenMoved(j);
+    return false;
+  }
+
+  // The open list as the plain sweep keeps it, for it to go on from entry
+  // i (the end: what the pass leaves open).
+  void handOver(int32_t i) {
     scene_.sweepOpen.resize(0);
-    for (int32_t k = head_; k >= 0; k = v_[k].next) scene_.sweepOpen.append(v_[k].volume);
-    return i;
+    for (int32_t k = head_; k >= 0; k = vol(k).next) scene_.sweepOpen.append(vol(k).volume);
+    plainSweepFrom(scene_, engine_, i);
   }
 
   Scene& scene_;
   CTRL_ScriptEngine* engine_;
-  SweepVolume* v_ = nullptr;
-  int32_t count_ = 0;
-  const Ranked* byAxis_ = nullptr;
-  int axis_ = 1;  // the indexed axis: 1 y, 2 z
-  uint64_t* openBits_ = nullptr;
-  std::vector<int32_t>* openMoved_ = nullptr;
-  std::vector<int32_t>* candidates_ = nullptr;
+  State& st_;
+  const uint64_t callbacks_;  // the scene's count of contact callbacks when the pass began
+  int32_t count_ = 0;         // volumes with a record
+  bool indexed_ = false;
+  bool trusted_ = true;  // no callback has moved anything
+  int axis_ = 1;         // the indexed axis: 1 y, 2 z
   int32_t head_ = -1, tail_ = -1, openCount_ = 0, nextSlot_ = 0;
+  int32_t tailRun_ = -1;
   uint32_t stamp_ = 0;
-  bool plainFromHere_ = false;
+  uint32_t generation_ = 0;
 };
 
 }  // namespace
 
 void Scene::collide(CTRL_ScriptEngine* engine) {
-  for (MDL_Object* v : collisionVolumes) static_cast<MDL_CollisionVolume*>(v)->updateSize();
-  for (SweepEntry* e : sweepEntries) {
-    MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(e->volume);
-    double h;
-    if (v->shape == SHAPE_SPHERE) {
-      h = v->boundingRadius;
-    } else {
-      const Matrix3& b = v->getWorld().basis;
-      h = std::fabs(b.X().x) + std::fabs(b.Y().x) + std::fabs(b.Z().x);
-    }
-    double cx = v->getWorld().position.x;
-    e->coordinate = e->begin ? cx - h : cx + h;
-  }
-  qsortBM(sweepEntries.data, static_cast<size_t>(sweepEntries.count), sizeof(SweepEntry*), compareSweepEntries);
+  if (!sweepState) sweepState.reset(new (std::nothrow) ContactSweepState);
   sweepOpen.resize(0);
-  int32_t i = 0;
-  PrunedSweep pruned(*this, engine);
-  if (pruned.prepare()) i = pruned.run();
-  // The plain sweep: every open volume against each entry's.
-  for (; i < sweepEntries.count; ++i) {
-    SweepEntry* e = sweepEntries[i];
-    MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
-    if (a->pendingDelete) continue;
-    for (int32_t k = 0; k < sweepOpen.count; ++k)
-      collideSweepPair(this, engine, a, static_cast<MDL_CollisionVolume*>(sweepOpen[k]));
-    if (e->begin)
-      sweepOpen.append(a);
-    else
-      sweepOpen.removeFirst(a);
+  if (sweepState) {
+    SweepPass pass(*this, engine, *sweepState);
+    if (pass.prepare()) {
+      pass.run();
+      return;
+    }
   }
+  plainPass(*this, engine);
 }

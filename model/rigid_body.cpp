@@ -10,20 +10,6 @@
 
 namespace {
 
-// Coefficients of dv/dt = a - c v solved exactly over dt: the position moves
-// by a k2 + v k1 and the speed becomes v e + a k1.
-void dampingCoefficients(double c, double dt, double& k1, double& k2, double& e) {
-  if (c < kDampingThreshold) {
-    k1 = dt;
-    k2 = dt * dt / 2;
-    e = 1.0;
-  } else {
-    e = std::exp(-c * dt);
-    k1 = (1 - e) / c;
-    k2 = (dt - k1) / c;
-  }
-}
-
 Vec3 mulComponents(const Vec3& a, const Vec3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 
 // The lowest and highest points of a body's subtree along one world axis.
@@ -96,6 +82,26 @@ bool preCollision(Scene* scene, CTRL_ScriptEngine* engine, const Vec3& p, const 
 }
 
 }  // namespace
+
+// Coefficients of dv/dt = a - c v solved exactly over dt: the position moves
+// by a k2 + v k1 and the speed becomes v e + a k1.
+const DampingCoefficients& DampingCoefficients::of(double c, double step) {
+  // Equal rates give equal coefficients (0 and -0 both take the first way);
+  // a rate that is not a number is never equal, and computed each time.
+  if (c == rate && step == dt) return *this;
+  rate = c;
+  dt = step;
+  if (c < kDampingThreshold) {
+    k1 = step;
+    k2 = step * step / 2;
+    e = 1.0;
+  } else {
+    e = std::exp(-c * step);
+    k1 = (1 - e) / c;
+    k2 = (step - k1) / c;
+  }
+  return *this;
+}
 
 MDL_RigidBody::MDL_RigidBody() { type = OBJECT_RIGID_BODY; }
 
@@ -172,8 +178,7 @@ void MDL_RigidBody::applyImpulse(const Vec3& p, const Vec3& j) {
 
 double MDL_RigidBody::effectiveInverseMass(const Vec3& r, const Vec3& n) {
   const Matrix3& inv = getWorld().inverse();
-  Vec3 c = cross3(inv * r, inv * n);
-  return inverseInertia.x * c.x * c.x + inverseInertia.y * c.y * c.y + inverseInertia.z * c.z * c.z + inverseMass;
+  return effectiveInverseMassLocal(inv * r, inv * n);
 }
 
 double inverseMassAt(MDL_RigidBody* body, const Vec3& p, const Vec3& n) {
@@ -237,11 +242,17 @@ void MDL_RigidBody::setSpeed(const Vec3& p, const Vec3& v) {
 }
 
 void MDL_RigidBody::integrate(const Vec3& gravity, double dt) {
+  DampingCoefficients linear, angular;
+  integrate(gravity, dt, linear, angular);
+}
+
+void MDL_RigidBody::integrate(const Vec3& gravity, double dt, DampingCoefficients& linear,
+                              DampingCoefficients& angular) {
   if (still) return;
   Vec3 a;
   if (inverseMass != 0.0) a = force * inverseMass + gravity;
-  double k1, k2, e;
-  dampingCoefficients(damping, dt, k1, k2, e);
+  const DampingCoefficients& lin = linear.of(damping, dt);
+  const double k1 = lin.k1, k2 = lin.k2, e = lin.e;
   bool accelerates = !isZero3(a), moves = !isZero3(speed);
   if (accelerates || moves) {
     RigidTransform& w = editWorld();
@@ -250,8 +261,8 @@ void MDL_RigidBody::integrate(const Vec3& gravity, double dt) {
   }
   speed = speed * e + a * k1;
 
-  double ak1, ak2, ae;
-  dampingCoefficients(angularDamping, dt, ak1, ak2, ae);
+  const DampingCoefficients& ang = angular.of(angularDamping, dt);
+  const double ak1 = ang.k1, ak2 = ang.k2, ae = ang.e;
   const RigidTransform& cur = getWorld();
   Vec3 alpha = cur.basis * mulComponents(inverseInertia, cur.inverse() * torque);
   Vec3 omega = getAngularSpeed();
@@ -283,7 +294,7 @@ bool MDL_RigidBody::collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, cons
   Vec3 r = p - w.position;
   Vec3 rl = inv * r, nl = inv * n;
   Vec3 omega = mulComponents(inverseInertia, inv * angularMomentum);
-  double K = effectiveInverseMass(r, n);
+  double K = effectiveInverseMassLocal(rl, nl);
   double j = 0.0;
   if (K != 0.0) j = -(1 + (elasticity + e) / 2) * dot3(inv * speed + cross3(omega, rl), nl) / K;
   if (j <= 0) return false;

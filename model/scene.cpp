@@ -263,6 +263,7 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
   const LMP_ProxyHooks* hooks = LMP_proxyHooks();
   if (!proxy || !engine || !hooks || !hooks->fire) return true;
+  ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   bool keep =
       LMP_fireCallback(proxy, engine, CB_PRE_COLLISION, &point, &normal, &depth, bodyA, volumeA, bodyB, volumeB);
@@ -272,6 +273,9 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
 
 void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double impulse,
                               MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+  const LMP_ProxyHooks* hooks = LMP_proxyHooks();
+  if (!proxy || !engine || !hooks || !hooks->fire) return;
+  ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);
   if (MDL_Object::placementEpoch != before) ++placementChangesInCallbacks;

@@ -78,7 +78,9 @@ class Scene {
   double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};
   PtrArray<SweepEntry> sweepEntries;      // owned records, two per volume
   PtrArray<MDL_Object> sweepOpen{false};  // scratch list of the collision pass
-  // Contact callbacks during which some object's placement changed.
+  // Contact callbacks fired, and those during which some object's
+  // placement changed.
+  uint64_t contactCallbacks = 0;
   uint64_t placementChangesInCallbacks = 0;
   // Made by the first collision pass; the scene's alone.
   std::unique_ptr<ContactSweepState> sweepState;
