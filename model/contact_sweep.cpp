@@ -127,14 +127,23 @@ bool sortOrder(State& st, int32_t n) {
 //
 // Along y and z. The sweep along x meets every pair whose x intervals
 // overlap; in a row along y, a tower or a grid that is most of them. Each
-// pair is still met in the sweep's order, but a pair whose bounding spheres
-// lie apart along y or z is skipped: it would fail the reach test, which
-// touches nothing. Every volume is indexed by a box around its bounding
-// sphere with some room to move, sorted along whichever of y and z spreads
-// the volumes more. Moves are followed exactly: a response moves only its
-// two bodies' subtrees, whose volumes are checked against their boxes (one
-// that left its box is a candidate for every pair from then on), and a
-// callback that moves anything at all ends the skipping for the pass.
+// pair is still met in the sweep's order, but a pair is skipped when it
+// surely does nothing: its bounding spheres lie apart along y or z (the
+// reach test fails, which touches nothing), or a sphere and a box with
+// square corners lie apart (the shape test, exact for that pair, finds no
+// contact). Every volume has boxes around its bounding sphere and around
+// its shape, with some room to move, indexed along whichever of y and z
+// spreads the volumes more. Moves are followed exactly: a response moves
+// only its two bodies' subtrees, whose volumes are checked against their
+// boxes (one that left its boxes is a candidate for every pair from then
+// on), and a callback that moves anything at all ends the skipping for the
+// pass.
+//
+// From pass to pass. The boxes stay while every volume stays inside its own
+// (its x interval too, with the same room); once a pass finds them all
+// inside again, the volumes whose boxes meet no other volume's can meet
+// nothing while that lasts, and the sweep leaves them out. A volume that
+// leaves its boxes during such a pass brings them all back at once.
 //
 // By body. Two volumes of one body (or of none) never act on each other,
 // so the open list is kept in runs of one body's volumes, and an entry's
@@ -197,6 +206,16 @@ ContactSweepState::ShapeBox shapeHalfWidths(MDL_CollisionVolume* v, const Vec3& 
   return ContactSweepState::BOX_BOX;
 }
 
+// Whether two volumes' boxes meet: those of their bounding spheres, and
+// those of their shapes where the shape test separates the two exactly.
+bool boxesMeet(const ContactSweepState::Box& looseA, const ContactSweepState::Box& tightA, uint8_t kindA,
+               const ContactSweepState::Box& looseB, const ContactSweepState::Box& tightB, uint8_t kindB) {
+  if (!looseA.overlaps(looseB)) return false;
+  const bool shapes = kindA != ContactSweepState::NO_SHAPE_BOX && kindB != ContactSweepState::NO_SHAPE_BOX &&
+                      !(kindA == ContactSweepState::BOX_BOX && kindB == ContactSweepState::BOX_BOX);
+  return !shapes || tightA.overlaps(tightB);
+}
+
 // The place of the lowest set bit of a non-zero word.
 int lowestBit(uint64_t bits) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -223,7 +242,18 @@ class SweepPass {
     placeVolumes();
     if (!mapEntries()) return false;
     sortEntries();
-    indexed_ = worthIndexing() && buildIndex();
+    useIndex_ = worthIndexing();
+    if (!st_.boxesKept) {
+      buildBoxes();
+    } else if (!st_.activeKnown) {
+      // A second pass with every volume inside its boxes: the scene is at
+      // rest, or nearly; from now on only volumes whose boxes meet another's
+      // take part, until one leaves its boxes.
+      findActive();
+    }
+    // A volume open to the end of the pass meets every later entry.
+    reduced_ = st_.activeKnown && !openToTheEnd_;
+    st_.openBits.assign((st_.byAxis.size() + 63) / 64, 0);
     return true;
   }
 
@@ -231,12 +261,15 @@ class SweepPass {
     PtrArray<SweepEntry>& entries = scene_.sweepEntries;
     const int32_t known = static_cast<int32_t>(st_.entryRefs.size());
     for (int32_t i = 0; i < entries.count; ++i) {
+      current_ = i;
       int32_t ai;
       bool begin;
       if (i < known) {
         const State::EntryRef ref = st_.entryRefs[static_cast<size_t>(i)];
         ai = ref.volume;
         begin = ref.begin != 0;
+        // No other volume's boxes meet its own: all its pairs do nothing.
+        if (reduced_ && !vol(ai).active) continue;
       } else {
         // Entries past the sorted ones were added by a callback.
         SweepEntry* e = entries[i];
@@ -287,21 +320,28 @@ class SweepPass {
     st_.openBits.reserve((n + 63) / 64);
     st_.openMoved.reserve(n);
     st_.candidates.reserve(n);
+    st_.events.reserve(2 * n);
+    st_.openVolumes.reserve(n);
   }
 
-  // Sizes, x intervals, boxes and owning bodies of the scene's volumes, with
-  // what the pair rules read of them.
+  // Sizes, x intervals and owning bodies of the scene's volumes, with what
+  // the pair rules read of them; whether each is still inside its boxes.
   void placeVolumes() {
     PtrArray<MDL_Object>& list = scene_.collisionVolumes;
+    const size_t n = static_cast<size_t>(list.count);
+    sameVolumes_ = st_.volumeList.size() == n &&
+                   (n == 0 || std::memcmp(st_.volumeList.data(), list.data, n * sizeof(MDL_Object*)) == 0);
+    if (!sameVolumes_) st_.boxesKept = false;
+    axis_ = st_.axis == 2 ? 2 : 1;
     newGeneration();
     st_.runs.clear();
     st_.openMoved.clear();
     count_ = list.count;
+    bool inside = st_.boxesKept;
     for (int32_t k = 0; k < list.count; ++k) {
       MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(list[k]);
       v->updateSize();
       State::Volume& r = vol(k);
-      r = State::Volume{};
       r.volume = v;
       const double h = halfWidthAlongX(v);
       r.position = v->getWorld().position;
@@ -311,11 +351,18 @@ class SweepPass {
       r.layer = v->collisionLayer;
       r.mask = v->collisionMask;
       r.pendingDelete = v->pendingDelete;
+      r.open = 0;
+      r.moved = r.rank < 0 ? 1 : 0;  // never indexed: always a candidate
+      r.groupStamp = 0;
       r.prev = r.next = r.movedAt = -1;
-      placeBox(r);
+      r.seen = 0;
       v->sweepIndex = k;
-      groupOf(k);
+      // A volume of no extent may see its end entry first and stay open
+      // to the end of the pass.
+      if (!(r.lo < r.hi)) openToTheEnd_ = true;
+      if (inside) inside = insideBoxes(r);
     }
+    if (!inside) st_.boxesKept = st_.activeKnown = false;
   }
 
   // Each entry's volume and end, found again only when the lists changed
@@ -324,9 +371,8 @@ class SweepPass {
     PtrArray<SweepEntry>& entries = scene_.sweepEntries;
     PtrArray<MDL_Object>& list = scene_.collisionVolumes;
     const size_t m = static_cast<size_t>(entries.count), n = static_cast<size_t>(list.count);
-    const bool same = st_.entryList.size() == m && st_.volumeList.size() == n && st_.entryRefs.size() == m &&
-                      (m == 0 || std::memcmp(st_.entryList.data(), entries.data, m * sizeof(SweepEntry*)) == 0) &&
-                      (n == 0 || std::memcmp(st_.volumeList.data(), list.data, n * sizeof(MDL_Object*)) == 0);
+    const bool same = sameVolumes_ && st_.entryList.size() == m && st_.entryRefs.size() == m &&
+                      (m == 0 || std::memcmp(st_.entryList.data(), entries.data, m * sizeof(SweepEntry*)) == 0);
     if (!same) {
       st_.entryRefs.clear();
       st_.entryList.clear();
@@ -383,7 +429,10 @@ class SweepPass {
 
   // ---- The index
 
-  bool buildIndex() {
+  // Boxes for every volume and the index over them, kept while no volume
+  // leaves its boxes.
+  void buildBoxes() {
+    for (int32_t k = 0; k < count_; ++k) placeBox(vol(k));
     chooseAxis();
     // The median width decides which volumes are too wide to index.
     st_.extents.clear();
@@ -423,8 +472,8 @@ class SweepPass {
       sv.from = first;
       sv.to = end;
     }
-    st_.openBits.assign((st_.byAxis.size() + 63) / 64, 0);
-    return true;
+    st_.boxesKept = true;
+    st_.activeKnown = false;
   }
 
   // A volume's boxes; rank 0 marks one that can be indexed, -1 one whose
@@ -433,9 +482,15 @@ class SweepPass {
     const Vec3& c = sv.position;
     const double r = sv.radius;
     double hy, hz;
+    sv.moved = 0;
     sv.rank = boxHalfWidths(c, r, hy, hz) ? 0 : -1;
-    if (sv.rank < 0) return;
+    if (sv.rank < 0) {
+      sv.moved = 1;
+      return;
+    }
     const double room = kRoom * r;
+    sv.roomLo = sv.lo - room;
+    sv.roomHi = sv.hi + room;
     sv.loose = {c.y - (hy + room), c.y + (hy + room), c.z - (hz + room), c.z + (hz + room)};
     sv.shapeBox = shapeHalfWidths(sv.volume, c, r, hy, hz);
     if (sv.shapeBox != State::NO_SHAPE_BOX)
@@ -476,7 +531,7 @@ class SweepPass {
     const bool reuse = st_.axis == axis_ && st_.byAxisFor == count_;
     auto ranked = [this](int32_t k) {
       const State::Volume& sv = vol(k);
-      return State::Ranked{sv.loose, sv.tight, k, sv.group, sv.shapeBox};
+      return State::Ranked{sv.loose, sv.tight, k, sv.shapeBox};
     };
     size_t kept = 0;
     if (reuse) {
@@ -511,14 +566,123 @@ class SweepPass {
     st_.byAxisFor = count_;
   }
 
+  // Which volumes' boxes meet another volume's, with x intervals widened by
+  // the same room: a sweep along x over those intervals. The others can
+  // meet nothing while all stay inside their boxes.
+  void findActive() {
+    std::vector<State::Event>& events = st_.events;
+    events.clear();
+    for (int32_t k = 0; k < count_; ++k) {
+      State::Volume& r = vol(k);
+      r.active = 0;
+      r.open = 0;
+      events.push_back({r.roomLo, k, 0});  // within the capacity reserved
+      events.push_back({r.roomHi, k, 1});
+    }
+    // Touching intervals count as meeting: openings first.
+    std::sort(events.begin(), events.end(), [](const State::Event& p, const State::Event& q) {
+      return p.at < q.at || (p.at == q.at && p.closes < q.closes);
+    });
+    std::vector<int32_t>& open = st_.openVolumes;  // a volume's place here: its movedAt
+    open.clear();
+    std::fill(st_.openBits.begin(), st_.openBits.end(), 0);
+    int32_t alwaysOpen = 0;  // open volumes that are never indexed
+    for (const State::Event& ev : events) {
+      State::Volume& a = vol(ev.volume);
+      if (ev.closes) {
+        if (!a.open) continue;
+        a.open = 0;
+        const int32_t last = open.back();
+        open[static_cast<size_t>(a.movedAt)] = last;
+        vol(last).movedAt = a.movedAt;
+        open.pop_back();
+        if (a.rank >= 0)
+          st_.openBits[static_cast<size_t>(a.rank) / 64] &= ~(uint64_t{1} << (a.rank % 64));
+        else
+          --alwaysOpen;
+        continue;
+      }
+      if (a.rank < 0 || alwaysOpen > 0) {
+        // Against every open volume, or one of them against every volume.
+        for (int32_t j : open) {
+          State::Volume& b = vol(j);
+          if (a.rank < 0 || b.rank < 0 || meets(a, b)) a.active = b.active = 1;
+        }
+      } else {
+        const State::Ranked* by = st_.byAxis.data();
+        const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
+        for (size_t w = r0 / 64; w < (r1 + 63) / 64; ++w) {
+          uint64_t bits = st_.openBits[w];
+          if (w == r0 / 64) bits &= ~uint64_t{0} << (r0 % 64);
+          if (w + 1 == (r1 + 63) / 64 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
+          for (; bits; bits &= bits - 1) {
+            const int32_t j = by[w * 64 + static_cast<size_t>(lowestBit(bits))].volume;
+            if (meets(a, vol(j))) a.active = vol(j).active = 1;
+          }
+        }
+      }
+      a.open = 1;
+      a.movedAt = static_cast<int32_t>(open.size());
+      open.push_back(ev.volume);
+      if (a.rank >= 0)
+        st_.openBits[static_cast<size_t>(a.rank) / 64] |= uint64_t{1} << (a.rank % 64);
+      else
+        ++alwaysOpen;
+    }
+    for (int32_t k = 0; k < count_; ++k) {
+      vol(k).open = 0;
+      vol(k).movedAt = -1;
+    }
+    std::fill(st_.openBits.begin(), st_.openBits.end(), 0);
+    st_.activeKnown = true;
+  }
+
+  static bool meets(const State::Volume& a, const State::Volume& b) {
+    return boxesMeet(a.loose, a.tight, a.shapeBox, b.loose, b.tight, b.shapeBox);
+  }
+
+  // Leaves the active volumes' sweep for the whole one, in the middle of
+  // the current entry: the open list becomes what the whole sweep would
+  // hold there, as the entries before would have left it.
+  void takeEveryVolume() {
+    reduced_ = false;
+    head_ = tail_ = -1;
+    openCount_ = 0;
+    for (int32_t k = 0; k < count_; ++k) {
+      State::Volume& r = vol(k);
+      r.open = 0;
+      r.prev = r.next = r.movedAt = -1;
+    }
+    std::fill(st_.openBits.begin(), st_.openBits.end(), 0);
+    st_.openMoved.clear();
+    newGeneration();
+    st_.runs.clear();
+    tailRun_ = -1;
+    const int32_t upTo = std::min(current_, static_cast<int32_t>(st_.entryRefs.size()));
+    for (int32_t i = 0; i < upTo; ++i) {
+      const State::EntryRef ref = st_.entryRefs[static_cast<size_t>(i)];
+      State::Volume& r = vol(ref.volume);
+      // A volume deleted by now does nothing whether or not it is listed.
+      if (r.volume->pendingDelete) continue;
+      if (ref.begin && !r.open)
+        openVolume(ref.volume);
+      else if (!ref.begin && r.open)
+        closeVolume(ref.volume);
+    }
+  }
+
   // Whether the volume's bounding sphere, and its shape where its shape box
   // stands for it, still lie inside their boxes.
   bool insideBoxes(const State::Volume& sv) const {
+    // The x interval is the entries' and stays for the pass.
+    if (!(sv.roomLo <= sv.lo && sv.hi <= sv.roomHi)) return false;
     const Vec3& c = sv.volume->getWorld().position;
     const double r = sv.volume->boundingRadius;
     double hy, hz;
     if (!boxHalfWidths(c, r, hy, hz) || !inside(c, hy, hz, sv.loose)) return false;
-    if (sv.shapeBox == State::NO_SHAPE_BOX) return true;
+    // A sphere's shape box is its bounding sphere's.
+    if (sv.shapeBox == State::NO_SHAPE_BOX || (sv.shapeBox == State::SPHERE_BOX && sv.volume->shape == SHAPE_SPHERE))
+      return true;
     return shapeHalfWidths(sv.volume, c, r, hy, hz) == sv.shapeBox && inside(c, hy, hz, sv.tight);
   }
 
@@ -712,7 +876,7 @@ class SweepPass {
   void meetOpenVolumes(int32_t ai) {
     const int32_t others = openCount_ - group(groupOf(ai)).open;
     if (others == 0) return;  // all open volumes are of its own body
-    if (!indexed_ || !trusted_ || vol(ai).moved || !gatherCandidates(ai, others)) {
+    if (!useIndex_ || !trusted_ || vol(ai).moved || !gatherCandidates(ai, others)) {
       walkFrom(ai, head_);
       return;
     }
@@ -760,16 +924,11 @@ class SweepPass {
       if (w + 1 == w1 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
       for (; bits; bits &= bits - 1) {
         const State::Ranked& b = by[w * 64 + static_cast<size_t>(lowestBit(bits))];
-        if (b.group == own) {
+        if (!boxesMeet(a.loose, a.tight, a.shapeBox, b.loose, b.tight, b.shapeBox)) continue;
+        if (vol(b.volume).group == own) {
           if (--ownLeft < 0) return false;
           continue;
         }
-        if (!a.loose.overlaps(b.loose)) continue;
-        // Shapes whose own boxes lie apart: the shape test surely finds no
-        // contact.
-        if (a.shapeBox != State::NO_SHAPE_BOX && b.shapeBox != State::NO_SHAPE_BOX &&
-            !(a.shapeBox == State::BOX_BOX && b.shapeBox == State::BOX_BOX) && !a.tight.overlaps(b.tight))
-          continue;
         vol(b.volume).seen = stamp_;
         found.push_back(b.volume);  // within the capacity reserved
       }
@@ -821,11 +980,14 @@ class SweepPass {
       // It may have relinked objects, too: owners are looked up again,
       // and nothing is skipped by place any more.
       trusted_ = false;
-      regroup();
+      if (reduced_)
+        takeEveryVolume();
+      else
+        regroup();
       return false;
     }
     const bool quietStill = quiet();
-    if (!quietStill && !indexed_) return true;  // nothing to follow
+    if (!quietStill && !useIndex_ && !reduced_) return true;  // nothing to follow
     bool kept = true;
     for (MDL_RigidBody* body : bodies) {
       if (!body) continue;
@@ -836,6 +998,8 @@ class SweepPass {
       }
       body->forEachDescendant([this, &kept, quietStill](MDL_Object* o) { kept = followMove(o, quietStill) && kept; });
     }
+    // A volume out of its boxes may meet any other from now on.
+    if (!kept && reduced_) takeEveryVolume();
     return kept;
   }
 
@@ -849,7 +1013,7 @@ class SweepPass {
     if (j < 0) return true;
     State::Volume& r = vol(j);
     if (copies) r.position = v->getWorld().position;
-    if (!indexed_ || r.moved || insideBoxes(r)) return true;
+    if (r.moved || insideBoxes(r)) return true;
     r.moved = 1;
     if (r.open) addOpenMoved(j);
     return false;
@@ -858,6 +1022,7 @@ class SweepPass {
   // The open list as the plain sweep keeps it, for it to go on from entry
   // i (the end: what the pass leaves open).
   void handOver(int32_t i) {
+    if (reduced_ && i < static_cast<int32_t>(st_.entryRefs.size())) takeEveryVolume();
     scene_.sweepOpen.resize(0);
     for (int32_t k = head_; k >= 0; k = vol(k).next) scene_.sweepOpen.append(vol(k).volume);
     plainSweepFrom(scene_, engine_, i);
@@ -866,11 +1031,15 @@ class SweepPass {
   Scene& scene_;
   CTRL_ScriptEngine* engine_;
   State& st_;
-  const uint64_t callbacks_;  // the scene's count of contact callbacks when the pass began
-  int32_t count_ = 0;         // volumes with a record
-  bool indexed_ = false;
-  bool trusted_ = true;  // no callback has moved anything
-  int axis_ = 1;         // the indexed axis: 1 y, 2 z
+  const uint64_t callbacks_;   // the scene's count of contact callbacks when the pass began
+  int32_t count_ = 0;          // volumes with a record
+  bool sameVolumes_ = false;   // the scene's volumes are those of the last pass
+  bool useIndex_ = false;      // candidates from the index rather than the open list
+  bool reduced_ = false;       // only the active volumes take part
+  bool openToTheEnd_ = false;  // some volume may stay open to the end of the pass
+  int32_t current_ = 0;        // the entry being met
+  bool trusted_ = true;        // no callback has moved anything
+  int axis_ = 1;               // the indexed axis: 1 y, 2 z
   int32_t head_ = -1, tail_ = -1, openCount_ = 0, nextSlot_ = 0;
   int32_t tailRun_ = -1;
   uint32_t stamp_ = 0;

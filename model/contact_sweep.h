@@ -18,7 +18,9 @@ class ContactSweepState {
   // A box across the sweep: along the indexed axis and along the other one.
   struct Box {
     double lo, hi, otherLo, otherHi;
-    bool overlaps(const Box& b) const { return !(b.lo > hi || lo > b.hi || b.otherLo > otherHi || otherLo > b.otherHi); }
+    bool overlaps(const Box& b) const {
+      return !(b.lo > hi || lo > b.hi || b.otherLo > otherHi || otherLo > b.otherHi);
+    }
   };
   // Which shapes a box of the shape itself can stand for.
   enum ShapeBox : uint8_t { NO_SHAPE_BOX, SPHERE_BOX, BOX_BOX };
@@ -35,10 +37,13 @@ class ContactSweepState {
     int32_t group;        // its owning body's place in `groups` (0: no body)
     uint32_t groupStamp;  // the generation `group` was found in
     double lo, hi;        // its x interval: the coordinates of its two entries
-    // With room to move: the box around its bounding sphere, and the box
-    // around the shape itself when shapeBox says there is one.
+    // With room to move, kept from pass to pass while the volume stays
+    // inside: its x interval, the box around its bounding sphere, and the
+    // box around the shape itself when shapeBox says there is one.
+    double roomLo, roomHi;
     Box loose, tight;
     uint8_t shapeBox;
+    uint8_t active;      // some other volume's boxes meet its own
     int32_t rank;        // place in the order by boxLo; -1: always a candidate
     int32_t from, to;    // the ranks a query for this volume covers
     int32_t slot;        // opening order
@@ -64,7 +69,7 @@ class ContactSweepState {
   // An indexed volume's boxes, in the order by the start of the loose one.
   struct Ranked {
     Box loose, tight;
-    int32_t volume, group;
+    int32_t volume;
     uint8_t shapeBox;
   };
   struct Keyed {
@@ -78,9 +83,9 @@ class ContactSweepState {
   };
 
   std::vector<Volume> volumes;
-  std::vector<MDL_Object*> volumeList;  // the scene's volume list as the last pass saw it
-  std::vector<SweepEntry*> entryList;            // the entries as the last pass left them
-  std::vector<EntryRef> entryRefs, sortedRefs;   // each entry's volume and end, in entryList's order
+  std::vector<MDL_Object*> volumeList;          // the scene's volume list as the last pass saw it
+  std::vector<SweepEntry*> entryList;           // the entries as the last pass left them
+  std::vector<EntryRef> entryRefs, sortedRefs;  // each entry's volume and end, in entryList's order
   std::vector<double> keys;
   std::vector<Keyed> keyed;
   std::vector<int32_t> order;
@@ -99,4 +104,16 @@ class ContactSweepState {
   std::vector<int32_t> candidates;
   int axis = 0;           // the axis byAxis was sorted along last (1 y, 2 z; 0 none)
   int32_t byAxisFor = 0;  // and the number of volumes it was sorted for
+  // The boxes of `volumes` hold for the volumes of volumeList; and which of
+  // them can meet another is known.
+  bool boxesKept = false;
+  bool activeKnown = false;
+  // For the scan that finds the active volumes.
+  struct Event {
+    double at;
+    int32_t volume;
+    uint8_t closes;
+  };
+  std::vector<Event> events;
+  std::vector<int32_t> openVolumes;
 };

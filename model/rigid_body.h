@@ -87,6 +87,36 @@ class MDL_RigidBody : public MDL_Object {
   bool belowStillThresholds();
 };
 
+// Inline: every contact and step calls these several times.
+inline Vec3 MDL_RigidBody::getAngularSpeed() {
+  if (angularDirty) {
+    const RigidTransform& w = getWorld();
+    angularSpeed = w.basis * mulComponents3(inverseInertia, w.inverse() * angularMomentum);
+    angularDirty = 0;
+  }
+  return angularSpeed;
+}
+
+inline Vec3 MDL_RigidBody::getVelocityAtPoint(const Vec3& p) {
+  Vec3 w = getAngularSpeed();
+  return cross3(w, p - getWorld().position) + speed;
+}
+
+inline bool MDL_RigidBody::belowStillThresholds() {
+  Vec3 w = getAngularSpeed();
+  return lengthSquared3(w) < kStillAngularSpeed2 && lengthSquared3(speed) < kStillLinearSpeed2;
+}
+
+inline void MDL_RigidBody::applyImpulse(const Vec3& p, const Vec3& j) {
+  addScaled3(speed, j, inverseMass);
+  angularMomentum += cross3(p - getWorld().position, j);
+  angularDirty = 1;
+  if (stillDelay > 0 && !belowStillThresholds()) {
+    still = 0;
+    stillTimer = 0;
+  }
+}
+
 // Effective inverse mass of body (null: the immovable world, 0) at world
 // point p along n.
 double inverseMassAt(MDL_RigidBody* body, const Vec3& p, const Vec3& n);

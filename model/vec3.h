@@ -52,6 +52,7 @@ inline bool operator!=(const Vec3& a, const Vec3& b) { return !(a == b); }
 
 inline double dot3(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline double lengthSquared3(const Vec3& v) { return dot3(v, v); }
+inline Vec3 mulComponents3(const Vec3& a, const Vec3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 inline bool isZero3(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
 // Scales v to unit length. A length that is zero or NaN leaves v alone and
