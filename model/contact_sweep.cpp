@@ -44,6 +44,7 @@ void plainSweepFrom(Scene& s, CTRL_ScriptEngine* engine, int32_t i) {
     SweepEntry* e = s.sweepEntries[i];
     MDL_CollisionVolume* a = static_cast<MDL_CollisionVolume*>(e->volume);
     if (a->pendingDelete) continue;
+    if (s.sweepState) s.sweepState->pairsMet += static_cast<uint64_t>(s.sweepOpen.count);
     for (int32_t k = 0; k < s.sweepOpen.count; ++k)
       collideSweepPair(&s, engine, a, static_cast<MDL_CollisionVolume*>(s.sweepOpen[k]));
     if (e->begin)
@@ -568,7 +569,10 @@ class SweepPass {
 
   // Which volumes' boxes meet another volume's, with x intervals widened by
   // the same room: a sweep along x over those intervals. The others can
-  // meet nothing while all stay inside their boxes.
+  // meet nothing while all stay inside their boxes. Each query looks among
+  // the open volumes not yet known to be active, and among the active ones
+  // only until one meets it, so that many volumes in one place cost each
+  // other nothing.
   void findActive() {
     std::vector<State::Event>& events = st_.events;
     events.clear();
@@ -583,57 +587,81 @@ class SweepPass {
     std::sort(events.begin(), events.end(), [](const State::Event& p, const State::Event& q) {
       return p.at < q.at || (p.at == q.at && p.closes < q.closes);
     });
-    std::vector<int32_t>& open = st_.openVolumes;  // a volume's place here: its movedAt
-    open.clear();
-    std::fill(st_.openBits.begin(), st_.openBits.end(), 0);
-    int32_t alwaysOpen = 0;  // open volumes that are never indexed
+    std::vector<uint64_t>& waiting = st_.openBits;   // open, indexed, not yet active
+    std::vector<uint64_t>& active = st_.activeBits;  // open, indexed, active
+    std::fill(waiting.begin(), waiting.end(), 0);
+    active.assign(waiting.size(), 0);
+    std::vector<int32_t>& always = st_.openVolumes;  // open and never indexed; a volume's place here: its movedAt
+    always.clear();
+    const State::Ranked* by = st_.byAxis.data();
+    auto bit = [](std::vector<uint64_t>& bits, int32_t rank) -> uint64_t& {
+      return bits[static_cast<size_t>(rank) / 64];
+    };
+    auto mask = [](int32_t rank) { return uint64_t{1} << (rank % 64); };
+    auto activate = [&](State::Volume& b) {
+      if (b.active) return;
+      b.active = 1;
+      if (b.open && b.rank >= 0) {
+        bit(waiting, b.rank) &= ~mask(b.rank);
+        bit(active, b.rank) |= mask(b.rank);
+      }
+    };
+    // Calls meet(b) for the open volumes of `bits` in a's window, until it answers true.
+    auto scan = [&](const State::Volume& a, std::vector<uint64_t>& bits, auto meet) {
+      const size_t r0 = a.rank >= 0 ? static_cast<size_t>(a.from) : 0;
+      const size_t r1 = a.rank >= 0 ? static_cast<size_t>(a.to) : st_.byAxis.size();
+      for (size_t w = r0 / 64; w < (r1 + 63) / 64; ++w) {
+        uint64_t word = bits[w];
+        if (w == r0 / 64) word &= ~uint64_t{0} << (r0 % 64);
+        if (w + 1 == (r1 + 63) / 64 && r1 % 64) word &= (uint64_t{1} << (r1 % 64)) - 1;
+        for (; word; word &= word - 1)
+          if (meet(vol(by[w * 64 + static_cast<size_t>(lowestBit(word))].volume))) return;
+      }
+    };
     for (const State::Event& ev : events) {
       State::Volume& a = vol(ev.volume);
       if (ev.closes) {
         if (!a.open) continue;
         a.open = 0;
-        const int32_t last = open.back();
-        open[static_cast<size_t>(a.movedAt)] = last;
-        vol(last).movedAt = a.movedAt;
-        open.pop_back();
-        if (a.rank >= 0)
-          st_.openBits[static_cast<size_t>(a.rank) / 64] &= ~(uint64_t{1} << (a.rank % 64));
-        else
-          --alwaysOpen;
+        if (a.rank >= 0) {
+          bit(waiting, a.rank) &= ~mask(a.rank);
+          bit(active, a.rank) &= ~mask(a.rank);
+        } else {
+          const int32_t last = always.back();
+          always[static_cast<size_t>(a.movedAt)] = last;
+          vol(last).movedAt = a.movedAt;
+          always.pop_back();
+        }
         continue;
       }
-      if (a.rank < 0 || alwaysOpen > 0) {
-        // Against every open volume, or one of them against every volume.
-        for (int32_t j : open) {
-          State::Volume& b = vol(j);
-          if (a.rank < 0 || b.rank < 0 || meets(a, b)) a.active = b.active = 1;
-        }
-      } else {
-        const State::Ranked* by = st_.byAxis.data();
-        const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
-        for (size_t w = r0 / 64; w < (r1 + 63) / 64; ++w) {
-          uint64_t bits = st_.openBits[w];
-          if (w == r0 / 64) bits &= ~uint64_t{0} << (r0 % 64);
-          if (w + 1 == (r1 + 63) / 64 && r1 % 64) bits &= (uint64_t{1} << (r1 % 64)) - 1;
-          for (; bits; bits &= bits - 1) {
-            const int32_t j = by[w * 64 + static_cast<size_t>(lowestBit(bits))].volume;
-            if (meets(a, vol(j))) a.active = vol(j).active = 1;
-          }
-        }
+      // A volume never indexed meets every other.
+      const bool everything = a.rank < 0;
+      if (!always.empty()) {
+        activate(a);
+        for (int32_t j : always) activate(vol(j));
       }
+      scan(a, waiting, [&](State::Volume& b) {
+        if (everything || meets(a, b)) {
+          activate(b);
+          activate(a);
+        }
+        return false;
+      });
+      if (!a.active)
+        scan(a, active, [&](State::Volume& b) { return (everything || meets(a, b)) && (activate(a), true); });
       a.open = 1;
-      a.movedAt = static_cast<int32_t>(open.size());
-      open.push_back(ev.volume);
-      if (a.rank >= 0)
-        st_.openBits[static_cast<size_t>(a.rank) / 64] |= uint64_t{1} << (a.rank % 64);
-      else
-        ++alwaysOpen;
+      if (a.rank >= 0) {
+        bit(a.active ? active : waiting, a.rank) |= mask(a.rank);
+      } else {
+        a.movedAt = static_cast<int32_t>(always.size());
+        always.push_back(ev.volume);
+      }
     }
     for (int32_t k = 0; k < count_; ++k) {
       vol(k).open = 0;
       vol(k).movedAt = -1;
     }
-    std::fill(st_.openBits.begin(), st_.openBits.end(), 0);
+    std::fill(waiting.begin(), waiting.end(), 0);
     st_.activeKnown = true;
   }
 
@@ -962,6 +990,7 @@ class SweepPass {
   // One pair; false when a volume left its box or a callback moved
   // anything.
   bool visit(int32_t ai, int32_t bi) {
+    ++st_.pairsMet;
     const uint64_t epoch = MDL_Object::placementEpoch;
     const uint64_t scripted = scene_.placementChangesInCallbacks;
     MDL_RigidBody* bodies[2] = {nullptr, nullptr};

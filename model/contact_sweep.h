@@ -99,9 +99,12 @@ class ContactSweepState {
   // The index over the volumes' boxes.
   std::vector<Ranked> byAxis;
   std::vector<double> extents;
-  std::vector<uint64_t> openBits;
+  std::vector<uint64_t> openBits, activeBits;
   std::vector<int32_t> openMoved;
   std::vector<int32_t> candidates;
+  // Pairs handed to the contact rules by the scene's passes, for those who
+  // watch the sweep's work.
+  uint64_t pairsMet = 0;
   int axis = 0;           // the axis byAxis was sorted along last (1 y, 2 z; 0 none)
   int32_t byAxisFor = 0;  // and the number of volumes it was sorted for
   // The boxes of `volumes` hold for the volumes of volumeList; and which of

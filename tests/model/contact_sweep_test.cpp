@@ -16,6 +16,7 @@
 #include "model/callbacks.h"
 #include "model/collision.h"
 #include "model/collision_volume.h"
+#include "model/contact_sweep.h"
 #include "model/qsort_bm.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
@@ -272,6 +273,36 @@ void compoundBodies(Scene& s) {
 TEST(ContactSweep, BodiesOfSeveralVolumesMeetAsWithThePlainSweep) {
   for (Meddling meddling : {QUIET, MOVES, ADDS_AND_DELETES, RELINKS})
     expectSameAsPlainSweep("bodies of three volumes", compoundBodies, 400, meddling);
+}
+
+// newCollisionVolume(v, v) copies v's subtree under v: twelve such copies
+// make 4,096 volumes of one body in one place. Their pairs never act, and
+// the pass hands none of them to the contact rules: with the body alone,
+// no pair at all; with a second body beside it, within reach of none of its
+// volumes, at most one pair per entry.
+TEST(ContactSweep, ThousandsOfVolumesOfOneBodyCostTheirPairsNothing) {
+  for (bool neighbour : {false, true}) {
+    Scene s;
+    MDL_RigidBody* body = new MDL_RigidBody;
+    body->editWorld().position = Vec3(0, 0, 0.5);
+    s.registerObject(body);
+    MDL_CollisionVolume* v = new MDL_CollisionVolume(SHAPE_SPHERE);
+    RigidTransform& w = v->editWorld();
+    w.position = Vec3(0, 0, 0.5);
+    for (int i = 0; i < 3; ++i) w.basis.axis[i] *= 0.5;
+    w.inverseStale = 1;
+    body->addChild(v);
+    s.registerObject(v);
+    for (int i = 0; i < 12; ++i) v->addChild(s.instantiateByName(v));
+    ASSERT_EQ(s.collisionVolumes.count, 4096);
+    if (neighbour) physics_scenes::addBody(s, {true, 0.5, 0.3, 2.0, 0.5});
+    const int steps = 5;
+    for (int i = 0; i < steps; ++i) s.step(nullptr, physics_scenes::kStep);
+    ASSERT_TRUE(s.sweepState);
+    const uint64_t entries = static_cast<uint64_t>(s.sweepEntries.count);
+    EXPECT_LE(s.sweepState->pairsMet, neighbour ? steps * entries : 0u)
+        << (neighbour ? "beside another body" : "alone");
+  }
 }
 
 }  // namespace
