@@ -74,11 +74,12 @@ void plainPass(Scene& s, CTRL_ScriptEngine* engine) {
 //
 // The entries are sorted by coordinate with the system's quicksort, whose
 // placing of equal coordinates decides which pairs meet and in what order;
-// so the pass sorts exactly as that sort does. Most passes start from the
-// order the last one left, still in order: with no two coordinates equal,
-// nothing moves. With equal neighbours, what the sort does to a list in
-// order depends only on which neighbours are equal, so the moves it made for
-// the same pattern before are made again without comparing.
+// so the pass sorts exactly as that sort does, on the coordinates alone.
+// Each pass starts from the order the last one left. Still in order with no
+// two coordinates equal, nothing moves. Still in order with equal
+// neighbours, what the sort does depends only on which neighbours are
+// equal, so the moves it made for the same pattern before are made again
+// without comparing.
 
 struct KeyedElements {
   static constexpr size_t size = sizeof(State::Keyed);
@@ -487,6 +488,7 @@ class SweepPass {
     sv.rank = boxHalfWidths(c, r, hy, hz) ? 0 : -1;
     if (sv.rank < 0) {
       sv.moved = 1;
+      sv.shapeBox = State::NO_SHAPE_BOX;
       return;
     }
     const double room = kRoom * r;
