@@ -304,6 +304,7 @@ class SweepPass {
     const size_t n = static_cast<size_t>(scene_.collisionVolumes.count);
     const size_t m = static_cast<size_t>(scene_.sweepEntries.count);
     st_.volumes.resize(n);
+    st_.intervals.resize(n);
     st_.volumeList.reserve(n);
     st_.entryList.reserve(m);
     st_.entryRefs.reserve(m);
@@ -326,8 +327,9 @@ class SweepPass {
     st_.openVolumes.reserve(n);
   }
 
-  // Sizes, x intervals and owning bodies of the scene's volumes, with what
-  // the pair rules read of them; whether each is still inside its boxes.
+  // Sizes and x intervals of the scene's volumes, whether each is still
+  // inside its boxes, and what the pair rules read of those that can take
+  // part in the pass.
   void placeVolumes() {
     PtrArray<MDL_Object>& list = scene_.collisionVolumes;
     const size_t n = static_cast<size_t>(list.count);
@@ -340,31 +342,41 @@ class SweepPass {
     st_.openMoved.clear();
     count_ = list.count;
     bool inside = st_.boxesKept;
+    // While it stays so, the volumes that meet no other are left alone.
+    const bool fewer = st_.boxesKept && st_.activeKnown;
     for (int32_t k = 0; k < list.count; ++k) {
       MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(list[k]);
       v->updateSize();
       State::Volume& r = vol(k);
-      r.volume = v;
       const double h = halfWidthAlongX(v);
-      r.position = v->getWorld().position;
-      r.radius = v->boundingRadius;
-      r.lo = r.position.x - h;
-      r.hi = r.position.x + h;
-      r.layer = v->collisionLayer;
-      r.mask = v->collisionMask;
-      r.pendingDelete = v->pendingDelete;
-      r.open = 0;
-      r.moved = r.rank < 0 ? 1 : 0;  // never indexed: always a candidate
-      r.groupStamp = 0;
-      r.prev = r.next = r.movedAt = -1;
-      r.seen = 0;
+      const Vec3& c = v->getWorld().position;
+      State::Interval& x = st_.intervals[static_cast<size_t>(k)];
+      x.lo = c.x - h;
+      x.hi = c.x + h;
       v->sweepIndex = k;
       // A volume of no extent may see its end entry first and stay open
       // to the end of the pass.
-      if (!(r.lo < r.hi)) openToTheEnd_ = true;
-      if (inside) inside = insideBoxes(r);
+      if (!(x.lo < x.hi)) openToTheEnd_ = true;
+      if (inside) inside = insideBoxes(r, x, c, v->boundingRadius);
+      if (!fewer || r.active) takePart(r, v);
     }
     if (!inside) st_.boxesKept = st_.activeKnown = false;
+    if (fewer && (!inside || openToTheEnd_))
+      for (int32_t k = 0; k < count_; ++k)
+        if (!vol(k).active) takePart(vol(k), static_cast<MDL_CollisionVolume*>(list[k]));
+  }
+
+  // A volume's record for a pass it takes part in: the rules' inputs as
+  // they stand, and not yet open.
+  void takePart(State::Volume& r, MDL_CollisionVolume* v) {
+    r.volume = v;
+    r.position = v->getWorld().position;
+    r.radius = v->boundingRadius;
+    r.layer = v->collisionLayer;
+    r.mask = v->collisionMask;
+    r.pendingDelete = v->pendingDelete;
+    r.open = 0;
+    r.prev = r.next = r.movedAt = -1;
   }
 
   // Each entry's volume and end, found again only when the lists changed
@@ -375,6 +387,7 @@ class SweepPass {
     const size_t m = static_cast<size_t>(entries.count), n = static_cast<size_t>(list.count);
     const bool same = sameVolumes_ && st_.entryList.size() == m && st_.entryRefs.size() == m &&
                       (m == 0 || std::memcmp(st_.entryList.data(), entries.data, m * sizeof(SweepEntry*)) == 0);
+    entriesKnown_ = same;
     if (!same) {
       st_.entryRefs.clear();
       st_.entryList.clear();
@@ -388,9 +401,10 @@ class SweepPass {
       }
       st_.volumeList.assign(list.data, list.data + n);
     }
+    const State::Interval* x = st_.intervals.data();
     for (size_t i = 0; i < m; ++i) {
       const State::EntryRef& ref = st_.entryRefs[i];
-      const State::Volume& r = vol(ref.volume);
+      const State::Interval& r = x[ref.volume];
       const double key = ref.begin ? r.lo : r.hi;
       st_.keys[i] = key;
       entries.data[i]->coordinate = key;
@@ -410,8 +424,9 @@ class SweepPass {
       std::memcpy(entries.data, st_.sortedEntries.data(), static_cast<size_t>(m) * sizeof(SweepEntry*));
       st_.entryRefs.swap(st_.sortedRefs);
       st_.sortedRefs.resize(static_cast<size_t>(m));
+      entriesKnown_ = false;
     }
-    st_.entryList.assign(entries.data, entries.data + m);
+    if (!entriesKnown_) st_.entryList.assign(entries.data, entries.data + m);
   }
 
   // What the plain sweep would meet, counted on the sorted entries alone.
@@ -434,7 +449,7 @@ class SweepPass {
   // Boxes for every volume and the index over them, kept while no volume
   // leaves its boxes.
   void buildBoxes() {
-    for (int32_t k = 0; k < count_; ++k) placeBox(vol(k));
+    for (int32_t k = 0; k < count_; ++k) placeBox(vol(k), st_.intervals[static_cast<size_t>(k)]);
     chooseAxis();
     // The median width decides which volumes are too wide to index.
     st_.extents.clear();
@@ -480,7 +495,7 @@ class SweepPass {
 
   // A volume's boxes; rank 0 marks one that can be indexed, -1 one whose
   // numbers are unsafe to compare.
-  static void placeBox(State::Volume& sv) {
+  static void placeBox(State::Volume& sv, const State::Interval& x) {
     const Vec3& c = sv.position;
     const double r = sv.radius;
     double hy, hz;
@@ -492,8 +507,8 @@ class SweepPass {
       return;
     }
     const double room = kRoom * r;
-    sv.roomLo = sv.lo - room;
-    sv.roomHi = sv.hi + room;
+    sv.roomLo = x.lo - room;
+    sv.roomHi = x.hi + room;
     sv.loose = {c.y - (hy + room), c.y + (hy + room), c.z - (hz + room), c.z + (hz + room)};
     sv.shapeBox = shapeHalfWidths(sv.volume, c, r, hy, hz);
     if (sv.shapeBox != State::NO_SHAPE_BOX)
@@ -680,6 +695,9 @@ class SweepPass {
     openCount_ = 0;
     for (int32_t k = 0; k < count_; ++k) {
       State::Volume& r = vol(k);
+      // Nothing has moved it but the responses, which its position followed:
+      // as it stands, it is as the pass found it.
+      if (!r.active) takePart(r, r.volume);
       r.open = 0;
       r.prev = r.next = r.movedAt = -1;
     }
@@ -703,17 +721,21 @@ class SweepPass {
 
   // Whether the volume's bounding sphere, and its shape where its shape box
   // stands for it, still lie inside their boxes.
-  bool insideBoxes(const State::Volume& sv) const {
-    // The x interval is the entries' and stays for the pass.
-    if (!(sv.roomLo <= sv.lo && sv.hi <= sv.roomHi)) return false;
-    const Vec3& c = sv.volume->getWorld().position;
-    const double r = sv.volume->boundingRadius;
+  bool insideBoxes(const State::Volume& sv, const State::Interval& x, const Vec3& c, double r) const {
+    if (!(sv.roomLo <= x.lo && x.hi <= sv.roomHi)) return false;
     double hy, hz;
     if (!boxHalfWidths(c, r, hy, hz) || !inside(c, hy, hz, sv.loose)) return false;
     // A sphere's shape box is its bounding sphere's.
     if (sv.shapeBox == State::NO_SHAPE_BOX || (sv.shapeBox == State::SPHERE_BOX && sv.volume->shape == SHAPE_SPHERE))
       return true;
     return shapeHalfWidths(sv.volume, c, r, hy, hz) == sv.shapeBox && inside(c, hy, hz, sv.tight);
+  }
+  // The same for volume k as it stands. Its x interval is its entries' and
+  // stays for the pass.
+  bool insideBoxes(int32_t k) const {
+    const State::Volume& sv = st_.volumes[static_cast<size_t>(k)];
+    return insideBoxes(sv, st_.intervals[static_cast<size_t>(k)], sv.volume->getWorld().position,
+                       sv.volume->boundingRadius);
   }
 
   bool inside(const Vec3& c, double hy, double hz, const State::Box& b) const {
@@ -732,16 +754,16 @@ class SweepPass {
 
   // Forgets every body found so far: they are looked up again on first use.
   void newGeneration() {
-    ++generation_;
+    ++st_.generation;
     st_.groups.clear();
     st_.groups.push_back({nullptr, 0, 0, 1});  // no body
   }
 
   int32_t groupOf(int32_t k) {
     State::Volume& r = vol(k);
-    if (r.groupStamp != generation_) {
+    if (r.groupStamp != st_.generation) {
       r.group = groupFor(findOwningRigidBody(r.volume));
-      r.groupStamp = generation_;
+      r.groupStamp = st_.generation;
     }
     return r.group;
   }
@@ -880,6 +902,7 @@ class SweepPass {
     try {
       const size_t n = st_.volumes.size() + 1;
       st_.volumes.emplace_back();
+      st_.intervals.emplace_back();
       st_.groups.reserve(n + 1);
       st_.runs.reserve(std::max(n, st_.runs.size() + 1));
       st_.openMoved.reserve(n);
@@ -894,7 +917,7 @@ class SweepPass {
     r.prev = r.next = r.movedAt = -1;
     r.rank = -1;
     r.moved = 1;
-    r.groupStamp = generation_ - 1;
+    r.groupStamp = st_.generation - 1;
     a->sweepIndex = k;
     return k;
   }
@@ -942,7 +965,7 @@ class SweepPass {
     const State::Ranked* by = st_.byAxis.data();
     std::vector<int32_t>& found = st_.candidates;
     found.clear();
-    ++stamp_;
+    const uint32_t stamp = ++st_.candidateStamp;
     // Many open volumes of its own body in reach: walking steps over them
     // at once.
     int64_t ownLeft = kBitsPerVisit * others + 64;
@@ -959,14 +982,14 @@ class SweepPass {
           if (--ownLeft < 0) return false;
           continue;
         }
-        vol(b.volume).seen = stamp_;
+        vol(b.volume).seen = stamp;
         found.push_back(b.volume);  // within the capacity reserved
       }
     }
     for (int32_t j : st_.openMoved) {
       State::Volume& b = vol(j);
-      if (b.group == own || b.seen == stamp_) continue;
-      b.seen = stamp_;
+      if (b.group == own || b.seen == stamp) continue;
+      b.seen = stamp;
       found.push_back(j);
     }
     if (found.size() * 2 > static_cast<size_t>(others)) return false;
@@ -1044,7 +1067,7 @@ class SweepPass {
     if (j < 0) return true;
     State::Volume& r = vol(j);
     if (copies) r.position = v->getWorld().position;
-    if (r.moved || insideBoxes(r)) return true;
+    if (r.moved || insideBoxes(j)) return true;
     r.moved = 1;
     if (r.open) addOpenMoved(j);
     return false;
@@ -1065,6 +1088,7 @@ class SweepPass {
   const uint64_t callbacks_;   // the scene's count of contact callbacks when the pass began
   int32_t count_ = 0;          // volumes with a record
   bool sameVolumes_ = false;   // the scene's volumes are those of the last pass
+  bool entriesKnown_ = false;  // and its entries those the last pass left, in that order
   bool useIndex_ = false;      // candidates from the index rather than the open list
   bool reduced_ = false;       // only the active volumes take part
   bool openToTheEnd_ = false;  // some volume may stay open to the end of the pass
@@ -1073,8 +1097,6 @@ class SweepPass {
   int axis_ = 1;               // the indexed axis: 1 y, 2 z
   int32_t head_ = -1, tail_ = -1, openCount_ = 0, nextSlot_ = 0;
   int32_t tailRun_ = -1;
-  uint32_t stamp_ = 0;
-  uint32_t generation_ = 0;
 };
 
 }  // namespace

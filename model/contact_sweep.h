@@ -36,7 +36,6 @@ class ContactSweepState {
     uint8_t open, moved;
     int32_t group;        // its owning body's place in `groups` (0: no body)
     uint32_t groupStamp;  // the generation `group` was found in
-    double lo, hi;        // its x interval: the coordinates of its two entries
     // With room to move, kept from pass to pass while the volume stays
     // inside: its x interval, the box around its bounding sphere, and the
     // box around the shape itself when shapeBox says there is one.
@@ -83,6 +82,16 @@ class ContactSweepState {
   };
 
   std::vector<Volume> volumes;
+  // Each volume's x interval, by its place: what its entries' coordinates
+  // are made of.
+  struct Interval {
+    double lo, hi;
+  };
+  std::vector<Interval> intervals;
+  // Stamps that only grow, so that no record's stamp from an earlier pass
+  // is taken for the current one.
+  uint32_t candidateStamp = 0;
+  uint32_t generation = 0;
   std::vector<MDL_Object*> volumeList;          // the scene's volume list as the last pass saw it
   std::vector<SweepEntry*> entryList;           // the entries as the last pass left them
   std::vector<EntryRef> entryRefs, sortedRefs;  // each entry's volume and end, in entryList's order
