@@ -50,8 +50,8 @@ bool MDL_AnimatedMesh::loadXml(const TiXmlElement* element) {
 Vec3* MDL_AnimatedMesh::vertex(int32_t i) { return skinnedVertices ? skinnedVertices + i : nullptr; }
 Vec3* MDL_AnimatedMesh::normal(int32_t i) { return skinnedNormals ? skinnedNormals + i : nullptr; }
 TriangleInfo* MDL_AnimatedMesh::triangleInfos() { return skinnedTriangleInfos; }
-Vec3* MDL_AnimatedMesh::boundsMin() { return &skinnedMin; }
-Vec3* MDL_AnimatedMesh::boundsMax() { return &skinnedMax; }
+const Vec3* MDL_AnimatedMesh::boundsMin() { return &skinnedMin; }
+const Vec3* MDL_AnimatedMesh::boundsMax() { return &skinnedMax; }
 
 bool MDL_AnimatedMesh::allocateBones(int32_t count) {
   delete[] bones;

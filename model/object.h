@@ -119,6 +119,9 @@ class MDL_Object : public MDL_Proxy {
   // these. The descendants keep their local placement and follow.
   RigidTransform& editLocal();
   RigidTransform& editWorld();
+  // editWorld for a caller that writes the position only: the cached
+  // inverse of the basis stays good.
+  RigidTransform& editWorldPosition();
   // Each descendant takes its placement relative to its parent as
   // authoritative and marks its world stale.
   void invalidateDescendants();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "controller/script_engine.h"
 #include "controller/video_stream.h"
 #include "model/animation.h"
+#include "model/callbacks.h"
 #include "model/camera.h"
 #include "model/image.h"
 #include "model/image_source.h"
@@ -47,13 +50,10 @@ class FakeEngine : public ctrltest::NullEngine {
   std::function<void()> duringUpdate;  // what CB_UPDATE would look at
 };
 
-// A scene that counts its steps by the time each was given.
-class CountingScene : public Scene {
- public:
-  void applySprings(double dt) override {
-    steps.push_back(dt);
-    if (duringStep) duringStep(dt);
-  }
+// Counts one scene's steps by the time each was given. The scene's proxy
+// slot points at its counter, which the step's post-integration callback
+// (fired once in every step, with its time) reaches through these hooks.
+struct StepCounter {
   int positiveSteps() const {
     int n = 0;
     for (double s : steps) n += s > 0;
@@ -61,7 +61,17 @@ class CountingScene : public Scene {
   }
   std::vector<double> steps;
   std::function<void(double)> duringStep;
+
+  static bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine*, int id, va_list args) {
+    if (id != CB_POST_INTEGRATION) return true;
+    StepCounter& counter = *reinterpret_cast<StepCounter*>(proxy);
+    const double dt = *va_arg(args, const double*);
+    counter.steps.push_back(dt);
+    if (counter.duringStep) counter.duringStep(dt);
+    return true;
+  }
 };
+const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, StepCounter::fire, nullptr};
 
 // A renderer that writes down every call.
 class RecordingView : public VIEW_Generic {
@@ -104,7 +114,10 @@ struct Player {
   Player()
       : engine(new FakeEngine),
         controller(std::unique_ptr<CTRL_ScriptEngine>(engine), std::make_unique<RecordingView>()),
-        view(static_cast<RecordingView&>(*controller.renderer)) {}
+        view(static_cast<RecordingView&>(*controller.renderer)) {
+    LMP_setProxyHooks(&kCountingHooks);
+  }
+  ~Player() { LMP_setProxyHooks(nullptr); }  // the scenes go silently with the controller
 
   // Makes the next update see `seconds` since the last one.
   void elapse(double seconds) {
@@ -113,11 +126,15 @@ struct Player {
     controller.clock.lastCounterTime = now - seconds / CTRL_secondsPerCount();
     controller.clock.timerRunning = true;
   }
-  CountingScene* addScene() {
-    auto* scene = new CountingScene;
+  // A scene the controller steps, whose steps counted(scene) records.
+  Scene* addScene() {
+    auto* scene = new Scene;
+    counters.emplace_back();
+    scene->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&counters.back());
     controller.resources.scenes.append(scene);
     return scene;
   }
+  StepCounter& counted(Scene* scene) { return *reinterpret_cast<StepCounter*>(scene->proxy.proxy); }
   // A package-held controller whose scripts have started.
   void run() {
     controller.package = std::make_unique<ByteBuffer>();
@@ -126,7 +143,8 @@ struct Player {
     view.rects.clear();
   }
 
-  FakeEngine* engine;  // owned by the controller
+  std::deque<StepCounter> counters;  // one per added scene, never moved
+  FakeEngine* engine;                // owned by the controller
   CTRL_Generic controller;
   RecordingView& view;  // the controller's renderer
 };
@@ -144,18 +162,18 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
   // 0.1f / 0.002f is just under 50; 0.1f / 0.002 just over.
   for (const Case& k : {Case{0.0020000000949949026, 50}, Case{0.002, 51}}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = k.step;
-    CountingScene* idle = p.addScene();
+    Scene* idle = p.addScene();
     idle->active = 0;
     p.elapse(0.25);
     p.controller.update();
     EXPECT_EQ(p.controller.clock.dt, 0.10000000149011612);
-    ASSERT_EQ(scene->positiveSteps(), k.subSteps);
-    for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(scene->steps[i], 0.10000000149011612 / k.subSteps) << i;
-    EXPECT_EQ(scene->steps.back(), 0.0);  // the zero-time pass after
-    EXPECT_EQ(idle->positiveSteps(), 0);
-    EXPECT_EQ(idle->steps.size(), 1u);  // inactive scenes get only the zero-time pass
+    ASSERT_EQ(p.counted(scene).positiveSteps(), k.subSteps);
+    for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(p.counted(scene).steps[i], 0.10000000149011612 / k.subSteps) << i;
+    EXPECT_EQ(p.counted(scene).steps.back(), 0.0);  // the zero-time pass after
+    EXPECT_EQ(p.counted(idle).positiveSteps(), 0);
+    EXPECT_EQ(p.counted(idle).steps.size(), 1u);  // inactive scenes get only the zero-time pass
     ASSERT_EQ(p.engine->updates.size(), 1u);
     EXPECT_EQ(p.engine->updates[0], 0.10000000149011612);
   }
@@ -163,13 +181,13 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
 
 TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.elapse(0.05);
   p.controller.clock.timerRunning = false;  // the first frame after a (re)start
   p.controller.update();
   EXPECT_EQ(p.controller.clock.dt, 0.0);
-  EXPECT_EQ(scene->positiveSteps(), 0);
-  EXPECT_EQ(scene->steps.size(), 1u);
+  EXPECT_EQ(p.counted(scene).positiveSteps(), 0);
+  EXPECT_EQ(p.counted(scene).steps.size(), 1u);
   EXPECT_TRUE(p.engine->updates.empty());
   // The counter was read anyway: the next running frame measures from here.
   p.controller.clock.timerRunning = true;
@@ -181,7 +199,7 @@ TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
 // without time poses nothing and moves no clock.
 TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   MDL_Object* target = new MDL_Object;
   scene->registerObject(target);
   Animation* playing = new Animation;
@@ -207,12 +225,12 @@ TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
 TEST(FrameUpdate, OddIntegrationStepsAreNotStepped) {
   for (double step : {0.0, -1.0, std::nan("")}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = step;
     p.elapse(0.01);
     p.controller.update();
-    EXPECT_EQ(scene->positiveSteps(), 0) << step;
-    EXPECT_EQ(scene->steps.size(), 1u) << step;
+    EXPECT_EQ(p.counted(scene).positiveSteps(), 0) << step;
+    EXPECT_EQ(p.counted(scene).steps.size(), 1u) << step;
     EXPECT_EQ(p.engine->updates.size(), 1u) << step;
   }
 }
@@ -226,12 +244,12 @@ TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
   };
   for (const Case& k : {Case{1e-9, 1000}, Case{1e-4, 1000}, Case{0.1 / 999.5, 1000}, Case{0.1 / 998.5, 999}}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = k.step;
     p.elapse(0.25);
     p.controller.update();
-    ASSERT_EQ(scene->positiveSteps(), k.subSteps) << k.step;
-    EXPECT_EQ(scene->steps[0], p.controller.clock.dt / k.subSteps) << k.step;
+    ASSERT_EQ(p.counted(scene).positiveSteps(), k.subSteps) << k.step;
+    EXPECT_EQ(p.counted(scene).steps[0], p.controller.clock.dt / k.subSteps) << k.step;
   }
 }
 
@@ -239,13 +257,15 @@ TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
 // else (the zero-time pass, CB_UPDATE) sees the body's own friction.
 TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   auto* body = new MDL_RigidBody;
   body->friction = 0.25;
   ASSERT_TRUE(scene->registerObject(body));
   p.controller.mouse.picked = body;
   std::vector<double> stepFriction, zeroStepFriction, updateFriction;
-  scene->duringStep = [&](double dt) { (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction); };
+  p.counted(scene).duringStep = [&](double dt) {
+    (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction);
+  };
   p.engine->duringUpdate = [&] { updateFriction.push_back(body->friction); };
   p.elapse(0.01);
   p.controller.update();
@@ -265,11 +285,11 @@ TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
 
 TEST(FrameUpdate, NothingAfterAFailure) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.controller.fail("boom");
   p.elapse(0.05);
   p.controller.update();
-  EXPECT_TRUE(scene->steps.empty());
+  EXPECT_TRUE(p.counted(scene).steps.empty());
   EXPECT_TRUE(p.engine->updates.empty());
 }
 
@@ -304,12 +324,12 @@ TEST(Frame, KeyStatesRotateUnlessStopped) {
 
 TEST(FrameRender, EmptyClientAreaSkipsTheImageButNotTheUpdate) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.controller.setViewSize(0, 480);
   p.view.log.clear();
   p.controller.frame(nullptr, nullptr);
   EXPECT_TRUE(p.view.log.empty());
-  EXPECT_EQ(scene->steps.size(), 1u);
+  EXPECT_EQ(p.counted(scene).steps.size(), 1u);
 }
 
 TEST(FrameRender, LetterBoxAndViewportRectangles) {
