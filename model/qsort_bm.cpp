@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/assert.h"
+
 namespace {
 
 struct Sorter {
@@ -121,7 +123,8 @@ struct Sorter {
 }  // namespace
 
 void qsortBM(void* base, size_t count, size_t size, QsortCompare compare) {
-  if (!base || count < 2 || size == 0 || !compare) return;
+  VS_ASSERT(compare);
+  if (!base || count < 2 || size == 0) return;
   Sorter sorter{size, (reinterpret_cast<uintptr_t>(base) % 4 == 0) && (size % 4 == 0), compare};
   sorter.sort(static_cast<char*>(base), count);
 }
