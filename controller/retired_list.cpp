@@ -6,6 +6,7 @@
 #include "controller/models_set.h"
 #include "controller/resource_lists.h"
 #include "controller/video_stream.h"
+#include "core/assert.h"
 #include "model/animated_mesh.h"
 #include "model/animation.h"
 #include "model/font_record.h"
@@ -161,7 +162,7 @@ int32_t CTRL_ResourceLists::freeUnusedRetired(VIEW_Generic* view) {
   if (r.count() == 0) return 0;
   Uses uses;
   for (const Scene* scene : scenes) {
-    if (!scene) continue;
+    VS_ASSERT(scene);
     for (const MDL_Object* o : scene->objects) uses.object(o);
     for (const Animation* a : scene->animations) uses.add(a ? a->data : nullptr);
   }
