@@ -114,6 +114,7 @@ struct GrowArray {
   // growth rule.
   void removeAt(int32_t i) {
     VS_ASSERT(i >= 0 && i < count);
+    if (i < 0 || i >= count) return;  // a build without asserts still never moves a negative size
     std::memmove(static_cast<void*>(data + i), static_cast<const void*>(data + i + 1),
                  sizeof(E) * static_cast<size_t>(count - i - 1));
     resize(count - 1);
