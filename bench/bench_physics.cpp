@@ -1,8 +1,10 @@
 // Scene steps with many bodies, beside the same scenes in ODE (quick step,
-// 10 iterations), so that the ratio to a peer engine shows. The named scenes
-// are listed in physics_scenes.h. Each run builds the scene, then steps it
-// kStepsPerRun times at the default 0.002 s step; the counters give
-// microseconds and contacts per step.
+// 10 iterations), so that the ratio to a peer engine shows: once with up to
+// four contacts per touching pair, once held to one, the work ours does. The
+// named scenes are listed in physics_scenes.h. Each run builds the scene,
+// then steps it kStepsPerRun times at the default 0.002 s step; the counters
+// give microseconds and contacts per step. The scale scenes' growth from
+// 1,000 to 2,000 and 4,000 bodies is printed beside n log n's.
 #include <benchmark/benchmark.h>
 #include <ode/ode.h>
 
@@ -67,11 +69,11 @@ struct OdeWorld {
   long contactCount = 0;
 };
 
+template <int kMax>
 void odeNearCallback(void* data, dGeomID g1, dGeomID g2) {
   OdeWorld* w = static_cast<OdeWorld*>(data);
   dBodyID b1 = dGeomGetBody(g1), b2 = dGeomGetBody(g2);
   if ((!b1 || !dBodyIsEnabled(b1)) && (!b2 || !dBodyIsEnabled(b2))) return;
-  const int kMax = 4;
   dContact contact[kMax];
   int n = dCollide(g1, g2, kMax, &contact[0].geom, sizeof(dContact));
   for (int i = 0; i < n; ++i) {
@@ -122,7 +124,9 @@ void odeDestroy(OdeWorld& w) {
   w = OdeWorld();
 }
 
-void BM_Ode(benchmark::State& state, const SceneSpec* spec) {
+// maxContacts: how many contacts of one touching pair ODE keeps (4 or 1).
+void BM_Ode(benchmark::State& state, const SceneSpec* spec, int maxContacts) {
+  dNearCallback* near = maxContacts == 1 ? odeNearCallback<1> : odeNearCallback<4>;
   std::vector<BodySpec> specs = spec->make();
   long contacts = 0, steps = 0;
   for (auto _ : state) {
@@ -131,7 +135,7 @@ void BM_Ode(benchmark::State& state, const SceneSpec* spec) {
     odeBuild(w, specs);
     state.ResumeTiming();
     for (int i = 0; i < kStepsPerRun; ++i) {
-      dSpaceCollide(w.space, &w, odeNearCallback);
+      dSpaceCollide(w.space, &w, near);
       dWorldQuickStep(w.world, kStep);
       dJointGroupEmpty(w.contacts);
     }
@@ -146,8 +150,8 @@ void BM_Ode(benchmark::State& state, const SceneSpec* spec) {
   state.counters["contacts_per_step"] = static_cast<double>(contacts) / static_cast<double>(steps);
 }
 
-// Prints the usual report, then one line per scene with both engines' cost
-// and their ratio.
+// Prints the usual report, then one line per scene with each engine's cost
+// and the ratios, then the growth of the scale scenes.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -160,28 +164,49 @@ class RatioReporter : public benchmark::ConsoleReporter {
       auto us = r.counters.find("time_per_step");
       auto cs = r.counters.find("contacts_per_step");
       if (us == r.counters.end() || cs == r.counters.end()) continue;
+      const std::string engine = name.substr(0, slash);
       Entry& e = results_[name.substr(slash + 1)];
-      bool ours = name.compare(0, slash, "ours") == 0;
-      (ours ? e.ours : e.ode) = us->second.value * 1e6;
-      (ours ? e.oursContacts : e.odeContacts) = cs->second.value;
+      Cost& c = engine == "ours" ? e.ours : (engine == "ode1" ? e.ode1 : e.ode);
+      c.us = us->second.value * 1e6;
+      c.contacts = cs->second.value;
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-10s %14s %14s %8s %16s %16s\n", "scene", "ours us/step", "ODE us/step", "ratio", "ours contacts",
-                "ODE contacts");
+    std::printf("\n%-10s %12s %12s %7s %12s %7s %14s %14s %14s\n", "scene", "ours us", "ODE us", "ratio", "ODE-1 us",
+                "ratio", "ours contacts", "ODE contacts", "ODE-1 contacts");
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     for (const SceneSpec& s : kScenes) {
       auto it = results_.find(s.name);
       if (it == results_.end()) continue;
       const Entry& e = it->second;
-      std::printf("%-10s %14.2f %14.2f %8.2f %16.1f %16.1f\n", s.name, e.ours, e.ode, e.ode > 0 ? e.ours / e.ode : 0.0,
-                  e.oursContacts, e.odeContacts);
+      std::printf("%-10s %12.2f %12.2f %7.2f %12.2f %7.2f %14.1f %14.1f %14.1f\n", s.name, e.ours.us, e.ode.us,
+                  ratio(e.ours.us, e.ode.us), e.ode1.us, ratio(e.ours.us, e.ode1.us), e.ours.contacts, e.ode.contacts,
+                  e.ode1.contacts);
+    }
+    // n log n from 1,000 bodies: 2.20 at 2,000, 4.80 at 4,000.
+    const double nlogn2 = 2 * std::log(2000.0) / std::log(1000.0), nlogn4 = 4 * std::log(4000.0) / std::log(1000.0);
+    std::printf("\n%-6s %12s %12s %12s %10s %10s   (n log n: %.2f, %.2f)\n", "ours", "1000 us", "2000 us", "4000 us",
+                "x2000", "x4000", nlogn2, nlogn4);
+    for (const char* family : {"grid", "rowx", "rowy", "rowz", "pile"}) {
+      double us[3] = {0, 0, 0};
+      const char* const sizes[] = {"1000", "2000", "4000"};
+      for (int k = 0; k < 3; ++k) {
+        auto it = results_.find(std::string(family) + sizes[k]);
+        if (it != results_.end()) us[k] = it->second.ours.us;
+      }
+      if (us[0] <= 0) continue;
+      std::printf("%-6s %12.2f %12.2f %12.2f %10.2f %10.2f\n", family, us[0], us[1], us[2], ratio(us[1], us[0]),
+                  ratio(us[2], us[0]));
     }
   }
 
  private:
+  struct Cost {
+    double us = 0, contacts = 0;
+  };
   struct Entry {
-    double ours = 0, ode = 0, oursContacts = 0, odeContacts = 0;
+    Cost ours, ode, ode1;
   };
   std::map<std::string, Entry> results_;
 };
@@ -192,7 +217,8 @@ int main(int argc, char** argv) {
   dInitODE2(0);
   for (const SceneSpec& s : kScenes) {
     benchmark::RegisterBenchmark((std::string("ours/") + s.name).c_str(), BM_Ours, &s)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((std::string("ode/") + s.name).c_str(), BM_Ode, &s)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("ode/") + s.name).c_str(), BM_Ode, &s, 4)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("ode1/") + s.name).c_str(), BM_Ode, &s, 1)->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

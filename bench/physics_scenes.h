@@ -3,9 +3,12 @@
 //   stack10    a stack of 10 unit boxes on the floor
 //   pyramid55  a 2-D pyramid of 55 unit boxes (10 rows)
 //   pile400    400 spheres and boxes in a 10 x 10 x 4 grid, dropped into a pile
-//   row1000    1,000 spheres resting on the floor in a row along y
-//   row1000x   the same row along x, the sweep's own axis
-//   grid4000   4,000 spheres and boxes resting on the floor, 80 x 50 apart
+// and the scale scenes, each at 1,000, 2,000 and 4,000 bodies (N):
+//   gridN      spheres and boxes resting on the floor, 1.0 apart (80 x 50 at 4,000)
+//   rowxN      spheres resting on the floor in a row along x, the sweep's own axis
+//   rowyN      the same row along y
+//   rowzN      a column of spheres standing on the floor, falling onto each other
+//   pileN      spheres and boxes in a grid four layers high, dropped into a pile
 #pragma once
 
 #include <vector>
@@ -44,35 +47,40 @@ inline std::vector<BodySpec> pyramid55() {
   return v;
 }
 
-inline std::vector<BodySpec> pile400() {
+// nx x ny x layers bodies 1.0 apart, jittered, alternating spheres and boxes.
+inline std::vector<BodySpec> pile(int nx, int ny, int layers) {
   std::vector<BodySpec> v;
   unsigned seed = 2024;
   auto jitter = [&seed]() {
     seed = seed * 1103515245u + 12345u;
     return (((seed >> 16) & 0x7fff) / 32768.0 - 0.5) * 0.2;
   };
-  for (int layer = 0; layer < 4; ++layer)
-    for (int i = 0; i < 10; ++i)
-      for (int j = 0; j < 10; ++j) {
+  for (int layer = 0; layer < layers; ++layer)
+    for (int i = 0; i < nx; ++i)
+      for (int j = 0; j < ny; ++j) {
         bool sphere = (i + j + layer) % 2 == 0;
         v.push_back({sphere, 0.4, i * 1.0 + jitter(), j * 1.0 + jitter(), 0.5 + layer * 1.0 + jitter() * 0.5});
       }
   return v;
 }
+inline std::vector<BodySpec> pile400() { return pile(10, 10, 4); }
 
-// Spheres 0.25 apart, on the floor: no two touch.
-inline std::vector<BodySpec> row(bool alongY) {
+// n spheres 0.25 apart along axis 0-2: on the floor no two touch; along z
+// they stand in a column and fall onto each other.
+inline std::vector<BodySpec> row(int n, int axis) {
   std::vector<BodySpec> v;
-  for (int i = 0; i < 1000; ++i) v.push_back({true, 0.5, alongY ? 0.0 : i * 1.25, alongY ? i * 1.25 : 0.0, 0.5});
+  for (int i = 0; i < n; ++i) {
+    double along = i * 1.25;
+    v.push_back({true, 0.5, axis == 0 ? along : 0.0, axis == 1 ? along : 0.0, 0.5 + (axis == 2 ? along : 0.0)});
+  }
   return v;
 }
-inline std::vector<BodySpec> row1000() { return row(true); }
-inline std::vector<BodySpec> row1000x() { return row(false); }
 
-inline std::vector<BodySpec> grid4000() {
+// Spheres and boxes resting on the floor, nx x ny, 1.0 apart: no two touch.
+inline std::vector<BodySpec> grid(int nx, int ny) {
   std::vector<BodySpec> v;
-  for (int i = 0; i < 80; ++i)
-    for (int j = 0; j < 50; ++j) v.push_back({(i + j) % 2 == 0, 0.4, i * 1.0, j * 1.0, 0.4});
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j) v.push_back({(i + j) % 2 == 0, 0.4, i * 1.0, j * 1.0, 0.4});
   return v;
 }
 
@@ -81,8 +89,26 @@ struct SceneSpec {
   std::vector<BodySpec> (*make)();
 };
 
-const SceneSpec kScenes[] = {{"stack10", stack10}, {"pyramid55", pyramid55}, {"pile400", pile400},
-                             {"row1000", row1000}, {"row1000x", row1000x},   {"grid4000", grid4000}};
+const SceneSpec kScenes[] = {
+    {"stack10", stack10},
+    {"pyramid55", pyramid55},
+    {"pile400", pile400},
+    {"grid1000", [] { return grid(40, 25); }},
+    {"grid2000", [] { return grid(50, 40); }},
+    {"grid4000", [] { return grid(80, 50); }},
+    {"rowx1000", [] { return row(1000, 0); }},
+    {"rowx2000", [] { return row(2000, 0); }},
+    {"rowx4000", [] { return row(4000, 0); }},
+    {"rowy1000", [] { return row(1000, 1); }},
+    {"rowy2000", [] { return row(2000, 1); }},
+    {"rowy4000", [] { return row(4000, 1); }},
+    {"rowz1000", [] { return row(1000, 2); }},
+    {"rowz2000", [] { return row(2000, 2); }},
+    {"rowz4000", [] { return row(4000, 2); }},
+    {"pile1000", [] { return pile(25, 10, 4); }},
+    {"pile2000", [] { return pile(25, 20, 4); }},
+    {"pile4000", [] { return pile(50, 20, 4); }},
+};
 
 // A rigid body with a sphere or box volume of its size, both registered.
 inline MDL_RigidBody* addBody(Scene& s, const BodySpec& b) {

@@ -2,7 +2,6 @@
 // simulation, the sound pump, the key-state swap and the image.
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "controller/video_stream.h"
+#include "core/assert.h"
 #include "model/animation.h"
 #include "model/constants.h"
 #include "model/image.h"
@@ -98,7 +98,8 @@ void CTRL_Generic::update() {
     const bool drags = CTRL_dragVelocity(*this, clock.dt, velocity);
     for (int32_t i = 0; i < resources.scenes.count; ++i) {
       Scene* scene = resources.scenes[i];
-      if (!scene || !scene->active) continue;
+      VS_ASSERT(scene);
+      if (!scene->active) continue;
       const int32_t n = subSteps(clock.dt, scene->integrationStep);
       if (n == 0) continue;
       const double h = clock.dt / n;
@@ -116,7 +117,7 @@ void CTRL_Generic::update() {
 
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
-    if (!scene) continue;
+    VS_ASSERT(scene);
     scene->updateSkinning();
     if (clock.dt != 0)
       for (Animation* a : scene->animations)
@@ -134,35 +135,35 @@ void CTRL_Generic::pumpSound() {
   // What the mixer just played of each playing stream's queue is dropped:
   // the mixer reads a stream's sound from the front of its queue.
   for (VideoStream* stream : resources.videoStreams) {
-    if (!stream || stream->sound.paused) continue;
-    SoundRecord& sound = stream->sound;
-    const int64_t consumed = framesAt(sound.sampleRate, frames, outputRate);
-    for (int32_t c = 0; c < sound.channels.count; ++c) {
-      FloatArray& queue = sound.channels[c];
-      const int64_t remaining = queue.count - consumed;
-      if (remaining < 1) {
-        queue.freeStorage();
-        continue;
-      }
-      std::memmove(queue.data, queue.data + consumed, sizeof(float) * static_cast<size_t>(remaining));
-      queue.resize(static_cast<int32_t>(remaining));
-    }
+    VS_ASSERT(stream);
+    if (!stream->sound.paused) stream->consumeAudio(frames, outputRate);
   }
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
-    if (!scene) continue;
+    VS_ASSERT(scene);
     // Deleting a sound only flags it, so the list stays as it is meanwhile.
     for (int32_t j = 0; j < scene->sounds.count; ++j) {
       MDL_Sound* sound = listItem<MDL_Sound>(scene->sounds, j);
-      const SoundRecord* sample = sound ? sound->sample : nullptr;
+      VS_ASSERT(sound);
+      const SoundRecord* sample = sound->sample;
       if (!sample || sample->streaming) continue;
       const int64_t length = sample->frameCount();
       // A sound output without a device reports 2147483647 frames: then no
       // sound moves on by more than its own length in one frame. A real fill
       // advances exactly, so a loop shorter than the fill goes on where the
       // mixer stopped.
-      int64_t advance = framesAt(sample->sampleRate, frames, outputRate);
-      if (frames == INT32_MAX && advance > length) advance = length;
+      // The fraction of a frame is carried, so that a rate the output rate
+      // does not divide keeps the sound's true length.
+      int64_t advance = 0;
+      if (frames == INT32_MAX) {
+        advance = framesAt(sample->sampleRate, frames, outputRate);
+        if (advance > length) advance = length;
+        sound->playRemainder = 0;
+      } else if (outputRate > 0 && frames > 0) {
+        const int64_t total = sound->playRemainder + int64_t{sample->sampleRate} * frames;
+        advance = total / outputRate;
+        sound->playRemainder = total % outputRate;
+      }
       int64_t position = sound->position + advance;
       if (position >= length) {
         if (sound->looping) {
@@ -179,8 +180,10 @@ void CTRL_Generic::pumpSound() {
 
 void CTRL_Generic::updateStreams() {
   if (load.stopped) return;
-  for (VideoStream* stream : resources.videoStreams)
-    if (stream) stream->advance(clock.dt);  // a paused stream stays where it is
+  for (VideoStream* stream : resources.videoStreams) {
+    VS_ASSERT(stream);
+    stream->advance(clock.dt);  // a paused stream stays where it is
+  }
 }
 
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
@@ -199,12 +202,15 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     renderer->clear(kWhite);
   } else if (package && load.state == 3) {
     if (loadingScreen.image || loadingScreen.imageSource) dropLoadingScreen();
-    for (int32_t i = 0; i < resources.scenes.count; ++i)
-      if (resources.scenes[i]) updateShadowVolumes(*resources.scenes[i]);
+    for (Scene* scene : resources.scenes) {
+      VS_ASSERT(scene);
+      updateShadowVolumes(*scene);
+    }
     view->beginFrame(dc, false);
     for (int32_t i = 0; i < resources.imageSources.count;) {
       ImageSource* source = resources.imageSources[i];
-      if (source && source->releasePending) {
+      VS_ASSERT(source);
+      if (source->releasePending) {
         view->forgetTexture(source);
         // Materials may still point at it: kept until the controller goes.
         resources.imageSources.removeAt(i);  // the next entry moves into place i
@@ -218,7 +224,8 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     view->clear(bars && backgroundColor[3] == 0 ? kBlack : backgroundColor);
     for (int32_t i = 0; i < resources.viewports.count; ++i) {
       Viewport* v = resources.viewports[i];
-      if (!v || !v->camera) continue;
+      VS_ASSERT(v);
+      if (!v->camera) continue;
       // Pixels from the bottom of the window.
       const double at[2] = {w * v->x + origin[0], h - w * v->y - w * v->height + origin[1]};
       const double extent[2] = {w * v->width, w * v->height};

@@ -133,6 +133,9 @@ void loadTextures(const TiXmlDocument& doc, ModelsSet& set) {
     // Zero-filled, so that a short or missing text leaves zeros, not garbage;
     // the header is sniffed once the bytes are in.
     unsigned char* data = size > 0 ? static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1)) : nullptr;
+    if (!data && size > 0)
+      debugPrintf("Models set %s: texture %s of %d bytes does not fit in memory: dropped", set.name, name ? name : "",
+                  size);
     if (!data) size = 0;
     const char* text = elementText(e);
     if (data && text) hexDecode(text, size, data);

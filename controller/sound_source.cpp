@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "controller/ctrl_generic.h"
+#include "core/debug_log.h"
 #include "model/object.h"
 
 size_t memRead(void* buffer, size_t elementSize, size_t count, void* stream) {
@@ -63,6 +64,19 @@ bool appendBlock(ChannelArray& channels, float** pcm, int32_t frames) {
   return true;
 }
 
+// Where link k of a chained stream starts, in samples; -1 when it cannot be
+// told or there is no such link.
+int64_t linkStart(OggVorbis_File* file, int k) {
+  if (k < 0 || k >= ov_streams(file)) return -1;
+  int64_t at = 0;
+  for (int i = 0; i < k; ++i) {
+    const int64_t n = ov_pcm_total(file, i);
+    if (n < 0) return -1;
+    at += n;
+  }
+  return at;
+}
+
 }  // namespace
 
 void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) {
@@ -83,17 +97,33 @@ void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) 
   }
   record->sampleRate = static_cast<int32_t>(info->rate);
   const int channels = info->channels;
+  const long rate = info->rate;
   const int64_t maxFrames = kMaxDecodedSamples / channels;
-  // Room for the length the stream claims, so the arrays do not grow while
-  // decoding; a lying claim is held to what such a file could plausibly
-  // hold, and a true one beyond that just grows by doubling.
-  int64_t claimed = ov_pcm_total(&file, -1);
+  // The record has one rate and one channel count: the links of a chained
+  // stream that have others are left out, or they would play at the wrong
+  // speed.
+  auto fits = [&](int link) {
+    const vorbis_info* i = ov_info(&file, link);
+    return i && i->channels == channels && i->rate == rate;
+  };
+  // Room for the length the stream claims, so the arrays are sized once; a
+  // lying claim is held to what such a file could plausibly hold, and a
+  // true one beyond that just grows by doubling.
+  int64_t claimed = 0;
+  for (int link = 0; link < ov_streams(&file) && claimed >= 0; ++link) {
+    const int64_t n = ov_pcm_total(&file, link);
+    claimed = n < 0 ? -1 : fits(link) ? claimed + n : claimed;
+  }
   const int64_t plausible = static_cast<int64_t>(size) * 64;
   if (claimed > plausible) claimed = plausible;
   if (claimed > maxFrames) claimed = maxFrames;
-  for (int32_t c = 0; claimed > 0 && c < channels; ++c) record->channels[c].reserve(static_cast<int32_t>(claimed));
+  for (int32_t c = 0; claimed > 0 && c < channels; ++c)
+    record->channels[c].reserveExactly(static_cast<int32_t>(claimed));
+  // Opened on a chain whose first link is short, vorbisfile may stand at
+  // the second link already: decoding starts from the first sample.
+  if (ov_streams(&file) > 1) ov_pcm_seek(&file, 0);
   int64_t frames = 0;
-  int link = 0;
+  int link = 0, reported = -1;
   for (;;) {
     float** pcm = nullptr;
     // At most 4096 frames a call, fewer near the ceiling: the loop ends there.
@@ -101,10 +131,21 @@ void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size) 
     if (room <= 0) break;
     const long n = ov_read_float(&file, &pcm, room < 4096 ? static_cast<int>(room) : 4096, &link);
     if (n <= 0) break;  // end of stream, or an error ends it the same way
-    // A chained stream may change its channel count; the record keeps the
-    // first link's layout, so decoding stops at such a link.
-    const vorbis_info* now = ov_info(&file, link);
-    if (!now || now->channels != channels) break;
+    if (!fits(link)) {
+      if (link != reported) {
+        const vorbis_info* other = ov_info(&file, link);
+        debugPrintf(
+            "Sound %s: link %d of the chain (%ld Hz, %d channels) left out: the sound plays at %ld Hz with %d "
+            "channels",
+            record->name ? record->name : "", link, other ? other->rate : 0L, other ? other->channels : 0, rate,
+            channels);
+        reported = link;
+      }
+      // On to the next link's first sample; without one, the sound ends.
+      const int64_t next = linkStart(&file, link + 1);
+      if (next <= ov_pcm_tell(&file) - n || ov_pcm_seek(&file, next) != 0) break;
+      continue;
+    }
     if (!appendBlock(record->channels, pcm, static_cast<int32_t>(n))) break;
     frames += n;
   }

@@ -20,11 +20,12 @@ int memSeek(void* stream, int64_t offset, int whence);
 int memClose(void* stream);
 long memTell(void* stream);
 
-// Fills the record with the stream's rate and one float array per channel.
-// Bytes that are no Vorbis stream leave it at rate 0 without channels; a
-// decoding error, a change of channel count in a chained stream, or a
-// stream past the size ceiling ends the decoding where it is, with every
-// channel the same length.
+// Fills the record with the stream's rate and one float array per channel,
+// sized once from the stream's length. Bytes that are no Vorbis stream leave
+// it at rate 0 without channels; a decoding error or a stream past the size
+// ceiling ends the decoding where it is, with every channel the same length.
+// The links of a chained stream whose rate or channel count differ from the
+// first link's are left out, with a log line.
 void CTRL_decodeVorbis(SoundRecord* record, const uint8_t* bytes, int32_t size);
 
 // The most samples (frames x channels) one sound holds: 1 GiB of floats,

@@ -4,21 +4,35 @@
 #include <theora/theoradec.h>
 #include <vorbis/codec.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "controller/ycbcr.h"
+#include "core/debug_log.h"
+#include "model/object.h"
 #include "model/resource_id.h"
 
 namespace {
 
 constexpr int kReadSize = 4096;
-constexpr int32_t kTailStep = 4096;    // bytes read from the end per try
-constexpr int32_t kTailLimit = 40960;  // when looking for the last frame
-constexpr uint32_t kMaxSide = 16384;   // larger pictures give empty streams
-constexpr int kAudioSeconds = 10;      // ceiling of undrained stream audio
+constexpr int32_t kTailStep = 4096;            // the first look back from the end
+constexpr int64_t kTailMost = 1 << 20;         // the longest look back in one step
+constexpr int64_t kMaxPage = 65307;            // the longest Ogg page
+constexpr int64_t kPageSearchBytes = 4 << 20;  // a bisection probe reads at most this far
+constexpr uint32_t kMaxSide = 16384;           // larger pictures give empty streams
+constexpr int kAudioSeconds = 10;              // ceiling of undrained stream audio
+// The sound decoded ahead of the clock after each frame: more than one fill
+// of the output (its ring holds under a tenth of a second).
+constexpr double kAudioLead = 0.2;
+// Past this much sound (or pictures) read ahead of the clock, reading waits.
+constexpr double kReadAhead = 4.0;
+constexpr int kFillPages = 256;                          // pages read ahead in one frame at the most
+constexpr int64_t kMaxSoundPosition = int64_t{1} << 53;  // granule positions beyond are not believed
+constexpr int kMaxChannels = 256;                        // a Vorbis header counts them in a byte
 
 }  // namespace
 
@@ -43,6 +57,7 @@ struct VideoDecoder {
   // decoder, or only repeats of a picture never coded) it has none to hand
   // out, and what it would hand out is not ours to read.
   bool hasPicture = false;
+  ChannelArray pending;  // sound decoded before a granule position placed it
 
   VideoDecoder() {
     ogg_sync_init(&sync);
@@ -80,6 +95,7 @@ struct VideoDecoder {
   // Back to the state before any header, at the start of the data.
   void reset() {
     hasPicture = false;
+    pending.setSize(0);
     clearCodecs();
     initCodecs();
     ogg_sync_reset(&sync);
@@ -103,86 +119,18 @@ bool nextPage(VideoDecoder* d, PackageFile* file, ogg_page* page) {
   }
 }
 
+// The file's length now; a disk file's read position is kept.
 int32_t fileLength(PackageFile* file) {
   if (file->isDisk) {
+    const long was = std::ftell(file->file);
     if (std::fseek(file->file, 0, SEEK_END) != 0) return 0;
     const long at = std::ftell(file->file);
-    std::fseek(file->file, 0, SEEK_SET);
+    std::fseek(file->file, was < 0 ? 0 : was, SEEK_SET);
     return at < 0 ? 0 : at > INT32_MAX ? INT32_MAX : static_cast<int32_t>(at);
   }
   vfs_load(file);
   vfs_fseek(file, 0, 0);
   return file->size;
-}
-
-// The conversion's sums run from about -1.08 x 2^30 to 1.09 x 2^31: past
-// int32 for a bright blue, but within 32 bits once biased by 277 x 2^22. The
-// biased sums are taken modulo 2^32 and shifted, which is exactly the
-// arithmetic shift of the true sum, 277 higher.
-constexpr uint32_t kBiasSteps = 277;
-constexpr uint32_t kBias = kBiasSteps << 22;
-
-inline uint8_t toByte(uint32_t biased) {
-  const int32_t v = static_cast<int32_t>(biased >> 22) - static_cast<int32_t>(kBiasSteps);
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-// The chroma terms of one sample, biased.
-inline uint32_t redTerm(uint32_t cr) { return 6694222u * cr + (kBias - 932903662u); }
-inline uint32_t greenTerm(uint32_t cb, uint32_t cr) { return 570741154u + kBias - 1643170u * cb - 3409833u * cr; }
-inline uint32_t blueTerm(uint32_t cb) { return 8460885u * cb + (kBias - 1159036566u); }
-
-// The conversion is plain loops the compiler vectorises; where the
-// toolchain can pick a version by processor at load time, x86-64 gets an
-// AVX2 one as well (32-bit lane products and byte shuffles) besides the
-// baseline.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define VS_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VS_VECTOR_CLONES
-#endif
-
-// Picture columns up to this many are converted a run at a time; wider
-// pictures take several runs.
-constexpr int64_t kRun = 256;
-
-// Each column's chroma terms for a run of columns [x, x + n), from index
-// `first` of the arrays: one sample serves 1 << xShift columns.
-struct RunTerms {
-  uint32_t r[kRun + 2], g[kRun + 2], b[kRun + 2];
-  int64_t first = 0;
-  VS_VECTOR_CLONES void fill(const unsigned char* cb, const unsigned char* cr, int xShift, int64_t x, int64_t n) {
-    const int64_t c0 = x >> xShift, samples = ((x + n - 1) >> xShift) - c0 + 1;
-    uint32_t sr[kRun + 2], sg[kRun + 2], sb[kRun + 2];
-    uint32_t* to[3] = {xShift ? sr : r, xShift ? sg : g, xShift ? sb : b};
-    for (int64_t i = 0; i < samples; ++i) {
-      to[0][i] = redTerm(cr[c0 + i]);
-      to[1][i] = greenTerm(cb[c0 + i], cr[c0 + i]);
-      to[2][i] = blueTerm(cb[c0 + i]);
-    }
-    first = 0;
-    if (!xShift) return;
-    for (int64_t i = 0; i < samples; ++i) {
-      r[2 * i] = r[2 * i + 1] = sr[i];
-      g[2 * i] = g[2 * i + 1] = sg[i];
-      b[2 * i] = b[2 * i + 1] = sb[i];
-    }
-    first = x & 1;  // an odd column starts on the second half of its sample
-  }
-};
-
-// One row of a run: a plain loop over arrays, which the compiler turns into
-// vector code.
-VS_VECTOR_CLONES void convertRun(const unsigned char* luma, const RunTerms& t, int64_t n, unsigned char* out) {
-  const uint32_t* tr = t.r + t.first;
-  const uint32_t* tg = t.g + t.first;
-  const uint32_t* tb = t.b + t.first;
-  for (int64_t i = 0; i < n; ++i) {
-    const uint32_t l = 4883779u * luma[i];
-    out[3 * i] = toByte(l + tr[i]);
-    out[3 * i + 1] = toByte(l + tg[i]);
-    out[3 * i + 2] = toByte(l + tb[i]);
-  }
 }
 
 }  // namespace
@@ -192,43 +140,52 @@ VideoStream* VideoStream::open(const char* name, CTRL_Generic* controller) {
   if (!s) return nullptr;
   s->image.id = MDL_nextResourceId();
   s->image.rawPixels = true;
+  s->image.name = MDL_copyString(name);
   s->sound.streaming = true;
   s->file = vfs_fopen(controller, name, "rb");
-  if (!s->file) return s;
+  if (!s->file) return s;  // the script reports the missing file
   s->fileSize = fileLength(s->file);
   s->decoder = new (std::nothrow) VideoDecoder;
-  if (!s->decoder) return s;
+  if (!s->decoder) {
+    debugPrintf("Stream %s: out of memory", name);
+    return s;
+  }
   const th_info& info = s->decoder->theoraInfo;
-  if (!s->readHeaders() || info.pic_width == 0 || info.pic_height == 0 || info.pic_width > kMaxSide ||
-      info.pic_height > kMaxSide) {
+  const char* refusal = nullptr;
+  if (!s->readHeaders())
+    refusal = "no Theora picture track with usable headers";
+  else if (info.pic_width == 0 || info.pic_height == 0 || info.pic_width > kMaxSide || info.pic_height > kMaxSide)
+    refusal = "its picture size is 0 or larger than 16384";
+  else if (info.fps_numerator == 0 || info.fps_denominator == 0)
+    refusal = "its picture rate is 0";
+  if (!refusal) {
+    s->image.data = static_cast<unsigned char*>(std::calloc(size_t{info.pic_width} * info.pic_height * 3, 1));
+    if (!s->image.data) refusal = "out of memory for its picture";
+  }
+  if (refusal) {
     // No pictures here: nothing is decoded from this file again.
+    debugPrintf("Stream %s: %s", name, refusal);
     delete s->decoder;
     s->decoder = nullptr;
     return s;
   }
-  const size_t bytes = size_t{info.pic_width} * info.pic_height * 3;
-  if (bytes > INT32_MAX) {
-    delete s->decoder;
-    s->decoder = nullptr;
-    return s;
-  }
-  s->image.data = static_cast<unsigned char*>(std::calloc(bytes, 1));
-  if (!s->image.data) {
-    delete s->decoder;
-    s->decoder = nullptr;
-    return s;
-  }
-  s->image.size = static_cast<int32_t>(bytes);
+  s->image.size = static_cast<int32_t>(size_t{info.pic_width} * info.pic_height * 3);  // below 2^31: sides bounded
   s->image.width = static_cast<int32_t>(info.pic_width);
   s->image.height = static_cast<int32_t>(info.pic_height);
   s->fpsNumerator = info.fps_numerator;
   s->fpsDenominator = info.fps_denominator;
   s->countFrames();
-  if (!s->restart()) return s;
+  if (s->frameCount < 1) {
+    debugPrintf("Stream %s: no picture page gives a frame number", name);
+    return s;
+  }
+  if (!s->restart()) {
+    s->lose();
+    return s;
+  }
   s->seek(-1.0);
   return s;
 }
-
 bool VideoStream::readHeaders() {
   VideoDecoder* d = decoder;
   ogg_page page;
@@ -274,9 +231,11 @@ bool VideoStream::readHeaders() {
   return d->theora != nullptr;
 }
 
-// From the start of the data with fresh decoders, the sound set up again.
+// From the start of the data with fresh decoders, the sound set up again
+// (what is queued stays: new samples are placed by their positions).
 bool VideoStream::restart() {
   decodedFrame = -1;
+  readVideoTime = -1.0;
   decoder->reset();
   vfs_fseek(file, 0, 0);
   if (!readHeaders()) return false;
@@ -284,7 +243,7 @@ bool VideoStream::restart() {
   const th_info& info = d->theoraInfo;
   if (info.pic_width != static_cast<uint32_t>(image.width) || info.pic_height != static_cast<uint32_t>(image.height))
     return false;
-  if (d->hasVorbis && d->vorbisInfo.channels > 0 && d->vorbisInfo.rate > 0) {
+  if (d->hasVorbis && d->vorbisInfo.channels > 0 && d->vorbisInfo.rate > 0 && d->vorbisInfo.rate <= INT32_MAX) {
     if (vorbis_synthesis_init(&d->vorbisDsp, &d->vorbisInfo) == 0) {
       if (vorbis_block_init(&d->vorbisDsp, &d->vorbisBlock) == 0) {
         d->vorbisStarted = true;
@@ -293,66 +252,107 @@ bool VideoStream::restart() {
       }
     }
   }
-  if (d->vorbisStarted && sound.channels.count != d->vorbisInfo.channels) {
-    sound.sampleRate = d->vorbisInfo.rate > INT32_MAX ? INT32_MAX : static_cast<int32_t>(d->vorbisInfo.rate);
+  if (d->vorbisStarted && (sound.channels.count != d->vorbisInfo.channels || sound.sampleRate != d->vorbisInfo.rate)) {
+    sound.sampleRate = static_cast<int32_t>(d->vorbisInfo.rate);
     sound.channels.setSize(d->vorbisInfo.channels);
   }
+  if (d->vorbisStarted && !d->pending.setSize(d->vorbisInfo.channels)) d->pending.setSize(0);
+  audioNext = -1;
+  decodeAudio();  // sound pages read with the headers
   return true;
 }
 
-void VideoStream::countFrames() {
-  VideoDecoder* d = decoder;
-  frameCount = 0;
-  for (int32_t tail = kTailStep; tail <= kTailLimit; tail += kTailStep) {
-    const int32_t length = tail < fileSize ? tail : fileSize;
-    ogg_sync_state sync;
-    ogg_sync_init(&sync);
-    char* buffer = ogg_sync_buffer(&sync, length);
-    int64_t last = -1;
-    if (buffer) {
-      vfs_fseek(file, fileSize - length, 0);
-      const int32_t n = vfs_fread(buffer, length, file);
-      if (n > 0) ogg_sync_wrote(&sync, n);
-      ogg_page page;
-      int r;
-      while ((r = ogg_sync_pageout(&sync, &page)) != 0) {
-        if (r < 0) continue;
-        if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
-        const ogg_int64_t granule = ogg_page_granulepos(&page);
-        if (granule >= 0) last = granule;
+// The frame number of the last Theora page with one that starts in [start,
+// stop), reading the file from start up to readEnd; -1 when there is none.
+int64_t VideoStream::lastFramePageIn(int64_t start, int64_t stop, int64_t readEnd) {
+  const int serial = decoder->theoraStream.serialno;
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  int64_t last = -1;
+  int64_t at = start;  // file offset of the sync's next page or skipped bytes
+  int64_t fed = start;
+  if (vfs_fseek(file, static_cast<int32_t>(start), 0) == 0) {
+    ogg_page page;
+    while (at < stop) {
+      const long r = ogg_sync_pageseek(&sync, &page);
+      if (r < 0) {
+        at -= r;  // bytes skipped
+        continue;
       }
+      if (r > 0) {
+        if (ogg_page_serialno(&page) == serial && ogg_page_granulepos(&page) >= 0) last = ogg_page_granulepos(&page);
+        at += r;
+        continue;
+      }
+      if (fed >= readEnd) break;
+      const int32_t want = static_cast<int32_t>(readEnd - fed < kTailStep ? readEnd - fed : kTailStep);
+      char* buffer = ogg_sync_buffer(&sync, want);
+      if (!buffer) break;
+      const int32_t n = vfs_fread(buffer, want, file);
+      if (n <= 0) break;
+      ogg_sync_wrote(&sync, n);
+      fed += n;
     }
-    ogg_sync_clear(&sync);
-    if (last >= 0) {
-      const ogg_int64_t frame = th_granule_frame(d->theora, last);
-      if (frame >= 0 && frame < INT32_MAX) frameCount = static_cast<int32_t>(frame + 1);
-      return;
-    }
-    if (length >= fileSize) return;
   }
+  ogg_sync_clear(&sync);
+  return last;
+}
+
+void VideoStream::countFrames() {
+  frameCount = 0;
+  // The last page with a frame number is looked for back from the end in
+  // growing steps, until one is found or the start is reached: sound that
+  // runs on after the last picture, or large pages, can put it far back.
+  // Each step reads its own bytes and on to the end of a page that starts
+  // in them.
+  int64_t last = -1;
+  int64_t stop = fileSize;
+  int64_t step = kTailStep;
+  while (stop > 0 && last < 0) {
+    const int64_t start = stop > step ? stop - step : 0;
+    const int64_t readEnd = stop + kMaxPage < fileSize ? stop + kMaxPage : fileSize;
+    last = lastFramePageIn(start, stop, readEnd);
+    stop = start;
+    if (step < kTailMost) step *= 2;
+  }
+  if (last < 0) return;
+  const ogg_int64_t frame = th_granule_frame(decoder->theora, last);
+  if (frame >= 0 && frame < INT32_MAX) frameCount = static_cast<int32_t>(frame + 1);
+}
+
+// One page from the file into its track: the sound's unless withSound is
+// false or there is no sound to decode.
+VideoStream::Page VideoStream::readPage(bool withSound) {
+  VideoDecoder* d = decoder;
+  ogg_page page;
+  if (!nextPage(d, file, &page)) return Page::None;
+  const int serial = ogg_page_serialno(&page);
+  const ogg_int64_t granule = ogg_page_granulepos(&page);
+  if (d->hasVorbis && serial == d->vorbisStream.serialno) {
+    previousPageTime = lastPageTime;
+    lastPageTime = granule >= 0 && d->vorbisInfo.rate > 0 ? static_cast<double>(granule) / d->vorbisInfo.rate : -1.0;
+    if (withSound && audioActive()) takeSoundPage(&page);
+    return Page::Sound;
+  }
+  if (d->hasTheora && serial == d->theoraStream.serialno) {
+    ogg_stream_pagein(&d->theoraStream, &page);
+    if (granule >= 0) readVideoTime = frameTime(th_granule_frame(d->theora, granule));
+    return Page::Picture;
+  }
+  return Page::Other;
 }
 
 bool VideoStream::readPacket(bool onlyVideo) {
-  if (!decoder || !file) return false;
-  VideoDecoder* d = decoder;
-  const bool audio = d->vorbisStarted && sound.channels.count > 0;
-  bool any = false, theoraPage = false, vorbisPage = false;
-  ogg_page page;
+  if (!decoder || !decoder->theora || !file) return false;
+  const bool audio = !onlyVideo && audioActive();
+  bool any = false, picture = false, sound = false;
   for (;;) {
-    if (!nextPage(d, file, &page)) return any;
+    const Page page = readPage(audio);
+    if (page == Page::None) return any;
     any = true;
-    const int serial = ogg_page_serialno(&page);
-    if (d->hasVorbis && serial == d->vorbisStream.serialno) {
-      if (!onlyVideo && audio) ogg_stream_pagein(&d->vorbisStream, &page);
-      const ogg_int64_t granule = ogg_page_granulepos(&page);
-      previousPageTime = lastPageTime;
-      lastPageTime = granule >= 0 && d->vorbisInfo.rate > 0 ? static_cast<double>(granule) / d->vorbisInfo.rate : -1.0;
-      vorbisPage = true;
-    } else if (d->hasTheora && serial == d->theoraStream.serialno) {
-      ogg_stream_pagein(&d->theoraStream, &page);
-      theoraPage = true;
-    }
-    if (theoraPage && (onlyVideo || !audio || vorbisPage)) return true;
+    picture = picture || page == Page::Picture;
+    sound = sound || page == Page::Sound;
+    if (picture && (!audio || sound)) return true;
   }
 }
 
@@ -366,16 +366,20 @@ double VideoStream::duration() const {
   return static_cast<double>(static_cast<uint32_t>(frameCount - 1)) * fpsDenominator / fpsNumerator;
 }
 
-// Decodes Theora packets up to the next picture, reading more data as
-// needed (the sound's pages too unless onlyVideo); Corrupt after a packet
-// the decoder refuses, End when the data ends first.
-VideoStream::Decoded VideoStream::decodeNextPicture(int64_t* frame, bool onlyVideo) {
+// Decodes Theora packets up to the next picture, reading more pages (the
+// sound's too) as needed; Corrupt after a packet the decoder refuses, End
+// when the data ends first, Waiting (with mayWait) when the pictures need
+// more data but the sound read so far runs well ahead of the clock: a file
+// whose sound pages come long before its pictures' is not read ahead
+// without bound.
+VideoStream::Decoded VideoStream::decodeNextPicture(int64_t* frame, bool mayWait) {
   VideoDecoder* d = decoder;
   ogg_packet packet;
   for (;;) {
     const int r = ogg_stream_packetout(&d->theoraStream, &packet);
     if (r == 0) {
-      if (!readPacket(onlyVideo)) return Decoded::End;
+      if (mayWait && readAheadFull()) return Decoded::Waiting;
+      if (readPage(true) == Page::None) return Decoded::End;
       continue;
     }
     if (r < 0) continue;  // a hole in the data
@@ -390,35 +394,173 @@ VideoStream::Decoded VideoStream::decodeNextPicture(int64_t* frame, bool onlyVid
   }
 }
 
-void VideoStream::dropAudio() {
-  for (int32_t c = 0; c < sound.channels.count; ++c) sound.channels[c].resize(0);
+bool VideoStream::audioActive() const {
+  return decoder && decoder->vorbisStarted && sound.channels.count > 0 &&
+         sound.channels.count == decoder->vorbisInfo.channels;
 }
 
+int64_t VideoStream::audioPosition(double t) const {
+  const double v = std::floor(t * sound.sampleRate + 0.5);
+  if (!(v > 0)) return 0;
+  return v < kMaxSoundPosition ? static_cast<int64_t>(v) : static_cast<int64_t>(kMaxSoundPosition);
+}
+
+bool VideoStream::readAheadFull() const {
+  if (!audioActive()) return false;
+  return queueEnd() >= audioPosition(time + kReadAhead);
+}
+
+// A sound page ending before what the queue needs is not decoded: only the
+// last such page is kept, for the overlap its final packet gives the next.
+void VideoStream::takeSoundPage(void* opaque) {
+  ogg_page* page = static_cast<ogg_page*>(opaque);
+  const ogg_int64_t granule = ogg_page_granulepos(page);
+  if (granule >= 0 && granule < queueEnd()) {
+    restartSound();
+    ogg_stream_pagein(&decoder->vorbisStream, page);
+    return;
+  }
+  ogg_stream_pagein(&decoder->vorbisStream, page);
+  decodeAudio();
+}
+
+// Decodes the sound packets read so far into the queue. A packet's granule
+// position is where its samples end; samples decoded before any is known
+// (the start of a page after a reset) wait in the pending arrays until one
+// places them.
 void VideoStream::decodeAudio() {
+  if (!audioActive()) return;
   VideoDecoder* d = decoder;
-  if (!d->vorbisStarted || sound.channels.count != d->vorbisInfo.channels) return;
-  const int64_t ceiling = int64_t{sound.sampleRate} * kAudioSeconds;
   ogg_packet packet;
   for (;;) {
-    float** pcm = nullptr;
-    int n;
-    while ((n = vorbis_synthesis_pcmout(&d->vorbisDsp, &pcm)) > 0) {
-      // Sound nobody drains is dropped past the ceiling, not kept growing.
-      const int64_t room = ceiling - sound.frameCount();
-      const int32_t take = room <= 0 ? 0 : room < n ? static_cast<int32_t>(room) : n;
-      for (int32_t c = 0; c < sound.channels.count && take > 0; ++c) {
-        FloatArray& channel = sound.channels[c];
-        const int32_t at = channel.count;
-        if (!channel.resize(at + take)) continue;
-        std::memcpy(channel.data + at, pcm[c], sizeof(float) * static_cast<size_t>(take));
-      }
-      vorbis_synthesis_read(&d->vorbisDsp, n);
-    }
     const int r = ogg_stream_packetout(&d->vorbisStream, &packet);
     if (r == 0) return;
     if (r < 0) continue;
-    if (vorbis_synthesis(&d->vorbisBlock, &packet) == 0) vorbis_synthesis_blockin(&d->vorbisDsp, &d->vorbisBlock);
+    if (vorbis_synthesis(&d->vorbisBlock, &packet) != 0) continue;
+    if (vorbis_synthesis_blockin(&d->vorbisDsp, &d->vorbisBlock) != 0) continue;
+    float** pcm = nullptr;
+    const int n = vorbis_synthesis_pcmout(&d->vorbisDsp, &pcm);
+    if (n < 0) continue;
+    if (packet.granulepos >= 0 && packet.granulepos < kMaxSoundPosition) {
+      const int64_t start = packet.granulepos - n;
+      if (audioNext < 0 && d->pending.count > 0 && d->pending[0].count > 0) {
+        const int32_t held = d->pending[0].count;
+        const float* channels[kMaxChannels];
+        for (int32_t c = 0; c < d->pending.count && c < kMaxChannels; ++c) channels[c] = d->pending[c].data;
+        queueSound(channels, held, start - held);
+      }
+      for (int32_t c = 0; c < d->pending.count; ++c) d->pending[c].resize(0);
+      audioNext = start;
+    }
+    if (n > 0) {
+      if (audioNext >= 0) {
+        queueSound(pcm, n, audioNext);
+        audioNext += n;
+      } else if (d->pending.count == sound.channels.count &&
+                 d->pending[0].count < int64_t{sound.sampleRate} * kAudioSeconds) {
+        for (int32_t c = 0; c < d->pending.count; ++c)
+          if (!d->pending[c].append(pcm[c], n)) d->pending[c].resize(0);
+      }
+      vorbis_synthesis_read(&d->vorbisDsp, n);
+    }
   }
+}
+
+// n samples per channel that belong at sound position `at`: the part before
+// the queue's end is skipped, a gap before them is filled with silence, and
+// nothing passes the ceiling of queued sound. Channels stay one length.
+void VideoStream::queueSound(const float* const* pcm, int32_t n, int64_t at) {
+  const int64_t end = queueEnd();
+  if (n <= 0 || at + n <= end) return;
+  const int64_t skip = at < end ? end - at : 0;
+  const int64_t gap = at > end ? at - end : 0;
+  const int64_t room = int64_t{sound.sampleRate} * kAudioSeconds - sound.frameCount();
+  if (gap >= room) return;
+  const int64_t take = n - skip < room - gap ? n - skip : room - gap;
+  const int32_t count = sound.frameCount();
+  const int32_t grown = static_cast<int32_t>(count + gap + take);
+  for (int32_t c = 0; c < sound.channels.count; ++c) {
+    if (!sound.channels[c].resize(grown)) {
+      for (int32_t k = 0; k < c; ++k) sound.channels[k].resize(count);
+      return;
+    }
+  }
+  for (int32_t c = 0; c < sound.channels.count; ++c) {
+    float* to = sound.channels[c].data + count;
+    std::fill(to, to + gap, 0.0f);
+    std::memcpy(to + gap, pcm[c] + skip, sizeof(float) * static_cast<size_t>(take));
+  }
+}
+
+// The sound decoder forgets what it was given; the next samples are placed
+// by the next granule position.
+void VideoStream::restartSound() {
+  VideoDecoder* d = decoder;
+  if (d->hasVorbis) ogg_stream_reset(&d->vorbisStream);
+  if (d->vorbisStarted) vorbis_synthesis_restart(&d->vorbisDsp);
+  for (int32_t c = 0; c < d->pending.count; ++c) d->pending[c].resize(0);
+  audioNext = -1;
+}
+
+// An empty queue whose first sample will be the one at `position`.
+void VideoStream::resetAudio(int64_t position) {
+  for (int32_t c = 0; c < sound.channels.count; ++c) sound.channels[c].resize(0);
+  audioFront = position;
+  sound.playRemainder = 0;
+  restartSound();
+}
+
+// The queue moved on to `position` (not before its front): what lies
+// before is dropped, and decoding goes on where it was.
+void VideoStream::dropAudioBefore(int64_t position) {
+  const int64_t n = position > audioFront ? position - audioFront : 0;
+  const int32_t count = sound.frameCount();
+  const int32_t drop = n < count ? static_cast<int32_t>(n) : count;
+  for (int32_t c = 0; c < sound.channels.count; ++c) {
+    FloatArray& queue = sound.channels[c];
+    std::memmove(queue.data, queue.data + drop, sizeof(float) * static_cast<size_t>(queue.count - drop));
+    queue.resize(queue.count - drop);
+  }
+  audioFront = position;
+  sound.playRemainder = 0;
+}
+
+// Reads on until the queue holds the sound of the next moments, so that the
+// next fill of the output finds it whatever the pages' sizes; the pictures'
+// pages met on the way wait in their track, up to a few seconds' worth.
+void VideoStream::fillAudio() {
+  if (!audioActive()) return;
+  const int64_t wanted = audioPosition(time + kAudioLead);
+  for (int pages = 0; pages < kFillPages && queueEnd() < wanted && !(readVideoTime > time + kReadAhead); ++pages)
+    if (readPage(true) == Page::None) return;
+}
+
+void VideoStream::consumeAudio(int32_t outFrames, int32_t outRate) {
+  if (outFrames <= 0 || outRate <= 0 || sound.sampleRate <= 0) return;
+  const int32_t count = sound.frameCount();
+  int64_t played;
+  if (outFrames == INT32_MAX) {
+    // No device: what is queued is gone, but the place does not run away.
+    played = count;
+    sound.playRemainder = 0;
+  } else {
+    const int64_t total = sound.playRemainder + int64_t{sound.sampleRate} * outFrames;
+    played = total / outRate;
+    sound.playRemainder = total % outRate;
+  }
+  // Played past what was queued, the queue's place still moves on: later
+  // samples for that time are late and skipped, so the sound keeps step.
+  const int32_t drop = played < count ? static_cast<int32_t>(played) : count;
+  for (int32_t c = 0; c < sound.channels.count; ++c) {
+    FloatArray& queue = sound.channels[c];
+    if (drop >= queue.count) {
+      queue.freeStorage();
+      continue;
+    }
+    std::memmove(queue.data, queue.data + drop, sizeof(float) * static_cast<size_t>(queue.count - drop));
+    queue.resize(queue.count - drop);
+  }
+  audioFront = audioFront + played < kMaxSoundPosition ? audioFront + played : kMaxSoundPosition;
 }
 
 int64_t VideoStream::keyframeSpacing() const {
@@ -426,21 +568,46 @@ int64_t VideoStream::keyframeSpacing() const {
   return int64_t{1} << (shift < 0 ? 0 : shift > 31 ? 31 : shift);
 }
 
-// The frame of the first Theora page with a granule position at or after
-// byte `at` (-1 for the headers' pages); -2 when the data ends first.
-int64_t VideoStream::pageFrameAfter(int32_t at, int64_t* granule) {
+// The granule position of the first page of that track with one at or
+// after byte `at`; -2 when the data ends first, or when none comes within a
+// few megabytes (a long stretch of the other track only).
+int64_t VideoStream::pageGranuleAfter(int32_t at, int serial) {
   VideoDecoder* d = decoder;
   ogg_sync_reset(&d->sync);
   if (vfs_fseek(file, at, 0) != 0) return -2;
   ogg_page page;
-  while (nextPage(d, file, &page)) {
-    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+  int64_t read = 0;
+  while (read < kPageSearchBytes && nextPage(d, file, &page)) {
+    read += page.header_len + page.body_len;
+    if (ogg_page_serialno(&page) != serial) continue;
     const ogg_int64_t g = ogg_page_granulepos(&page);
-    if (g < 0) continue;
-    if (granule) *granule = g;
-    return th_granule_frame(d->theora, g);
+    if (g >= 0) return g;
   }
   return -2;
+}
+
+// The frame of the first Theora page with a granule position at or after
+// byte `at` (-1 for the headers' pages); -2 as above.
+int64_t VideoStream::pageFrameAfter(int32_t at, int64_t* granule) {
+  const int64_t g = pageGranuleAfter(at, decoder->theoraStream.serialno);
+  if (g < 0) return -2;
+  if (granule) *granule = g;
+  return th_granule_frame(decoder->theora, g);
+}
+
+// A byte position whose first sound page with a granule position ends
+// before `sample`: bisection over the file, at most 32 rounds.
+int32_t VideoStream::soundPositionBefore(int64_t sample) {
+  int32_t lo = 0, hi = fileSize;
+  for (int round = 0; round < 32 && hi - lo > 1; ++round) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const int64_t g = pageGranuleAfter(mid, decoder->vorbisStream.serialno);
+    if (g >= 0 && g < sample)
+      lo = mid;
+    else
+      hi = mid;
+  }
+  return lo;
 }
 
 // A byte position whose first Theora granule page ends before `target`:
@@ -460,9 +627,10 @@ int32_t VideoStream::positionBefore(int64_t target) {
 
 // Reads the Theora packets from byte `at` on, counting their frames from the
 // first granule position met. With decodeFrom >= 0 the packets from that
-// frame (which must be a key frame) up to `last` are decoded; otherwise
-// nothing is decoded and *key becomes the last key frame up to `last`
-// (-1 when none was seen). False when the data or its frames do not agree.
+// frame (which must be a key frame) up to `last` are decoded, and the sound
+// pages met go to the sound track; otherwise nothing is decoded and *key
+// becomes the last key frame up to `last` (-1 when none was seen). False
+// when the data or its frames do not agree.
 bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int64_t* key) {
   VideoDecoder* d = decoder;
   ogg_sync_reset(&d->sync);
@@ -473,8 +641,15 @@ bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int6
   ogg_page page;
   ogg_packet packet;
   while (nextPage(d, file, &page)) {
-    if (ogg_page_serialno(&page) != d->theoraStream.serialno) continue;
+    const int serial = ogg_page_serialno(&page);
+    if (decodeFrom >= 0 && d->hasVorbis && serial == d->vorbisStream.serialno && audioActive()) {
+      takeSoundPage(&page);
+      continue;
+    }
+    if (serial != d->theoraStream.serialno) continue;
     ogg_stream_pagein(&d->theoraStream, &page);
+    if (decodeFrom >= 0 && ogg_page_granulepos(&page) >= 0)
+      readVideoTime = frameTime(th_granule_frame(d->theora, ogg_page_granulepos(&page)));
     int r;
     while ((r = ogg_stream_packetout(&d->theoraStream, &packet)) != 0) {
       if (r < 0) return false;                              // a hole: the count is lost
@@ -512,7 +687,7 @@ bool VideoStream::scanPackets(int32_t at, int64_t last, int64_t decodeFrom, int6
 // Decodes from the key frame of `frame` found over the pages; false (the
 // decoder then needs a restart) when the search does not work out.
 bool VideoStream::seekByPages(int64_t frame) {
-  if (!file || fileSize <= 0) return false;
+  if (!file || fileSize <= 0 || frame < 2) return false;
   decodedFrame = -1;  // the reading moves: the picture held is no start any more
   int64_t granule = -1;
   const int32_t near = positionBefore(frame);
@@ -528,54 +703,81 @@ bool VideoStream::seekByPages(int64_t frame) {
   }
   // From the start the ordinary way is as good.
   if (key <= 0 || key > frame) return false;
-  return scanPackets(positionBefore(key), frame, key, nullptr) && decodedFrame == frame;
+  // The reading starts early enough for both tracks: the sound's samples
+  // are placed from a page that ends before the picture's time.
+  int32_t from = positionBefore(key);
+  if (audioActive()) {
+    const int32_t sound = soundPositionBefore(queueEnd());
+    if (sound < from) from = sound;
+  }
+  return scanPackets(from, frame, key, nullptr) && decodedFrame == frame;
 }
 
 void VideoStream::seek(double t) {
-  if (!decoder || !decoder->theora || frameCount < 1 || fpsDenominator == 0) return;
+  if (!decoder || frameCount < 1 || fpsNumerator == 0 || fpsDenominator == 0) return;
+  if (lost) {
+    if (!restart()) return;
+    lost = false;
+    currentFrame = -1;
+  }
+  if (!decoder->theora) return;
   double f = std::floor(t * fpsNumerator / fpsDenominator + 0.5);
   if (!(f >= 0)) f = 0;
   if (f > frameCount - 1) f = frameCount - 1;
   const int32_t frame = static_cast<int32_t>(f);
-  if (frame == currentFrame) return;
+  const double at = frameTime(frame);
+  if (frame == currentFrame && time == at) return;  // already there
   previousPageTime = lastPageTime = -1.0;
   // Every picture after a key frame needs the ones before it. Far from the
   // picture held (or before it) the target's key frame is found by bisection
   // over the pages and decoding starts there; near after it, decoding goes
   // on from the picture held; when the search does not work out, it starts
-  // again from the beginning of the data. The sound read on the way would be
-  // dropped anyway, so its pages are left unread.
+  // again from the beginning of the data. The sound is read on the way and
+  // queued from the picture's time on: going on from where the decoder is
+  // keeps what it has decoded past that time, starting elsewhere begins an
+  // empty queue at it.
+  const int64_t sample = audioPosition(at);
+  const bool soundGoesOn = !audioActive() || (audioNext >= 0 && sample >= audioFront);
+  const bool far = decodedFrame < 0 || frame < decodedFrame || frame - decodedFrame > keyframeSpacing() || !soundGoesOn;
+  if (far)
+    resetAudio(sample);
+  else
+    dropAudioBefore(sample);
   int64_t decoded = -1;
-  const bool far = decodedFrame < 0 || frame < decodedFrame || frame - decodedFrame > keyframeSpacing();
   if (far && seekByPages(frame)) {
     decoded = decodedFrame;
   } else if (frame < decodedFrame || decodedFrame < 0) {
     if (!restart()) {
-      delete decoder;  // the data changed under us: nothing more to show
-      decoder = nullptr;
+      lose();
       return;
     }
   }
   while (decodedFrame < frame) {
     int64_t got = -1;
-    const Decoded step = decodeNextPicture(&got, true);
+    const Decoded step = decodeNextPicture(&got, false);
     if (step == Decoded::End) break;
     if (step == Decoded::Corrupt) continue;  // the target lies beyond it
     decoded = got;
-    currentFrame = static_cast<int32_t>(got + 1);
-    time = frameTime(got);
   }
   if (decoded >= 0) convertFrame();
-  currentFrame = frame;
-  time = nextFrameTime = frameTime(frame);
-  // Drop the sound queued up to here.
-  if (decoder->hasVorbis) ogg_stream_reset(&decoder->vorbisStream);
-  if (decoder->vorbisStarted) vorbis_synthesis_restart(&decoder->vorbisDsp);
-  dropAudio();
+  // Data that ends short of the target leaves its last picture shown.
+  currentFrame = decodedFrame >= 0 && decodedFrame < frame ? static_cast<int32_t>(decodedFrame) : frame;
+  time = at;
+  nextFrameTime = frameTime(frame + 1);
+  fillAudio();
 }
 
 void VideoStream::advance(double dt) {
-  if (!decoder || !decoder->theora || frameCount < 1 || sound.paused) return;
+  if (!decoder || frameCount < 1 || sound.paused) return;
+  if (lost) {
+    // The file came back readable: on from where the clock is.
+    if (!restart()) return;
+    lost = false;
+    currentFrame = -1;
+    seek(time);
+    return;
+  }
+  if (!decoder->theora) return;
   time += dt;
   // A frame of no time (the first after the timer starts) keeps the
   // picture shown; a step that lands exactly on the next picture's start
@@ -584,50 +786,41 @@ void VideoStream::advance(double dt) {
     bool shown = false;
     for (;;) {
       int64_t frame = -1;
-      const Decoded step = decodeNextPicture(&frame, false);
+      const Decoded step = decodeNextPicture(&frame, true);
       if (step == Decoded::End) {
+        noteFileEnd();
+        // Sound that runs on after the last picture plays out under it;
+        // then the stream starts again.
+        if (audioActive() && queueEnd() > audioPosition(time)) break;
         seek(0.0);
         return;
       }
-      if (step == Decoded::Corrupt) break;  // the rest waits for the next frame
+      if (step != Decoded::Picture) break;  // the rest waits for the next frame
       shown = true;
-      currentFrame = static_cast<int32_t>(frame + 1);
+      currentFrame = static_cast<int32_t>(frame);
       nextFrameTime = frameTime(frame + 1);
-      if (nextFrameTime >= time) break;
+      if (nextFrameTime > time) break;
     }
     if (shown) convertFrame();
   }
-  decodeAudio();
+  fillAudio();
 }
 
-bool CTRL_convertPicture(const VideoPlane planes[3], int xShift, int yShift, int32_t picX, int32_t picY, int32_t width,
-                         int32_t height, unsigned char* out) {
-  const int64_t x0 = picX, y0 = picY, w = width, h = height;
-  if (x0 < 0 || y0 < 0 || w <= 0 || h <= 0 || !out) return false;
-  // The decoder validates the picture region; planes that disagree are not
-  // read outside.
-  for (int i = 0; i < 3; ++i)
-    if (!planes[i].data || planes[i].stride < planes[i].width) return false;
-  if (x0 + w > planes[0].width || y0 + h > planes[0].height || ((x0 + w - 1) >> xShift) >= planes[1].width ||
-      ((y0 + h - 1) >> yShift) >= planes[1].height || planes[1].width != planes[2].width ||
-      planes[1].height != planes[2].height)
-    return false;
-  RunTerms terms;
-  for (int64_t top = y0; top < y0 + h;) {
-    int64_t bottom = ((top >> yShift) + 1) << yShift;  // rows sharing one chroma row
-    if (bottom > y0 + h) bottom = y0 + h;
-    const unsigned char* cb = planes[1].data + (top >> yShift) * planes[1].stride;
-    const unsigned char* cr = planes[2].data + (top >> yShift) * planes[2].stride;
-    for (int64_t x = x0; x < x0 + w; x += kRun) {
-      const int64_t n = x0 + w - x < kRun ? x0 + w - x : kRun;
-      terms.fill(cb, cr, xShift, x, n);
-      for (int64_t y = top; y < bottom; ++y)
-        convertRun(planes[0].data + y * planes[0].stride + x, terms, n,
-                   out + ((h - 1 - (y - y0)) * w + (x - x0)) * 3);  // bottom row first
-    }
-    top = bottom;
-  }
-  return true;
+// The data ended: a disk file may have been cut short since it was opened.
+void VideoStream::noteFileEnd() {
+  if (!file || !file->isDisk) return;
+  const int32_t now = fileLength(file);
+  if (now < fileSize)
+    debugPrintf("Stream %s: its file was cut short to %d of %d bytes", image.name ? image.name : "", now, fileSize);
+  fileSize = now;
+}
+
+// The file no longer reads as this stream: the picture stays, and every
+// frame tries again.
+void VideoStream::lose() {
+  noteFileEnd();
+  if (!lost) debugPrintf("Stream %s: its file no longer reads as a stream", image.name ? image.name : "");
+  lost = true;
 }
 
 void VideoStream::convertFrame() {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/assert.h"
 #include "model/constants.h"
 #include "model/mesh_data.h"
 #include "model/scene.h"
@@ -50,8 +51,8 @@ bool MDL_AnimatedMesh::loadXml(const TiXmlElement* element) {
 Vec3* MDL_AnimatedMesh::vertex(int32_t i) { return skinnedVertices ? skinnedVertices + i : nullptr; }
 Vec3* MDL_AnimatedMesh::normal(int32_t i) { return skinnedNormals ? skinnedNormals + i : nullptr; }
 TriangleInfo* MDL_AnimatedMesh::triangleInfos() { return skinnedTriangleInfos; }
-Vec3* MDL_AnimatedMesh::boundsMin() { return &skinnedMin; }
-Vec3* MDL_AnimatedMesh::boundsMax() { return &skinnedMax; }
+const Vec3* MDL_AnimatedMesh::boundsMin() { return &skinnedMin; }
+const Vec3* MDL_AnimatedMesh::boundsMax() { return &skinnedMax; }
 
 bool MDL_AnimatedMesh::allocateBones(int32_t count) {
   delete[] bones;
@@ -106,7 +107,8 @@ bool MDL_AnimatedMesh::copySkinFromRest() {
 }
 
 MDL_Bone* MDL_AnimatedMesh::activeBone(int32_t i) const {
-  if (i < 0 || i >= boneCount || !boneData[i]) return nullptr;
+  VS_ASSERT(i >= 0 && i < boneCount);
+  if (!boneData[i]) return nullptr;
   MDL_Bone* b = bones[i];
   if (!b || b->pendingDelete || b->type != OBJECT_BONE) return nullptr;
   return b;

@@ -41,8 +41,8 @@ class MDL_AnimatedMesh : public MDL_Mesh {
   Vec3* vertex(int32_t i) override;
   Vec3* normal(int32_t i) override;
   TriangleInfo* triangleInfos() override;
-  Vec3* boundsMin() override;
-  Vec3* boundsMax() override;
+  const Vec3* boundsMin() override;
+  const Vec3* boundsMax() override;
 
   // count empty bone slots (both arrays); the old slots are freed. False
   // for a count outside [0, kMaxBones] or out of memory (no slots then).

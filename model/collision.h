@@ -6,6 +6,7 @@
 
 class CTRL_ScriptEngine;
 class MDL_CollisionVolume;
+class MDL_RigidBody;
 class Scene;
 
 // One contact of a pair (A, B): the normal points from A towards B and the
@@ -20,5 +21,12 @@ struct Contact {
 bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& contact);
 
 // One pair met by the collision pass's sweep: the contact, its callbacks and
-// its response, or nothing at the first rule that skips the pair.
-void collideSweepPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b);
+// its response, or nothing at the first rule that skips the pair. bodies,
+// when given, receives the two owning bodies once the rules have looked them
+// up (null until then): the only objects a response can move.
+void collideSweepPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_CollisionVolume* b,
+                      MDL_RigidBody** bodies = nullptr);
+// The same for a pair that the rules let through, with bodyA and bodyB the
+// owning bodies of a and b: the shape test, the callbacks and the response.
+void collideAdmittedPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a, MDL_RigidBody* bodyA,
+                         MDL_CollisionVolume* b, MDL_RigidBody* bodyB);

@@ -23,31 +23,41 @@ void MDL_CollisionVolume::updateSize() {
     boundingRadius = std::sqrt(lengthSquared3(b.X()) + lengthSquared3(b.Y()) + lengthSquared3(b.Z()));
 }
 
-bool MDL_CollisionVolume::extremePoints(int a, Vec3& lo, Vec3& hi) {
+bool MDL_CollisionVolume::extremePoints(int a, Vec3* lo, Vec3* hi) {
+  double Vec3::*const along = a == 0 ? &Vec3::x : (a == 1 ? &Vec3::y : &Vec3::z);  // as Vec3's []
   const RigidTransform& w = getWorld();
   const Vec3& c = w.position;
   switch (shape) {
     case SHAPE_SPHERE: {
       double r = length3(w.basis.X());
-      lo = c;
-      hi = c;
-      lo[a] -= r;
-      hi[a] += r;
+      if (lo) {
+        *lo = c;
+        (*lo).*along -= r;
+      }
+      if (hi) {
+        *hi = c;
+        (*hi).*along += r;
+      }
       return true;
     }
     case SHAPE_BOX:
-      lo = c;
-      hi = c;
-      for (int i = 0; i < 3; ++i) {
-        const Vec3& A = w.basis.axis[i];
-        if (A[a] > 0)
-          lo -= A;
-        else
-          lo += A;
-        if (A[a] >= 0)
-          hi += A;
-        else
-          hi -= A;
+      if (lo) {
+        *lo = c;
+        for (const Vec3& A : w.basis.axis) {
+          if (A.*along > 0)
+            *lo -= A;
+          else
+            *lo += A;
+        }
+      }
+      if (hi) {
+        *hi = c;
+        for (const Vec3& A : w.basis.axis) {
+          if (A.*along >= 0)
+            *hi += A;
+          else
+            *hi -= A;
+        }
       }
       return true;
     case SHAPE_CYLINDER: {
@@ -56,13 +66,17 @@ bool MDL_CollisionVolume::extremePoints(int a, Vec3& lo, Vec3& hi) {
       normalize3(d);
       double radius = length3(w.basis.X());
       Vec3 e;
-      e[a] = 1.0;
+      e.*along = 1.0;
       Vec3 u = e - d * dot3(e, d);
       if (!normalize3(u)) u = Vec3();
-      lo = Z[a] > 0 ? c - Z : c + Z;
-      addScaled3(lo, u, -radius);
-      hi = Z[a] >= 0 ? c + Z : c - Z;
-      addScaled3(hi, u, radius);
+      if (lo) {
+        *lo = Z.*along > 0 ? c - Z : c + Z;
+        addScaled3(*lo, u, -radius);
+      }
+      if (hi) {
+        *hi = Z.*along >= 0 ? c + Z : c - Z;
+        addScaled3(*hi, u, radius);
+      }
       return true;
     }
     default:

@@ -32,7 +32,9 @@ class MDL_CollisionVolume : public MDL_Object {
   void updateSize();
   // The lowest and highest points of the shape along world axis 0-2; false
   // for an unknown shape.
-  bool extremePoints(int axis, Vec3& lowest, Vec3& highest);
+  bool extremePoints(int axis, Vec3& lowest, Vec3& highest) { return extremePoints(axis, &lowest, &highest); }
+  // The same for only the points asked for (a null pointer: not wanted).
+  bool extremePoints(int axis, Vec3* lowest, Vec3* highest);
 };
 
 // The first ancestor (starting at the parent) that is a rigid body, or null.

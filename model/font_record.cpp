@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "assets/assets.h"
+#include "core/debug_log.h"
 #include "model/font_library.h"
 #include "model/object.h"
 #include "model/resource_id.h"
@@ -32,8 +33,18 @@ FontRecord::FontRecord(const char* fontName, const uint8_t* bytes, int32_t byteC
     owns = false;
   }
   FT_Library library = MDL_fontLibrary();
-  if (!library || !data || size <= 0) return;
-  if (FT_New_Memory_Face(library, data, size, 0, &face) != 0) {
+  if (!library) return;
+  const FT_Error error = data && size > 0 ? FT_New_Memory_Face(library, data, size, 0, &face) : FT_Err_Invalid_Argument;
+  if (error != 0) {
+    face = nullptr;
+    debugPrintf("Font %s: FreeType cannot read it (error %d)", name ? name : "", error);
+    return;
+  }
+  // Text is drawn from outlines at any size: a face of fixed bitmaps only
+  // would draw nothing, so it is refused.
+  if (!FT_IS_SCALABLE(face)) {
+    debugPrintf("Font %s: it has bitmaps only and no outlines: refused", name ? name : "");
+    FT_Done_Face(face);
     face = nullptr;
     return;
   }

@@ -13,7 +13,7 @@ struct FT_FaceRec_;
 struct FontRecord {
   LMP_ProxyRef proxy;
   double currentSize = -1.0;    // pixel size last requested on the face
-  FT_FaceRec_* face = nullptr;  // null when the bytes are no font
+  FT_FaceRec_* face = nullptr;  // null when the bytes are no font, or one without outlines
   char* name = nullptr;         // malloc'd
   const uint8_t* data = nullptr;
   int32_t size = 0;
@@ -23,7 +23,8 @@ struct FontRecord {
 
   // Takes the next resource id and makes the face on the shared library.
   // A name beginning with "default" (any case) stands for the built-in
-  // face: the given bytes are freed when owned and never read.
+  // face: the given bytes are freed when owned and never read. Bytes that
+  // are no font, and a font of bitmaps only, leave no face and a log line.
   FontRecord(const char* name, const uint8_t* data, int32_t size, bool owns);
   ~FontRecord() { destroy(); }
   FontRecord(const FontRecord&) = delete;

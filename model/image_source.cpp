@@ -12,13 +12,11 @@ uint32_t be16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) << 8 
 
 uint32_t be32(const unsigned char* p) { return be16(p) << 16 | be16(p + 2); }
 
-bool sameLetters(const unsigned char* p, const char* word, int n) {
-  for (int i = 0; i < n; ++i) {
-    unsigned char c = p[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    if (c != static_cast<unsigned char>(word[i])) return false;
-  }
-  return true;
+// Every start-of-frame marker gives the size: baseline, extended,
+// progressive and lossless, Huffman or arithmetic coded (0xFFC0 to 0xFFCF
+// but for the table markers 0xFFC4, 0xFFC8 and 0xFFCC).
+bool isFrameHeader(uint32_t marker) {
+  return marker >= 0xFFC0 && marker <= 0xFFCF && marker != 0xFFC4 && marker != 0xFFC8 && marker != 0xFFCC;
 }
 
 // Sizes count as int32; a header claiming more is read as 0.
@@ -41,15 +39,15 @@ void ImageSource::sniffHeader() {
   // neither wrap nor pass the end unseen.
   const int64_t end = size;
   const unsigned char* d = data;
-  if (end >= 10 && (sameLetters(d + 6, "JFIF", 4) || sameLetters(d + 6, "EXIF", 4))) {
+  // A JPEG: the start-of-image marker and a segment marker, whatever the
+  // first segment (JFIF, Exif, Adobe or none).
+  if (end >= 10 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
     int64_t p = 2;
     while (p + 4 <= end) {
       const uint32_t marker = be16(d + p);
       const int64_t length = static_cast<int64_t>(be16(d + p + 2)) + 2;
       if (p + length >= end) return;
-      if (marker == 0xFFC0) {
-        // Only the baseline frame header gives the size (progressive and
-        // the other frame kinds stay 0 x 0).
+      if (isFrameHeader(marker)) {
         if (p + 9 > end) return;
         height = sizeField(be16(d + p + 5));
         width = sizeField(be16(d + p + 7));

@@ -6,8 +6,8 @@
 #include "model/material.h"
 
 namespace {
-// The box of a mesh that has no geometry.
-Vec3 noBox;
+// The box of a mesh that has no geometry: a point at the origin, read only.
+const Vec3 kNoBox;
 }  // namespace
 
 MDL_Mesh::MDL_Mesh(const MDL_Mesh& other)
@@ -23,17 +23,9 @@ Vec3* MDL_Mesh::normal(int32_t i) { return meshData && meshData->normals ? meshD
 
 TriangleInfo* MDL_Mesh::triangleInfos() { return meshData ? meshData->triangleInfos : nullptr; }
 
-Vec3* MDL_Mesh::boundsMin() {
-  if (meshData) return &meshData->boundsMin;
-  noBox = Vec3();
-  return &noBox;
-}
+const Vec3* MDL_Mesh::boundsMin() { return meshData ? &meshData->boundsMin : &kNoBox; }
 
-Vec3* MDL_Mesh::boundsMax() {
-  if (meshData) return &meshData->boundsMax;
-  noBox = Vec3();
-  return &noBox;
-}
+const Vec3* MDL_Mesh::boundsMax() { return meshData ? &meshData->boundsMax : &kNoBox; }
 
 bool MDL_Mesh::ownMaterial() { return MDL_ownMaterial(material, ownsMaterial); }
 

@@ -43,8 +43,8 @@ class MDL_Mesh : public MDL_Object {
   virtual Vec3* vertex(int32_t i);
   virtual Vec3* normal(int32_t i);  // null when the geometry has no normals
   virtual TriangleInfo* triangleInfos();
-  virtual Vec3* boundsMin();
-  virtual Vec3* boundsMax();
+  virtual const Vec3* boundsMin();
+  virtual const Vec3* boundsMax();
 
   int32_t vertexCount() const { return meshData ? meshData->vertexCount : 0; }
   int32_t triangleCount() const { return meshData ? meshData->triangleCount : 0; }

@@ -30,7 +30,11 @@ T* newZeroed(int64_t n) {
 template <class T>
 T* newSection(const TiXmlElement* e, int64_t n) {
   if (!sectionFits(e, n)) return nullptr;
-  return newZeroed<T>(n);
+  T* data = newZeroed<T>(n);
+  if (!data && n > 0)
+    debugPrintf("Section \"%s\" of %lld elements does not fit in memory: dropped.", e->Value(),
+                static_cast<long long>(n));
+  return data;
 }
 
 template <class T>
@@ -264,6 +268,9 @@ bool MeshData::loadXml(const TiXmlElement* element) {
   }
   triangleInfos = newZeroed<TriangleInfo>(fileTriangles);
   if (!triangleInfos) {
+    if (fileTriangles > 0)
+      debugPrintf("Mesh %s: the links of its %d triangles do not fit in memory: its triangles are dropped.",
+                  name ? name : "", fileTriangles);
     freeArray(triangles);
     fileTriangles = 0;
   }

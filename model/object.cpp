@@ -92,8 +92,14 @@ void MDL_Object::refreshWorld() {
     o = up;
   }
   for (;;) {
-    o->world = o->local;
-    if (o->parent) o->parent->world.compose(o->world);
+    if (o->parent) {
+      // The inverse is left stale by the composition: only these two count.
+      o->world.position = o->local.position;
+      o->world.basis = o->local.basis;
+      o->parent->world.compose(o->world);
+    } else {
+      o->world = o->local;
+    }
     o->worldValid = 1;
     if (!below) break;
     MDL_Object* next = below;
@@ -122,11 +128,16 @@ RigidTransform& MDL_Object::editLocal() {
 }
 
 RigidTransform& MDL_Object::editWorld() {
+  editWorldPosition();
+  world.inverseStale = 1;
+  return world;
+}
+
+RigidTransform& MDL_Object::editWorldPosition() {
   changed = 1;
   getWorld();
   invalidateDescendants();
   localValid = 0;
-  world.inverseStale = 1;
   return world;
 }
 

@@ -3,10 +3,10 @@
 // valid while the other is recomputed on demand.
 #pragma once
 
-#include <cassert>
 #include <cstdint>
 #include <type_traits>
 
+#include "core/assert.h"
 #include "model/callbacks.h"
 #include "model/constants.h"
 #include "model/vec3.h"
@@ -119,6 +119,9 @@ class MDL_Object : public MDL_Proxy {
   // these. The descendants keep their local placement and follow.
   RigidTransform& editLocal();
   RigidTransform& editWorld();
+  // editWorld for a caller that writes the position only: the cached
+  // inverse of the basis stays good.
+  RigidTransform& editWorldPosition();
   // Each descendant takes its placement relative to its parent as
   // authoritative and marks its world stale.
   void invalidateDescendants();
@@ -174,7 +177,7 @@ void MDL_Object::walkDescendants(Pre pre, Post post) {
       pre(o);
     }
     if (o->firstChild) {
-      assert(o->firstChild->parent == o);
+      VS_ASSERT(o->firstChild->parent == o);
       o = o->firstChild;
       continue;
     }

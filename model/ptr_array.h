@@ -16,6 +16,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "core/assert.h"
 #include "model/vec3.h"
 
 template <class E>
@@ -93,6 +94,13 @@ struct GrowArray {
     return true;
   }
 
+  // Makes room for exactly n elements when there is less, for an array
+  // whose final length is known; false when the storage cannot be had.
+  bool reserveExactly(int32_t n) {
+    if (n <= capacity) return true;
+    return reallocTo(n);
+  }
+
   // Appends n elements copied from items (which must not lie inside this
   // array); false, and nothing appended, when n is negative or the count
   // would pass int32 or the storage cannot be had. It grows by the rule
@@ -112,7 +120,8 @@ struct GrowArray {
   // Removes entry i keeping the order of the rest; the list shrinks by the
   // growth rule.
   void removeAt(int32_t i) {
-    if (i < 0 || i >= count) return;
+    VS_ASSERT(i >= 0 && i < count);
+    if (i < 0 || i >= count) return;  // a build without asserts still never moves a negative size
     std::memmove(static_cast<void*>(data + i), static_cast<const void*>(data + i + 1),
                  sizeof(E) * static_cast<size_t>(count - i - 1));
     resize(count - 1);

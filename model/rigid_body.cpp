@@ -10,40 +10,30 @@
 
 namespace {
 
-// Coefficients of dv/dt = a - c v solved exactly over dt: the position moves
-// by a k2 + v k1 and the speed becomes v e + a k1.
-void dampingCoefficients(double c, double dt, double& k1, double& k2, double& e) {
-  if (c < kDampingThreshold) {
-    k1 = dt;
-    k2 = dt * dt / 2;
-    e = 1.0;
-  } else {
-    e = std::exp(-c * dt);
-    k1 = (1 - e) / c;
-    k2 = (dt - k1) / c;
-  }
-}
-
-Vec3 mulComponents(const Vec3& a, const Vec3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
-
-// The lowest and highest points of a body's subtree along one world axis.
+// The lowest and highest points of a body's subtree along one world axis,
+// each only when wanted.
 struct AxisExtremes {
   int axis;
+  double Vec3::*along;  // the axis' coordinate, as Vec3's []
+  bool wantLow, wantHigh;
   double low = DBL_MAX, high = -DBL_MAX;
   Vec3 lowPoint, highPoint;
   MDL_Object* lowObject = nullptr;
   MDL_Object* highObject = nullptr;
 
+  AxisExtremes(int a, bool lowWanted, bool highWanted)
+      : axis(a), along(a == 0 ? &Vec3::x : (a == 1 ? &Vec3::y : &Vec3::z)), wantLow(lowWanted), wantHigh(highWanted) {}
+
   void offerLow(const Vec3& p, MDL_Object* from) {
-    if (p[axis] < low) {
-      low = p[axis];
+    if (p.*along < low) {
+      low = p.*along;
       lowPoint = p;
       lowObject = from;
     }
   }
   void offerHigh(const Vec3& p, MDL_Object* from) {
-    if (p[axis] > high) {
-      high = p[axis];
+    if (p.*along > high) {
+      high = p.*along;
       highPoint = p;
       highObject = from;
     }
@@ -61,8 +51,8 @@ void offerMeshVertices(MDL_Object* object, AxisExtremes& ex) {
   if (!v) return;
   for (int32_t i = 0; i < count; ++i) {
     Vec3 p = w.basis * v[i] + w.position;
-    ex.offerLow(p, mesh);
-    ex.offerHigh(p, mesh);
+    if (ex.wantLow) ex.offerLow(p, mesh);
+    if (ex.wantHigh) ex.offerHigh(p, mesh);
   }
 }
 
@@ -75,9 +65,9 @@ void offerExtremes(MDL_Object* o, bool vertices, AxisExtremes& ex) {
         if (v->parent) offerMeshVertices(v->parent, ex);
       } else {
         Vec3 lo, hi;
-        if (v->extremePoints(ex.axis, lo, hi)) {
-          ex.offerLow(lo, v);
-          ex.offerHigh(hi, v);
+        if (v->extremePoints(ex.axis, ex.wantLow ? &lo : nullptr, ex.wantHigh ? &hi : nullptr)) {
+          if (ex.wantLow) ex.offerLow(lo, v);
+          if (ex.wantHigh) ex.offerHigh(hi, v);
         }
       }
     }
@@ -96,6 +86,26 @@ bool preCollision(Scene* scene, CTRL_ScriptEngine* engine, const Vec3& p, const 
 }
 
 }  // namespace
+
+// Coefficients of dv/dt = a - c v solved exactly over dt: the position moves
+// by a k2 + v k1 and the speed becomes v e + a k1.
+const DampingCoefficients& DampingCoefficients::of(double c, double step) {
+  // Equal rates give equal coefficients (0 and -0 both take the first way);
+  // a rate that is not a number is never equal, and computed each time.
+  if (c == rate && step == dt) return *this;
+  rate = c;
+  dt = step;
+  if (c < kDampingThreshold) {
+    k1 = step;
+    k2 = step * step / 2;
+    e = 1.0;
+  } else {
+    e = std::exp(-c * step);
+    k1 = (1 - e) / c;
+    k2 = (step - k1) / c;
+  }
+  return *this;
+}
 
 MDL_RigidBody::MDL_RigidBody() { type = OBJECT_RIGID_BODY; }
 
@@ -133,15 +143,6 @@ void MDL_RigidBody::setInertia(const Vec3& inertia) {
   keepAxis = keep;
 }
 
-Vec3 MDL_RigidBody::getAngularSpeed() {
-  if (angularDirty) {
-    const RigidTransform& w = getWorld();
-    angularSpeed = w.basis * mulComponents(inverseInertia, w.inverse() * angularMomentum);
-    angularDirty = 0;
-  }
-  return angularSpeed;
-}
-
 void MDL_RigidBody::setAngularSpeed(const Vec3& wv) {
   const RigidTransform& w = getWorld();
   Vec3 l = w.inverse() * wv;
@@ -150,30 +151,9 @@ void MDL_RigidBody::setAngularSpeed(const Vec3& wv) {
   angularDirty = 1;
 }
 
-Vec3 MDL_RigidBody::getVelocityAtPoint(const Vec3& p) {
-  Vec3 w = getAngularSpeed();
-  return cross3(w, p - getWorld().position) + speed;
-}
-
-bool MDL_RigidBody::belowStillThresholds() {
-  Vec3 w = getAngularSpeed();
-  return lengthSquared3(w) < kStillAngularSpeed2 && lengthSquared3(speed) < kStillLinearSpeed2;
-}
-
-void MDL_RigidBody::applyImpulse(const Vec3& p, const Vec3& j) {
-  addScaled3(speed, j, inverseMass);
-  angularMomentum += cross3(p - getWorld().position, j);
-  angularDirty = 1;
-  if (stillDelay > 0 && !belowStillThresholds()) {
-    still = 0;
-    stillTimer = 0;
-  }
-}
-
 double MDL_RigidBody::effectiveInverseMass(const Vec3& r, const Vec3& n) {
   const Matrix3& inv = getWorld().inverse();
-  Vec3 c = cross3(inv * r, inv * n);
-  return inverseInertia.x * c.x * c.x + inverseInertia.y * c.y * c.y + inverseInertia.z * c.z * c.z + inverseMass;
+  return effectiveInverseMassLocal(inv * r, inv * n);
 }
 
 double inverseMassAt(MDL_RigidBody* body, const Vec3& p, const Vec3& n) {
@@ -184,10 +164,10 @@ void MDL_RigidBody::resolveContact(const Vec3& p, const Vec3& P) {
   const RigidTransform& cur = getWorld();
   Vec3 position = cur.position;
   addScaled3(position, P, inverseMass);
-  Vec3 delta = cur.basis * mulComponents(inverseInertia, cur.inverse() * cross3(p - position, P));
+  Vec3 delta = cur.basis * mulComponents3(inverseInertia, cur.inverse() * cross3(p - position, P));
   bool turns = !isZero3(delta);
   if (position == cur.position && !turns) return;
-  RigidTransform& w = editWorld();
+  RigidTransform& w = turns ? editWorld() : editWorldPosition();
   w.position = position;
   if (turns) {
     Matrix3::integrateRotation(w.basis, delta, keepAxis);
@@ -237,27 +217,36 @@ void MDL_RigidBody::setSpeed(const Vec3& p, const Vec3& v) {
 }
 
 void MDL_RigidBody::integrate(const Vec3& gravity, double dt) {
+  DampingCoefficients linear, angular;
+  integrate(gravity, dt, linear, angular);
+}
+
+void MDL_RigidBody::integrate(const Vec3& gravity, double dt, DampingCoefficients& linear,
+                              DampingCoefficients& angular) {
   if (still) return;
   Vec3 a;
   if (inverseMass != 0.0) a = force * inverseMass + gravity;
-  double k1, k2, e;
-  dampingCoefficients(damping, dt, k1, k2, e);
+  const DampingCoefficients& lin = linear.of(damping, dt);
+  const double k1 = lin.k1, k2 = lin.k2, e = lin.e;
   bool accelerates = !isZero3(a), moves = !isZero3(speed);
   if (accelerates || moves) {
-    RigidTransform& w = editWorld();
+    RigidTransform& w = editWorldPosition();
     if (accelerates) addScaled3(w.position, a, k2);
     if (moves) addScaled3(w.position, speed, k1);
   }
   speed = speed * e + a * k1;
 
-  double ak1, ak2, ae;
-  dampingCoefficients(angularDamping, dt, ak1, ak2, ae);
+  const DampingCoefficients& ang = angular.of(angularDamping, dt);
+  const double ak1 = ang.k1, ak2 = ang.k2, ae = ang.e;
   const RigidTransform& cur = getWorld();
-  Vec3 alpha = cur.basis * mulComponents(inverseInertia, cur.inverse() * torque);
+  Vec3 alpha = cur.basis * mulComponents3(inverseInertia, cur.inverse() * torque);
   Vec3 omega = getAngularSpeed();
   Vec3 theta = alpha * ak2 + omega * ak1;
   if (!isZero3(theta)) {
-    RigidTransform& w = editWorld();
+    // Moved already: the subtree has let go of this placement once, and
+    // nothing has read it since.
+    RigidTransform& w = accelerates || moves ? world : editWorld();
+    changed = 1;
     Matrix3::integrateRotation(w.basis, theta, keepAxis);
     w.inverseStale = 1;
   }
@@ -282,12 +271,13 @@ bool MDL_RigidBody::collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, cons
   const Matrix3& inv = w.inverse();
   Vec3 r = p - w.position;
   Vec3 rl = inv * r, nl = inv * n;
-  Vec3 omega = mulComponents(inverseInertia, inv * angularMomentum);
-  double K = effectiveInverseMass(r, n);
+  Vec3 omega = mulComponents3(inverseInertia, inv * angularMomentum);
+  double K = effectiveInverseMassLocal(rl, nl);
   double j = 0.0;
   if (K != 0.0) j = -(1 + (elasticity + e) / 2) * dot3(inv * speed + cross3(omega, rl), nl) / K;
   if (j <= 0) return false;
   applyImpulse(p, n * j);
+  const uint64_t placements = MDL_Object::placementEpoch;
   if (scene) scene->firePostCollision(engine, p, n, j, this, volume, nullptr, other);
 
   double muSum = friction + mu;
@@ -298,7 +288,9 @@ bool MDL_RigidBody::collideStatic(CTRL_ScriptEngine* engine, const Vec3& p, cons
   if (!(len > 0)) return true;
   Vec3 t = vt * (1.0 / len);
   double jMax = std::min(muSum, 2.0) * j * 0.5;
-  double Kt = effectiveInverseMass(r, t);
+  // r in the body frame is still rl unless the callback moved something.
+  double Kt =
+      MDL_Object::placementEpoch == placements ? effectiveInverseMassLocal(rl, inv * t) : effectiveInverseMass(r, t);
   // |v_t| stands for v_p.t (equal in exact arithmetic), so that a tangential
   // part made of rounding noise never turns friction against the normal.
   double jt = Kt == 0.0 ? 0.0 : len / Kt;
@@ -315,8 +307,7 @@ void MDL_RigidBody::separate(const Vec3& p, const Vec3& n, double depth) {
 bool MDL_RigidBody::collideBounds(CTRL_ScriptEngine* engine, int axis, double lower, double upper, double e,
                                   double mu) {
   if (still || !firstChild) return false;
-  AxisExtremes ex;
-  ex.axis = axis;
+  AxisExtremes ex(axis, lower != -DBL_MAX, upper != DBL_MAX);
   walkExtremes(this, verticesGroundCollision != 0, ex);
 
   if (lower != -DBL_MAX) {
@@ -354,8 +345,7 @@ void MDL_RigidBody::computeMassAndInertia(double density) {
   }
   double size[3];
   for (int axis = 0; axis < 3; ++axis) {
-    AxisExtremes ex;
-    ex.axis = axis;
+    AxisExtremes ex(axis, true, true);
     walkExtremes(this, true, ex);
     size[axis] = ex.lowObject ? ex.high - ex.low : 1.0;
   }

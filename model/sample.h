@@ -45,7 +45,11 @@ struct SoundRecord {
   bool streaming = false;  // a video's audio, appended while it plays
   bool paused = false;     // a paused stream is silent and does not advance
   int32_t sampleRate = 0;  // frames per second
-  char* name = nullptr;    // malloc'd, freed with the record
+  // A streamed record's play point lies this far past the front of its
+  // queue, in 1 / (output rate) of its frames: what the output's frame
+  // count does not divide into whole frames, carried to the next fill.
+  int64_t playRemainder = 0;
+  char* name = nullptr;  // malloc'd, freed with the record
   ChannelArray channels;
 
   SoundRecord() = default;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/animated_mesh.h"
+#include "model/contact_sweep.h"
 
 MDL_Object* CloneMap::find(const MDL_Object* source) const {
   if (const int32_t* at = index.find(source))
@@ -96,28 +97,6 @@ bool Scene::registerObject(MDL_Object* object) {
   object->worldValid = 0;
   object->invalidateDescendants();
   return true;
-}
-
-void Scene::step(CTRL_ScriptEngine* engine, double dt) {
-  applySprings(dt);
-  if (dt > 0.0) integrateBodies(dt);
-  LMP_fireCallback(proxy, engine, CB_POST_INTEGRATION, &dt);
-  solveJoints();
-  collide(engine);
-  for (int32_t i = 0; i < rigidBodies.count; ++i) {
-    for (int axis = 0; axis < 3; ++axis) {
-      double lower = bounds[2 * axis], upper = bounds[2 * axis + 1];
-      if (lower == -kUnbounded && upper == kUnbounded) continue;
-      collideBodyWithBounds(rigidBodies[i], engine, axis, lower, upper);
-    }
-  }
-  LMP_fireCallback(proxy, engine, CB_MECHA, &dt);
-}
-
-void Scene::updateSkinning() {
-  for (int32_t i = 0; i < meshes.count; ++i)
-    if (meshes[i]->type == OBJECT_ANIMATED_MESH) skinMesh(meshes[i]);
-  for (MDL_Object* b : bones) b->changed = 0;
 }
 
 void Scene::purgeDeleted() {
@@ -286,6 +265,7 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
   const LMP_ProxyHooks* hooks = LMP_proxyHooks();
   if (!proxy || !engine || !hooks || !hooks->fire) return true;
+  ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   bool keep =
       LMP_fireCallback(proxy, engine, CB_PRE_COLLISION, &point, &normal, &depth, bodyA, volumeA, bodyB, volumeB);
@@ -295,6 +275,9 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
 
 void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double impulse,
                               MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+  const LMP_ProxyHooks* hooks = LMP_proxyHooks();
+  if (!proxy || !engine || !hooks || !hooks->fire) return;
+  ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);
   if (MDL_Object::placementEpoch != before) ++placementChangesInCallbacks;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "model/callbacks.h"
 #include "model/constants.h"
@@ -17,6 +18,8 @@ class CTRL_ScriptEngine;
 struct Spring;
 struct Joint;
 struct Animation;
+// What the collision pass keeps from one pass to the next (model/contact_sweep.h).
+class ContactSweepState;
 
 // One end of a collision volume's interval along world x, for the sweep of
 // the collision pass. Two per volume: a begin entry and an end entry.
@@ -75,12 +78,16 @@ class Scene {
   double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};
   PtrArray<SweepEntry> sweepEntries;      // owned records, two per volume
   PtrArray<MDL_Object> sweepOpen{false};  // scratch list of the collision pass
-  // Contact callbacks during which some object's placement changed.
+  // Contact callbacks fired, and those during which some object's
+  // placement changed.
+  uint64_t contactCallbacks = 0;
   uint64_t placementChangesInCallbacks = 0;
+  // Made by the first collision pass; the scene's alone.
+  std::unique_ptr<ContactSweepState> sweepState;
 
   explicit Scene(const char* sceneName = nullptr);
   // Deletes every animation, object, spring, joint and sweep entry.
-  virtual ~Scene();
+  ~Scene();
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
 
@@ -92,10 +99,18 @@ class Scene {
   // One simulation step of dt seconds: springs, integration (dt > 0 only),
   // CB_POST_INTEGRATION, joints, collisions, world bounds per body and
   // axis, CB_MECHA.
-  void step(CTRL_ScriptEngine* engine, double dt);
+  void step(CTRL_ScriptEngine* engine, double dt) { stepWith(engine, dt, *this); }
+  // The same step with each phase taken from `phases` (applySprings,
+  // integrateBodies, solveJoints, collide, collideBodyWithBounds, as below):
+  // step() passes the scene itself; a test may pass a recorder.
+  template <class Phases>
+  void stepWith(CTRL_ScriptEngine* engine, double dt, Phases& phases);
   // Skins every animated mesh whose bones moved, then clears every bone's
   // changed flag.
-  void updateSkinning();
+  void updateSkinning() { updateSkinningWith(*this); }
+  // The same with skinMesh taken from `skin`.
+  template <class Skin>
+  void updateSkinningWith(Skin& skin);
   // Removes and deletes the objects flagged pendingDelete, with every
   // animation, spring, joint and sweep entry that refers to them.
   void purgeDeleted();
@@ -122,18 +137,18 @@ class Scene {
   // ---- Physics phases of step(), with their records. Their bodies live
   // in model/scene_physics.cpp, written with the rigid-body, collision,
   // spring and joint code.
-  // Step 1: Spring::apply(dt) for every spring in list order.
-  virtual void applySprings(double dt);
-  // Step 2: MDL_RigidBody::integrate(gravity, dt) for every rigid body.
-  virtual void integrateBodies(double dt);
-  // Step 4: Joint::solve() for every joint in list order.
-  virtual void solveJoints();
-  // Step 5: the collision pass.
-  virtual void collide(CTRL_ScriptEngine* engine);
-  // Step 6, for one body and one axis that has a finite bound:
+  // Spring::apply(dt) for every spring in list order.
+  void applySprings(double dt);
+  // MDL_RigidBody::integrate(gravity, dt) for every rigid body.
+  void integrateBodies(double dt);
+  // Joint::solve() for every joint in list order.
+  void solveJoints();
+  // The collision pass (model/contact_sweep.cpp).
+  void collide(CTRL_ScriptEngine* engine);
+  // For one body and one axis that has a finite bound:
   // MDL_RigidBody::collideBounds(engine, axis, lower, upper,
   // boundsElasticity, boundsFriction).
-  virtual bool collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower, double upper);
+  bool collideBodyWithBounds(MDL_Object* body, CTRL_ScriptEngine* engine, int axis, double lower, double upper);
   // A spring with the default values, appended to springs.
   Spring* addSpring();
   // Detach the proxy and free the record.
@@ -147,7 +162,7 @@ class Scene {
   // model/scene_animation.cpp, written with the bone, animated-mesh and
   // keyframe code.
   // MDL_AnimatedMesh::update(false) on one mesh of type 7.
-  virtual void skinMesh(MDL_Object* animatedMesh);
+  void skinMesh(MDL_Object* animatedMesh);
   // Detach the proxy and free the record.
   static void destroyAnimation(Animation* animation);
   // The animated object of the record (may be null).
@@ -157,6 +172,30 @@ class Scene {
   MDL_Object* instantiateTree(MDL_Object* source, CloneMap* map);
   MDL_Object* startClone(MDL_Object* source, CloneMap* map, bool* fresh);
 };
+
+template <class Phases>
+void Scene::stepWith(CTRL_ScriptEngine* engine, double dt, Phases& phases) {
+  phases.applySprings(dt);
+  if (dt > 0.0) phases.integrateBodies(dt);
+  LMP_fireCallback(proxy, engine, CB_POST_INTEGRATION, &dt);
+  phases.solveJoints();
+  phases.collide(engine);
+  for (int32_t i = 0; i < rigidBodies.count; ++i) {
+    for (int axis = 0; axis < 3; ++axis) {
+      double lower = bounds[2 * axis], upper = bounds[2 * axis + 1];
+      if (lower == -kUnbounded && upper == kUnbounded) continue;
+      phases.collideBodyWithBounds(rigidBodies[i], engine, axis, lower, upper);
+    }
+  }
+  LMP_fireCallback(proxy, engine, CB_MECHA, &dt);
+}
+
+template <class Skin>
+void Scene::updateSkinningWith(Skin& skin) {
+  for (int32_t i = 0; i < meshes.count; ++i)
+    if (meshes[i]->type == OBJECT_ANIMATED_MESH) skin.skinMesh(meshes[i]);
+  for (MDL_Object* b : bones) b->changed = 0;
+}
 
 // Orders two entries of a list of MDL_Object pointers by world z (for
 // qsortBM): -1 when a's z is smaller, 1 when greater, 0 otherwise.

@@ -11,7 +11,8 @@ void Scene::applySprings(double dt) {
 }
 
 void Scene::integrateBodies(double dt) {
-  for (MDL_Object* o : rigidBodies) static_cast<MDL_RigidBody*>(o)->integrate(gravity, dt);
+  DampingCoefficients linear, angular;
+  for (MDL_Object* o : rigidBodies) static_cast<MDL_RigidBody*>(o)->integrate(gravity, dt, linear, angular);
 }
 
 void Scene::solveJoints() {

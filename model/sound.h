@@ -12,6 +12,9 @@ class MDL_Sound : public MDL_Object {
   SoundRecord* sample = nullptr;  // not owned
   double volume = 1.0;
   int32_t position = 0;  // play position in frames of the sample's rate
+  // The play position's fraction of a frame, in 1 / (output rate) of a
+  // frame: a rate the output rate does not divide keeps its exact length.
+  int64_t playRemainder = 0;
   bool looping = false;
   bool autoDelete = true;  // removed when it ends without looping
   int32_t channel = 0;     // the channel sampleAt reads; negative sums all

@@ -71,28 +71,6 @@ Vec3& Matrix3::mulVec(const Matrix3& m, Vec3& v) {
   return v;
 }
 
-void Matrix3::mul(Matrix3& out, const Matrix3& a, const Matrix3& b) {
-  Matrix3 r;
-  for (int i = 0; i < 3; ++i) r.axis[i] = a * b.axis[i];
-  out = r;
-}
-
-void Matrix3::invert(Matrix3& out, const Matrix3& m) {
-  const Vec3& X = m.axis[0];
-  const Vec3& Y = m.axis[1];
-  const Vec3& Z = m.axis[2];
-  double det = X.x * (Y.y * Z.z - Z.y * Y.z) + X.y * (Y.z * Z.x - Y.x * Z.z) + X.z * (Z.y * Y.x - Y.y * Z.x);
-  if (det == 0.0) {
-    setIdentity(out);
-    return;
-  }
-  // The rows of the inverse are Y x Z, Z x X and X x Y over det.
-  Vec3 r0 = cross3(Y, Z), r1 = cross3(Z, X), r2 = cross3(X, Y);
-  Matrix3 r;
-  for (int j = 0; j < 3; ++j) r.axis[j] = Vec3(r0[j] / det, r1[j] / det, r2[j] / det);
-  out = r;
-}
-
 void Matrix3::invertInPlace(Matrix3& m) {
   Matrix3 tmp;
   invert(tmp, m);
@@ -129,39 +107,7 @@ void Matrix3::rotateAxis(Matrix3& m, int index, double angle) {
     if (i != index) rotateAboutAxis3(m.axis[i], about, c, s);
 }
 
-bool Matrix3::orthonormalize(Matrix3& m, int keep) {
-  if (keep < 0 || keep > 2) return false;
-  // The kept axis, then the two others in cyclic order (X Y Z, Y Z X, Z X Y).
-  Vec3& a = m.axis[keep];
-  Vec3& b = m.axis[(keep + 1) % 3];
-  Vec3& c = m.axis[(keep + 2) % 3];
-  if (!normalize3(a)) return false;
-  cross3(c, a, b);
-  if (!normalize3(c)) return false;
-  cross3(b, c, a);
-  return normalize3(b);
-}
-
-void Matrix3::integrateRotation(Matrix3& m, const Vec3& w, int keep) {
-  for (int i = 0; i < 3; ++i) m.axis[i] += cross3(w, m.axis[i]);
-  orthonormalize(m, keep);
-}
-
 // --------------------------------------------------------- RigidTransform
-
-const Matrix3& RigidTransform::inverse() const {
-  if (inverseStale) {
-    Matrix3::invert(inverseBasis, basis);
-    inverseStale = 0;
-  }
-  return inverseBasis;
-}
-
-void RigidTransform::compose(RigidTransform& child) const {
-  Matrix3::mul(child.basis, basis, child.basis);
-  child.position = basis * child.position + position;
-  child.inverseStale = 1;
-}
 
 void RigidTransform::makeRelative(RigidTransform& t) const {
   const Matrix3& inv = inverse();

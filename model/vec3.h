@@ -52,6 +52,7 @@ inline bool operator!=(const Vec3& a, const Vec3& b) { return !(a == b); }
 
 inline double dot3(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline double lengthSquared3(const Vec3& v) { return dot3(v, v); }
+inline Vec3 mulComponents3(const Vec3& a, const Vec3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 inline bool isZero3(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
 // Scales v to unit length. A length that is zero or NaN leaves v alone and
@@ -169,3 +170,58 @@ struct RigidTransform {
   void rotateAboutAxis(const Vec3& axisDir, double c, double s);
   void setIdentity();
 };
+
+// Inline: the physics step calls these for every body several times.
+inline void Matrix3::mul(Matrix3& out, const Matrix3& a, const Matrix3& b) {
+  Matrix3 r;
+  for (int i = 0; i < 3; ++i) r.axis[i] = a * b.axis[i];
+  out = r;
+}
+
+inline void Matrix3::invert(Matrix3& out, const Matrix3& m) {
+  const Vec3& X = m.axis[0];
+  const Vec3& Y = m.axis[1];
+  const Vec3& Z = m.axis[2];
+  double det = X.x * (Y.y * Z.z - Z.y * Y.z) + X.y * (Y.z * Z.x - Y.x * Z.z) + X.z * (Z.y * Y.x - Y.y * Z.x);
+  if (det == 0.0) {
+    setIdentity(out);
+    return;
+  }
+  // The rows of the inverse are Y x Z, Z x X and X x Y over det.
+  Vec3 r0 = cross3(Y, Z), r1 = cross3(Z, X), r2 = cross3(X, Y);
+  Matrix3 r;
+  for (int j = 0; j < 3; ++j) r.axis[j] = Vec3(r0[j] / det, r1[j] / det, r2[j] / det);
+  out = r;
+}
+
+inline bool Matrix3::orthonormalize(Matrix3& m, int keep) {
+  if (keep < 0 || keep > 2) return false;
+  // The kept axis, then the two others in cyclic order (X Y Z, Y Z X, Z X Y).
+  Vec3& a = m.axis[keep];
+  Vec3& b = m.axis[(keep + 1) % 3];
+  Vec3& c = m.axis[(keep + 2) % 3];
+  if (!normalize3(a)) return false;
+  cross3(c, a, b);
+  if (!normalize3(c)) return false;
+  cross3(b, c, a);
+  return normalize3(b);
+}
+
+inline void Matrix3::integrateRotation(Matrix3& m, const Vec3& w, int keep) {
+  for (int i = 0; i < 3; ++i) m.axis[i] += cross3(w, m.axis[i]);
+  orthonormalize(m, keep);
+}
+
+inline const Matrix3& RigidTransform::inverse() const {
+  if (inverseStale) {
+    Matrix3::invert(inverseBasis, basis);
+    inverseStale = 0;
+  }
+  return inverseBasis;
+}
+
+inline void RigidTransform::compose(RigidTransform& child) const {
+  Matrix3::mul(child.basis, basis, child.basis);
+  child.position = basis * child.position + position;
+  child.inverseStale = 1;
+}

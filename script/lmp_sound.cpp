@@ -40,6 +40,7 @@ int LMP_Sound::seek(lua_State* L) {
   if (!sound() || !LMP_getArgs(L, "N", &seconds) || !sound()->sample) return 0;
   const double frame = sound()->sample->sampleRate * seconds;
   sound()->position = !(frame > 0) ? 0 : frame < 2147483647.0 ? static_cast<int32_t>(frame) : 2147483647;
+  sound()->playRemainder = 0;
   return 0;
 }
 

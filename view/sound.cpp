@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/viewport.h"
 #include "model/constants.h"
 #include "model/sample.h"
 #include "model/scene.h"
 #include "model/sound.h"
+#include "model/viewport.h"
 
 namespace {
 
@@ -34,6 +34,13 @@ void addRun(const float* src, int32_t n, float gl, float gr, float* accL, float*
     accL[i] += src[i] * gl;
     accR[i] += src[i] * gr;
   }
+}
+
+// The fraction of a frame the play point lies past its whole position (the
+// sound's own, or a stream's queue front), in 1 / outRate of a frame.
+int64_t playRemainder(const MDL_Sound& sound, int64_t outRate) {
+  const int64_t r = sound.sample->streaming ? sound.sample->playRemainder : sound.playRemainder;
+  return r >= 0 && r < outRate ? r : 0;
 }
 
 // An ordinary sample read one channel at a time can be read straight from
@@ -77,15 +84,15 @@ void addRuns(const MDL_Sound& sound, const FloatArray& channel, int32_t first, i
   }
 }
 
-// At another rate: frame i reads sample position + (first + i) * rate /
-// outRate, the quotient kept as a running whole part and remainder instead
-// of a division per frame (first and rate not negative).
+// At another rate: frame i reads sample position + (remainder + (first +
+// i) * rate) / outRate, the quotient kept as a running whole part and
+// remainder instead of a division per frame (first and rate not negative).
 void addResampled(const MDL_Sound& sound, const FloatArray& channel, int32_t first, int32_t frames, int64_t rate,
                   int64_t outRate, float gl, float gr, float* accL, float* accR) {
   const int64_t length = channel.count;
   const float* data = channel.data;
   const int64_t step = rate / outRate, carry = rate % outRate;
-  const int64_t start = static_cast<int64_t>(first) * rate;
+  const int64_t start = static_cast<int64_t>(first) * rate + playRemainder(sound, outRate);
   int64_t remainder = start % outRate;
   int64_t index = static_cast<int64_t>(sound.position) + start / outRate;
   if (sound.looping) {
@@ -137,9 +144,10 @@ void mixVoice(MDL_Sound& sound, const MDL_Mike& mike, const Vec3& mikePos, const
   // The general case, a sampleAt call per frame: the nearest earlier sample
   // frame, no interpolation; 64-bit so that a late first frame times a high
   // rate cannot overflow.
+  const int64_t remainder = playRemainder(sound, outRate);
   for (int32_t i = 0; i < frames; ++i) {
     const int64_t at = static_cast<int64_t>(first) + i;
-    float s = sound.sampleAt(rate == outRate ? at : at * rate / outRate);
+    float s = sound.sampleAt(rate == outRate || rate <= 0 ? at : (remainder + at * rate) / outRate);
     accL[i] += s * gl;
     accR[i] += s * gr;
   }

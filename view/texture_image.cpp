@@ -82,8 +82,13 @@ bool decodePng(PixelImage* image, const unsigned char* bytes, size_t size, const
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
   const size_t channels = png_get_channels(png, info);
-  if (channels < 1 || channels > 4 || !acceptableSize(width, height, channels) ||
-      png_get_rowbytes(png, info) != width * channels || !image->allocate(width, height, channels)) {
+  const bool sized = channels >= 1 && channels <= 4 && acceptableSize(width, height, channels);
+  const bool fits = sized && png_get_rowbytes(png, info) == width * channels;
+  if (!sized) debugPrintf("Pnglib error: a picture of %u x %u is too large (%s)\n", width, height, name);
+  if (sized && !fits) debugPrintf("Pnglib error: its rows cannot be unpacked to bytes (%s)\n", name);
+  if (fits && !image->allocate(width, height, channels))
+    debugPrintf("Pnglib error: %u x %u pixels do not fit in memory (%s)\n", width, height, name);
+  if (!fits || !image->pixels) {
     png_destroy_read_struct(&png, &info, nullptr);
     image->release();
     return false;
@@ -107,10 +112,29 @@ bool decodePng(PixelImage* image, const unsigned char* bytes, size_t size, const
 struct JpegError {
   jpeg_error_mgr manager;
   jmp_buf back;
+  const char* name;
 };
 
-void jpegErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->back, 1); }
-void jpegMessage(j_common_ptr) {}
+// libjpeg's reason goes to the log, as libpng's does, before the jump back.
+void jpegErrorExit(j_common_ptr cinfo) {
+  JpegError* error = reinterpret_cast<JpegError*>(cinfo->err);
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  debugPrintf("Jpeglib error: %s (%s)\n", text, error->name);
+  longjmp(error->back, 1);
+}
+void jpegMessage(j_common_ptr) {}  // warnings: the data is decoded on
+
+const char* colourSpaceName(J_COLOR_SPACE space) {
+  switch (space) {
+    case JCS_CMYK:
+      return "CMYK";
+    case JCS_YCCK:
+      return "YCCK";
+    default:
+      return "unknown";
+  }
+}
 
 struct JpegInput {
   jpeg_source_mgr manager;
@@ -145,12 +169,13 @@ void jpegSkip(j_decompress_ptr cinfo, long n) {
   src->bytes_in_buffer -= static_cast<size_t>(n);
 }
 
-bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size) {
+bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size, const char* name) {
   jpeg_decompress_struct cinfo;
   JpegError error;
   cinfo.err = jpeg_std_error(&error.manager);
   error.manager.error_exit = jpegErrorExit;
   error.manager.output_message = jpegMessage;
+  error.name = name;
   if (setjmp(error.back)) {
     jpeg_destroy_decompress(&cinfo);
     image->release();
@@ -170,7 +195,9 @@ bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size) {
   input.handedOver = false;
   cinfo.src = &input.manager;
 
+  const char* refusal = nullptr;
   bool ok = jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK;
+  if (!ok) refusal = "the data ends inside the headers";
   int channels = 0;
   if (ok) {
     switch (cinfo.jpeg_color_space) {
@@ -183,22 +210,36 @@ bool decodeJpeg(PixelImage* image, const unsigned char* bytes, size_t size) {
         cinfo.out_color_space = JCS_RGB;
         channels = 3;
         break;
-      default:
-        ok = false;  // CMYK, YCCK, unknown
+      default:  // CMYK, YCCK, unknown
+        debugPrintf("Jpeglib error: %s colour is not drawn (%s)\n", colourSpaceName(cinfo.jpeg_color_space), name);
+        ok = false;
     }
   }
-  ok = ok && acceptableSize(cinfo.image_width, cinfo.image_height, channels) && jpeg_start_decompress(&cinfo) &&
-       cinfo.output_components == channels && cinfo.output_width == cinfo.image_width &&
-       cinfo.output_height == cinfo.image_height && image->allocate(cinfo.output_width, cinfo.output_height, channels);
+  if (ok && !acceptableSize(cinfo.image_width, cinfo.image_height, channels)) {
+    debugPrintf("Jpeglib error: a picture of %u x %u is too large (%s)\n", cinfo.image_width, cinfo.image_height, name);
+    ok = false;
+  }
+  ok = ok && jpeg_start_decompress(&cinfo) && cinfo.output_components == channels &&
+       cinfo.output_width == cinfo.image_width && cinfo.output_height == cinfo.image_height;
+  if (ok && !image->allocate(cinfo.output_width, cinfo.output_height, channels)) {
+    debugPrintf("Jpeglib error: %u x %u pixels do not fit in memory (%s)\n", cinfo.output_width, cinfo.output_height,
+                name);
+    ok = false;
+  }
   while (ok && cinfo.output_scanline < cinfo.output_height) {
     const size_t row = cinfo.output_height - 1 - cinfo.output_scanline;
     JSAMPROW target = image->pixels + row * cinfo.output_width * channels;
     // No scanline means the data ran out: the input never refills.
     ok = jpeg_read_scanlines(&cinfo, &target, 1) == 1;
+    if (!ok) refusal = "the data ends before the picture does";
   }
   // Data that runs out before the end marker leaves the decoder waiting for
   // more: the file is cut short and refused like any other.
-  if (ok) ok = jpeg_finish_decompress(&cinfo) == TRUE;
+  if (ok) {
+    ok = jpeg_finish_decompress(&cinfo) == TRUE;
+    if (!ok) refusal = "the data ends before the picture does";
+  }
+  if (refusal) debugPrintf("Jpeglib error: %s (%s)\n", refusal, name);
   jpeg_destroy_decompress(&cinfo);
   if (!ok) image->release();
   return ok;
@@ -215,8 +256,10 @@ int32_t powerOfTwoAbove(int32_t v) {
 bool decodeTextureImage(PixelImage* image, const unsigned char* bytes, size_t size, const char* name) {
   image->release();
   if (!bytes) return false;
-  if (decodePng(image, bytes, size, name)) return true;
-  return decodeJpeg(image, bytes, size);
+  if (!name) name = "";
+  // A PNG that fails has said why; it is no JPEG either.
+  if (size >= 8 && png_sig_cmp(bytes, 0, 8) == 0) return decodePng(image, bytes, size, name);
+  return decodeJpeg(image, bytes, size, name);
 }
 
 bool resampleImage(PixelImage* image, int32_t width, int32_t height) {

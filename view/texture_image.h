@@ -12,9 +12,11 @@
 constexpr size_t kMaxImageSide = 16384;
 constexpr size_t kMaxImageBytes = size_t(256) << 20;
 
-// PNG (through libpng), then JPEG (through libjpeg), into image, bottom row
-// first. False, with an empty image, when neither decodes; libpng's errors
-// and warnings go to the debug log with the image's name.
+// PNG (through libpng), or else JPEG (through libjpeg), into image, bottom
+// row first. False, with an empty image, when it does not decode; libpng's
+// errors and warnings, libjpeg's errors and the reasons for a refusal (a
+// colour space not drawn, a size too large, memory) go to the debug log with
+// the image's name.
 bool decodeTextureImage(PixelImage* image, const unsigned char* bytes, size_t size, const char* name);
 
 // Resizes the pixels in place: bilinear when both sides grow, an average of

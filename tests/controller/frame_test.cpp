@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "controller/script_engine.h"
 #include "controller/video_stream.h"
 #include "model/animation.h"
+#include "model/callbacks.h"
 #include "model/camera.h"
 #include "model/image.h"
 #include "model/image_source.h"
@@ -47,13 +50,10 @@ class FakeEngine : public ctrltest::NullEngine {
   std::function<void()> duringUpdate;  // what CB_UPDATE would look at
 };
 
-// A scene that counts its steps by the time each was given.
-class CountingScene : public Scene {
- public:
-  void applySprings(double dt) override {
-    steps.push_back(dt);
-    if (duringStep) duringStep(dt);
-  }
+// Counts one scene's steps by the time each was given. The scene's proxy
+// slot points at its counter, which the step's post-integration callback
+// (fired once in every step, with its time) reaches through these hooks.
+struct StepCounter {
   int positiveSteps() const {
     int n = 0;
     for (double s : steps) n += s > 0;
@@ -61,7 +61,17 @@ class CountingScene : public Scene {
   }
   std::vector<double> steps;
   std::function<void(double)> duringStep;
+
+  static bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine*, int id, va_list args) {
+    if (id != CB_POST_INTEGRATION) return true;
+    StepCounter& counter = *reinterpret_cast<StepCounter*>(proxy);
+    const double dt = *va_arg(args, const double*);
+    counter.steps.push_back(dt);
+    if (counter.duringStep) counter.duringStep(dt);
+    return true;
+  }
 };
+const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, StepCounter::fire, nullptr};
 
 // A renderer that writes down every call.
 class RecordingView : public VIEW_Generic {
@@ -104,7 +114,10 @@ struct Player {
   Player()
       : engine(new FakeEngine),
         controller(std::unique_ptr<CTRL_ScriptEngine>(engine), std::make_unique<RecordingView>()),
-        view(static_cast<RecordingView&>(*controller.renderer)) {}
+        view(static_cast<RecordingView&>(*controller.renderer)) {
+    LMP_setProxyHooks(&kCountingHooks);
+  }
+  ~Player() { LMP_setProxyHooks(nullptr); }  // the scenes go silently with the controller
 
   // Makes the next update see `seconds` since the last one.
   void elapse(double seconds) {
@@ -113,11 +126,15 @@ struct Player {
     controller.clock.lastCounterTime = now - seconds / CTRL_secondsPerCount();
     controller.clock.timerRunning = true;
   }
-  CountingScene* addScene() {
-    auto* scene = new CountingScene;
+  // A scene the controller steps, whose steps counted(scene) records.
+  Scene* addScene() {
+    auto* scene = new Scene;
+    counters.emplace_back();
+    scene->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&counters.back());
     controller.resources.scenes.append(scene);
     return scene;
   }
+  StepCounter& counted(Scene* scene) { return *reinterpret_cast<StepCounter*>(scene->proxy.proxy); }
   // A package-held controller whose scripts have started.
   void run() {
     controller.package = std::make_unique<ByteBuffer>();
@@ -126,7 +143,8 @@ struct Player {
     view.rects.clear();
   }
 
-  FakeEngine* engine;  // owned by the controller
+  std::deque<StepCounter> counters;  // one per added scene, never moved
+  FakeEngine* engine;                // owned by the controller
   CTRL_Generic controller;
   RecordingView& view;  // the controller's renderer
 };
@@ -144,18 +162,18 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
   // 0.1f / 0.002f is just under 50; 0.1f / 0.002 just over.
   for (const Case& k : {Case{0.0020000000949949026, 50}, Case{0.002, 51}}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = k.step;
-    CountingScene* idle = p.addScene();
+    Scene* idle = p.addScene();
     idle->active = 0;
     p.elapse(0.25);
     p.controller.update();
     EXPECT_EQ(p.controller.clock.dt, 0.10000000149011612);
-    ASSERT_EQ(scene->positiveSteps(), k.subSteps);
-    for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(scene->steps[i], 0.10000000149011612 / k.subSteps) << i;
-    EXPECT_EQ(scene->steps.back(), 0.0);  // the zero-time pass after
-    EXPECT_EQ(idle->positiveSteps(), 0);
-    EXPECT_EQ(idle->steps.size(), 1u);  // inactive scenes get only the zero-time pass
+    ASSERT_EQ(p.counted(scene).positiveSteps(), k.subSteps);
+    for (int i = 0; i < k.subSteps; ++i) EXPECT_EQ(p.counted(scene).steps[i], 0.10000000149011612 / k.subSteps) << i;
+    EXPECT_EQ(p.counted(scene).steps.back(), 0.0);  // the zero-time pass after
+    EXPECT_EQ(p.counted(idle).positiveSteps(), 0);
+    EXPECT_EQ(p.counted(idle).steps.size(), 1u);  // inactive scenes get only the zero-time pass
     ASSERT_EQ(p.engine->updates.size(), 1u);
     EXPECT_EQ(p.engine->updates[0], 0.10000000149011612);
   }
@@ -163,13 +181,13 @@ TEST(FrameUpdate, StalledFrameIsCappedAndSplitIntoEqualSubSteps) {
 
 TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.elapse(0.05);
   p.controller.clock.timerRunning = false;  // the first frame after a (re)start
   p.controller.update();
   EXPECT_EQ(p.controller.clock.dt, 0.0);
-  EXPECT_EQ(scene->positiveSteps(), 0);
-  EXPECT_EQ(scene->steps.size(), 1u);
+  EXPECT_EQ(p.counted(scene).positiveSteps(), 0);
+  EXPECT_EQ(p.counted(scene).steps.size(), 1u);
   EXPECT_TRUE(p.engine->updates.empty());
   // The counter was read anyway: the next running frame measures from here.
   p.controller.clock.timerRunning = true;
@@ -181,7 +199,7 @@ TEST(FrameUpdate, NoTimeStepUntilTheTimerRuns) {
 // without time poses nothing and moves no clock.
 TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   MDL_Object* target = new MDL_Object;
   scene->registerObject(target);
   Animation* playing = new Animation;
@@ -207,12 +225,12 @@ TEST(FrameUpdate, PlayingAnimationsAdvanceOnlyWithTime) {
 TEST(FrameUpdate, OddIntegrationStepsAreNotStepped) {
   for (double step : {0.0, -1.0, std::nan("")}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = step;
     p.elapse(0.01);
     p.controller.update();
-    EXPECT_EQ(scene->positiveSteps(), 0) << step;
-    EXPECT_EQ(scene->steps.size(), 1u) << step;
+    EXPECT_EQ(p.counted(scene).positiveSteps(), 0) << step;
+    EXPECT_EQ(p.counted(scene).steps.size(), 1u) << step;
     EXPECT_EQ(p.engine->updates.size(), 1u) << step;
   }
 }
@@ -226,12 +244,12 @@ TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
   };
   for (const Case& k : {Case{1e-9, 1000}, Case{1e-4, 1000}, Case{0.1 / 999.5, 1000}, Case{0.1 / 998.5, 999}}) {
     Player p;
-    CountingScene* scene = p.addScene();
+    Scene* scene = p.addScene();
     scene->integrationStep = k.step;
     p.elapse(0.25);
     p.controller.update();
-    ASSERT_EQ(scene->positiveSteps(), k.subSteps) << k.step;
-    EXPECT_EQ(scene->steps[0], p.controller.clock.dt / k.subSteps) << k.step;
+    ASSERT_EQ(p.counted(scene).positiveSteps(), k.subSteps) << k.step;
+    EXPECT_EQ(p.counted(scene).steps[0], p.controller.clock.dt / k.subSteps) << k.step;
   }
 }
 
@@ -239,13 +257,15 @@ TEST(FrameUpdate, TinyIntegrationStepsAreCappedAtAThousandSubSteps) {
 // else (the zero-time pass, CB_UPDATE) sees the body's own friction.
 TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   auto* body = new MDL_RigidBody;
   body->friction = 0.25;
   ASSERT_TRUE(scene->registerObject(body));
   p.controller.mouse.picked = body;
   std::vector<double> stepFriction, zeroStepFriction, updateFriction;
-  scene->duringStep = [&](double dt) { (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction); };
+  p.counted(scene).duringStep = [&](double dt) {
+    (dt > 0 ? stepFriction : zeroStepFriction).push_back(body->friction);
+  };
   p.engine->duringUpdate = [&] { updateFriction.push_back(body->friction); };
   p.elapse(0.01);
   p.controller.update();
@@ -265,11 +285,11 @@ TEST(FrameUpdate, AHeldRigidBodyHasTheDragFrictionOnlyInTheSubSteps) {
 
 TEST(FrameUpdate, NothingAfterAFailure) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.controller.fail("boom");
   p.elapse(0.05);
   p.controller.update();
-  EXPECT_TRUE(scene->steps.empty());
+  EXPECT_TRUE(p.counted(scene).steps.empty());
   EXPECT_TRUE(p.engine->updates.empty());
 }
 
@@ -304,12 +324,12 @@ TEST(Frame, KeyStatesRotateUnlessStopped) {
 
 TEST(FrameRender, EmptyClientAreaSkipsTheImageButNotTheUpdate) {
   Player p;
-  CountingScene* scene = p.addScene();
+  Scene* scene = p.addScene();
   p.controller.setViewSize(0, 480);
   p.view.log.clear();
   p.controller.frame(nullptr, nullptr);
   EXPECT_TRUE(p.view.log.empty());
-  EXPECT_EQ(scene->steps.size(), 1u);
+  EXPECT_EQ(p.counted(scene).steps.size(), 1u);
 }
 
 TEST(FrameRender, LetterBoxAndViewportRectangles) {
@@ -668,3 +688,103 @@ TEST(FrameStreams, DecodedSoundReachesTheMixerAndIsDrainedAsItPlays) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output that mixes every fill into a recording, the fills given in turn
+// by `fills` (repeated).
+class RecordingSound : public VIEW_Sound {
+ public:
+  int32_t getSampleRate() override { return 44100; }
+  int32_t update(const PtrArray<Viewport>& viewports) override {
+    const int32_t n = fills[next++ % fills.size()];
+    std::vector<int16_t> stereo(2 * static_cast<size_t>(n));
+    mixSounds(viewports, n, 0, stereo.data(), stereo.data() + 1);
+    for (int32_t i = 0; i < n; ++i) left.push_back(stereo[2 * i]);
+    return n;
+  }
+  void pause() override {}
+  void resume() override {}
+  std::vector<int32_t> fills;
+  size_t next = 0;
+  std::vector<int16_t> left;
+};
+
+// A mike at the origin in a scene of the player, heard through a viewport.
+Scene* listeningScene(Player& p) {
+  Scene* scene = p.addScene();
+  auto* mike = new MDL_Mike;
+  EXPECT_TRUE(scene->registerObject(mike));
+  auto* viewport = new Viewport;
+  viewport->mike = mike;
+  p.controller.resources.viewports.append(viewport);
+  return scene;
+}
+
+}  // namespace
+
+TEST(FramePumpSound, RatesTheOutputDoesNotDivideKeepTheirLength) {
+  // Ten seconds of a sample whose every value shows up distinct in the
+  // output, pumped in fills of uneven sizes: the output is the one the
+  // mixer gives in a single run, sample floor(j x rate / 44100) at output
+  // frame j, to the last frame, and the sound ends exactly at its length.
+  for (int32_t rate : {48000, 16000, 8000, 22050, 96000}) {
+    SCOPED_TRACE(rate);
+    Player p;
+    auto* output = new RecordingSound;
+    output->fills = {512, 735, 1, 4096, 300, 2000};
+    p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
+    SoundRecord sample;
+    sample.sampleRate = rate;
+    ASSERT_TRUE(sample.channels.setSize(1));
+    const int32_t length = 10 * rate;
+    ASSERT_TRUE(sample.channels[0].resize(length));
+    for (int32_t k = 0; k < length; ++k) sample.channels[0][k] = ((k % 16384) - 8192) / 8192.0f * 0.95f;
+    Scene* scene = listeningScene(p);
+    auto* sound = new MDL_Sound;
+    sound->sample = &sample;
+    ASSERT_TRUE(scene->registerObject(sound));
+    const int64_t heard = (int64_t{length} * 44100 + rate - 1) / rate;  // frames j with j x rate / 44100 < length
+    while (static_cast<int64_t>(output->left.size()) < heard + 4096 && !sound->pendingDelete) p.controller.pumpSound();
+    EXPECT_TRUE(sound->pendingDelete);
+    ASSERT_GE(static_cast<int64_t>(output->left.size()), heard);
+    int64_t wrong = 0, firstWrong = -1;
+    for (int64_t j = 0; j < heard; ++j) {
+      const float s = sample.channels[0][j * rate / 44100];
+      const int16_t want = static_cast<int16_t>(s * 0.5f * 32767.0f);
+      if (output->left[j] != want && wrong++ == 0) firstWrong = j;
+    }
+    EXPECT_EQ(wrong, 0) << "first at output frame " << firstWrong;
+    sound->sample = nullptr;
+    p.controller.setSoundOutput(nullptr);
+  }
+}
+
+TEST(FrameStreams, AStreamsSoundIsThereForEveryFill) {
+  // 48 kHz stereo sound under pages of 25 pictures (a second each): sound is
+  // not read only as far as the pictures need, so the queue never runs dry
+  // before a fill of a sixtieth of a second.
+  testmedia::TheoraSpec spec;
+  spec.frames = 100;
+  spec.picturesPerPage = 25;
+  spec.audioChannels = 2;
+  spec.audioRate = 48000;
+  auto package = testpkg::openMembers({{"a.ogg", testmedia::makeTheora(spec, [](int f, int, int) {
+                                          return testmedia::YCbCr{static_cast<uint8_t>(40 + f), 128, 128};
+                                        })}});
+  Player p;
+  auto* output = new FakeSound;
+  output->frames = 735;
+  p.controller.setSoundOutput(std::unique_ptr<VIEW_Sound>(output));
+  VideoStream* stream = VideoStream::open("a.ogg", package.get());
+  ASSERT_TRUE(stream && stream->frameCount == 100);
+  p.controller.resources.videoStreams.append(stream);
+  int dry = 0;
+  for (int i = 0; i < 3 * 60; ++i) {  // 3 of the 4 seconds
+    dry += stream->sound.frameCount() < 801;
+    p.controller.pumpSound();
+    p.controller.clock.dt = 1.0 / 60;
+    p.controller.updateStreams();
+  }
+  EXPECT_EQ(dry, 0);
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "controller/ctrl_generic.h"
@@ -16,6 +18,7 @@
 #include "model/mesh.h"
 #include "model/mesh_data.h"
 #include "platform/testing.h"
+#include "support/memory_cap.h"
 #include "support/models_xml.h"
 #include "support/test_package.h"
 
@@ -329,6 +332,41 @@ TEST(ModelsSetLoader, SkinningBindsGroupsToBonesInTheirRestPose) {
   EXPECT_NEAR(skin->vertex(0)->z, 0.5, 1e-12);
   EXPECT_NEAR(skin->vertex(0)->x, 1.0, 1e-12);
   EXPECT_NEAR(skin->vertex(1)->z, 2.0, 1e-12);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ModelsSetLoaderDeathTest, UnderAMemoryCapWhatDoesNotFitIsDroppedWithALogLine) {
+  if (!testsupport::kCanCapMemory) GTEST_SKIP() << "the sanitizer's reservations pass any cap";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // A 64 MiB texture and a section of 16 M vertices (384 MiB), with 32 MiB
+  // left to the loader: both are dropped, each with its own line, and the
+  // set loads the rest.
+  const std::string xml =
+      "<textures><texture name=\"big\" size=\"67108000\">ff</texture></textures>"
+      "<meshes><mesh name=\"m\"><vertices count=\"16000000\" size=\"8\"></vertices></mesh>"
+      "<mesh name=\"small\">" +
+      section("vertices", 3, 8, hexDoubles({0, 0, 0, 1, 0, 0, 0, 1, 0})) + "</mesh></meshes>" +
+      objects(object("Mesh", "m", child("mesh", "small")));
+  EXPECT_EXIT(
+      {
+        vsplat::DebugCapture log;
+        auto ctrl = testpkg::openMembers({{"sets.xml", xml + "\n"}});
+        if (!ctrl->package || !testsupport::capAddressSpace(32 << 20)) std::_Exit(2);
+        ModelsSet* set = ctrl->loadModelsSet("sets.xml");
+        const std::string text = log.text();
+        std::fprintf(stderr, "%s", text.c_str());
+        const bool texture = text.find(
+                                 "Models set sets.xml: texture big of 67108000 bytes does not fit in memory: "
+                                 "dropped") != std::string::npos;
+        const bool vertices = text.find("Section \"vertices\" of 16000000 elements does not fit in memory: dropped.") !=
+                              std::string::npos;
+        const bool rest = set && set->findByName("m") && set->textures.count == 1 && set->textures[0]->size == 0;
+        std::_Exit(texture && vertices && rest ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "controller/ctrl_generic.h"
 #include "controller/sound_source.h"
+#include "platform/testing.h"
 #include "support/test_media.h"
 #include "support/test_package.h"
 
@@ -91,7 +92,7 @@ TEST(SoundSource, DamagedStreamsDecodeWhatTheyCanWithChannelsOfOneLength) {
 
 TEST(SoundSource, AChainedStreamNeverFillsChannelsTheRecordLacks) {
   // However vorbisfile presents the links, the record keeps the channel
-  // count it opened with and stops at a link with another: a stereo block
+  // count it opened with and leaves out a link with another: a stereo block
   // is never written into a mono record.
   const std::string mono = testmedia::makeOgg(1, 22050, 8000);
   const std::string stereo = testmedia::makeOgg(2, 22050, 9000);
@@ -140,6 +141,43 @@ TEST(SoundSource, DestroyEmptiesTheRecordOnce) {
   EXPECT_EQ(sound->name, nullptr);
   EXPECT_EQ(sound->channels.count, 0);
   sound->destroy();  // and again when the controller frees it
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SoundSource, AChainedLinkAtAnotherRateIsLeftOutAndSaysSo) {
+  // 22050 Hz, then 44100 Hz, then 22050 Hz again: the record plays at the
+  // first link's rate, so the middle link is left out (it would play at
+  // twice its speed) and the last one follows the first.
+  const std::string first = testmedia::makeOgg(1, 22050, 8000);
+  const std::string other = testmedia::makeOgg(1, 44100, 30000);
+  const std::string last = testmedia::makeOgg(1, 22050, 6000);
+  vsplat::DebugCapture log;
+  auto ctrl = testpkg::openMembers({{"chain.ogg", first + other + last}, {"same.ogg", first + last}});
+  SoundRecord* chain = ctrl->loadSound("chain.ogg");
+  ASSERT_NE(chain, nullptr);
+  EXPECT_EQ(chain->sampleRate, 22050);
+  ASSERT_EQ(chain->channels.count, 1);
+  ASSERT_EQ(chain->frameCount(), 8000 + 6000) << log.text();
+  // The tone runs on from each link's own start.
+  const testmedia::Signal tone = testmedia::tones(22050);
+  for (int i = 100; i < 1000; ++i) {
+    ASSERT_NEAR(chain->channels[0][i], tone(0, i), 0.05) << i;
+    ASSERT_NEAR(chain->channels[0][8000 + i], tone(0, i), 0.05) << 8000 + i;
+  }
+  EXPECT_NE(log.text().find("Sound chain.ogg: link 1 of the chain (44100 Hz, 1 channels) left out: the sound plays at "
+                            "22050 Hz with 1 channels"),
+            std::string::npos)
+      << log.text();
+  // Links at one rate play on one after the other, sized once.
+  log.clear();
+  SoundRecord* same = ctrl->loadSound("same.ogg");
+  ASSERT_NE(same, nullptr);
+  EXPECT_EQ(same->frameCount(), 14000);
+  EXPECT_EQ(same->channels[0].capacity, 14000);
+  EXPECT_EQ(log.text(), "");
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/testing.h"
 #include "support/test_media.h"
 #include "support/test_package.h"
 #include "support/test_video.h"
@@ -86,105 +89,6 @@ void expectNear(const unsigned char* rgb, int r, int g, int b, int tolerance, co
   EXPECT_NEAR(rgb[0], r, tolerance) << where;
   EXPECT_NEAR(rgb[1], g, tolerance) << where;
   EXPECT_NEAR(rgb[2], b, tolerance) << where;
-}
-
-TEST(VideoConvert, FixedPointColoursBottomUpWithSharedChroma) {
-  // A 4 x 2 picture at (1, 1) of a 6 x 4 luma plane, 4:2:0 chroma 3 x 2.
-  std::vector<unsigned char> luma(6 * 4, 0), cb(3 * 2, 128), cr(3 * 2, 128);
-  const unsigned char rows[2][4] = {{16, 235, 255, 128}, {235, 16, 255, 128}};
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) luma[(y + 1) * 6 + x + 1] = rows[y][x];
-  cb[1 * 3 + 1] = 255;  // frame columns 2-3, rows 2-3
-  cb[0 * 3 + 1] = 255;  // frame columns 2-3, rows 0-1
-  const VideoPlane planes[3] = {{luma.data(), 6, 4, 6}, {cb.data(), 3, 2, 3}, {cr.data(), 3, 2, 3}};
-  unsigned char out[4 * 2 * 3];
-  ASSERT_TRUE(CTRL_convertPicture(planes, 1, 1, 1, 1, 4, 2, out));
-  // Bottom row in memory first: the picture's second row.
-  auto at = [&](int x, int y) { return out + ((1 - y) * 4 + x) * 3; };
-  expectNear(at(0, 0), 0, 0, 0, 0, "Y 16 is black");
-  expectNear(at(0, 1), 255, 255, 255, 0, "Y 235 is white");
-  // Picture column 1 is frame column 2: Cb 255.
-  expectNear(at(1, 0), 255, 205, 255, 0, "Y 235, Cb 255");
-  expectNear(at(1, 1), 0, 0, 255, 0, "Y 16, Cb 255");
-  // Frame column 3 (picture 2) uses chroma column 1: Cb 255 and a bright Y
-  // whose blue sum passes 2^31 in 32 bits; it must stay at 255.
-  const int64_t l = int64_t{4883779} * 255;
-  const int g = static_cast<int>(std::min<int64_t>(255, (l - 1643170 * 255 - 3409833 * 128 + 570741154) >> 22));
-  const int r = static_cast<int>(std::min<int64_t>(255, (l + 6694222 * 128 - 932903662) >> 22));
-  expectNear(at(2, 0), r, g, 255, 0, "bright blue");
-  expectNear(at(2, 1), r, g, 255, 0, "bright blue");
-  // Frame column 4 uses chroma column 2 (neutral).
-  const int mid = static_cast<int>((int64_t{4883779} * 128 + 6694222 * 128 - 932903662) >> 22);
-  expectNear(at(3, 0), mid, mid, mid, 1, "neutral grey");
-}
-
-// The conversion as written, in 64-bit sums.
-uint8_t reference(int64_t sum) {
-  const int64_t v = sum >> 22;
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-TEST(VideoConvert, EverySampleTripleMatchesTheWideArithmetic) {
-  // 4:4:4 planes: Y' along x, Cb along y, one Cr per pass.
-  std::vector<unsigned char> luma(256 * 256), cb(256 * 256), cr(256 * 256);
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      luma[y * 256 + x] = static_cast<unsigned char>(x);
-      cb[y * 256 + x] = static_cast<unsigned char>(y);
-    }
-  std::vector<unsigned char> out(256 * 256 * 3);
-  int wrong = 0;
-  for (int v = 0; v < 256; ++v) {
-    std::fill(cr.begin(), cr.end(), static_cast<unsigned char>(v));
-    const VideoPlane planes[3] = {{luma.data(), 256, 256, 256}, {cb.data(), 256, 256, 256}, {cr.data(), 256, 256, 256}};
-    ASSERT_TRUE(CTRL_convertPicture(planes, 0, 0, 0, 0, 256, 256, out.data()));
-    for (int u = 0; u < 256; ++u)
-      for (int l = 0; l < 256; ++l) {
-        const unsigned char* p = out.data() + ((255 - u) * 256 + l) * 3;
-        const int64_t y = 4883779 * int64_t{l};
-        wrong += p[0] != reference(y + 6694222 * int64_t{v} - 932903662);
-        wrong += p[1] != reference(y - 1643170 * int64_t{u} - 3409833 * int64_t{v} + 570741154);
-        wrong += p[2] != reference(y + 8460885 * int64_t{u} - 1159036566);
-      }
-  }
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(VideoConvert, WideSubsampledRegionAtAnOddOffsetMatchesPixelByPixel) {
-  // Wider than one internal run, starting on the second column of a chroma
-  // sample, an odd number of rows.
-  const int fw = 640, fh = 10, x0 = 3, y0 = 1, w = 601, h = 7;
-  std::vector<unsigned char> luma(fw * fh), cb(fw / 2 * fh / 2), cr(fw / 2 * fh / 2);
-  unsigned state = 7;
-  auto next = [&] { return static_cast<unsigned char>((state = state * 1103515245 + 12345) >> 16); };
-  for (auto& b : luma) b = next();
-  for (auto& b : cb) b = next();
-  for (auto& b : cr) b = next();
-  const VideoPlane planes[3] = {
-      {luma.data(), fw, fh, fw}, {cb.data(), fw / 2, fh / 2, fw / 2}, {cr.data(), fw / 2, fh / 2, fw / 2}};
-  std::vector<unsigned char> out(w * h * 3);
-  ASSERT_TRUE(CTRL_convertPicture(planes, 1, 1, x0, y0, w, h, out.data()));
-  int wrong = 0;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int64_t l = 4883779 * int64_t{luma[(y0 + y) * fw + x0 + x]};
-      const int64_t u = cb[(y0 + y) / 2 * (fw / 2) + (x0 + x) / 2], v = cr[(y0 + y) / 2 * (fw / 2) + (x0 + x) / 2];
-      const unsigned char* p = out.data() + ((h - 1 - y) * w + x) * 3;
-      wrong += p[0] != reference(l + 6694222 * v - 932903662);
-      wrong += p[1] != reference(l - 1643170 * u - 3409833 * v + 570741154);
-      wrong += p[2] != reference(l + 8460885 * u - 1159036566);
-    }
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(VideoConvert, RegionOutsideThePlanesWritesNothing) {
-  std::vector<unsigned char> luma(16 * 16, 16), chroma(8 * 8, 128);
-  const VideoPlane planes[3] = {{luma.data(), 16, 16, 16}, {chroma.data(), 8, 8, 8}, {chroma.data(), 8, 8, 8}};
-  std::vector<unsigned char> out(17 * 16 * 3, 7);
-  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, 1, 0, 16, 16, out.data()));
-  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, 0, 0, 17, 16, out.data()));
-  EXPECT_FALSE(CTRL_convertPicture(planes, 1, 1, -1, 0, 4, 4, out.data()));
-  for (unsigned char c : out) ASSERT_EQ(c, 7);
 }
 
 struct RateCase {
@@ -266,7 +170,7 @@ TEST(VideoStreamSeek, ShowsTheFrameDueAndClamps) {
     SCOPED_TRACE(c.time);
     EXPECT_EQ(s.currentFrame, c.frame);
     EXPECT_DOUBLE_EQ(s.time, c.frame / 25.0);
-    EXPECT_DOUBLE_EQ(s.nextFrameTime, c.frame / 25.0);
+    EXPECT_DOUBLE_EQ(s.nextFrameTime, (c.frame + 1) / 25.0);  // the next picture's start
     expectNear(pixelAt(s, 16, 8), greyRed(c.frame), greyRed(c.frame), greyRed(c.frame), 3, "picture of the frame");
   }
   // Seeking to the picture shown decodes nothing.
@@ -302,7 +206,7 @@ TEST(VideoStreamSeek, LongClipSeeksAnywhereAndPlaysOnFromThere) {
     if (frame + 2 < 300) {
       // Playing on numbers the pictures right.
       s.advance(0.04);
-      EXPECT_EQ(s.currentFrame, frame + 2) << frame;
+      EXPECT_EQ(s.currentFrame, frame + 1) << frame;
       EXPECT_TRUE(shows(frame + 1)) << "playing on from " << frame;
     }
   }
@@ -352,7 +256,7 @@ TEST(VideoStreamAdvance, PlaysPausesAndLoops) {
   // 1/25 s steps: each advance shows the next picture, never all of them.
   s.advance(0.04);
   EXPECT_NEAR(s.time, 0.04, 1e-12);
-  EXPECT_EQ(s.currentFrame, 2);  // the picture's frame + 1
+  EXPECT_EQ(s.currentFrame, 1);  // the picture shown
   expectNear(pixelAt(s, 3, 3), greyRed(1), greyRed(1), greyRed(1), 3, "frame 1");
   s.advance(0.04);
   expectNear(pixelAt(s, 3, 3), greyRed(2), greyRed(2), greyRed(2), 3, "frame 2");
@@ -369,7 +273,8 @@ TEST(VideoStreamAdvance, AFrameOfNoTimeKeepsThePictureShown) {
   VideoStream& s = *o.stream;
   // Just opened, and just after a seek, the clock stands on the picture's
   // own start: a frame with dt = 0 (the first after the timer starts) shows
-  // it on, the next step of time moves on.
+  // it on, and so does a step within its time; the step that reaches the
+  // next picture's start shows that one.
   for (double at : {-1.0, 0.4}) {
     SCOPED_TRACE(at);
     if (at >= 0) s.seek(at);
@@ -380,7 +285,10 @@ TEST(VideoStreamAdvance, AFrameOfNoTimeKeepsThePictureShown) {
     EXPECT_FALSE(s.image.pixelsChanged);
     expectNear(pixelAt(s, 3, 3), greyRed(shown), greyRed(shown), greyRed(shown), 3, "picture kept");
     s.advance(0.01);
-    EXPECT_EQ(s.currentFrame, shown + 2);
+    EXPECT_EQ(s.currentFrame, shown);
+    EXPECT_FALSE(s.image.pixelsChanged);
+    s.advance(0.03);
+    EXPECT_EQ(s.currentFrame, shown + 1);
     expectNear(pixelAt(s, 3, 3), greyRed(shown + 1), greyRed(shown + 1), greyRed(shown + 1), 3, "next picture");
   }
 }
@@ -395,10 +303,10 @@ TEST(VideoStreamAdvance, ACorruptPacketEndsTheFramesDecoding) {
   // A second's step is due 25 pictures on, but decoding stops at the bad
   // packet: the last good picture shows, the rest wait for the next frame.
   s.advance(1.0);
-  EXPECT_EQ(s.currentFrame, 5);
+  EXPECT_EQ(s.currentFrame, 4);
   expectNear(pixelAt(s, 3, 3), greyRed(4), greyRed(4), greyRed(4), 3, "the picture before the bad packet");
   s.advance(0.04);
-  EXPECT_GT(s.currentFrame, 5);
+  EXPECT_GT(s.currentFrame, 4);
   EXPECT_LE(s.currentFrame, s.frameCount);
 }
 
@@ -423,7 +331,7 @@ TEST(VideoStreamOpen, APictureRepeatedBeforeAnyWasDecodedShowsNothing) {
   EXPECT_EQ(std::count(shown.begin(), shown.end(), 0), s.image.size);
   // The first coded picture is shown as usual.
   s.advance(0.04);
-  EXPECT_EQ(s.currentFrame, 2);
+  EXPECT_EQ(s.currentFrame, 1);
   EXPECT_TRUE(s.image.pixelsChanged);
 }
 
@@ -470,7 +378,9 @@ TEST(VideoStreamOpen, SoundTrackSetsUpTheStreamingRecord) {
   EXPECT_EQ(s.frameCount, 75);
   EXPECT_EQ(s.sound.sampleRate, 22050);
   ASSERT_EQ(s.sound.channels.count, 2);
-  EXPECT_EQ(s.sound.frameCount(), 0);  // the opening seek dropped what was queued
+  // Opened, the sound of the first moments is decoded for the first fill.
+  EXPECT_GE(s.sound.frameCount(), 22050 / 5);
+  EXPECT_EQ(s.audioFront, 0);
   for (int i = 0; i < 50; ++i) s.advance(0.04);
   // The sound read with the pictures of 2 s: at least those 2 s, at most the
   // file's 3, from its very start (nothing read at opening is lost).
@@ -480,8 +390,328 @@ TEST(VideoStreamOpen, SoundTrackSetsUpTheStreamingRecord) {
   ASSERT_GT(s.sound.frameCount(), 1000);
   const testmedia::Signal tone = testmedia::tones(22050);
   for (int i = 0; i < 1000; ++i) ASSERT_NEAR(s.sound.channels[0][i], tone(0, i), 0.05) << i;
+  // A seek starts the queue at the picture's time (frame 13 at 0.52 s).
   s.seek(0.5);
-  EXPECT_EQ(s.sound.frameCount(), 0);
+  EXPECT_EQ(s.audioFront, 11466);
+  ASSERT_GE(s.sound.frameCount(), 22050 / 5);
+  for (int i = 0; i < 1000; ++i) ASSERT_NEAR(s.sound.channels[0][i], tone(0, 11466 + i), 0.05) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// The pages of an Ogg file with where each starts.
+struct PageAt {
+  int64_t offset;
+  int serial;
+  int64_t granule;
+  bool bos;
+  bool theora;  // a page of the Theora track
+};
+std::vector<PageAt> pagesOf(const std::string& file) {
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* to = ogg_sync_buffer(&sync, static_cast<long>(file.size()));
+  std::copy(file.begin(), file.end(), to);
+  ogg_sync_wrote(&sync, static_cast<long>(file.size()));
+  std::vector<PageAt> pages;
+  int theora = -1;
+  int64_t at = 0;
+  ogg_page page;
+  long r;
+  while ((r = ogg_sync_pageseek(&sync, &page)) != 0) {
+    if (r < 0) {
+      at -= r;
+      continue;
+    }
+    const bool bos = ogg_page_bos(&page);
+    if (bos && page.body_len > 7 && std::string(reinterpret_cast<char*>(page.body) + 1, 6) == "theora")
+      theora = ogg_page_serialno(&page);
+    pages.push_back(
+        {at, ogg_page_serialno(&page), ogg_page_granulepos(&page), bos, ogg_page_serialno(&page) == theora});
+    at += r;
+  }
+  ogg_sync_clear(&sync);
+  return pages;
+}
+
+// How far from the end of the file the last picture page with a frame
+// number starts.
+int64_t lastFramePageFromEnd(const std::string& file) {
+  int64_t last = -1;
+  for (const PageAt& p : pagesOf(file))
+    if (p.theora && p.granule >= 0 && !p.bos) last = p.offset;
+  return last < 0 ? -1 : static_cast<int64_t>(file.size()) - last;
+}
+
+// A picture of noise that changes every frame: large pages, a frame told by
+// its top left block.
+YCbCr noisyFrame(int f, int x, int y) {
+  if (x < 16 && y < 16) return greyOf(f);
+  uint32_t v =
+      static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u + static_cast<uint32_t>(f) * 15485863u;
+  v ^= v >> 16;
+  v *= 0x7feb352du;
+  v ^= v >> 15;
+  v *= 0x846ca68bu;
+  v ^= v >> 16;
+  return YCbCr{static_cast<uint8_t>(16 + v % 220), static_cast<uint8_t>(v * 3), static_cast<uint8_t>(v * 5)};
+}
+
+TEST(VideoStreamOpen, TheLastFrameNumberIsFoundFarFromTheEnd) {
+  // Sound that runs on for 14 s after 1 s of pictures, and pictures gathered
+  // on pages of up to 64 KiB: either way the last page with a frame number
+  // lies more than 40 KiB before the end.
+  testmedia::TheoraSpec longSound;
+  longSound.frames = 25;
+  longSound.audioChannels = 2;
+  longSound.audioRate = 44100;
+  longSound.audioSeconds = 15;
+  testmedia::TheoraSpec largePages;
+  largePages.width = largePages.height = 64;
+  largePages.frames = 40;
+  largePages.picturesPerPage = 10;
+  largePages.keyframeShift = 3;
+  for (const testmedia::TheoraSpec& spec : {longSound, largePages}) {
+    const std::string file = testmedia::makeTheora(spec, noisyFrame);
+    SCOPED_TRACE(spec.frames);
+    ASSERT_GT(lastFramePageFromEnd(file), 40960);
+    vsplat::DebugCapture log;
+    Opened o = openBytes(file);
+    VideoStream& s = *o.stream;
+    EXPECT_EQ(s.frameCount, spec.frames);
+    EXPECT_EQ(s.currentFrame, 0);
+    expectNear(pixelAt(s, 3, 3), greyRed(0), greyRed(0), greyRed(0), 3, "first picture");
+    s.seek(spec.frames / 2 / 25.0);
+    EXPECT_EQ(s.currentFrame, spec.frames / 2);
+    const int f = spec.frames / 2;
+    expectNear(pixelAt(s, 3, 3), greyRed(f), greyRed(f), greyRed(f), 3, "picture after a seek");
+    EXPECT_EQ(log.text(), "");
+  }
+}
+
+TEST(VideoStreamOpen, AStreamThatCannotBePlayedSaysWhy) {
+  std::string noise(20000, '\0');
+  unsigned state = 12345;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  testmedia::TheoraSpec huge;
+  huge.width = 16400;
+  huge.height = 8;
+  huge.frames = 1;
+  // Only the headers: no picture page carries a frame number.
+  testmedia::TheoraSpec spec;
+  spec.frames = 3;
+  const std::string whole = testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); });
+  std::string headers;
+  for (const PageAt& p : pagesOf(whole))
+    if (p.granule != 0 || !p.theora) {
+      headers = whole.substr(0, static_cast<size_t>(p.offset));
+      break;
+    }
+  ASSERT_FALSE(headers.empty());
+  struct Case {
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {testmedia::makeOgg(1, 22050, 22050), "Stream v.ogg: no Theora picture track with usable headers"},
+      {noise, "Stream v.ogg: no Theora picture track with usable headers"},
+      {testmedia::makeTheora(huge,
+                             [](int, int, int) {
+                               return YCbCr{16, 128, 128};
+                             }),
+       "Stream v.ogg: its picture size is 0 or larger than 16384"},
+      {headers, "Stream v.ogg: no picture page gives a frame number"},
+  };
+  for (const Case& c : cases) {
+    vsplat::DebugCapture log;
+    Opened o = openBytes(c.bytes);
+    EXPECT_EQ(o.stream->frameCount, 0);
+    EXPECT_NE(log.text().find(c.reason), std::string::npos) << log.text();
+  }
+}
+
+TEST(VideoStreamSeek, ASeekWhilePlayingShowsThatTimesPicture) {
+  // One picture a second: playing to 1.31 s shows picture 1, and the count
+  // says so; a seek to 2 s then shows picture 2.
+  testmedia::TheoraSpec spec;
+  spec.fpsNumerator = 1;
+  spec.frames = 5;
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  for (int i = 0; i < 131; ++i) s.advance(0.01);
+  EXPECT_NEAR(s.time, 1.31, 1e-9);
+  EXPECT_EQ(s.currentFrame, 1);
+  expectNear(pixelAt(s, 3, 3), greyRed(1), greyRed(1), greyRed(1), 3, "playing");
+  s.seek(2.0);
+  EXPECT_EQ(s.currentFrame, 2);
+  EXPECT_EQ(s.time, 2.0);
+  expectNear(pixelAt(s, 3, 3), greyRed(2), greyRed(2), greyRed(2), 3, "after the seek");
+  // Back to the picture's own start: the clock moves, the picture stays.
+  s.advance(0.5);
+  s.seek(2.0);
+  EXPECT_EQ(s.time, 2.0);
+  EXPECT_EQ(s.currentFrame, 2);
+  s.advance(0.99);
+  EXPECT_EQ(s.currentFrame, 2);
+  s.advance(0.01);
+  EXPECT_EQ(s.currentFrame, 3);
+}
+
+// A sound whose every stretch differs from the others: a tone gliding from
+// 200 to 1000 Hz over 4 s, at half scale.
+testmedia::Signal glide(int rate) {
+  return [rate](int, int64_t i) {
+    const double t = static_cast<double>(i) / rate;
+    return static_cast<float>(0.5 * std::sin(2 * M_PI * (200 * t + 100 * t * t)));
+  };
+}
+
+// Expects the queue to start with the signal at the stream's clock.
+void expectSoundAtTheClock(const VideoStream& s, const testmedia::Signal& signal, const char* where) {
+  const int64_t at = static_cast<int64_t>(std::floor(s.time * s.sound.sampleRate + 0.5));
+  EXPECT_EQ(s.audioFront, at) << where;
+  ASSERT_GE(s.sound.frameCount(), 2000) << where;
+  int wrong = 0;
+  for (int i = 0; i < 2000; ++i) wrong += std::fabs(s.sound.channels[0][i] - signal(0, at + i)) > 0.05f;
+  EXPECT_EQ(wrong, 0) << where << " at sample " << at;
+}
+
+TEST(VideoStreamSound, LeadingSoundIsKeptFromItsStart) {
+  // The sound's pages run a second ahead of the pictures': the first comes
+  // before the first picture's page.
+  testmedia::TheoraSpec spec;
+  spec.frames = 50;
+  spec.audioChannels = 1;
+  spec.audioRate = 22050;
+  spec.audioSignal = glide(22050);
+  spec.soundAhead = 1.0;
+  spec.audioPageBytes = 1000;
+  const std::string file = testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); });
+  const std::vector<PageAt> pages = pagesOf(file);
+  auto firstData = [&](bool theora) {
+    for (const PageAt& p : pages)
+      if (p.theora == theora && p.granule > 0) return p.offset;
+    return int64_t{-1};
+  };
+  ASSERT_LT(firstData(false), firstData(true));
+  Opened o = openBytes(file);
+  expectSoundAtTheClock(*o.stream, spec.audioSignal, "opened");
+}
+
+TEST(VideoStreamSound, ASeekQueuesTheSoundFromThePicturesTime) {
+  // Pages woven finely, sound pages running ahead or behind, and large
+  // pages of pictures with large sound pages: after every seek, while
+  // playing or not, the queue starts at the sample of the clock.
+  struct Mux {
+    const char* what;
+    double soundAhead;
+    int picturesPerPage, audioPageBytes;
+  };
+  for (const Mux& m : {Mux{"fine", 0, 1, 0}, Mux{"sound ahead", 0.3, 1, 0}, Mux{"sound behind", -0.3, 1, 0},
+                       Mux{"large pages", 0, 20, 16000}}) {
+    SCOPED_TRACE(m.what);
+    testmedia::TheoraSpec spec;
+    spec.frames = 100;
+    spec.keyframeShift = 4;
+    spec.audioChannels = 2;
+    spec.audioRate = 44100;
+    spec.audioSignal = glide(44100);
+    spec.soundAhead = m.soundAhead;
+    spec.picturesPerPage = m.picturesPerPage;
+    spec.audioPageBytes = m.audioPageBytes;
+    Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+    VideoStream& s = *o.stream;
+    ASSERT_EQ(s.frameCount, 100);
+    expectSoundAtTheClock(s, spec.audioSignal, "opened");
+    for (double t : {2.0, 0.52, 3.0, 1.0, 1.04, 0.0, 3.6}) {
+      for (int i = 0; i < 7; ++i) {
+        s.advance(0.04);
+        s.consumeAudio(1764, 44100);
+      }
+      s.seek(t);
+      expectSoundAtTheClock(s, spec.audioSignal, std::to_string(t).c_str());
+    }
+  }
+}
+
+TEST(VideoStreamSound, TheSoundGoesOnAfterTheLastPictureAndThenLoops) {
+  testmedia::TheoraSpec spec;
+  spec.frames = 10;  // 0.4 s of pictures, 1 s of sound
+  spec.audioChannels = 1;
+  spec.audioRate = 22050;
+  spec.audioSeconds = 1.0;
+  spec.audioSignal = glide(22050);
+  Opened o = openBytes(testmedia::makeTheora(spec, [](int f, int, int) { return greyOf(f); }));
+  VideoStream& s = *o.stream;
+  // Each frame plays 0.04 s of sound: every sample is there in time, the
+  // last picture stays while the sound goes on, and at its end the stream
+  // starts again.
+  int64_t heard = 0;
+  double loopedAt = -1;
+  for (int i = 0; i < 30 && loopedAt < 0; ++i) {
+    heard += s.sound.frameCount() < 882 ? s.sound.frameCount() : 882;
+    s.consumeAudio(1764, 44100);
+    const double before = s.time;
+    s.advance(0.04);
+    if (s.time < before) loopedAt = before + 0.04;
+    if (s.time > 0.45 && loopedAt < 0) {
+      EXPECT_EQ(s.currentFrame, 9);
+    }
+  }
+  EXPECT_NEAR(loopedAt, 1.0, 0.05);
+  EXPECT_GE(heard, 22050 - 882);
+}
+
+TEST(VideoStreamFile, ADiskFileCutShortIsReportedAndPlaysOnWhatIsLeft) {
+  testmedia::TheoraSpec spec;
+  spec.width = 64;
+  spec.height = 32;
+  spec.frames = 200;
+  spec.keyframeShift = 4;
+  spec.audioChannels = 1;
+  const std::string bytes = testmedia::makeTheora(spec, noisyFrame);
+  const std::string path = std::string(VS_BINARY_DIR) + "/cut_stream_" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".ogg";
+  std::ofstream(path, std::ios::binary) << bytes;
+  Opened o = openBytes("x");
+  StreamPtr s(VideoStream::open(("//" + path).c_str(), o.controller.get()));
+  ASSERT_TRUE(s && s->frameCount == 200);
+  for (int i = 0; i < 10; ++i) s->advance(0.04);
+  vsplat::DebugCapture log;
+  // Cut after about half the pictures: the stream reports it when it gets
+  // there, then plays what is left, seeks within it and loops.
+  std::filesystem::resize_file(path, bytes.size() / 2);
+  std::vector<int> seen;
+  for (int i = 0; i < 300; ++i) {
+    s->advance(0.04);
+    seen.push_back(s->currentFrame);
+  }
+  EXPECT_NE(log.text().find("its file was cut short to " + std::to_string(bytes.size() / 2)), std::string::npos)
+      << log.text();
+  const int most = *std::max_element(seen.begin(), seen.end());
+  EXPECT_GT(most, 50);
+  EXPECT_LT(most, 150);
+  EXPECT_GT(std::count(seen.begin() + 150, seen.end(), 5), 0) << "loops";
+  s->seek(1.0);
+  EXPECT_EQ(s->currentFrame, 25);
+  expectNear(pixelAt(*s, 3, 3), greyRed(25), greyRed(25), greyRed(25), 3, "a seek into what is left");
+  s->advance(0.04);
+  EXPECT_EQ(s->currentFrame, 26);
+  // Cut to nothing: reported once, the picture stays; the file back whole,
+  // the stream plays again.
+  log.clear();
+  std::filesystem::resize_file(path, 0);
+  s->seek(0.0);
+  for (int i = 0; i < 5; ++i) s->advance(0.04);
+  EXPECT_NE(log.text().find("no longer reads as a stream"), std::string::npos) << log.text();
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  s->seek(0.4);
+  EXPECT_EQ(s->currentFrame, 10);
+  for (int i = 0; i < 5; ++i) s->advance(0.04);
+  EXPECT_EQ(s->currentFrame, 15);
+  s.reset();
+  std::filesystem::remove(path);
 }
 
 }  // namespace

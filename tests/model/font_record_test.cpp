@@ -10,6 +10,7 @@
 #include "fake_proxy.h"
 #include "model/font_library.h"
 #include "model/font_record.h"
+#include "platform/testing.h"
 
 namespace {
 
@@ -81,11 +82,29 @@ TEST_F(FontRecordTest, BytesThatAreNoFontLeaveAValidRecordWithoutFace) {
       {"noise", &garbage, garbage.size()},
   };
   for (const Case& c : cases) {
+    vsplat::DebugCapture log;
     FontRecord font("broken.ttf", mallocCopy(*c.bytes, c.size), static_cast<int32_t>(c.size), true);
     EXPECT_EQ(font.face, nullptr) << c.what;
     EXPECT_STREQ(font.name, "broken.ttf") << c.what;
     EXPECT_GT(font.id, 0) << c.what;
+    EXPECT_EQ(log.text().find("Font broken.ttf: FreeType cannot read it"), 0u) << c.what;
   }
+}
+
+TEST_F(FontRecordTest, AFontOfBitmapsOnlyIsRefusedAndSaysSo) {
+  // Terminus as bitmap-only OpenType, from the fonts-terminus-otb package.
+  std::vector<uint8_t> bytes = readFileBytes("/usr/share/fonts/opentype/terminus/terminus-normal.otb");
+  ASSERT_GT(bytes.size(), 1000u) << "fonts-terminus-otb is missing (scripts/setup installs it)";
+  vsplat::DebugCapture log;
+  FontRecord font("terminus.otb", mallocCopy(bytes, bytes.size()), static_cast<int32_t>(bytes.size()), true);
+  EXPECT_EQ(font.face, nullptr);
+  EXPECT_EQ(log.text(), "Font terminus.otb: it has bitmaps only and no outlines: refused\n");
+  // An outline font logs nothing.
+  log.clear();
+  std::vector<uint8_t> serif = readFileBytes(kPackageFont);
+  FontRecord good("serif.ttf", mallocCopy(serif, serif.size()), static_cast<int32_t>(serif.size()), true);
+  EXPECT_NE(good.face, nullptr);
+  EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(FontRecordTest, EachRecordTakesTheNextIdAndDestroyEmptiesItOnce) {

@@ -56,19 +56,24 @@ TEST(ImageSourceSniff, PngSizeAndAlphaByColourTypeAndTransparency) {
   }
 }
 
-TEST(ImageSourceSniff, JpegSizeFromTheBaselineFrameOnly) {
+TEST(ImageSourceSniff, JpegSizeFromEveryKindOfFrameHeader) {
   struct Case {
     const char* what;
     JpegSpec spec;
     int32_t width, height;
+    const char* frame;  // the frame header's marker
   } cases[] = {
-      {"baseline RGB", {640, 480, 3, false, false}, 640, 480},
-      {"baseline grey", {31, 7, 1, false, false}, 31, 7},
-      {"Exif instead of JFIF", {12, 34, 3, false, true}, 12, 34},
-      {"progressive", {640, 480, 3, true, false}, 0, 0},
+      {"baseline RGB", {640, 480, 3, false, false}, 640, 480, "\xFF\xC0"},
+      {"baseline grey", {31, 7, 1, false, false}, 31, 7, "\xFF\xC0"},
+      {"Exif instead of JFIF", {12, 34, 3, false, true}, 12, 34, "\xFF\xC0"},
+      {"progressive", {640, 480, 3, true, false}, 640, 480, "\xFF\xC2"},
+      {"arithmetic", {1920, 1080, 3, false, false, true}, 1920, 1080, "\xFF\xC9"},
+      {"progressive arithmetic", {1296, 864, 3, true, false, true}, 1296, 864, "\xFF\xCA"},
+      {"CMYK, an Adobe segment and no JFIF one", {50, 70, 4, false, false}, 50, 70, "\xFF\xC0"},
   };
   for (const Case& c : cases) {
     const std::string jpeg = testmedia::makeJpeg(c.spec);
+    ASSERT_NE(jpeg.find(c.frame), std::string::npos) << c.what;
     Sniffed s = sniff(jpeg);
     EXPECT_EQ(s.width, c.width) << c.what;
     EXPECT_EQ(s.height, c.height) << c.what;

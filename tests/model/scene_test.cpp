@@ -38,21 +38,22 @@ std::vector<std::string> names(const PtrArray<MDL_Object>& list) {
 
 enum Phase { SPRINGS = 100, INTEGRATE, JOINTS, COLLIDE, BOUNDS_X, BOUNDS_Y, BOUNDS_Z, SKIN };
 
-// Records the order in which the step calls its phases.
-struct TracingScene : Scene {
+// Stands in for every phase of the step and for the skinning of one mesh,
+// recording the calls in order.
+struct PhaseTrace {
   std::vector<int>& log = fakeEventLog();
   std::vector<double> boundsSeen;
-  void applySprings(double) override { log.push_back(SPRINGS); }
-  void integrateBodies(double) override { log.push_back(INTEGRATE); }
-  void solveJoints() override { log.push_back(JOINTS); }
-  void collide(CTRL_ScriptEngine*) override { log.push_back(COLLIDE); }
-  bool collideBodyWithBounds(MDL_Object*, CTRL_ScriptEngine*, int axis, double lower, double upper) override {
+  void applySprings(double) { log.push_back(SPRINGS); }
+  void integrateBodies(double) { log.push_back(INTEGRATE); }
+  void solveJoints() { log.push_back(JOINTS); }
+  void collide(CTRL_ScriptEngine*) { log.push_back(COLLIDE); }
+  bool collideBodyWithBounds(MDL_Object*, CTRL_ScriptEngine*, int axis, double lower, double upper) {
     log.push_back(BOUNDS_X + axis);
     boundsSeen.push_back(lower);
     boundsSeen.push_back(upper);
     return false;
   }
-  void skinMesh(MDL_Object* mesh) override { skinned.push_back(mesh); }
+  void skinMesh(MDL_Object* mesh) { skinned.push_back(mesh); }
   std::vector<MDL_Object*> skinned;
 };
 
@@ -114,11 +115,12 @@ TEST(SceneRegister, LocalPlacementBecomesAuthoritative) {
 TEST(SceneStep, PhasesRunInOrderAndZeroStepSkipsIntegration) {
   FakeProxyHooks hooks;
   FakeProxy proxy;
-  TracingScene s;
+  Scene s;
+  PhaseTrace trace;
   s.proxy.assign(&proxy.base());
   s.registerObject(new Probe(OBJECT_RIGID_BODY));
   fakeEventLog().clear();
-  s.step(fakeEngine(), 0.01);
+  s.stepWith(fakeEngine(), 0.01, trace);
   EXPECT_EQ(fakeEventLog(),
             std::vector<int>({SPRINGS, INTEGRATE, CB_POST_INTEGRATION, JOINTS, COLLIDE, BOUNDS_Z, CB_MECHA}));
   ASSERT_EQ(proxy.calls.size(), 2u);
@@ -126,21 +128,22 @@ TEST(SceneStep, PhasesRunInOrderAndZeroStepSkipsIntegration) {
   EXPECT_EQ(proxy.calls[1].value, 0.01);
 
   fakeEventLog().clear();
-  s.step(fakeEngine(), 0.0);
+  s.stepWith(fakeEngine(), 0.0, trace);
   EXPECT_EQ(fakeEventLog(), std::vector<int>({SPRINGS, CB_POST_INTEGRATION, JOINTS, COLLIDE, BOUNDS_Z, CB_MECHA}));
 }
 
 TEST(SceneStep, AxesWithAnyFiniteBoundAreTested) {
-  TracingScene s;
+  Scene s;
+  PhaseTrace trace;
   s.registerObject(new Probe(OBJECT_RIGID_BODY));
   s.registerObject(new Probe(OBJECT_RIGID_BODY));
   s.bounds[1] = 50.0;                // x: upper wall only
   s.bounds[4] = -Scene::kUnbounded;  // z: open again
   fakeEventLog().clear();
-  s.step(nullptr, 0.01);  // no engine: callbacks stay silent
+  s.stepWith(nullptr, 0.01, trace);  // no engine: callbacks stay silent
   EXPECT_EQ(fakeEventLog(), std::vector<int>({SPRINGS, INTEGRATE, JOINTS, COLLIDE, BOUNDS_X, BOUNDS_X}));
-  EXPECT_EQ(s.boundsSeen[0], -Scene::kUnbounded);
-  EXPECT_EQ(s.boundsSeen[1], 50.0);
+  EXPECT_EQ(trace.boundsSeen[0], -Scene::kUnbounded);
+  EXPECT_EQ(trace.boundsSeen[1], 50.0);
 }
 
 TEST(SceneCallbacks, PreCollisionKeepsContactsWhenNobodyAsks) {
@@ -162,7 +165,8 @@ TEST(SceneCallbacks, PreCollisionKeepsContactsWhenNobodyAsks) {
 }
 
 TEST(SceneSkinning, OnlyAnimatedMeshesAreSkinnedAndBonesSettle) {
-  TracingScene s;
+  Scene s;
+  PhaseTrace trace;
   MDL_Object* mesh = new Probe(OBJECT_MESH);
   MDL_Object* animated = new Probe(OBJECT_ANIMATED_MESH);
   MDL_Object* bone = new Probe(OBJECT_BONE);
@@ -170,8 +174,8 @@ TEST(SceneSkinning, OnlyAnimatedMeshesAreSkinnedAndBonesSettle) {
   s.registerObject(animated);
   s.registerObject(bone);
   bone->changed = 1;
-  s.updateSkinning();
-  EXPECT_EQ(s.skinned, std::vector<MDL_Object*>({animated}));
+  s.updateSkinningWith(trace);
+  EXPECT_EQ(trace.skinned, std::vector<MDL_Object*>({animated}));
   EXPECT_EQ(bone->changed, 0);
 }
 

@@ -116,10 +116,11 @@ std::string makeJpeg(const JpegSpec& spec) {
   cinfo.image_width = spec.width;
   cinfo.image_height = spec.height;
   cinfo.input_components = spec.components;
-  cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 90, TRUE);
   if (spec.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
   if (spec.exif) cinfo.write_JFIF_header = FALSE;
   jpeg_start_compress(&cinfo, TRUE);
   if (spec.exif) {
@@ -148,7 +149,7 @@ Signal tones(int rate) {
 
 std::string makeOgg(int channels, int rate, int64_t frames) { return makeOgg(channels, rate, frames, tones(rate)); }
 
-std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal) {
+std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal, int pageBytes) {
   std::string out;
   vorbis_info vi;
   vorbis_info_init(&vi);
@@ -167,7 +168,9 @@ std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal
   ogg_stream_init(&os, serial++);
   auto writePages = [&](bool flush) {
     ogg_page page;
-    while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) {
+    while (flush           ? ogg_stream_flush(&os, &page)
+           : pageBytes > 0 ? ogg_stream_pageout_fill(&os, &page, pageBytes)
+                           : ogg_stream_pageout(&os, &page)) {
       out.append(reinterpret_cast<const char*>(page.header), page.header_len);
       out.append(reinterpret_cast<const char*>(page.body), page.body_len);
     }

@@ -26,9 +26,10 @@ std::string makePng(int width, int height, int channels, const std::vector<uint8
 struct JpegSpec {
   int width = 8;
   int height = 8;
-  int components = 3;  // 1 grey, 3 RGB
+  int components = 3;  // 1 grey, 3 RGB, 4 CMYK (with an Adobe segment, no JFIF one)
   bool progressive = false;
-  bool exif = false;  // an APP1 "Exif" segment in place of the JFIF one
+  bool exif = false;        // an APP1 "Exif" segment in place of the JFIF one
+  bool arithmetic = false;  // arithmetic coding in place of Huffman's
 };
 std::string makeJpeg(const JpegSpec& spec);
 
@@ -36,8 +37,9 @@ std::string makeJpeg(const JpegSpec& spec);
 using Signal = std::function<float(int c, int64_t i)>;
 // A sine per channel: 440 Hz on channel 0, 660 Hz on 1, ... at half scale.
 Signal tones(int rate);
-// An Ogg Vorbis file of frames frames at rate, written by libvorbisenc.
-std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal);
+// An Ogg Vorbis file of frames frames at rate, written by libvorbisenc. Its
+// pages hold about pageBytes each (0: libogg's usual 4 KB).
+std::string makeOgg(int channels, int rate, int64_t frames, const Signal& signal, int pageBytes = 0);
 std::string makeOgg(int channels, int rate, int64_t frames);
 
 // A TrueType font from the fonts-dejavu-core package (not the built-in face).

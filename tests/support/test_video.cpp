@@ -79,12 +79,18 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
     if (px < 0 || py < 0 || px >= spec.width || py >= spec.height) return kOutside;
     return pattern(f, px, py);
   };
+  double lastVideoTime = 0;  // a page ending no picture is woven in with the one before
+  auto pageTime = [&](const ogg_page& p) {
+    const ogg_int64_t granule = ogg_page_granulepos(&p);
+    if (granule >= 0) lastVideoTime = th_granule_time(encoder, granule);
+    return lastVideoTime;
+  };
+  auto flushLarge = [&] {
+    while (ogg_stream_flush_fill(&video, &page, 1 << 20)) data.push_back({pageTime(page), pageBytes(page)});
+  };
   auto writeVideoPages = [&](bool flush) {
-    while (flush ? ogg_stream_flush(&video, &page) : ogg_stream_pageout(&video, &page)) {
-      const ogg_int64_t granule = ogg_page_granulepos(&page);
-      const double t = granule >= 0 ? th_granule_time(encoder, granule) : 0.0;
-      data.push_back({t, pageBytes(page)});
-    }
+    while (flush ? ogg_stream_flush(&video, &page) : ogg_stream_pageout(&video, &page))
+      data.push_back({pageTime(page), pageBytes(page)});
   };
   for (int f = 0; f < spec.frames; ++f) {
     for (int y = 0; y < frameHeight; ++y)
@@ -106,9 +112,16 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
     while (th_encode_packetout(encoder, f == spec.frames - 1, &packet) > 0) {
       if (f < spec.emptyFrames) packet.bytes = 0;  // the picture's number stays, its data goes
       ogg_stream_packetin(&video, &packet);
-      writeVideoPages(true);  // a page per picture, to weave the sound between
+      // A page per picture weaves the sound finely between; gathered
+      // pictures make the large pages some encoders write.
+      if (spec.picturesPerPage <= 1) {
+        writeVideoPages(true);
+      } else if ((f + 1) % spec.picturesPerPage == 0) {
+        flushLarge();
+      }
     }
   }
+  if (spec.picturesPerPage > 1) flushLarge();
   writeVideoPages(true);
   ogg_stream_clear(&video);
   th_encode_free(encoder);
@@ -116,9 +129,12 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
   if (spec.audioChannels > 0) {
     // The sound track: a Vorbis file of the same length, its pages taken
     // apart and woven in by time.
-    const double seconds = spec.fpsNumerator ? double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator : 0;
+    const double seconds = spec.audioSeconds >= 0 ? spec.audioSeconds
+                           : spec.fpsNumerator    ? double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator
+                                                  : 0;
     const std::string ogg =
-        makeOgg(spec.audioChannels, spec.audioRate, static_cast<int64_t>(std::ceil(seconds * spec.audioRate)));
+        makeOgg(spec.audioChannels, spec.audioRate, static_cast<int64_t>(std::ceil(seconds * spec.audioRate)),
+                spec.audioSignal ? spec.audioSignal : tones(spec.audioRate), spec.audioPageBytes);
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     char* to = ogg_sync_buffer(&sync, static_cast<long>(ogg.size()));
@@ -132,7 +148,7 @@ std::string makeTheora(const TheoraSpec& spec, const VideoPattern& pattern) {
       } else if (granule == 0) {
         laterHeaders.push_back({0, pageBytes(page)});
       } else {
-        data.push_back({granule > 0 ? double(granule) / spec.audioRate : 0.0, pageBytes(page)});
+        data.push_back({(granule > 0 ? double(granule) / spec.audioRate : 0.0) - spec.soundAhead, pageBytes(page)});
       }
       ++index;
     }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "support/test_media.h"
+
 namespace testmedia {
 
 struct TheoraSpec {
@@ -20,6 +22,15 @@ struct TheoraSpec {
   int audioChannels = 0;  // 0: pictures only
   int audioRate = 22050;
   int emptyFrames = 0;  // the first pictures written as empty packets (repeats)
+  // The sound track's length in seconds; below 0, the pictures' length.
+  double audioSeconds = -1;
+  Signal audioSignal;       // the sound track's samples; tones(audioRate) when empty
+  int audioPageBytes = 0;   // about this many bytes a sound page (0: libogg's usual)
+  int picturesPerPage = 1;  // more gather several pictures on a page, up to libogg's most
+  // The sound's pages are woven in by their end time less this many seconds:
+  // above 0 the sound runs ahead of the pictures in the file, and its first
+  // page may come before the first picture's.
+  double soundAhead = 0;
 };
 
 // Y', Cb, Cr of frame f at picture pixel (x, y), y counted from the top.

@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "model/image_source.h"
+#include "platform/testing.h"
+#include "support/memory_cap.h"
 #include "support/test_media.h"
 #include "tests/view/render_scene.h"
 #include "view/texture_image.h"
@@ -677,3 +681,67 @@ TEST_F(FrameTextures, AFrameFillsAMeshFromCornerToCorner) {
                     {{0.1, 0.1, 0}, {255, 255, 255}},
                     {{-0.1, -0.1, 0}, {255, 0, 0}}});
 }
+
+namespace {
+
+TEST(TextureImage, EveryRefusedJpegSaysWhy) {
+  const std::string jpeg = testmedia::makeJpeg({128, 128, 3, false, false});
+  std::string lyingSize = jpeg;  // the frame header claims 20000 x 20000
+  const size_t sof = lyingSize.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  for (size_t at : {sof + 5, sof + 7}) {  // height, then width: 0x4E20
+    lyingSize[at] = '\x4E';
+    lyingSize[at + 1] = '\x20';
+  }
+  struct Case {
+    std::string file;
+    const char* line;
+  } cases[] = {
+      {testmedia::makeJpeg({8, 8, 4, false, false}), "Jpeglib error: CMYK colour is not drawn (t.jpg)\n"},
+      {std::string(200, '\x5a'), "Jpeglib error: Not a JPEG file: starts with 0x5a 0x5a (t.jpg)\n"},
+      {jpeg.substr(0, 2), "Jpeglib error: the data ends inside the headers (t.jpg)\n"},
+      {jpeg.substr(0, jpeg.size() / 2), "Jpeglib error: the data ends before the picture does (t.jpg)\n"},
+      {jpeg.substr(0, jpeg.size() - 2), "Jpeglib error: the data ends before the picture does (t.jpg)\n"},
+      {lyingSize, "Jpeglib error: a picture of 20000 x 20000 is too large (t.jpg)\n"},
+  };
+  for (const Case& c : cases) {
+    vsplat::DebugCapture log;
+    PixelImage image;
+    EXPECT_FALSE(decodeTextureImage(&image, bytesOf(c.file), c.file.size(), "t.jpg"));
+    EXPECT_EQ(log.text(), std::string(c.line) + "\n") << c.line;
+  }
+  // A good one logs nothing.
+  vsplat::DebugCapture log;
+  PixelImage image;
+  EXPECT_TRUE(decodeTextureImage(&image, bytesOf(jpeg), jpeg.size(), "t.jpg"));
+  EXPECT_EQ(log.text(), "");
+}
+
+}  // namespace
+
+namespace {
+
+// 5000 x 5000 RGB: 72 MiB of pixels, within the decoder's limits, with 32
+// MiB left to it: both kinds are refused and say so. Exits 0 when they do.
+[[noreturn]] void decodeUnderACap() {
+  const std::string png = testmedia::makePng(5000, 5000, 3, std::vector<uint8_t>(size_t(5000) * 5000 * 3, 90));
+  const std::string jpeg = testmedia::makeJpeg({5000, 5000, 3, false, false});
+  if (png.empty() || jpeg.empty() || !testsupport::capAddressSpace(32 << 20)) std::_Exit(2);
+  vsplat::DebugCapture log;
+  PixelImage a, b;
+  const bool refused = !decodeTextureImage(&a, bytesOf(png), png.size(), "big.png") &&
+                       !decodeTextureImage(&b, bytesOf(jpeg), jpeg.size(), "big.jpg");
+  const std::string text = log.text();
+  std::fprintf(stderr, "%s", text.c_str());
+  const bool said = text.find("Pnglib error: 5000 x 5000 pixels do not fit in memory (big.png)") != std::string::npos &&
+                    text.find("Jpeglib error: 5000 x 5000 pixels do not fit in memory (big.jpg)") != std::string::npos;
+  std::_Exit(refused && said ? 0 : 1);
+}
+
+TEST(TextureImageDeathTest, UnderAMemoryCapAPictureThatDoesNotFitIsDroppedWithALogLine) {
+  if (!testsupport::kCanCapMemory) GTEST_SKIP() << "the sanitizer's reservations pass any cap";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(decodeUnderACap(), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
