@@ -274,6 +274,32 @@ TEST(Bsp, DeepTreesAreBuiltAndWalkedWithoutRecursion) {
   EXPECT_EQ(w.tags.back(), 0);
 }
 
+TEST(Bsp, PiecesOfOneTriangleAreNotCutByEachOther) {
+  // Slivers 3e13 long and a unit wide (a translucent box stretched that far
+  // by its matrix): rounding puts the pieces of one triangle off their own
+  // plane by more than the tolerance. Cut again by each other, they made
+  // pieces without end, until the node limit (seconds for one frame).
+  TestTree tree;
+  tree.insert(0, triangle({4.4408920985006262e-16, -1.3938641048743385, -9.8008745965420285},
+                          {1.3719886811400717, -1.1478880863671017, -10.039920318408907},
+                          {4.4408920985006262e-16, 6.6613381477509392e-16, -8.3666002653407556}, 0));
+  tree.insert(0, triangle({-14291548761875.594, 6149400462681.1963, -5976143046679.917},
+                          {-14291548761874.736, 6149400462680.8271, -5976143046679.5576},
+                          {14291548761876.451, -6149400462680.1709, 5976143046664.9775}, 1));
+  tree.insert(0, triangle({-14291548761874.736, 6149400462680.8271, -5976143046679.5576},
+                          {14291548761876.965, -6149400462679.5557, 5976143046664.3799},
+                          {14291548761876.451, -6149400462680.1709, 5976143046664.9775}, 2));
+  tree.insert(0, triangle({-14291548761874.223, 6149400462681.4424, -5976143046680.1553},
+                          {-14291548761875.08, 6149400462681.8115, -5976143046680.5146},
+                          {14291548761876.107, -6149400462679.1865, 5976143046664.0205}, 3));
+  EXPECT_EQ(tree.tree.triangles(), 4);
+  EXPECT_LT(tree.count(), 200);
+  // Every piece is still drawn, each with its own triangle's tag.
+  const Walked w = walk(tree);
+  EXPECT_EQ(w.tags.size(), size_t(tree.count()));
+  for (int tag = 0; tag < 4; ++tag) EXPECT_NE(std::find(w.tags.begin(), w.tags.end(), tag), w.tags.end()) << tag;
+}
+
 TEST(Bsp, NodesPastTheLimitAreDroppedAndTheStorageIsKeptAcrossFrames) {
   TestTree tree;
   tree.tree.maxNodes = 4;

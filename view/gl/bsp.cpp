@@ -101,6 +101,14 @@ void BspTree::place(int32_t at, int32_t node) {
   const Vec3 piece[3] = {position(corner[0]), position(corner[1]), position(corner[2])};
   for (;;) {
     BspNode& base = nodes[at];
+    // Pieces of one triangle lie in its plane whatever rounding says: far
+    // from the eye it can put them on both sides of each other's plane, and
+    // cutting them there made pieces without end.
+    if (base.triangle == nodes[node].triangle) {
+      nodes[node].nextCoplanar = base.nextCoplanar;
+      base.nextCoplanar = node;
+      return;
+    }
     const Vec3& plane = planes[base.triangle];
     double d[3];
     int side[3];
