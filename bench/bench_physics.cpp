@@ -32,7 +32,7 @@ bool countContacts(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list) {
   if (id == CB_PRE_COLLISION) ++g_contacts;
   return true;
 }
-const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, countContacts, nullptr};
+const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, countContacts, nullptr, nullptr};
 
 void BM_Ours(benchmark::State& state, const SceneSpec* spec) {
   std::vector<BodySpec> specs = spec->make();

@@ -132,7 +132,7 @@ bool record(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list args) {
   }
   return true;
 }
-const LMP_ProxyHooks kRecordingHooks = {nullptr, nullptr, record, nullptr};
+const LMP_ProxyHooks kRecordingHooks = {nullptr, nullptr, record, nullptr, nullptr};
 
 // Bodies by value: placement, speeds and sleep state, compared bit for bit.
 struct BodyState {
