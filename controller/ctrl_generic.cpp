@@ -10,6 +10,7 @@
 #include "assets/assets.h"
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
+#include "core/assert.h"
 #include "core/debug_log.h"
 #include "model/camera.h"
 #include "model/object.h"
@@ -205,7 +206,7 @@ void CTRL_Generic::deleteLeaf(MDL_Object* object) {
 void CTRL_Generic::letGoOfFlagged() {
   auto flagged = [](const MDL_Object* o) { return o && o->pendingDelete; };
   for (Viewport* v : resources.viewports) {
-    if (!v) continue;
+    VS_ASSERT(v);
     if (flagged(v->camera)) v->camera = nullptr;
     if (flagged(v->mike)) v->mike = nullptr;
   }
@@ -217,7 +218,8 @@ void CTRL_Generic::letGoOfFlagged() {
 }
 
 bool CTRL_Generic::deleteViewport(Viewport* viewport) {
-  if (!viewport || !resources.viewports.removeFirst(viewport)) return false;
+  VS_ASSERT(viewport);
+  if (!resources.viewports.removeFirst(viewport)) return false;
   if (currentViewport == viewport) currentViewport = nullptr;
   delete viewport;  // the proxy link releases the proxy
   return true;

@@ -11,6 +11,7 @@
 #include "controller/perf_counter.h"
 #include "controller/script_engine.h"
 #include "controller/video_stream.h"
+#include "core/assert.h"
 #include "model/animation.h"
 #include "model/constants.h"
 #include "model/image.h"
@@ -97,7 +98,8 @@ void CTRL_Generic::update() {
     const bool drags = CTRL_dragVelocity(*this, clock.dt, velocity);
     for (int32_t i = 0; i < resources.scenes.count; ++i) {
       Scene* scene = resources.scenes[i];
-      if (!scene || !scene->active) continue;
+      VS_ASSERT(scene);
+      if (!scene->active) continue;
       const int32_t n = subSteps(clock.dt, scene->integrationStep);
       if (n == 0) continue;
       const double h = clock.dt / n;
@@ -115,7 +117,7 @@ void CTRL_Generic::update() {
 
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
-    if (!scene) continue;
+    VS_ASSERT(scene);
     scene->updateSkinning();
     if (clock.dt != 0)
       for (Animation* a : scene->animations)
@@ -132,15 +134,18 @@ void CTRL_Generic::pumpSound() {
   const int32_t outputRate = soundOutput->getSampleRate();
   // What the mixer just played of each playing stream's queue is dropped:
   // the mixer reads a stream's sound from the front of its queue.
-  for (VideoStream* stream : resources.videoStreams)
-    if (stream && !stream->sound.paused) stream->consumeAudio(frames, outputRate);
+  for (VideoStream* stream : resources.videoStreams) {
+    VS_ASSERT(stream);
+    if (!stream->sound.paused) stream->consumeAudio(frames, outputRate);
+  }
   for (int32_t i = 0; i < resources.scenes.count; ++i) {
     Scene* scene = resources.scenes[i];
-    if (!scene) continue;
+    VS_ASSERT(scene);
     // Deleting a sound only flags it, so the list stays as it is meanwhile.
     for (int32_t j = 0; j < scene->sounds.count; ++j) {
       MDL_Sound* sound = listItem<MDL_Sound>(scene->sounds, j);
-      const SoundRecord* sample = sound ? sound->sample : nullptr;
+      VS_ASSERT(sound);
+      const SoundRecord* sample = sound->sample;
       if (!sample || sample->streaming) continue;
       const int64_t length = sample->frameCount();
       // A sound output without a device reports 2147483647 frames: then no
@@ -175,8 +180,10 @@ void CTRL_Generic::pumpSound() {
 
 void CTRL_Generic::updateStreams() {
   if (load.stopped) return;
-  for (VideoStream* stream : resources.videoStreams)
-    if (stream) stream->advance(clock.dt);  // a paused stream stays where it is
+  for (VideoStream* stream : resources.videoStreams) {
+    VS_ASSERT(stream);
+    stream->advance(clock.dt);  // a paused stream stays where it is
+  }
 }
 
 void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
@@ -195,12 +202,15 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     renderer->clear(kWhite);
   } else if (package && load.state == 3) {
     if (loadingScreen.image || loadingScreen.imageSource) dropLoadingScreen();
-    for (int32_t i = 0; i < resources.scenes.count; ++i)
-      if (resources.scenes[i]) updateShadowVolumes(*resources.scenes[i]);
+    for (Scene* scene : resources.scenes) {
+      VS_ASSERT(scene);
+      updateShadowVolumes(*scene);
+    }
     view->beginFrame(dc, false);
     for (int32_t i = 0; i < resources.imageSources.count;) {
       ImageSource* source = resources.imageSources[i];
-      if (source && source->releasePending) {
+      VS_ASSERT(source);
+      if (source->releasePending) {
         view->forgetTexture(source);
         // Materials may still point at it: kept until the controller goes.
         resources.imageSources.removeAt(i);  // the next entry moves into place i
@@ -214,7 +224,8 @@ void CTRL_Generic::render(HDC dc, VIEW_Generic* view) {
     view->clear(bars && backgroundColor[3] == 0 ? kBlack : backgroundColor);
     for (int32_t i = 0; i < resources.viewports.count; ++i) {
       Viewport* v = resources.viewports[i];
-      if (!v || !v->camera) continue;
+      VS_ASSERT(v);
+      if (!v->camera) continue;
       // Pixels from the bottom of the window.
       const double at[2] = {w * v->x + origin[0], h - w * v->y - w * v->height + origin[1]};
       const double extent[2] = {w * v->width, w * v->height};

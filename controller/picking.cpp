@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "controller/ctrl_generic.h"
+#include "core/assert.h"
 #include "model/animated_mesh.h"
 #include "model/camera.h"
 #include "model/constants.h"
@@ -58,7 +59,8 @@ void groupWeights(const AnimatedMeshData& g, int32_t vertexCount, const int32_t 
 // triangle most; null when none does (the mesh itself stays the hit).
 MDL_Object* boneAt(MDL_AnimatedMesh& mesh, int32_t triangle, const Vec3& p) {
   const int32_t* tri = mesh.triangles();
-  if (!tri || triangle < 0 || triangle >= mesh.triangleCount()) return nullptr;
+  // The triangle is the one the mesh's own ray test hit.
+  VS_ASSERT(tri && triangle >= 0 && triangle < mesh.triangleCount());
   const int32_t* corner = tri + 3 * triangle;
   const int32_t vertexCount = mesh.vertexCount();
   for (int k = 0; k < 3; ++k)
@@ -105,7 +107,8 @@ void CTRL_Generic::selectViewportAt(double x, double y) {
   for (int32_t i = resources.viewports.count - 1; i >= 0; --i) {
     Viewport* v = resources.viewports[i];
     // A viewport without width maps every point to its corner: it holds none.
-    if (!v || !v->active || !(v->width > 0)) continue;
+    VS_ASSERT(v);
+    if (!v->active || !(v->width > 0)) continue;
     double p[2] = {0, 0};
     windowToViewport(v, window, p);
     if (p[0] >= 0 && p[1] >= 0 && p[0] <= 1 && p[1] <= v->height / v->width) {
@@ -157,7 +160,8 @@ void CTRL_Generic::pick() {
   const Vec3 end = origin + direction;
   for (int32_t i = 0; i < scene->meshes.count; ++i) {
     MDL_Object* o = scene->meshes[i];
-    if (!o || (o->type != OBJECT_MESH && o->type != OBJECT_ANIMATED_MESH) || !isLive(o)) continue;
+    VS_ASSERT(o);
+    if ((o->type != OBJECT_MESH && o->type != OBJECT_ANIMATED_MESH) || !isLive(o)) continue;
     MDL_Mesh* mesh = static_cast<MDL_Mesh*>(o);
     const RigidTransform& w = mesh->getWorld();
     const Vec3 a = w.toLocalPoint(origin), b = w.toLocalPoint(end);

@@ -6,6 +6,7 @@
 #include "controller/models_set.h"
 #include "controller/resource_lists.h"
 #include "controller/video_stream.h"
+#include "core/assert.h"
 #include "model/animated_mesh.h"
 #include "model/animation.h"
 #include "model/font_record.h"
@@ -32,7 +33,7 @@ void freeAll(PtrArray<T>& list) {
 
 template <class T>
 void keep(PtrArray<T>& list, T* record) {
-  if (!record) return;
+  VS_ASSERT(record);
   record->proxy.release();
   list.append(record);
 }
@@ -161,12 +162,17 @@ int32_t CTRL_ResourceLists::freeUnusedRetired(VIEW_Generic* view) {
   if (r.count() == 0) return 0;
   Uses uses;
   for (const Scene* scene : scenes) {
-    if (!scene) continue;
+    VS_ASSERT(scene);
     for (const MDL_Object* o : scene->objects) uses.object(o);
-    for (const Animation* a : scene->animations) uses.add(a ? a->data : nullptr);
+    for (const Animation* a : scene->animations) {
+      VS_ASSERT(a);
+      uses.add(a->data);
+    }
   }
-  for (const ModelsSet* set : modelsSets)
-    if (set) uses.modelsSet(set);
+  for (const ModelsSet* set : modelsSets) {
+    VS_ASSERT(set);
+    uses.modelsSet(set);
+  }
   // A retired set still in use keeps what it points at in use too (a script
   // may have put another set's texture on its looks); the passes end when
   // one finds no more.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/assert.h"
 #include "model/constants.h"
 #include "model/mesh_data.h"
 #include "model/scene.h"
@@ -106,7 +107,8 @@ bool MDL_AnimatedMesh::copySkinFromRest() {
 }
 
 MDL_Bone* MDL_AnimatedMesh::activeBone(int32_t i) const {
-  if (i < 0 || i >= boneCount || !boneData[i]) return nullptr;
+  VS_ASSERT(i >= 0 && i < boneCount);
+  if (!boneData[i]) return nullptr;
   MDL_Bone* b = bones[i];
   if (!b || b->pendingDelete || b->type != OBJECT_BONE) return nullptr;
   return b;

@@ -3,10 +3,10 @@
 // valid while the other is recomputed on demand.
 #pragma once
 
-#include <cassert>
 #include <cstdint>
 #include <type_traits>
 
+#include "core/assert.h"
 #include "model/callbacks.h"
 #include "model/constants.h"
 #include "model/vec3.h"
@@ -177,7 +177,7 @@ void MDL_Object::walkDescendants(Pre pre, Post post) {
       pre(o);
     }
     if (o->firstChild) {
-      assert(o->firstChild->parent == o);
+      VS_ASSERT(o->firstChild->parent == o);
       o = o->firstChild;
       continue;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/assert.h"
 #include "model/image_source.h"
 #include "model/material.h"
 
@@ -193,7 +194,7 @@ class CornerTree {
   }
 
   void remove(int32_t corner) {
-    if (slot_[corner] < 0) return;
+    VS_ASSERT(slot_[corner] >= 0);  // each corner leaves the ring once
     // The leaf's last live corner takes the place of this one.
     int32_t node = leaf_[corner];
     const int32_t last = --end_[node];

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "core/assert.h"
 #include "model/vec3.h"
 
 template <class E>
@@ -119,7 +120,8 @@ struct GrowArray {
   // Removes entry i keeping the order of the rest; the list shrinks by the
   // growth rule.
   void removeAt(int32_t i) {
-    if (i < 0 || i >= count) return;
+    VS_ASSERT(i >= 0 && i < count);
+    if (i < 0 || i >= count) return;  // a build without asserts still never moves a negative size
     std::memmove(static_cast<void*>(data + i), static_cast<const void*>(data + i + 1),
                  sizeof(E) * static_cast<size_t>(count - i - 1));
     resize(count - 1);

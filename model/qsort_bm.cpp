@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/assert.h"
+
 namespace {
 
 // Elements of any size, swapped in 4-byte words where base and size allow.
@@ -36,7 +38,8 @@ struct ByteElements {
 }  // namespace
 
 void qsortBM(void* base, size_t count, size_t size, QsortCompare compare) {
-  if (!base || count < 2 || size == 0 || !compare) return;
+  VS_ASSERT(compare);
+  if (!base || count < 2 || size == 0) return;
   ByteElements ops{size, (reinterpret_cast<uintptr_t>(base) % 4 == 0) && (size % 4 == 0), compare};
   qsortBMWith(static_cast<char*>(base), count, ops);
 }

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/assert.h"
 #include "model/lamp.h"
 #include "model/material.h"
 #include "model/mesh.h"
@@ -16,7 +17,8 @@ MDL_Lamp* findShadowLamp(const Scene& scene, int32_t* lightIndex) {
   int32_t used = 0;
   for (int32_t i = 0; i < scene.lamps.count && used < kMaxLights; ++i) {
     MDL_Lamp* lamp = listItem<MDL_Lamp>(scene.lamps, i);
-    if (!lamp || !lamp->on) continue;
+    VS_ASSERT(lamp);
+    if (!lamp->on) continue;
     if (lamp->shadows) {
       if (lightIndex) *lightIndex = used;
       return lamp;
@@ -27,7 +29,8 @@ MDL_Lamp* findShadowLamp(const Scene& scene, int32_t* lightIndex) {
 }
 
 bool castsShadow(MDL_Mesh* mesh) {
-  if (!mesh || (mesh->type != OBJECT_MESH && mesh->type != OBJECT_ANIMATED_MESH)) return false;
+  VS_ASSERT(mesh);
+  if (mesh->type != OBJECT_MESH && mesh->type != OBJECT_ANIMATED_MESH) return false;
   if (!(mesh->state & STATE_VISIBLE) || mesh->triangleCount() <= 0) return false;
   const Material* m = mesh->material;
   return !m || (m->castShadows && !m->isTranslucent());
@@ -176,7 +179,8 @@ bool appendSides(PointArray& sides, const TriangleInfo* infos, const uint8_t* fa
 }  // namespace
 
 void MDL_Mesh::updateShadowVolume(MDL_Lamp* lamp) {
-  if (!lamp || !material || !material->castShadows) return;
+  VS_ASSERT(lamp);
+  if (!material || !material->castShadows) return;
   if (!changed && !lamp->changed && shadowLamp == lamp) return;
   shadowLamp = lamp;
   // Emptied, not freed: the storage is reused by the next rebuild.

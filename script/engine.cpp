@@ -9,6 +9,7 @@
 #include "controller/ctrl_generic.h"
 #include "controller/event.h"
 #include "controller/perf_counter.h"
+#include "core/assert.h"
 #include "core/debug_log.h"
 #include "model/callbacks.h"
 #include "script/lmp_proxy.h"
@@ -325,7 +326,8 @@ void LMP_Engine::pushValue(const ScriptValue& value) {
 }
 
 bool LMP_Engine::popValue(ScriptValue* out) {
-  if (!L || !out || lua_gettop(L) == 0) return false;  // nothing to pop
+  VS_ASSERT(out);
+  if (!L || lua_gettop(L) == 0) return false;  // nothing to pop
   popScriptValue(L, out);
   return true;
 }
@@ -361,17 +363,20 @@ int LMP_Engine::callNative(lua_State* L) {
 }
 
 void LMP_Engine::registerNatives(const NativeTable* table, void* context) {
-  if (!L || !table || !table->name) return;
+  VS_ASSERT(table);
+  if (!L || !table->name) return;
   protectedCall(registerNativesBody, table, context, 0);
 }
 
 void LMP_Engine::setGlobal(const char* name, const ScriptValue& value) {
-  if (!L || !name) return;
+  VS_ASSERT(name);
+  if (!L) return;
   protectedCall(setGlobalBody, name, &value, 0);
 }
 
 bool LMP_Engine::getGlobal(const char* name, ScriptValue* out) {
-  if (!L || !name || !out) return false;
+  VS_ASSERT(name && out);
+  if (!L) return false;
   if (!pushGlobal(name)) return false;
   popScriptValue(L, out);
   return true;
@@ -379,7 +384,8 @@ bool LMP_Engine::getGlobal(const char* name, ScriptValue* out) {
 
 bool LMP_Engine::callFunction(const char* name, const ScriptValueVector& args, ScriptValue* result) {
   // Without a controller there is nobody to report a script error to.
-  if (!L || !name || stopped(controller)) return false;
+  VS_ASSERT(name);
+  if (!L || stopped(controller)) return false;
   if (!pushGlobal(name)) return false;
   int base = lua_gettop(L);
   if (!protectedCall(pushArgumentsBody, &args, nullptr, LUA_MULTRET)) {

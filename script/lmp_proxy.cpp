@@ -3,6 +3,7 @@
 #include <lua.hpp>
 
 #include "controller/ctrl_generic.h"
+#include "core/assert.h"
 #include "script/engine.h"
 
 namespace {
@@ -25,6 +26,7 @@ void LMP_stateOpened(lua_State* L) {
       s = L;
       return;
     }
+  VS_ASSERT(!"more open Lua states than kMaxStates");
 }
 
 void LMP_stateClosing(lua_State* L) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "controller/ctrl_generic.h"
+#include "core/assert.h"
 #include "model/scene.h"
 #include "model/sound.h"
 #include "script/engine.h"
@@ -41,7 +42,7 @@ int LMP_Sample::del(lua_State* L) {
     // Sounds playing it go silent; the record stays valid for any other
     // holder until the controller goes.
     for (Scene* scene : ctrl->resources.scenes) {
-      if (!scene) continue;
+      VS_ASSERT(scene);
       for (MDL_Object* o : scene->sounds) {
         MDL_Sound* sound = static_cast<MDL_Sound*>(o);
         if (sound && sound->sample == record) sound->sample = nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/assert.h"
 #include "model/image_source.h"
 #include "view/pixel_image.h"
 
@@ -122,14 +123,16 @@ bool VIEW_OpenGL::readRectangle(HDC dc, int32_t x, int32_t y, int32_t width, int
 
 // The buffers start zeroed, so whatever OpenGL leaves unwritten reads as 0.
 bool VIEW_OpenGL::readPixels(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) {
-  if (!out || !out->allocate(width, height, 3)) return false;
+  VS_ASSERT(out);
+  if (!out->allocate(width, height, 3)) return false;
   if (readRectangle(dc, x, y, width, height, GL_RGB, GL_UNSIGNED_BYTE, out->pixels)) return true;
   out->release();
   return false;
 }
 
 bool VIEW_OpenGL::readStencil(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) {
-  if (!out || !out->allocate(width, height, 1)) return false;
+  VS_ASSERT(out);
+  if (!out->allocate(width, height, 1)) return false;
   if (!readRectangle(dc, x, y, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, out->pixels)) {
     out->release();
     return false;
@@ -148,7 +151,8 @@ bool VIEW_OpenGL::readStencil(HDC dc, int32_t x, int32_t y, int32_t width, int32
 }
 
 bool VIEW_OpenGL::readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, PixelImage* out) {
-  if (!out || !out->allocate(width, height, 1)) return false;
+  VS_ASSERT(out);
+  if (!out->allocate(width, height, 1)) return false;
   const size_t n = size_t(width) * size_t(height);
   std::vector<GLuint> depth(n);
   if (!readRectangle(dc, x, y, width, height, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, depth.data())) {
@@ -172,7 +176,8 @@ bool VIEW_OpenGL::readDepth(HDC dc, int32_t x, int32_t y, int32_t width, int32_t
 
 void VIEW_OpenGL::clear(const double rgba[4]) {
   glDisable(GL_SCISSOR_TEST);
-  if (!rgba || !(rgba[3] > 0)) return;
+  VS_ASSERT(rgba);
+  if (!(rgba[3] > 0)) return;
   glClearColor(static_cast<float>(rgba[0]), static_cast<float>(rgba[1]), static_cast<float>(rgba[2]),
                static_cast<float>(rgba[3]));
   glClear(GL_COLOR_BUFFER_BIT);

@@ -1,6 +1,6 @@
 #include "view/gl/bsp.h"
 
-#include <cassert>
+#include "core/assert.h"
 
 namespace {
 
@@ -84,8 +84,7 @@ int32_t BspTree::insert(int32_t start, const BspTriangle& triangle) {
   firstCut_ = cuts.count;
   cutPositions_.resize(0);
   if (first) return number;
-  assert(start >= 0 && start < node);
-  if (start < 0 || start >= node) return number;
+  VS_ASSERT(start >= 0 && start < node);
   pending_.resize(0);
   place(start, node);
   // Pieces of cut triangles wait here until their subtree takes them.

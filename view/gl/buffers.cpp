@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "core/assert.h"
 #include "model/scene.h"
 #include "view/gl/mesh_arrays.h"
 #include "view/opengl.h"
@@ -61,7 +62,7 @@ void VIEW_OpenGL::uploadBuffers(Scene* scene) {
   if (geometryPath != kGeometryBufferObjects) return;
   for (int32_t i = 0; i < scene->meshes.count; ++i) {
     MDL_Mesh* mesh = listItem<MDL_Mesh>(scene->meshes, i);
-    if (!mesh) continue;
+    VS_ASSERT(mesh);
     MeshData* data = mesh->meshData;
     if (mesh->geometryDirty) {
       if (data && mesh->type == OBJECT_MESH) {

@@ -1,6 +1,7 @@
 // The scene's lamps as the pipeline's eight lights.
 #include <GL/glew.h>
 
+#include "core/assert.h"
 #include "model/lamp.h"
 #include "model/scene.h"
 #include "model/shadow_volume.h"
@@ -42,12 +43,13 @@ MDL_Lamp* VIEW_OpenGL::setupLights(Scene* scene, int32_t* lightIndex) {
   for (int i = 0; i < kMaxLights; ++i) glDisable(GL_LIGHT0 + i);
   const GLfloat none[4] = {0, 0, 0, 0};
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-  if (!scene) return nullptr;
+  VS_ASSERT(scene);
 
   int32_t used = 0;
   for (int32_t i = 0; i < scene->lamps.count && used < kMaxLights; ++i) {
     MDL_Lamp* lamp = listItem<MDL_Lamp>(scene->lamps, i);
-    if (!lamp || !lamp->on) continue;
+    VS_ASSERT(lamp);
+    if (!lamp->on) continue;
     const GLenum light = GL_LIGHT0 + used++;
     glEnable(light);
     resetLight(light);

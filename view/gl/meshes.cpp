@@ -2,6 +2,7 @@
 // from client arrays.
 #include <GL/glew.h>
 
+#include "core/assert.h"
 #include "model/material.h"
 #include "view/gl/matrix.h"
 #include "view/gl/mesh_arrays.h"
@@ -46,7 +47,8 @@ void VIEW_OpenGL::loadObjectMatrix(MDL_Mesh* mesh) {
 }
 
 void VIEW_OpenGL::drawMesh(MDL_Mesh* mesh) {
-  if (!mesh || !mesh->meshData) return;
+  VS_ASSERT(mesh);
+  if (!mesh->meshData) return;
   const MeshData& data = *mesh->meshData;
   const MeshArrays arrays(*mesh);
   const Vec3* positions = mesh->vertex(0);
@@ -105,7 +107,8 @@ void VIEW_OpenGL::drawMesh(MDL_Mesh* mesh) {
 }
 
 void VIEW_OpenGL::drawMeshDepth(MDL_Mesh* mesh) {
-  if (!mesh || !mesh->meshData) return;
+  VS_ASSERT(mesh);
+  if (!mesh->meshData) return;
   const MeshData& data = *mesh->meshData;
   const Vec3* positions = mesh->vertex(0);
   if (data.vertexCount <= 0 || data.triangleCount <= 0 || !data.triangles || !positions) return;

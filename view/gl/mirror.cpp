@@ -2,12 +2,13 @@
 // mirror's plane, kept only where the mirror itself lies.
 #include <GL/glew.h>
 
-#include "model/viewport.h"
+#include "core/assert.h"
 #include "model/camera.h"
 #include "model/constants.h"
 #include "model/material.h"
 #include "model/mesh.h"
 #include "model/scene.h"
+#include "model/viewport.h"
 #include "view/opengl.h"
 
 namespace {
@@ -22,7 +23,8 @@ VIEW_OpenGL::Mirror VIEW_OpenGL::chooseMirror(Scene* scene) {
   Mirror mirror;
   for (int32_t i = scene->meshes.count - 1; i >= 0; --i) {
     MDL_Mesh* mesh = listItem<MDL_Mesh>(scene->meshes, i);
-    if (!mesh || !(mesh->state & STATE_VISIBLE) || !mesh->material || !mesh->material->mirror) continue;
+    VS_ASSERT(mesh);
+    if (!(mesh->state & STATE_VISIBLE) || !mesh->material || !mesh->material->mirror) continue;
     // The plane comes from the first vertex and its normal; without them
     // there is no plane and the mesh is not the mirror.
     const Vec3* v = mesh->vertex(0);

@@ -1,6 +1,7 @@
 // The opaque meshes of a scene, and the depth of meshes with alpha 0.
 #include <GL/glew.h>
 
+#include "core/assert.h"
 #include "model/image_source.h"
 #include "model/material.h"
 #include "model/mesh.h"
@@ -9,7 +10,10 @@
 
 namespace {
 
-bool drawable(const MDL_Mesh* mesh) { return mesh && (mesh->state & STATE_VISIBLE) && mesh->triangleCount() > 0; }
+bool drawable(const MDL_Mesh* mesh) {
+  VS_ASSERT(mesh);
+  return (mesh->state & STATE_VISIBLE) && mesh->triangleCount() > 0;
+}
 
 // Whether the opaque pass draws the mesh in colour. The viewport's mirror
 // is drawn by the mirror pass; any other mirror-material mesh is an

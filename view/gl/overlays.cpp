@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/assert.h"
 #include "core/debug_log.h"
 #include "model/font_record.h"
 #include "model/image.h"
@@ -169,10 +170,11 @@ void VIEW_OpenGL::setupOverlayState(const double origin[2], const double size[2]
 }
 
 void VIEW_OpenGL::drawOverlays(Scene* scene, FontRecord*) {
-  if (!scene) return;
+  VS_ASSERT(scene);
   for (int32_t i = 0; i < scene->overlays.count; ++i) {
     MDL_Object* object = scene->overlays[i];
-    if (!object || !(object->state & STATE_VISIBLE)) continue;
+    VS_ASSERT(object);
+    if (!(object->state & STATE_VISIBLE)) continue;
     switch (object->type) {
       case OBJECT_TEXT:
         drawText(static_cast<MDL_Text*>(object));

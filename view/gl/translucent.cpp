@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/assert.h"
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"
@@ -23,7 +24,8 @@ namespace {
 constexpr ColorRGBA kNoColor{0, 0, 0, -1};
 
 bool takesPart(const MDL_Mesh* mesh) {
-  if (!mesh || !mesh->meshData || !(mesh->state & STATE_VISIBLE) || mesh->triangleCount() <= 0) return false;
+  VS_ASSERT(mesh);
+  if (!mesh->meshData || !(mesh->state & STATE_VISIBLE) || mesh->triangleCount() <= 0) return false;
   const bool translucentColours = mesh->meshData->translucentColorCount >= 1;
   const Material* m = mesh->material;
   if (!m || m->mirror) return translucentColours;
@@ -113,7 +115,7 @@ Material* TranslucentSource::material(int32_t triangle) const { return meshes[tr
 void VIEW_OpenGL::drawTranslucent(MDL_Camera* camera) {
   bsp.reset();
   translucentSource.reset(&bsp);
-  if (!camera || !camera->scene) return;
+  VS_ASSERT(camera && camera->scene);
   Scene* scene = camera->scene;
   const bool mirrored = basisDeterminant(modelView) < 0;
   const Matrix3& fromWorld = camera->getWorld().inverse();

@@ -4,11 +4,12 @@
 
 #include <cmath>
 
-#include "model/viewport.h"
+#include "core/assert.h"
 #include "model/camera.h"
 #include "model/material.h"
 #include "model/mesh.h"
 #include "model/scene.h"
+#include "model/viewport.h"
 #include "view/gl/matrix.h"
 #include "view/opengl.h"
 
@@ -21,7 +22,7 @@ constexpr double kMaxViewportPixels = 1 << 24;
 }  // namespace
 
 bool VIEW_OpenGL::viewportPixels(const double origin[2], const double size[2], int32_t rect[4]) {
-  if (!origin || !size) return false;
+  VS_ASSERT(origin && size);
   for (int k = 0; k < 2; ++k) {
     const double extent = std::floor(size[k] + 0.5);
     // Written so that NaN fails too.
@@ -88,7 +89,8 @@ void VIEW_OpenGL::drawViewportQuad(double depth) {
 }
 
 void VIEW_OpenGL::renderViewport(Viewport* viewport, const double origin[2], const double size[2], FontRecord* font) {
-  if (!viewport || !viewport->camera) return;
+  VS_ASSERT(viewport);
+  if (!viewport->camera) return;
   MDL_Camera* camera = viewport->camera;
   Scene* scene = camera->scene;
   if (!scene) return;
