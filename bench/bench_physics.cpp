@@ -4,7 +4,9 @@
 // named scenes are listed in physics_scenes.h. Each run builds the scene,
 // then steps it kStepsPerRun times at the default 0.002 s step; the counters
 // give microseconds and contacts per step. The scale scenes' growth from
-// 1,000 to 2,000 and 4,000 bodies is printed beside n log n's.
+// 1,000 to 2,000 and 4,000 bodies is printed beside n log n's. The scenes
+// built as the player's content builds them run as the player runs them,
+// with no collision callback to ask, and print beside their plain twins.
 #include <benchmark/benchmark.h>
 #include <ode/ode.h>
 
@@ -34,27 +36,46 @@ bool countContacts(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list) {
 }
 const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, countContacts, nullptr, nullptr};
 
+// A scene whose script sets no collision callback, as the player's scale
+// content: the script library says so, and nothing is fired.
+bool answerUnasked(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list) { return id == CB_PRE_COLLISION; }
+bool listensToNone(const LMP_Proxy*, int) { return false; }
+const LMP_ProxyHooks kUnscriptedHooks = {nullptr, nullptr, answerUnasked, nullptr, listensToNone};
+
+// Builds the scene and steps it kStepsPerRun times with the hooks given;
+// only the steps are timed when a state is given.
+void runOurs(const std::vector<BodySpec>& specs, bool meshed, const LMP_ProxyHooks* hooks, benchmark::State* state) {
+  int fakeProxy = 0, fakeEngine = 0;
+  Scene* s = new Scene("bench");
+  build(*s, specs, meshed);
+  s->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&fakeProxy);  // not counted: the hooks never retain
+  LMP_setProxyHooks(hooks);
+  if (state) state->ResumeTiming();
+  for (int i = 0; i < kStepsPerRun; ++i) s->step(reinterpret_cast<CTRL_ScriptEngine*>(&fakeEngine), kStep);
+  if (state) state->PauseTiming();
+  LMP_setProxyHooks(nullptr);
+  s->proxy.proxy = nullptr;
+  delete s;
+}
+
 void BM_Ours(benchmark::State& state, const SceneSpec* spec) {
   std::vector<BodySpec> specs = spec->make();
-  int fakeProxy = 0, fakeEngine = 0;
-  LMP_setProxyHooks(&kCountingHooks);
+  // The unscripted runs count no contacts: one counting run, untimed, does.
+  long meshedContacts = 0;
+  if (spec->meshed) {
+    g_contacts = 0;
+    runOurs(specs, true, &kCountingHooks, nullptr);
+    meshedContacts = g_contacts;
+  }
   long contacts = 0, steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    Scene* s = new Scene("bench");
-    build(*s, specs);
-    s->proxy.proxy = reinterpret_cast<LMP_Proxy*>(&fakeProxy);  // not counted: the hooks never retain
     g_contacts = 0;
-    state.ResumeTiming();
-    for (int i = 0; i < kStepsPerRun; ++i) s->step(reinterpret_cast<CTRL_ScriptEngine*>(&fakeEngine), kStep);
-    state.PauseTiming();
-    contacts += g_contacts;
+    runOurs(specs, spec->meshed, spec->meshed ? &kUnscriptedHooks : &kCountingHooks, &state);
+    contacts += spec->meshed ? meshedContacts : g_contacts;
     steps += kStepsPerRun;
-    s->proxy.proxy = nullptr;
-    delete s;
     state.ResumeTiming();
   }
-  LMP_setProxyHooks(nullptr);
   state.counters["time_per_step"] =
       benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["contacts_per_step"] = static_cast<double>(contacts) / static_cast<double>(steps);
@@ -199,6 +220,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
       std::printf("%-6s %12.2f %12.2f %12.2f %10.2f %10.2f\n", family, us[0], us[1], us[2], ratio(us[1], us[0]),
                   ratio(us[2], us[0]));
     }
+    // The player's shape of a scene against the plain one of the same name.
+    bool header = false;
+    for (const SceneSpec& s : kScenes) {
+      if (!s.meshed) continue;
+      auto shaped = results_.find(s.name), plain = results_.find(s.name + 4);  // past "mesh"
+      if (shaped == results_.end() || plain == results_.end()) continue;
+      if (!header) std::printf("\n%-14s %12s %12s %7s\n", "player-shaped", "ours us", "plain us", "ratio");
+      header = true;
+      std::printf("%-14s %12.2f %12.2f %7.2f\n", s.name, shaped->second.ours.us, plain->second.ours.us,
+                  ratio(shaped->second.ours.us, plain->second.ours.us));
+    }
   }
 
  private:
@@ -217,6 +249,7 @@ int main(int argc, char** argv) {
   dInitODE2(0);
   for (const SceneSpec& s : kScenes) {
     benchmark::RegisterBenchmark((std::string("ours/") + s.name).c_str(), BM_Ours, &s)->Unit(benchmark::kMillisecond);
+    if (s.meshed) continue;  // ODE's twin is the plain scene's
     benchmark::RegisterBenchmark((std::string("ode/") + s.name).c_str(), BM_Ode, &s, 4)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((std::string("ode1/") + s.name).c_str(), BM_Ode, &s, 1)->Unit(benchmark::kMillisecond);
   }
