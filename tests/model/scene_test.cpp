@@ -186,8 +186,8 @@ TEST(SceneCallbacks, CallbacksTheProxyHasNothingForAreNotFired) {
   EXPECT_EQ(proxy.calls[0].id, CB_POST_COLLISION);
   EXPECT_EQ(proxy.calls[1].id, CB_POST_INTEGRATION);
   // Unheard, an id answers as a proxy without it would.
-  EXPECT_TRUE(LMP_fireCallback(s.proxy, fakeEngine(), CB_PRE_COLLISION, &p, &n, &p.x, nullptr, nullptr, nullptr,
-                               nullptr));
+  EXPECT_TRUE(
+      LMP_fireCallback(s.proxy, fakeEngine(), CB_PRE_COLLISION, &p, &n, &p.x, nullptr, nullptr, nullptr, nullptr));
   EXPECT_FALSE(LMP_fireCallback(s.proxy, fakeEngine(), CB_MECHA, &p.x));
   EXPECT_EQ(proxy.calls.size(), 2u);
   s.proxy.release();

@@ -240,9 +240,10 @@ TEST(SceneClass, ContactsAskOnlyForTheCallbacksSet) {
   for (bool post : {false, true}) {
     SCOPED_TRACE(post ? "post-collision set" : "no callback");
     Player p({});
-    ASSERT_EQ(p.run(post ? "s = newScene(); posts = 0; s:setCallback(CB_POST_COLLISION, function() posts = posts + 1 end)"
-                         : "s = newScene()"),
-              "");
+    ASSERT_EQ(
+        p.run(post ? "s = newScene(); posts = 0; s:setCallback(CB_POST_COLLISION, function() posts = posts + 1 end)"
+                   : "s = newScene()"),
+        "");
     Scene* scene = p.model<Scene>("s");
     MDL_RigidBody* a = addSphere(*scene, Vec3(0, 0, 3), 1);
     MDL_RigidBody* b = addSphere(*scene, Vec3(0, 0, 4.5), 1);
