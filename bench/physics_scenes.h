@@ -12,7 +12,10 @@
 // and the player's own shape of four of them (meshgrid4000, meshrowx4000,
 // meshrowy4000, meshpile2000): each body as scripts build it from a models
 // set, a mesh scaled to its size under the body and a unit volume under the
-// mesh, with the mass and inertia a new body starts with.
+// mesh, with the mass and inertia a new body starts with. Those bodies never
+// all come to rest: the grid's boxes rock and slowly turn on the floor, the
+// pile keeps shifting. meshgrid4000-20s and meshpile2000-2s are the same
+// scenes later on, as a player shows them for most of its run.
 #pragma once
 
 #include <vector>
@@ -93,6 +96,7 @@ struct SceneSpec {
   const char* name;
   std::vector<BodySpec> (*make)();
   bool meshed = false;  // built with addMeshedBody
+  int settleSteps = 0;  // steps run before the ones measured
 };
 
 const SceneSpec kScenes[] = {
@@ -118,6 +122,8 @@ const SceneSpec kScenes[] = {
     {"meshrowx4000", [] { return row(4000, 0); }, true},
     {"meshrowy4000", [] { return row(4000, 1); }, true},
     {"meshpile2000", [] { return pile(25, 20, 4); }, true},
+    {"meshgrid4000-20s", [] { return grid(80, 50); }, true, 10000},
+    {"meshpile2000-2s", [] { return pile(25, 20, 4); }, true, 1000},
 };
 
 // A rigid body with a sphere or box volume of its size, both registered.

@@ -263,6 +263,7 @@ MDL_Object* Scene::instantiateByName(MDL_Object* source) {
 
 bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double depth,
                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
+  ++contactsOffered;
   // A scene whose script has no such callback keeps the contact unasked,
   // and the collision pass goes on as if no callback had run.
   if (!LMP_mayFire(proxy, engine, CB_PRE_COLLISION)) return true;

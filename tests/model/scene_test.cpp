@@ -179,6 +179,7 @@ TEST(SceneCallbacks, CallbacksTheProxyHasNothingForAreNotFired) {
   EXPECT_TRUE(LMP_mayFire(s.proxy, fakeEngine(), CB_POST_COLLISION));
   EXPECT_TRUE(s.firePreCollision(fakeEngine(), p, n, 0.25, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ(s.contactCallbacks, 0u);
+  EXPECT_EQ(s.contactsOffered, 1u);  // counted all the same
   s.firePostCollision(fakeEngine(), p, n, 2.5, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(s.contactCallbacks, 1u);
   s.stepWith(fakeEngine(), 0.01, trace);
