@@ -9,11 +9,19 @@
 //   rowyN      the same row along y
 //   rowzN      a column of spheres standing on the floor, falling onto each other
 //   pileN      spheres and boxes in a grid four layers high, dropped into a pile
+// and the player's own shape of four of them (meshgrid4000, meshrowx4000,
+// meshrowy4000, meshpile2000): each body as scripts build it from a models
+// set, a mesh scaled to its size under the body and a unit volume under the
+// mesh, with the mass and inertia a new body starts with. Those bodies never
+// all come to rest: the grid's boxes rock and slowly turn on the floor, the
+// pile keeps shifting. meshgrid4000-20s and meshpile2000-2s are the same
+// scenes later on, as a player shows them for most of its run.
 #pragma once
 
 #include <vector>
 
 #include "model/collision_volume.h"
+#include "model/mesh.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
 
@@ -87,6 +95,8 @@ inline std::vector<BodySpec> grid(int nx, int ny) {
 struct SceneSpec {
   const char* name;
   std::vector<BodySpec> (*make)();
+  bool meshed = false;  // built with addMeshedBody
+  int settleSteps = 0;  // steps run before the ones measured
 };
 
 const SceneSpec kScenes[] = {
@@ -108,6 +118,12 @@ const SceneSpec kScenes[] = {
     {"pile1000", [] { return pile(25, 10, 4); }},
     {"pile2000", [] { return pile(25, 20, 4); }},
     {"pile4000", [] { return pile(50, 20, 4); }},
+    {"meshgrid4000", [] { return grid(80, 50); }, true},
+    {"meshrowx4000", [] { return row(4000, 0); }, true},
+    {"meshrowy4000", [] { return row(4000, 1); }, true},
+    {"meshpile2000", [] { return pile(25, 20, 4); }, true},
+    {"meshgrid4000-20s", [] { return grid(80, 50); }, true, 10000},
+    {"meshpile2000-2s", [] { return pile(25, 20, 4); }, true, 1000},
 };
 
 // A rigid body with a sphere or box volume of its size, both registered.
@@ -131,9 +147,29 @@ inline MDL_RigidBody* addBody(Scene& s, const BodySpec& b) {
   return body;
 }
 
+// A body as a script makes it from a models-set object (a mesh with a
+// collision volume below it): the body with its initial mass and inertia,
+// the mesh copied under it and scaled to the size, the volume of unit size
+// under the mesh; then the body is put in place. All three registered.
+inline MDL_RigidBody* addMeshedBody(Scene& s, const BodySpec& b) {
+  MDL_RigidBody* body = new MDL_RigidBody;
+  s.registerObject(body);
+  MDL_Mesh* mesh = new MDL_Mesh;
+  s.registerObject(mesh);
+  body->addChild(mesh);
+  MDL_CollisionVolume* v = new MDL_CollisionVolume(b.sphere ? SHAPE_SPHERE : SHAPE_BOX);
+  s.registerObject(v);
+  mesh->addChild(v);
+  RigidTransform& scaled = mesh->editWorld();
+  Matrix3::setScale(scaled.basis, Vec3(b.half, b.half, b.half));
+  scaled.inverseStale = 1;
+  body->editWorldPosition().position = Vec3(b.x, b.y, b.z);
+  return body;
+}
+
 // One body per spec, in spec order; the scene is built into `s`.
-inline void build(Scene& s, const std::vector<BodySpec>& specs) {
-  for (const BodySpec& b : specs) addBody(s, b);
+inline void build(Scene& s, const std::vector<BodySpec>& specs, bool meshed = false) {
+  for (const BodySpec& b : specs) meshed ? addMeshedBody(s, b) : addBody(s, b);
 }
 
 }  // namespace physics_scenes

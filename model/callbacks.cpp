@@ -27,8 +27,14 @@ bool LMP_ProxyRef::held() const {
   return !g_hooks || !g_hooks->held || g_hooks->held(proxy);
 }
 
+bool LMP_mayFire(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id) {
+  if (!link.proxy || !engine || !g_hooks || !g_hooks->fire) return false;
+  return !g_hooks->listens || g_hooks->listens(link.proxy, id);
+}
+
 bool LMP_fireCallback(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id, ...) {
   if (!link.proxy || !engine || !g_hooks || !g_hooks->fire) return false;
+  if (g_hooks->listens && !g_hooks->listens(link.proxy, id)) return id == CB_PRE_COLLISION;
   va_list args;
   va_start(args, id);
   bool answer = g_hooks->fire(link.proxy, engine, id, args);

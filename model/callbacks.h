@@ -50,6 +50,11 @@ struct LMP_ProxyHooks {
   bool (*fire)(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args);
   // Whether a script value still holds the proxy (beyond the model's link).
   bool (*held)(const LMP_Proxy* proxy);
+  // Whether firing callback id at the proxy may run script code. When it
+  // cannot, firing does nothing and answers as a proxy without that
+  // callback does: true for CB_PRE_COLLISION (the contact stays), false
+  // for any other. Null: any proxy may.
+  bool (*listens)(const LMP_Proxy* proxy, int id);
 };
 
 // Installs the hooks (the table must outlive every model object); null
@@ -83,3 +88,7 @@ struct LMP_ProxyRef {
 // Fires callback id on the linked proxy. False when the link is empty, the
 // engine is null, no script library is installed, or the script says so.
 bool LMP_fireCallback(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id, ...);
+// Whether LMP_fireCallback(link, engine, id, ...) may run script code; when
+// not, it would answer (id == CB_PRE_COLLISION) and do nothing else. Cheap
+// enough to ask before every contact.
+bool LMP_mayFire(const LMP_ProxyRef& link, CTRL_ScriptEngine* engine, int id);

@@ -20,6 +20,12 @@ struct Contact {
 // The contact of two volumes, or false when they do not touch.
 bool collideVolumes(MDL_CollisionVolume* a, MDL_CollisionVolume* b, Contact& contact);
 
+// Whether a sphere (squared radius radius2, centre at boxToSphere from the
+// box's centre) surely misses a box whose axes stand at right angles: true
+// only where the box-sphere test finds no contact. False when it may touch
+// or the box is not square enough to tell.
+bool sphereApartFromSquareBox(const Vec3& boxToSphere, const Matrix3& box, double radius2);
+
 // One pair met by the collision pass's sweep: the contact, its callbacks and
 // its response, or nothing at the first rule that skips the pair. bodies,
 // when given, receives the two owning bodies once the rules have looked them

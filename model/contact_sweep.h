@@ -31,6 +31,7 @@ class ContactSweepState {
     // through the responses while no callback has run).
     Vec3 position;
     double radius;
+    int32_t shape;
     uint32_t layer, mask;
     uint8_t pendingDelete;
     uint8_t open, moved;
@@ -88,6 +89,8 @@ class ContactSweepState {
     double lo, hi;
   };
   std::vector<Interval> intervals;
+  // Each volume's world basis, by its place: a copy kept as its position is.
+  std::vector<Matrix3> bases;
   // Stamps that only grow, so that no record's stamp from an earlier pass
   // is taken for the current one.
   uint32_t candidateStamp = 0;

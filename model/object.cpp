@@ -29,14 +29,14 @@ char* MDL_copyString(const char* s) {
 MDL_Object::MDL_Object(const MDL_Object& o)
     : MDL_Proxy(),
       type(o.type),
-      name(MDL_copyString(o.name)),
       changed(o.changed),
+      worldValid(o.worldValid),
+      localValid(o.localValid),
+      name(MDL_copyString(o.name)),
       maxMouseMove(o.maxMouseMove),
       state(o.state),
       world(o.world),
-      worldValid(o.worldValid),
-      local(o.local),
-      localValid(o.localValid) {}
+      local(o.local) {}
 
 MDL_Object::~MDL_Object() {
   std::free(name);

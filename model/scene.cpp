@@ -263,8 +263,10 @@ MDL_Object* Scene::instantiateByName(MDL_Object* source) {
 
 bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double depth,
                              MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
-  const LMP_ProxyHooks* hooks = LMP_proxyHooks();
-  if (!proxy || !engine || !hooks || !hooks->fire) return true;
+  ++contactsOffered;
+  // A scene whose script has no such callback keeps the contact unasked,
+  // and the collision pass goes on as if no callback had run.
+  if (!LMP_mayFire(proxy, engine, CB_PRE_COLLISION)) return true;
   ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   bool keep =
@@ -275,8 +277,7 @@ bool Scene::firePreCollision(CTRL_ScriptEngine* engine, const Vec3& point, const
 
 void Scene::firePostCollision(CTRL_ScriptEngine* engine, const Vec3& point, const Vec3& normal, double impulse,
                               MDL_Object* bodyA, MDL_Object* volumeA, MDL_Object* bodyB, MDL_Object* volumeB) {
-  const LMP_ProxyHooks* hooks = LMP_proxyHooks();
-  if (!proxy || !engine || !hooks || !hooks->fire) return;
+  if (!LMP_mayFire(proxy, engine, CB_POST_COLLISION)) return;
   ++contactCallbacks;
   const uint64_t before = MDL_Object::placementEpoch;
   LMP_fireCallback(proxy, engine, CB_POST_COLLISION, &point, &normal, &impulse, bodyA, volumeA, bodyB, volumeB);

@@ -78,8 +78,10 @@ class Scene {
   double bounds[6] = {-kUnbounded, kUnbounded, -kUnbounded, kUnbounded, 0.0, kUnbounded};
   PtrArray<SweepEntry> sweepEntries;      // owned records, two per volume
   PtrArray<MDL_Object> sweepOpen{false};  // scratch list of the collision pass
-  // Contact callbacks fired, and those during which some object's
+  // Contacts offered to the pre-collision rule, whether or not a script was
+  // asked; contact callbacks fired, and those during which some object's
   // placement changed.
+  uint64_t contactsOffered = 0;
   uint64_t contactCallbacks = 0;
   uint64_t placementChangesInCallbacks = 0;
   // Made by the first collision pass; the scene's alone.

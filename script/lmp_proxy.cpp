@@ -100,7 +100,9 @@ bool fire(LMP_Proxy* proxy, CTRL_ScriptEngine* engine, int id, va_list args) {
 // The model's link is one count; every other is a live userdata.
 bool held(const LMP_Proxy* proxy) { return proxy->refCount > 1; }
 
-const LMP_ProxyHooks hooks = {retain, release, fire, held};
+bool listens(const LMP_Proxy* proxy, int id) { return proxy->listens(id); }
+
+const LMP_ProxyHooks hooks = {retain, release, fire, held, listens};
 
 }  // namespace
 

@@ -19,6 +19,10 @@ class LMP_Proxy {
   // Delivers callback `id`; the variable arguments are those model/callbacks.h
   // lists for that id. Answers whether the event was taken.
   virtual bool onEvent(CTRL_ScriptEngine* engine, int id, va_list args);
+  // Whether onEvent(id) may run script code (the listens hook of
+  // model/callbacks.h); a class that answers false must answer onEvent(id)
+  // with (id == CB_PRE_COLLISION) and do nothing else.
+  virtual bool listens(int) const { return true; }
 
   // Registry reference of callback `id` (1 to CB_MAX), 0 for none or a bad id.
   int callback(int id) const { return id >= 1 && id <= CB_MAX ? callbacks[id - 1] : 0; }

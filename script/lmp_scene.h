@@ -12,6 +12,8 @@ class LMP_Scene : public LMP_Proxy {
   LMP_Scene() = default;
   ~LMP_Scene() override;
   bool onEvent(CTRL_ScriptEngine* engine, int id, va_list args) override;
+  // Without a callback for id, onEvent runs nothing.
+  bool listens(int id) const override { return callback(id) != 0; }
 
   // newScene([name]): a new scene in the controller's list.
   static LMP_Proxy* construct(lua_State* L);

@@ -125,7 +125,7 @@ bool fakeFire(LMP_Proxy*, CTRL_ScriptEngine*, int id, va_list args) {
   return g_fireAnswer;
 }
 void noCount(LMP_Proxy*) {}
-const LMP_ProxyHooks kHooks = {noCount, noCount, fakeFire, nullptr};
+const LMP_ProxyHooks kHooks = {noCount, noCount, fakeFire, nullptr, nullptr};
 
 TEST(ControllerCore, EventsGoToTheViewportFirstThenTheEngine) {
   LMP_setProxyHooks(&kHooks);

@@ -71,7 +71,7 @@ struct StepCounter {
     return true;
   }
 };
-const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, StepCounter::fire, nullptr};
+const LMP_ProxyHooks kCountingHooks = {nullptr, nullptr, StepCounter::fire, nullptr, nullptr};
 
 // A renderer that writes down every call.
 class RecordingView : public VIEW_Generic {

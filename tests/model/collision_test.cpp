@@ -258,6 +258,68 @@ TEST(CollideVolumes, SeparatedPairsAndCylinderPairsNeverTouch) {
   }
 }
 
+// The quick test that a sphere misses a square box answers yes only where
+// the box-sphere test (which does without it) finds no contact: spheres set
+// off the box's faces,
+// edges and corners by gaps from far below rounding to plain sight, in
+// boxes of many turns and sizes, and the cases it must leave to the test.
+TEST(CollideVolumes, ASphereApartFromASquareBoxNeverTouchesIt) {
+  uint32_t seed = 7;
+  auto random = [&seed](double lo, double hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + (hi - lo) * ((seed >> 8) / 16777216.0);
+  };
+  int apartSeen = 0;
+  for (int i = 0; i < 4000; ++i) {
+    const Vec3 half(random(0.05, 2), random(0.05, 2), random(0.05, 2));
+    Matrix3 turn;
+    Matrix3::fromAngles(turn, random(-3.2, 3.2), random(-3.2, 3.2), random(-3.2, 3.2));
+    const Vec3 centre(random(-50, 50), random(-50, 50), random(-5, 5));
+    const double r = random(0.05, 1.5);
+    // A point outside the box, in the box's frame; the sphere goes on the
+    // line from the box's nearest point through it.
+    Vec3 local(random(-4, 4), random(-4, 4), random(-4, 4));
+    Vec3 nearest;
+    for (int k = 0; k < 3; ++k) nearest[k] = std::max(-half[k], std::min(half[k], local[k]));
+    const Vec3 out = local - nearest;
+    const double d = length3(out);
+    if (!(d > 0)) continue;
+    for (double gap : {-1e-3, 0.0, 1e-12, 1e-8, 1e-5, 1e-3, 0.05, 1.0}) {
+      const Vec3 at = nearest + out * (r * (1 + gap) / d);
+      Matrix3 box = turn;
+      for (int k = 0; k < 3; ++k) box.axis[k] *= half[k];
+      const Vec3 sphereAt = centre + turn * at;
+      const bool apart = sphereApartFromSquareBox(sphereAt - centre, box, r * r);
+      // Touching, or too close to tell past rounding: left to the test.
+      if (gap <= 1e-8) {
+        EXPECT_FALSE(apart) << i << " gap " << gap;
+      } else if (gap >= 0.05) {
+        EXPECT_TRUE(apart) << i << " gap " << gap;
+      }
+      if (!apart) continue;
+      ++apartSeen;
+      auto b = volume(SHAPE_BOX, centre, box);
+      auto sph = volume(SHAPE_SPHERE, sphereAt, unit(r));
+      Contact k;
+      EXPECT_FALSE(collideVolumes(sph.get(), b.get(), k)) << i << " gap " << gap;
+      EXPECT_FALSE(collideVolumes(b.get(), sph.get(), k)) << i << " gap " << gap;
+    }
+  }
+  EXPECT_GT(apartSeen, 4000);
+  // Left to the full test: corners that are not square, a flat box, and
+  // numbers that are not numbers.
+  const Vec3 far(10, 0, 0);
+  Matrix3 skewed = unit();
+  skewed.axis[1] = Vec3(0.1, 1, 0);
+  Matrix3 flat = unit();
+  flat.axis[2] = Vec3();
+  EXPECT_TRUE(sphereApartFromSquareBox(far, unit(), 1.0));
+  EXPECT_FALSE(sphereApartFromSquareBox(far, skewed, 1.0));
+  EXPECT_FALSE(sphereApartFromSquareBox(far, flat, 1.0));
+  EXPECT_FALSE(sphereApartFromSquareBox(Vec3(NAN, 0, 0), unit(), 1.0));
+  EXPECT_FALSE(sphereApartFromSquareBox(far, unit(), NAN));
+}
+
 TEST(CollideVolumes, CrossedBoxEdgesMeetAtTheirClosestPoints) {
   // An edge of each box: A turned 45 degrees about x, B 45 degrees about y
   // and set above it, so their edges cross at right angles.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct FakeProxy {
   bool preCollisionAnswer = true;
   // Run inside CB_PRE_COLLISION, as a script's callback would.
   std::function<void()> duringPreCollision;
+  // Callback ids (bit id) the proxy has nothing for, as the listens hook says.
+  uint32_t unheard = 0;
   struct Call {
     int id;
     double value;  // dt, depth or impulse
@@ -25,6 +28,7 @@ struct FakeProxy {
 
   LMP_Proxy& base() { return *reinterpret_cast<LMP_Proxy*>(this); }
   static FakeProxy* of(LMP_Proxy* p) { return reinterpret_cast<FakeProxy*>(p); }
+  static const FakeProxy* of(const LMP_Proxy* p) { return reinterpret_cast<const FakeProxy*>(p); }
 };
 
 // Shared by every test that wants one ordered log of what happened.
@@ -57,6 +61,7 @@ class FakeProxyHooks {
       if (id == CB_PRE_COLLISION && f->duringPreCollision) f->duringPreCollision();
       return id == CB_PRE_COLLISION ? f->preCollisionAnswer : true;
     };
+    hooks_.listens = [](const LMP_Proxy* p, int id) { return !(FakeProxy::of(p)->unheard >> id & 1u); };
     LMP_setProxyHooks(&hooks_);
   }
   ~FakeProxyHooks() { LMP_setProxyHooks(nullptr); }

@@ -164,6 +164,36 @@ TEST(SceneCallbacks, PreCollisionKeepsContactsWhenNobodyAsks) {
   s.proxy.release();
 }
 
+// Callbacks the script has nothing for are not fired: a pre-collision then
+// keeps its contact, and the contact does not count as a callback.
+TEST(SceneCallbacks, CallbacksTheProxyHasNothingForAreNotFired) {
+  FakeProxyHooks hooks;
+  FakeProxy proxy;
+  proxy.preCollisionAnswer = false;
+  proxy.unheard = 1u << CB_PRE_COLLISION | 1u << CB_MECHA;
+  Scene s;
+  PhaseTrace trace;
+  s.proxy.assign(&proxy.base());
+  Vec3 p, n(0, 0, 1);
+  EXPECT_FALSE(LMP_mayFire(s.proxy, fakeEngine(), CB_PRE_COLLISION));
+  EXPECT_TRUE(LMP_mayFire(s.proxy, fakeEngine(), CB_POST_COLLISION));
+  EXPECT_TRUE(s.firePreCollision(fakeEngine(), p, n, 0.25, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(s.contactCallbacks, 0u);
+  EXPECT_EQ(s.contactsOffered, 1u);  // counted all the same
+  s.firePostCollision(fakeEngine(), p, n, 2.5, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(s.contactCallbacks, 1u);
+  s.stepWith(fakeEngine(), 0.01, trace);
+  ASSERT_EQ(proxy.calls.size(), 2u);
+  EXPECT_EQ(proxy.calls[0].id, CB_POST_COLLISION);
+  EXPECT_EQ(proxy.calls[1].id, CB_POST_INTEGRATION);
+  // Unheard, an id answers as a proxy without it would.
+  EXPECT_TRUE(
+      LMP_fireCallback(s.proxy, fakeEngine(), CB_PRE_COLLISION, &p, &n, &p.x, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(LMP_fireCallback(s.proxy, fakeEngine(), CB_MECHA, &p.x));
+  EXPECT_EQ(proxy.calls.size(), 2u);
+  s.proxy.release();
+}
+
 TEST(SceneSkinning, OnlyAnimatedMeshesAreSkinnedAndBonesSettle) {
   Scene s;
   PhaseTrace trace;

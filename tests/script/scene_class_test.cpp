@@ -233,6 +233,36 @@ TEST(SceneClass, PhysicsCallbacksFireInStepOrder) {
   EXPECT_TRUE(p.controller->failures.empty()) << p.controller->failures[0];
 }
 
+// A scene asks its script only for the callbacks it set: without a
+// pre-collision callback every contact acts unasked and fires nothing, and
+// with only the post-collision one set, only that one runs.
+TEST(SceneClass, ContactsAskOnlyForTheCallbacksSet) {
+  for (bool post : {false, true}) {
+    SCOPED_TRACE(post ? "post-collision set" : "no callback");
+    Player p({});
+    ASSERT_EQ(
+        p.run(post ? "s = newScene(); posts = 0; s:setCallback(CB_POST_COLLISION, function() posts = posts + 1 end)"
+                   : "s = newScene()"),
+        "");
+    Scene* scene = p.model<Scene>("s");
+    MDL_RigidBody* a = addSphere(*scene, Vec3(0, 0, 3), 1);
+    MDL_RigidBody* b = addSphere(*scene, Vec3(0, 0, 4.5), 1);
+    b->speed = Vec3(0, 0, -5);
+    scene->step(p.engine, scene->integrationStep);
+    // The contact acted: b handed most of its speed on to a.
+    EXPECT_GT(b->speed.z, -2.0);
+    EXPECT_LT(a->speed.z, -3.0);
+    if (post) {
+      ASSERT_EQ(p.run("result = posts"), "");
+      EXPECT_NE(p.global("result"), "0");
+      EXPECT_EQ(p.global("result"), std::to_string(scene->contactCallbacks));
+    } else {
+      EXPECT_EQ(scene->contactCallbacks, 0u);
+    }
+    EXPECT_TRUE(p.controller->failures.empty());
+  }
+}
+
 }  // namespace
 
 // A content __gc that raises can run in any allocation, the scene's own
