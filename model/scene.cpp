@@ -1,12 +1,12 @@
 #include "model/scene.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "core/assert.h"
 #include "model/animated_mesh.h"
 #include "model/contact_sweep.h"
 
@@ -238,7 +238,7 @@ MDL_Object* Scene::instantiateTree(MDL_Object* source, CloneMap* map) {
     // source brought its own up to date), so marking each clone stale as
     // it is linked leaves the subtree as walking it after every link
     // would: stale worlds, and changed set on all but the root's children.
-    assert(child->localValid);
+    VS_ASSERT(child->localValid);
     if (belowRoot) child->changed = 1;
     stack.push_back(Frame{child, c->firstChild, nullptr});
   }
