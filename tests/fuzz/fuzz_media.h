@@ -20,7 +20,7 @@ std::string richModelsSet();
 // Theora files and the models set, by package name.
 const std::vector<std::pair<std::string, std::string>>& programMedia();
 
-// A Theora file of the spec, its picture a gradient that moves each frame.
+// A Theora file of that size and rate, its picture a gradient that moves each frame.
 std::string theora(const testmedia::TheoraSpec& spec);
 // One of a few odd-sized frames, its picture offset in the coded frame
 // (with a Vorbis track when sounding).
