@@ -440,8 +440,8 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   // The reach test comes before the body rules: it touches nothing, so the
   // outcome is the same, and it rejects most pairs of the sweep cheaply.
   if (outOfReach(a, b)) return;
-  MDL_RigidBody* bodyA = findOwningRigidBody(a);
-  MDL_RigidBody* bodyB = findOwningRigidBody(b);
+  MDL_RigidBody* bodyA = a->owningBody();
+  MDL_RigidBody* bodyB = b->owningBody();
   bodies[0] = bodyA;
   bodies[1] = bodyB;
   if ((bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete) || bodyA == bodyB) return;

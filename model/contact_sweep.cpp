@@ -767,7 +767,7 @@ class SweepPass {
   int32_t groupOf(int32_t k) {
     State::Volume& r = vol(k);
     if (r.groupStamp != st_.generation) {
-      r.group = groupFor(findOwningRigidBody(r.volume));
+      r.group = groupFor(r.volume->owningBody());
       r.groupStamp = st_.generation;
     }
     return r.group;
