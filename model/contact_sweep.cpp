@@ -13,6 +13,7 @@
 #include <new>
 #include <vector>
 
+#include "core/prefetch.h"
 #include "model/collision.h"
 #include "model/collision_volume.h"
 #include "model/qsort_bm.h"
@@ -92,6 +93,28 @@ struct KeyedElements {
   }
 };
 
+// Entries that moved only a little since the last pass are put in order by
+// insertion, while that stays cheap. Where every key then differs from its
+// neighbours (and none is not a number), the sorted order is the only one,
+// and so the one the system's sort gives; false otherwise, for that sort
+// to decide.
+bool sortDistinct(std::vector<State::Keyed>& keyed, int32_t n) {
+  State::Keyed* k = keyed.data();
+  int64_t budget = 8 * static_cast<int64_t>(n) + 64;
+  for (int32_t i = 1; i < n; ++i) {
+    const State::Keyed item = k[i];
+    int32_t j = i;
+    for (; j > 0 && item.key < k[j - 1].key; --j) {
+      if (--budget < 0) return false;  // the caller fills the list anew
+      k[j] = k[j - 1];
+    }
+    k[j] = item;
+  }
+  for (int32_t i = 0; i + 1 < n; ++i)
+    if (!(k[i].key < k[i + 1].key)) return false;
+  return true;
+}
+
 // Sets st.order to the place each entry comes from, in sorted order; false
 // when the entries are in order already.
 bool sortOrder(State& st, int32_t n) {
@@ -114,7 +137,10 @@ bool sortOrder(State& st, int32_t n) {
     return true;
   }
   for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
-  qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
+  if (!sortDistinct(st.keyed, n)) {
+    for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
+    qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
+  }
   for (int32_t j = 0; j < n; ++j) st.order[static_cast<size_t>(j)] = st.keyed[static_cast<size_t>(j)].at;
   if (inOrder) {
     st.seenEqualNeighbours = st.equalNeighbours;
@@ -228,6 +254,9 @@ int lowestBit(uint64_t bits) {
   return i;
 #endif
 }
+// How far ahead a loop over scattered records asks for the next one.
+constexpr int32_t kAhead = 4;
+
 class SweepPass {
  public:
   SweepPass(Scene& scene, CTRL_ScriptEngine* engine, State& state)
@@ -267,6 +296,8 @@ class SweepPass {
       int32_t ai;
       bool begin;
       if (i < known) {
+        // The entries reach the records in no order: ask for one ahead.
+        if (i + kAhead < known) prefetchRead(&vol(st_.entryRefs[static_cast<size_t>(i + kAhead)].volume));
         const State::EntryRef ref = st_.entryRefs[static_cast<size_t>(i)];
         ai = ref.volume;
         begin = ref.begin != 0;
@@ -347,8 +378,27 @@ class SweepPass {
     const bool fewer = st_.boxesKept && st_.activeKnown;
     for (int32_t k = 0; k < list.count; ++k) {
       MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(list[k]);
+      if (k + kAhead < list.count) {
+        const MDL_CollisionVolume* next = static_cast<const MDL_CollisionVolume*>(list[k + kAhead]);
+        prefetchRead(next);
+        prefetchRead(&next->world);
+        prefetchRead(&next->boundingRadius);
+      }
+      if (k + kAhead / 2 < list.count) {
+        const MDL_RigidBody* body = static_cast<MDL_CollisionVolume*>(list[k + kAhead / 2])->owningBody();
+        if (body) {
+          prefetchRead(&body->still);
+          prefetchRead(&body->sweepGroup);
+        }
+      }
       v->updateSize();
       State::Volume& r = vol(k);
+      // Every owner now, in the list's order, rather than each at its
+      // volume's first entry: until a callback runs, only a response to a
+      // pair changes a body's flags, and the pair's volumes have been met
+      // by then, so the records read the same either way.
+      r.group = groupFor(v->owningBody());
+      r.groupStamp = st_.generation;
       const double h = halfWidthAlongX(v);
       const Vec3& c = v->getWorld().position;
       State::Interval& x = st_.intervals[static_cast<size_t>(k)];
@@ -939,7 +989,10 @@ class SweepPass {
       walkFrom(ai, head_);
       return;
     }
-    for (int32_t c : st_.candidates) {
+    const std::vector<int32_t>& found = st_.candidates;
+    for (size_t n = 0; n < found.size(); ++n) {
+      const int32_t c = found[n];
+      if (n + 2 < found.size()) prefetchRead(&vol(found[n + 2]));
       if (visit(ai, c)) continue;
       // A volume left its box, or a callback moved something: the rest
       // of this entry's pairs come from the open list itself.
