@@ -255,7 +255,7 @@ int lowestBit(uint64_t bits) {
 #endif
 }
 // How far ahead a loop over scattered records asks for the next one.
-constexpr int32_t kAhead = 4;
+constexpr int32_t kAhead = 8;
 
 class SweepPass {
  public:
@@ -383,12 +383,21 @@ class SweepPass {
         prefetchRead(next);
         prefetchRead(&next->world);
         prefetchRead(&next->boundingRadius);
+        next->prefetchOwner();
       }
       if (k + kAhead / 2 < list.count) {
-        const MDL_RigidBody* body = static_cast<MDL_CollisionVolume*>(list[k + kAhead / 2])->owningBody();
+        MDL_CollisionVolume* soon = static_cast<MDL_CollisionVolume*>(list[k + kAhead / 2]);
+        // Its world is refreshed through its parent's.
+        if (const MDL_Object* up = soon->parent) {
+          prefetchRead(up);
+          prefetchRead(&up->world.basis.axis[1]);
+          prefetchRead(&up->local.position);
+          prefetchRead(&up->local.basis.axis[2]);
+        }
+        const MDL_RigidBody* body = soon->owningBody();
         if (body) {
+          prefetchRead(body);  // its pendingDelete
           prefetchRead(&body->still);
-          prefetchRead(&body->sweepGroup);
         }
       }
       v->updateSize();
@@ -989,10 +998,10 @@ class SweepPass {
       walkFrom(ai, head_);
       return;
     }
-    const std::vector<int32_t>& found = st_.candidates;
+    const std::vector<uint64_t>& found = st_.candidates;
     for (size_t n = 0; n < found.size(); ++n) {
-      const int32_t c = found[n];
-      if (n + 2 < found.size()) prefetchRead(&vol(found[n + 2]));
+      const int32_t c = candidateVolume(found[n]);
+      if (n + 2 < found.size()) prefetchRead(&vol(candidateVolume(found[n + 2])));
       if (visit(ai, c)) continue;
       // A volume left its box, or a callback moved something: the rest
       // of this entry's pairs come from the open list itself.
@@ -1022,7 +1031,7 @@ class SweepPass {
     const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
     const uint64_t* openBits = st_.openBits.data();
     const State::Ranked* by = st_.byAxis.data();
-    std::vector<int32_t>& found = st_.candidates;
+    std::vector<uint64_t>& found = st_.candidates;
     found.clear();
     const uint32_t stamp = ++st_.candidateStamp;
     // Many open volumes of its own body in reach: walking steps over them
@@ -1037,25 +1046,33 @@ class SweepPass {
       for (; bits; bits &= bits - 1) {
         const State::Ranked& b = by[w * 64 + static_cast<size_t>(lowestBit(bits))];
         if (!boxesMeet(a.loose, a.tight, a.shapeBox, b.loose, b.tight, b.shapeBox)) continue;
-        if (vol(b.volume).group == own) {
+        State::Volume& bv = vol(b.volume);
+        if (bv.group == own) {
           if (--ownLeft < 0) return false;
           continue;
         }
-        vol(b.volume).seen = stamp;
-        found.push_back(b.volume);  // within the capacity reserved
+        bv.seen = stamp;
+        found.push_back(candidate(bv.slot, b.volume));  // within the capacity reserved
       }
     }
     for (int32_t j : st_.openMoved) {
       State::Volume& b = vol(j);
       if (b.group == own || b.seen == stamp) continue;
       b.seen = stamp;
-      found.push_back(j);
+      found.push_back(candidate(b.slot, j));
     }
     if (found.size() * 2 > static_cast<size_t>(others)) return false;
-    if (found.size() > 1)
-      std::sort(found.begin(), found.end(), [this](int32_t p, int32_t q) { return vol(p).slot < vol(q).slot; });
+    // By opening order; no two open volumes share a slot.
+    if (found.size() > 1) std::sort(found.begin(), found.end());
     return true;
   }
+
+  // A candidate as its slot, above, and its volume, so that ordering them
+  // reads no records.
+  static uint64_t candidate(int32_t slot, int32_t volume) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(slot)) << 32 | static_cast<uint32_t>(volume);
+  }
+  static int32_t candidateVolume(uint64_t c) { return static_cast<int32_t>(static_cast<uint32_t>(c)); }
 
   // The rules of a pair read from the pass's copies: true when the pair
   // surely does nothing, false when it goes on to the shape test.

@@ -17,6 +17,7 @@ void Scene::integrateBodies(double dt) {
   for (int32_t i = 0; i < rigidBodies.count; ++i) {
     if (i + 4 < rigidBodies.count) {
       const MDL_RigidBody* next = static_cast<const MDL_RigidBody*>(rigidBodies[i + 4]);
+      prefetchRead(&next->still);
       prefetchRead(&next->world);
       prefetchRead(&next->speed);
       prefetchRead(&next->angularMomentum);
