@@ -93,25 +93,33 @@ struct KeyedElements {
   }
 };
 
+// Sorts a list that is nearly in order by insertion; false (the list then
+// partly moved) once that would cost more than a few moves per item.
+template <class T, class Before>
+bool insertionSortWithin(std::vector<T>& list, Before before) {
+  int64_t budget = 8 * static_cast<int64_t>(list.size()) + 64;
+  for (size_t i = 1; i < list.size(); ++i) {
+    const T item = list[i];
+    size_t j = i;
+    for (; j > 0 && before(item, list[j - 1]); --j) {
+      if (--budget < 0) return false;
+      list[j] = list[j - 1];
+    }
+    list[j] = item;
+  }
+  return true;
+}
+
 // Entries that moved only a little since the last pass are put in order by
 // insertion, while that stays cheap. Where every key then differs from its
 // neighbours (and none is not a number), the sorted order is the only one,
 // and so the one the system's sort gives; false otherwise, for that sort
 // to decide.
-bool sortDistinct(std::vector<State::Keyed>& keyed, int32_t n) {
-  State::Keyed* k = keyed.data();
-  int64_t budget = 8 * static_cast<int64_t>(n) + 64;
-  for (int32_t i = 1; i < n; ++i) {
-    const State::Keyed item = k[i];
-    int32_t j = i;
-    for (; j > 0 && item.key < k[j - 1].key; --j) {
-      if (--budget < 0) return false;  // the caller fills the list anew
-      k[j] = k[j - 1];
-    }
-    k[j] = item;
-  }
-  for (int32_t i = 0; i + 1 < n; ++i)
-    if (!(k[i].key < k[i + 1].key)) return false;
+bool sortDistinct(std::vector<State::Keyed>& keyed) {
+  if (!insertionSortWithin(keyed, [](const State::Keyed& p, const State::Keyed& q) { return p.key < q.key; }))
+    return false;
+  for (size_t i = 0; i + 1 < keyed.size(); ++i)
+    if (!(keyed[i].key < keyed[i + 1].key)) return false;
   return true;
 }
 
@@ -137,7 +145,7 @@ bool sortOrder(State& st, int32_t n) {
     return true;
   }
   for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
-  if (!sortDistinct(st.keyed, n)) {
+  if (!sortDistinct(st.keyed)) {
     for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
     qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
   }
@@ -656,18 +664,35 @@ class SweepPass {
   // other nothing.
   void findActive() {
     std::vector<State::Event>& events = st_.events;
-    events.clear();
+    // Touching intervals count as meeting: openings first. Which volume
+    // meets another does not depend on the order of equal events, so the
+    // last scan's order, with the intervals as they are now, needs only a
+    // few moves.
+    auto before = [](const State::Event& p, const State::Event& q) {
+      return p.at < q.at || (p.at == q.at && p.closes < q.closes);
+    };
+    bool sorted = false;
+    if (events.size() == 2 * static_cast<size_t>(count_)) {  // two events for each volume
+      for (State::Event& ev : events) {
+        const State::Volume& r = vol(ev.volume);
+        ev.at = ev.closes ? r.roomHi : r.roomLo;
+      }
+      sorted = insertionSortWithin(events, before);
+    }
+    if (!sorted) {
+      events.clear();
+      for (int32_t k = 0; k < count_; ++k) {
+        const State::Volume& r = vol(k);
+        events.push_back({r.roomLo, k, 0});  // within the capacity reserved
+        events.push_back({r.roomHi, k, 1});
+      }
+      std::sort(events.begin(), events.end(), before);
+    }
     for (int32_t k = 0; k < count_; ++k) {
       State::Volume& r = vol(k);
       r.active = 0;
       r.open = 0;
-      events.push_back({r.roomLo, k, 0});  // within the capacity reserved
-      events.push_back({r.roomHi, k, 1});
     }
-    // Touching intervals count as meeting: openings first.
-    std::sort(events.begin(), events.end(), [](const State::Event& p, const State::Event& q) {
-      return p.at < q.at || (p.at == q.at && p.closes < q.closes);
-    });
     std::vector<uint64_t>& waiting = st_.openBits;   // open, indexed, not yet active
     std::vector<uint64_t>& active = st_.activeBits;  // open, indexed, active
     std::fill(waiting.begin(), waiting.end(), 0);
