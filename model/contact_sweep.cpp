@@ -159,6 +159,13 @@ bool sortOrder(State& st, int32_t n) {
   return true;
 }
 
+// A new zeroed record at the end of a list, for the caller to fill in.
+template <class T>
+T& appendRecord(std::vector<T>& list) {
+  list.emplace_back();
+  return list.back();
+}
+
 // ---- Skipping pairs
 //
 // Along y and z. The sweep along x meets every pair whose x intervals
@@ -863,7 +870,12 @@ class SweepPass {
     if (g > 0 && static_cast<size_t>(g) < st_.groups.size() && group(g).body == body) return g;
     // At most one new body per volume in a generation: within the capacity reserved.
     body->sweepGroup = static_cast<int32_t>(st_.groups.size());
-    st_.groups.push_back({body, 0, body->pendingDelete, body->still});
+    // Field by field into its place: a record put together on the stack
+    // and copied whole would be read back before its parts are stored.
+    State::Group& made = appendRecord(st_.groups);
+    made.body = body;
+    made.pendingDelete = body->pendingDelete;
+    made.still = body->still;
     return body->sweepGroup;
   }
 
@@ -903,7 +915,13 @@ class SweepPass {
       return;
     }
     const int32_t id = static_cast<int32_t>(runs.size());
-    runs.push_back({g, k, k, 1, tailRun_, -1, id});  // at most one run per volume: within the capacity reserved
+    State::Run& made = appendRecord(runs);  // at most one run per volume: within the capacity reserved
+    made.group = g;
+    made.first = made.last = k;
+    made.count = 1;
+    made.prev = tailRun_;
+    made.next = -1;
+    made.parent = id;
     if (tailRun_ >= 0) runs[static_cast<size_t>(tailRun_)].next = id;
     tailRun_ = id;
     vol(k).run = id;
