@@ -56,7 +56,7 @@ inline std::vector<BodySpec> pyramid55() {
 }
 
 // nx x ny x layers bodies 1.0 apart, jittered, alternating spheres and boxes.
-inline std::vector<BodySpec> pile(int nx, int ny, int layers) {
+inline std::vector<BodySpec> pile(int nx, int ny, int layers, bool spheresOnly = false) {
   std::vector<BodySpec> v;
   unsigned seed = 2024;
   auto jitter = [&seed]() {
@@ -66,7 +66,7 @@ inline std::vector<BodySpec> pile(int nx, int ny, int layers) {
   for (int layer = 0; layer < layers; ++layer)
     for (int i = 0; i < nx; ++i)
       for (int j = 0; j < ny; ++j) {
-        bool sphere = (i + j + layer) % 2 == 0;
+        bool sphere = spheresOnly || (i + j + layer) % 2 == 0;
         v.push_back({sphere, 0.4, i * 1.0 + jitter(), j * 1.0 + jitter(), 0.5 + layer * 1.0 + jitter() * 0.5});
       }
   return v;
@@ -124,6 +124,9 @@ const SceneSpec kScenes[] = {
     {"meshpile2000", [] { return pile(25, 20, 4); }, true},
     {"meshgrid4000-20s", [] { return grid(80, 50); }, true, 10000},
     {"meshpile2000-2s", [] { return pile(25, 20, 4); }, true, 1000},
+    // The player's pile: spheres only.
+    {"meshballpile2000", [] { return pile(25, 20, 4, true); }, true},
+    {"meshballpile2000-2s", [] { return pile(25, 20, 4, true); }, true, 1000},
 };
 
 // A rigid body with a sphere or box volume of its size, both registered.

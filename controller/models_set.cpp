@@ -246,7 +246,7 @@ void linkParent(ModelsSet& set, const SetIndex& index, MDL_Object* object, const
     debugPrintf("Models set %s: %s is nested too deep", set.name, object->name ? object->name : "");
     return;
   }
-  object->parent = parent;
+  object->setParent(parent);
   object->nextSibling = parent->firstChild;
   parent->firstChild = object;
   // The local placement read from the file is now relative to the parent.
@@ -268,7 +268,7 @@ void cutDeepChains(ModelsSet& set) {
     // Its file placement becomes its world placement: working out the old
     // one would mean walking the over-deep chain above it.
     a->unlinkFromParent();
-    a->parent = nullptr;
+    a->setParent(nullptr);
     a->localValid = 1;
     a->worldValid = 0;
   }

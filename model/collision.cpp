@@ -400,12 +400,13 @@ bool sphereApartFromSquareBox(const Vec3& d, const Matrix3& a, double radius2) {
 
 namespace {
 
-// Impulses between two movable bodies at one contact.
+// Impulses between two movable bodies at one contact. K: the pair's
+// effective inverse mass along the normal, as the impulses found it.
 void respondBoth(CTRL_ScriptEngine* engine, Scene* scene, const Contact& c, MDL_RigidBody* bodyA,
-                 MDL_CollisionVolume* a, MDL_RigidBody* bodyB, MDL_CollisionVolume* b) {
+                 MDL_CollisionVolume* a, MDL_RigidBody* bodyB, MDL_CollisionVolume* b, double& K) {
   const Vec3& n = c.normal;
   double u = dot3(bodyB->getVelocityAtPoint(c.point) - bodyA->getVelocityAtPoint(c.point), n);
-  double K = inverseMassAt(bodyA, c.point, n) + inverseMassAt(bodyB, c.point, n);
+  K = inverseMassAt(bodyA, c.point, n) + inverseMassAt(bodyB, c.point, n);
   double j = K == 0.0 ? 0.0 : (1 + (bodyA->elasticity + bodyB->elasticity) / 2) * u / K;
   if (!(j < 0)) return;
   bodyA->applyImpulse(c.point, n * j);
@@ -440,8 +441,8 @@ void collidePair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionVolume* a
   // The reach test comes before the body rules: it touches nothing, so the
   // outcome is the same, and it rejects most pairs of the sweep cheaply.
   if (outOfReach(a, b)) return;
-  MDL_RigidBody* bodyA = findOwningRigidBody(a);
-  MDL_RigidBody* bodyB = findOwningRigidBody(b);
+  MDL_RigidBody* bodyA = a->owningBody();
+  MDL_RigidBody* bodyB = b->owningBody();
   bodies[0] = bodyA;
   bodies[1] = bodyB;
   if ((bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete) || bodyA == bodyB) return;
@@ -461,14 +462,21 @@ void collideAdmittedPair(Scene* scene, CTRL_ScriptEngine* engine, MDL_CollisionV
   if (a->pendingDelete || b->pendingDelete || (bodyA && bodyA->pendingDelete) || (bodyB && bodyB->pendingDelete))
     return;
 
-  if (bodyA && bodyB)
-    respondBoth(engine, scene, c, bodyA, a, bodyB, b);
-  else if (bodyA)
+  // Impulses change no placement, mass or inertia: unless a callback ran
+  // in between, the pair's K along the normal is still the one found.
+  const uint64_t callbacks = scene->contactCallbacks;
+  double K = 0.0;
+  bool known = false;
+  if (bodyA && bodyB) {
+    respondBoth(engine, scene, c, bodyA, a, bodyB, b, K);
+    known = scene->contactCallbacks == callbacks;
+  } else if (bodyA) {
     bodyA->collideStatic(engine, c.point, -c.normal, a, b, scene->boundsElasticity, scene->boundsFriction);
-  else
+  } else {
     bodyB->collideStatic(engine, c.point, c.normal, b, a, scene->boundsElasticity, scene->boundsFriction);
+  }
 
-  double K = inverseMassAt(bodyA, c.point, c.normal) + inverseMassAt(bodyB, c.point, c.normal);
+  if (!known) K = inverseMassAt(bodyA, c.point, c.normal) + inverseMassAt(bodyB, c.point, c.normal);
   if (K == 0.0) return;
   double P = c.depth / K;
   if (bodyA) bodyA->resolveContact(c.point, c.normal * -P);

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+#include "core/prefetch.h"
 #include "model/object.h"
 #include "model/vec3.h"
 
 class MDL_RigidBody;
+
+// The first ancestor (starting at the parent) that is a rigid body, or null.
+MDL_RigidBody* findOwningRigidBody(MDL_Object* object);
 
 enum CollisionShape : int32_t { SHAPE_SPHERE = 1, SHAPE_BOX = 2, SHAPE_CYLINDER = 3 };
 
@@ -35,7 +39,19 @@ class MDL_CollisionVolume : public MDL_Object {
   bool extremePoints(int axis, Vec3& lowest, Vec3& highest) { return extremePoints(axis, &lowest, &highest); }
   // The same for only the points asked for (a null pointer: not wanted).
   bool extremePoints(int axis, Vec3* lowest, Vec3* highest);
-};
 
-// The first ancestor (starting at the parent) that is a rigid body, or null.
-MDL_RigidBody* findOwningRigidBody(MDL_Object* object);
+  // findOwningRigidBody(this), kept until any parent link changes.
+  MDL_RigidBody* owningBody() {
+    if (ownerEpoch != linkEpoch) {
+      owner = findOwningRigidBody(this);
+      ownerEpoch = linkEpoch;
+    }
+    return owner;
+  }
+  // Asks for what owningBody reads, ahead of a loop's call.
+  void prefetchOwner() const { prefetchRead(&owner); }
+
+ private:
+  MDL_RigidBody* owner = nullptr;
+  uint64_t ownerEpoch = 0;  // never a link epoch: a copy looks its owner up afresh
+};

@@ -13,6 +13,7 @@
 #include <new>
 #include <vector>
 
+#include "core/prefetch.h"
 #include "model/collision.h"
 #include "model/collision_volume.h"
 #include "model/qsort_bm.h"
@@ -92,6 +93,36 @@ struct KeyedElements {
   }
 };
 
+// Sorts a list that is nearly in order by insertion; false (the list then
+// partly moved) once that would cost more than a few moves per item.
+template <class T, class Before>
+bool insertionSortWithin(std::vector<T>& list, Before before) {
+  int64_t budget = 8 * static_cast<int64_t>(list.size()) + 64;
+  for (size_t i = 1; i < list.size(); ++i) {
+    const T item = list[i];
+    size_t j = i;
+    for (; j > 0 && before(item, list[j - 1]); --j) {
+      if (--budget < 0) return false;
+      list[j] = list[j - 1];
+    }
+    list[j] = item;
+  }
+  return true;
+}
+
+// Entries that moved only a little since the last pass are put in order by
+// insertion, while that stays cheap. Where every key then differs from its
+// neighbours (and none is not a number), the sorted order is the only one,
+// and so the one the system's sort gives; false otherwise, for that sort
+// to decide.
+bool sortDistinct(std::vector<State::Keyed>& keyed) {
+  if (!insertionSortWithin(keyed, [](const State::Keyed& p, const State::Keyed& q) { return p.key < q.key; }))
+    return false;
+  for (size_t i = 0; i + 1 < keyed.size(); ++i)
+    if (!(keyed[i].key < keyed[i + 1].key)) return false;
+  return true;
+}
+
 // Sets st.order to the place each entry comes from, in sorted order; false
 // when the entries are in order already.
 bool sortOrder(State& st, int32_t n) {
@@ -114,7 +145,10 @@ bool sortOrder(State& st, int32_t n) {
     return true;
   }
   for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
-  qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
+  if (!sortDistinct(st.keyed)) {
+    for (int32_t i = 0; i < n; ++i) st.keyed[static_cast<size_t>(i)] = {key[i], i};
+    qsortBMWith(reinterpret_cast<char*>(st.keyed.data()), static_cast<size_t>(n), KeyedElements());
+  }
   for (int32_t j = 0; j < n; ++j) st.order[static_cast<size_t>(j)] = st.keyed[static_cast<size_t>(j)].at;
   if (inOrder) {
     st.seenEqualNeighbours = st.equalNeighbours;
@@ -123,6 +157,13 @@ bool sortOrder(State& st, int32_t n) {
     st.seenOrder.clear();
   }
   return true;
+}
+
+// A new zeroed record at the end of a list, for the caller to fill in.
+template <class T>
+T& appendRecord(std::vector<T>& list) {
+  list.emplace_back();
+  return list.back();
 }
 
 // ---- Skipping pairs
@@ -228,6 +269,9 @@ int lowestBit(uint64_t bits) {
   return i;
 #endif
 }
+// How far ahead a loop over scattered records asks for the next one.
+constexpr int32_t kAhead = 8;
+
 class SweepPass {
  public:
   SweepPass(Scene& scene, CTRL_ScriptEngine* engine, State& state)
@@ -267,6 +311,8 @@ class SweepPass {
       int32_t ai;
       bool begin;
       if (i < known) {
+        // The entries reach the records in no order: ask for one ahead.
+        if (i + kAhead < known) prefetchRead(&vol(st_.entryRefs[static_cast<size_t>(i + kAhead)].volume));
         const State::EntryRef ref = st_.entryRefs[static_cast<size_t>(i)];
         ai = ref.volume;
         begin = ref.begin != 0;
@@ -347,8 +393,36 @@ class SweepPass {
     const bool fewer = st_.boxesKept && st_.activeKnown;
     for (int32_t k = 0; k < list.count; ++k) {
       MDL_CollisionVolume* v = static_cast<MDL_CollisionVolume*>(list[k]);
+      if (k + kAhead < list.count) {
+        const MDL_CollisionVolume* next = static_cast<const MDL_CollisionVolume*>(list[k + kAhead]);
+        prefetchRead(next);
+        prefetchRead(&next->world);
+        prefetchRead(&next->boundingRadius);
+        next->prefetchOwner();
+      }
+      if (k + kAhead / 2 < list.count) {
+        MDL_CollisionVolume* soon = static_cast<MDL_CollisionVolume*>(list[k + kAhead / 2]);
+        // Its world is refreshed through its parent's.
+        if (const MDL_Object* up = soon->parent) {
+          prefetchRead(up);
+          prefetchRead(&up->world.basis.axis[1]);
+          prefetchRead(&up->local.position);
+          prefetchRead(&up->local.basis.axis[2]);
+        }
+        const MDL_RigidBody* body = soon->owningBody();
+        if (body) {
+          prefetchRead(body);  // its pendingDelete
+          prefetchRead(&body->still);
+        }
+      }
       v->updateSize();
       State::Volume& r = vol(k);
+      // Every owner now, in the list's order, rather than each at its
+      // volume's first entry: until a callback runs, only a response to a
+      // pair changes a body's flags, and the pair's volumes have been met
+      // by then, so the records read the same either way.
+      r.group = groupFor(v->owningBody());
+      r.groupStamp = st_.generation;
       const double h = halfWidthAlongX(v);
       const Vec3& c = v->getWorld().position;
       State::Interval& x = st_.intervals[static_cast<size_t>(k)];
@@ -597,18 +671,35 @@ class SweepPass {
   // other nothing.
   void findActive() {
     std::vector<State::Event>& events = st_.events;
-    events.clear();
+    // Touching intervals count as meeting: openings first. Which volume
+    // meets another does not depend on the order of equal events, so the
+    // last scan's order, with the intervals as they are now, needs only a
+    // few moves.
+    auto before = [](const State::Event& p, const State::Event& q) {
+      return p.at < q.at || (p.at == q.at && p.closes < q.closes);
+    };
+    bool sorted = false;
+    if (events.size() == 2 * static_cast<size_t>(count_)) {  // two events for each volume
+      for (State::Event& ev : events) {
+        const State::Volume& r = vol(ev.volume);
+        ev.at = ev.closes ? r.roomHi : r.roomLo;
+      }
+      sorted = insertionSortWithin(events, before);
+    }
+    if (!sorted) {
+      events.clear();
+      for (int32_t k = 0; k < count_; ++k) {
+        const State::Volume& r = vol(k);
+        events.push_back({r.roomLo, k, 0});  // within the capacity reserved
+        events.push_back({r.roomHi, k, 1});
+      }
+      std::sort(events.begin(), events.end(), before);
+    }
     for (int32_t k = 0; k < count_; ++k) {
       State::Volume& r = vol(k);
       r.active = 0;
       r.open = 0;
-      events.push_back({r.roomLo, k, 0});  // within the capacity reserved
-      events.push_back({r.roomHi, k, 1});
     }
-    // Touching intervals count as meeting: openings first.
-    std::sort(events.begin(), events.end(), [](const State::Event& p, const State::Event& q) {
-      return p.at < q.at || (p.at == q.at && p.closes < q.closes);
-    });
     std::vector<uint64_t>& waiting = st_.openBits;   // open, indexed, not yet active
     std::vector<uint64_t>& active = st_.activeBits;  // open, indexed, active
     std::fill(waiting.begin(), waiting.end(), 0);
@@ -767,7 +858,7 @@ class SweepPass {
   int32_t groupOf(int32_t k) {
     State::Volume& r = vol(k);
     if (r.groupStamp != st_.generation) {
-      r.group = groupFor(findOwningRigidBody(r.volume));
+      r.group = groupFor(r.volume->owningBody());
       r.groupStamp = st_.generation;
     }
     return r.group;
@@ -779,7 +870,12 @@ class SweepPass {
     if (g > 0 && static_cast<size_t>(g) < st_.groups.size() && group(g).body == body) return g;
     // At most one new body per volume in a generation: within the capacity reserved.
     body->sweepGroup = static_cast<int32_t>(st_.groups.size());
-    st_.groups.push_back({body, 0, body->pendingDelete, body->still});
+    // Field by field into its place: a record put together on the stack
+    // and copied whole would be read back before its parts are stored.
+    State::Group& made = appendRecord(st_.groups);
+    made.body = body;
+    made.pendingDelete = body->pendingDelete;
+    made.still = body->still;
     return body->sweepGroup;
   }
 
@@ -819,7 +915,13 @@ class SweepPass {
       return;
     }
     const int32_t id = static_cast<int32_t>(runs.size());
-    runs.push_back({g, k, k, 1, tailRun_, -1, id});  // at most one run per volume: within the capacity reserved
+    State::Run& made = appendRecord(runs);  // at most one run per volume: within the capacity reserved
+    made.group = g;
+    made.first = made.last = k;
+    made.count = 1;
+    made.prev = tailRun_;
+    made.next = -1;
+    made.parent = id;
     if (tailRun_ >= 0) runs[static_cast<size_t>(tailRun_)].next = id;
     tailRun_ = id;
     vol(k).run = id;
@@ -939,7 +1041,10 @@ class SweepPass {
       walkFrom(ai, head_);
       return;
     }
-    for (int32_t c : st_.candidates) {
+    const std::vector<uint64_t>& found = st_.candidates;
+    for (size_t n = 0; n < found.size(); ++n) {
+      const int32_t c = candidateVolume(found[n]);
+      if (n + 2 < found.size()) prefetchRead(&vol(candidateVolume(found[n + 2])));
       if (visit(ai, c)) continue;
       // A volume left its box, or a callback moved something: the rest
       // of this entry's pairs come from the open list itself.
@@ -969,7 +1074,7 @@ class SweepPass {
     const size_t r0 = static_cast<size_t>(a.from), r1 = static_cast<size_t>(a.to);
     const uint64_t* openBits = st_.openBits.data();
     const State::Ranked* by = st_.byAxis.data();
-    std::vector<int32_t>& found = st_.candidates;
+    std::vector<uint64_t>& found = st_.candidates;
     found.clear();
     const uint32_t stamp = ++st_.candidateStamp;
     // Many open volumes of its own body in reach: walking steps over them
@@ -984,25 +1089,33 @@ class SweepPass {
       for (; bits; bits &= bits - 1) {
         const State::Ranked& b = by[w * 64 + static_cast<size_t>(lowestBit(bits))];
         if (!boxesMeet(a.loose, a.tight, a.shapeBox, b.loose, b.tight, b.shapeBox)) continue;
-        if (vol(b.volume).group == own) {
+        State::Volume& bv = vol(b.volume);
+        if (bv.group == own) {
           if (--ownLeft < 0) return false;
           continue;
         }
-        vol(b.volume).seen = stamp;
-        found.push_back(b.volume);  // within the capacity reserved
+        bv.seen = stamp;
+        found.push_back(candidate(bv.slot, b.volume));  // within the capacity reserved
       }
     }
     for (int32_t j : st_.openMoved) {
       State::Volume& b = vol(j);
       if (b.group == own || b.seen == stamp) continue;
       b.seen = stamp;
-      found.push_back(j);
+      found.push_back(candidate(b.slot, j));
     }
     if (found.size() * 2 > static_cast<size_t>(others)) return false;
-    if (found.size() > 1)
-      std::sort(found.begin(), found.end(), [this](int32_t p, int32_t q) { return vol(p).slot < vol(q).slot; });
+    // By opening order; no two open volumes share a slot.
+    if (found.size() > 1) std::sort(found.begin(), found.end());
     return true;
   }
+
+  // A candidate as its slot, above, and its volume, so that ordering them
+  // reads no records.
+  static uint64_t candidate(int32_t slot, int32_t volume) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(slot)) << 32 | static_cast<uint32_t>(volume);
+  }
+  static int32_t candidateVolume(uint64_t c) { return static_cast<int32_t>(static_cast<uint32_t>(c)); }
 
   // The rules of a pair read from the pass's copies: true when the pair
   // surely does nothing, false when it goes on to the shape test.

@@ -113,7 +113,7 @@ class ContactSweepState {
   std::vector<double> extents;
   std::vector<uint64_t> openBits, activeBits;
   std::vector<int32_t> openMoved;
-  std::vector<int32_t> candidates;
+  std::vector<uint64_t> candidates;  // each an open volume's slot and place
   // Pairs handed to the contact rules by the scene's passes, for those who
   // watch the sweep's work.
   uint64_t pairsMet = 0;

@@ -142,6 +142,7 @@ RigidTransform& MDL_Object::editWorldPosition() {
 }
 
 uint64_t MDL_Object::placementEpoch = 0;
+uint64_t MDL_Object::linkEpoch = 1;
 
 void MDL_Object::invalidateDescendants() {
   ++placementEpoch;
@@ -174,11 +175,12 @@ bool MDL_Object::addChild(MDL_Object* child) {
   child->getWorld();  // against the former parent
   child->invalidateDescendants();
   child->localValid = 0;
-  child->parent = this;
+  child->setParent(this);
   return true;
 }
 
 void MDL_Object::unlinkFromParent() {
+  ++linkEpoch;
   if (parent) {
     if (parent->firstChild == this) {
       parent->firstChild = nextSibling;

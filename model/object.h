@@ -132,6 +132,14 @@ class MDL_Object : public MDL_Proxy {
   // registration passes through invalidateDescendants, which bumps it. A
   // pass that caches placements can tell from it whether any changed.
   static uint64_t placementEpoch;
+  // Counts changes of any parent link; whoever caches what lies above an
+  // object (its owning body) checks it. Every parent write goes through
+  // setParent, addChild or unlinkFromParent.
+  static uint64_t linkEpoch;
+  void setParent(MDL_Object* p) {
+    parent = p;
+    ++linkEpoch;
+  }
 
   // Makes child the last child, keeping its world placement. The caller
   // first unlinks child from its former parent's list (unlinkFromParent);

@@ -40,12 +40,13 @@ class MDL_RigidBody : public MDL_Object {
   uint8_t still = 0;
   uint8_t verticesGroundCollision = 0;
   uint8_t angularDirty = 0;
+  // The collision pass's own index of the body during one pass; stale
+  // outside it, and checked before use. Beside `still`, which the pass
+  // reads with it.
+  int32_t sweepGroup = -1;
   double stillTimer = 0.0;
   double stillDelay = 2.0;
   int32_t keepAxis = 0;
-  // The collision pass's own index of the body during one pass; stale
-  // outside it, and checked before use.
-  int32_t sweepGroup = -1;
 
   MDL_RigidBody();
   MDL_RigidBody(const MDL_RigidBody& other);

@@ -140,7 +140,7 @@ void Scene::purgeDeleted() {
       MDL_Object* next = c->nextSibling;
       if (!c->pendingDelete) {
         c->getWorld();  // keeps its place as a root
-        c->parent = nullptr;
+        c->setParent(nullptr);
         c->nextSibling = nullptr;
         c->localValid = 0;
       }
@@ -227,7 +227,7 @@ MDL_Object* Scene::instantiateTree(MDL_Object* source, CloneMap* map) {
     else
       f.clone->firstChild = child;
     f.last = child;
-    child->parent = f.clone;
+    child->setParent(f.clone);
     child->worldValid = 0;
     if (!fresh) {
       child->invalidateDescendants();

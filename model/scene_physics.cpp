@@ -1,6 +1,8 @@
 // Physics phases of the scene step and the scene's spring and joint records.
 #include <new>
 
+#include "core/prefetch.h"
+
 #include "model/joint.h"
 #include "model/rigid_body.h"
 #include "model/scene.h"
@@ -12,7 +14,16 @@ void Scene::applySprings(double dt) {
 
 void Scene::integrateBodies(double dt) {
   DampingCoefficients linear, angular;
-  for (MDL_Object* o : rigidBodies) static_cast<MDL_RigidBody*>(o)->integrate(gravity, dt, linear, angular);
+  for (int32_t i = 0; i < rigidBodies.count; ++i) {
+    if (i + 4 < rigidBodies.count) {
+      const MDL_RigidBody* next = static_cast<const MDL_RigidBody*>(rigidBodies[i + 4]);
+      prefetchRead(&next->still);
+      prefetchRead(&next->world);
+      prefetchRead(&next->speed);
+      prefetchRead(&next->angularMomentum);
+    }
+    static_cast<MDL_RigidBody*>(rigidBodies[i])->integrate(gravity, dt, linear, angular);
+  }
 }
 
 void Scene::solveJoints() {

@@ -207,9 +207,40 @@ inline bool Matrix3::orthonormalize(Matrix3& m, int keep) {
   return normalize3(b);
 }
 
+namespace vec3_detail {
+// integrateRotation's steps on the axes held in locals, with the kept axis
+// known when compiled: the same numbers as through the matrix, but not
+// stored and read back between steps.
+template <int Keep>
+inline void integrateRotationKeeping(Matrix3& m, const Vec3& w) {
+  Vec3 a = m.axis[Keep], b = m.axis[(Keep + 1) % 3], c = m.axis[(Keep + 2) % 3];
+  a += cross3(w, a);
+  b += cross3(w, b);
+  c += cross3(w, c);
+  if (normalize3(a)) {
+    cross3(c, a, b);
+    if (normalize3(c)) {
+      cross3(b, c, a);
+      normalize3(b);
+    }
+  }
+  m.axis[Keep] = a;
+  m.axis[(Keep + 1) % 3] = b;
+  m.axis[(Keep + 2) % 3] = c;
+}
+}  // namespace vec3_detail
+
 inline void Matrix3::integrateRotation(Matrix3& m, const Vec3& w, int keep) {
-  for (int i = 0; i < 3; ++i) m.axis[i] += cross3(w, m.axis[i]);
-  orthonormalize(m, keep);
+  switch (keep) {
+    case 0:
+      return vec3_detail::integrateRotationKeeping<0>(m, w);
+    case 1:
+      return vec3_detail::integrateRotationKeeping<1>(m, w);
+    case 2:
+      return vec3_detail::integrateRotationKeeping<2>(m, w);
+    default:
+      for (int i = 0; i < 3; ++i) m.axis[i] += cross3(w, m.axis[i]);
+  }
 }
 
 inline const Matrix3& RigidTransform::inverse() const {

@@ -246,7 +246,7 @@ int LMP_Object::setParent(lua_State* L) {
   }
   o->invalidateDescendants();  // children keep their place relative to o
   o->unlinkFromParent();
-  o->parent = nullptr;
+  o->setParent(nullptr);
   o->worldValid = 0;  // a root's world is its local placement
   o->changed = 1;
   return 0;
